@@ -1,0 +1,24 @@
+#include "app/gui/MainWindow.h"
+
+#include <QTabWidget>
+#include <QtTest>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void titleAndTabs() {
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("HALVIX"));
+        QTabWidget* tabs = w.mainTabView();
+        QVERIFY(tabs);
+        const QStringList expected = {QStringLiteral("プリント"), QStringLiteral("スクール"),
+                                      QStringLiteral("アルバム"), QStringLiteral("リサイズ"),
+                                      QStringLiteral("その他")};
+        QCOMPARE(tabs->count(), expected.size());
+        for (int i = 0; i < tabs->count(); ++i)
+            QCOMPARE(tabs->tabText(i), expected.at(i));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_MainWindow.moc"
