@@ -102,6 +102,12 @@ public:
     static void beep(const QString& name);
     static std::optional<QString> folderSelect();
 
+    // --- Image operations (src/job/ToolImage.cpp) ---
+
+    // --- Zip operations (src/job/ToolZip.cpp) ---
+
+    // --- FTP operations (src/job/ToolFtp.cpp) ---
+
     // --- Child-process runners (ToolShell.cpp, ToolTask.cpp) ---
     // "/bin/sh -c command": standard output, or none when standard error is not empty or the
     // launch fails.
