@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -21,6 +23,8 @@ struct AlertRequest {
     QString information; // the informative text, shown literally
     QString okTitle;     // first (default) button
     QString ngTitle;     // second button (OkNg only)
+    // Message only: the window the alert is placed over, horizontally centred (may be null).
+    QPointer<QObject> baseWindow;
 };
 
 struct AlertAnswer {
@@ -93,20 +97,62 @@ public:
     static std::optional<QString> readHttp(const QString& url, double timeoutInterval = 5.0);
 
     // --- Alerts and choosers (ToolAlert.cpp) ---
-    static void setAlertResponder(AlertResponder responder); // empty = none installed
+    // The responder answers every alert and chooser, on the thread that raises it (the GUI's
+    // hands a job thread's request to the main thread and waits). Empty = none installed: alerts
+    // are written to standard error and answered with their default button.
+    static void setAlertResponder(AlertResponder responder);
     static void alertWithMsg(const QString& msg, const QString& msg2,
                              const QString& btOk = QStringLiteral("はい"));
     static bool alertOkNgWithMsg(const QString& msg, const QString& msg2,
                                  const QString& btOk = QStringLiteral("はい"),
                                  const QString& btNg = QStringLiteral("いいえ"));
+    // One-button alert placed over baseWindow.
+    static void alertWithMsg(const QString& msg, const QString& msg2, QObject* baseWindow);
     static void beep(const QString& name);
     static std::optional<QString> folderSelect();
+    // The folder chooser as a sheet on window; delegate receives the chosen folder or none.
+    static void folderSelectSheet(QObject* window,
+                                  const std::function<void(std::optional<QString>)>& delegate);
 
     // --- Image operations (src/job/ToolImage.cpp) ---
+    // The image tool fits path into a square of resizeWidePix pixels (aspect kept) and writes a
+    // JPEG of compressQuality ("low", "normal", "high", "best" or a percentage) to resizePath;
+    // true for exit status 0. The source is never the output.
+    static bool jpegFileResizeWithPath(const QString& path, const QString& resizePath,
+                                       qint64 resizeWidePix,
+                                       const QString& compressQuality = QStringLiteral("high"));
+    // The same with the short side as the target; the long side follows from the image's size.
+    static bool
+    jpegFileResizeWithPathNarrowPix(const QString& path, const QString& resizePath,
+                                    qint64 resizeNarrowPix,
+                                    const QString& compressQuality = QStringLiteral("high"));
+    // Long-side target for a short-side target: long × (narrow ÷ short), truncated; 0 when a side
+    // is not above 0.
+    static qint64 resizeWidePixForNarrowPix(qint64 pixelWidth, qint64 pixelHeight,
+                                            qint64 resizeNarrowPix);
+    // The image tool's arguments for one resize, in the order the tool reads them.
+    static QStringList jpegFileResizeArguments(const QString& path, const QString& resizePath,
+                                               qint64 resizeWidePix,
+                                               const QString& compressQuality);
 
     // --- Zip operations (src/job/ToolZip.cpp) ---
+    // "/usr/bin/zip option [-n stored suffixes] [-P pass] zipFile addFile" in currentPath ("~"
+    // expanded); true for exit status 0. Already compressed files (JPEG, PNG, zip, video) are
+    // stored, not deflated.
+    static bool zipWithOption(const QString& option, const QString& zipFile, const QString& addFile,
+                              const QString& currentPath = QStringLiteral("~"));
+    static bool passZipWithPass(const QString& pass, const QString& option, const QString& zipFile,
+                                const QString& addFile,
+                                const QString& currentPath = QStringLiteral("~"));
+    // Expands "X.zip" into the folder "X" beside it, then deletes the zip file.
+    static bool unzipAndDeleteWithPath(const QString& zipPath);
 
     // --- FTP operations (src/job/ToolFtp.cpp) ---
+    // "/usr/bin/curl -O ftp://host+path -u user:pass" in downFolder, then unzipAndDeleteWithPath
+    // on the downloaded file; false when either fails.
+    static bool ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
+                                                const QString& user, const QString& pass,
+                                                const QString& downFolder);
 
     // --- Child-process runners (ToolShell.cpp, ToolTask.cpp) ---
     // "/bin/sh -c command": standard output, or none when standard error is not empty or the
@@ -117,7 +163,7 @@ public:
     static bool taskWithCmd(const QString& program, const QStringList& args = {},
                             const QString& currentPath = QStringLiteral("~"));
     // As taskWithCmd, capturing standard output; none when the launch fails.
-    static std::optional<QString> outputTaskWithCmd(const QString& program,
-                                                    const QStringList& args = {},
-                                                    const QString& currentPath = QStringLiteral("~"));
+    static std::optional<QString>
+    outputTaskWithCmd(const QString& program, const QStringList& args = {},
+                      const QString& currentPath = QStringLiteral("~"));
 };

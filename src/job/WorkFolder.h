@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The fixed working folders in the user's home folder.
+class WorkFolder {
+public:
+    WorkFolder() = delete;
+
+    static QString workFolderPath();         // ~/MVL_WorkArea
+    static QString logFolderPath();          // ~/MVL_WorkArea/Halvix2Log
+    static QString orderZipPoolFolderPath(); // ~/MVL_WorkArea/OrderZipPool
+    // The work area, its log folder and its order pool exist as folders (created when missing).
+    static bool checkWorkFolder();
+};

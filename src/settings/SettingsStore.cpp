@@ -1,0 +1,424 @@
+#include "settings/SettingsStore.h"
+
+#include "settings/Log.h"
+#include "util/PlistVariant.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QVariantHash>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Unflushed changes reach the disk this long after the first of them.
+constexpr auto kFlushDelay = std::chrono::seconds(2);
+// After a failed write (disk full, permissions) the flusher tries again later.
+constexpr auto kRetryDelay = std::chrono::seconds(10);
+
+QString resolveSettingsFilePath() {
+    QString configHome = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome)) {
+        configHome = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return configHome + QStringLiteral("/halvix2/settings.plist");
+}
+
+// Settings hold only property-list values; integers of every width become qint64 and string
+// lists become arrays, so what is in memory equals what a re-read of the file gives.
+QVariant normalized(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return {};
+    case QMetaType::QString:
+    case QMetaType::Bool:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::QByteArray:
+    case QMetaType::QDateTime:
+        return value;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return QVariant(value.toLongLong());
+    case QMetaType::Float:
+        return QVariant(value.toDouble());
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QVariantList out;
+        const QVariantList list = value.toList();
+        out.reserve(list.size());
+        for (const QVariant& item : list) {
+            QVariant n = normalized(item);
+            if (n.isValid()) {
+                out.append(n);
+            }
+        }
+        return QVariant(out);
+    }
+    case QMetaType::QVariantMap: {
+        QVariantMap out;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            QVariant n = normalized(it.value());
+            if (n.isValid()) {
+                out.insert(it.key(), n);
+            }
+        }
+        return QVariant(out);
+    }
+    case QMetaType::QVariantHash: {
+        QVariantMap out;
+        const QVariantHash hash = value.toHash();
+        for (auto it = hash.cbegin(); it != hash.cend(); ++it) {
+            QVariant n = normalized(it.value());
+            if (n.isValid()) {
+                out.insert(it.key(), n);
+            }
+        }
+        return QVariant(out);
+    }
+    default:
+        return QVariant(value.toString());
+    }
+}
+
+bool writeAll(int fd, const QByteArray& data) {
+    qsizetype offset = 0;
+    while (offset < data.size()) {
+        const ssize_t n =
+            ::write(fd, data.constData() + offset, static_cast<size_t>(data.size() - offset));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        offset += n;
+    }
+    return true;
+}
+
+void syncFolder(const QString& folder) {
+    const int dirFd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+// Replaces path atomically: a temporary file in the same folder, synced, renamed over the old one,
+// then the folder synced, so a crash leaves either the old or the new file, never a torn one.
+bool writeFileAtomically(const QString& path, const QByteArray& data) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return false;
+    }
+    QByteArray tmpl = QFile::encodeName(path + QStringLiteral(".tmp-XXXXXX"));
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) {
+        ok = ::rename(tmpl.constData(), QFile::encodeName(path).constData()) == 0;
+    }
+    if (!ok) {
+        ::unlink(tmpl.constData());
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+// Moves an unusable settings file aside under a name that is not taken yet; the new name, or none.
+std::optional<QString> moveAside(const QString& path) {
+    const QString base = path + QStringLiteral(".corrupt-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    const QByteArray from = QFile::encodeName(path);
+    for (int n = 1; n < 1000; ++n) {
+        const QString target = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        const QByteArray to = QFile::encodeName(target);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0) {
+            syncFolder(QFileInfo(path).absolutePath());
+            return target;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (errno == EINVAL || errno == ENOSYS) {
+            // File system without no-replace renames: check first.
+            struct stat st;
+            if (::lstat(to.constData(), &st) == 0) {
+                continue;
+            }
+            if (::rename(from.constData(), to.constData()) == 0) {
+                return target;
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class SettingsStore::Impl {
+public:
+    explicit Impl(QString filePath) : path(std::move(filePath)) { load(); }
+
+    ~Impl() {
+        stopFlusher();
+        if (!discard) {
+            writeNow();
+        }
+    }
+
+    void load() {
+        QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink()) {
+            return;
+        }
+        std::optional<QVariant> parsed;
+        QFile file(path);
+        if (info.isFile() && file.open(QIODevice::ReadOnly)) {
+            parsed = plistFromData(file.readAll());
+            file.close();
+        }
+        if (parsed && parsed->typeId() == QMetaType::QVariantMap) {
+            values = normalized(*parsed).toMap();
+            return;
+        }
+        // Unreadable or not a settings file: keep it for the user, start empty.
+        if (const auto aside = moveAside(path)) {
+            pendingLogLine =
+                QStringLiteral("設定ファイルを読み込めません。%1 に退避し、空の設定で開始します")
+                    .arg(*aside);
+        } else {
+            writeBlocked = true;
+            pendingLogLine =
+                QStringLiteral(
+                    "設定ファイルを読み込めず、退避もできません。設定は保存されません：%1")
+                    .arg(path);
+        }
+    }
+
+    QVariant value(const QString& key) const {
+        std::lock_guard lock(mutex);
+        return values.value(key);
+    }
+
+    void setValue(const QString& key, const QVariant& raw) {
+        const QVariant value = normalized(raw);
+        std::lock_guard lock(mutex);
+        if (!value.isValid()) {
+            if (!values.contains(key)) {
+                return;
+            }
+            values.remove(key);
+        } else {
+            auto it = values.constFind(key);
+            if (it != values.cend() && it->typeId() == value.typeId() && *it == value) {
+                return;
+            }
+            values.insert(key, value);
+        }
+        ++generation;
+        markDirtyLocked();
+    }
+
+    QVariantMap snapshot() const {
+        std::lock_guard lock(mutex);
+        return values;
+    }
+
+    bool writeNow() {
+        std::lock_guard fileLock(fileMutex);
+        QVariantMap copy;
+        quint64 gen = 0;
+        {
+            std::lock_guard lock(mutex);
+            if (!dirty) {
+                return true;
+            }
+            if (writeBlocked) {
+                return false;
+            }
+            copy = values;
+            gen = generation;
+        }
+        const bool ok = writeFileAtomically(path, plistXmlFromVariant(QVariant(copy)));
+        std::lock_guard lock(mutex);
+        if (ok && generation == gen) {
+            dirty = false;
+            deadline.reset();
+        } else {
+            deadline = Clock::now() + (ok ? kFlushDelay : kRetryDelay);
+            wake.notify_all();
+        }
+        return ok;
+    }
+
+    const QString path;
+    QString pendingLogLine;
+    bool discard = false;
+
+private:
+    void markDirtyLocked() {
+        dirty = true;
+        if (!deadline) {
+            deadline = Clock::now() + kFlushDelay;
+        }
+        if (!flusher.joinable() && !stopping) {
+            // Started on the first change only: a process that just reads spawns no thread.
+            flusher = std::thread([this] { flushLoop(); });
+        }
+        wake.notify_all();
+    }
+
+    void flushLoop() {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            if (!deadline) {
+                wake.wait(lock);
+                continue;
+            }
+            if (Clock::now() < *deadline) {
+                wake.wait_until(lock, *deadline);
+                continue;
+            }
+            deadline.reset();
+            lock.unlock();
+            writeNow();
+            lock.lock();
+        }
+    }
+
+    void stopFlusher() {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        if (flusher.joinable()) {
+            flusher.join();
+        }
+    }
+
+    mutable std::mutex mutex; // guards everything below
+    std::mutex fileMutex;     // one writer of the file at a time
+    std::condition_variable wake;
+    QVariantMap values;
+    quint64 generation = 0;
+    bool dirty = false;
+    bool writeBlocked = false;
+    bool stopping = false;
+    std::optional<Clock::time_point> deadline;
+    std::thread flusher;
+};
+
+namespace {
+
+std::mutex gSharedMutex;
+std::unique_ptr<SettingsStore> gShared;
+bool gPostRoutineAdded = false;
+
+void flushAtQuit() {
+    SettingsStore::flush();
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+
+SettingsStore::~SettingsStore() = default;
+
+SettingsStore& SettingsStore::shared() {
+    QString logLine;
+    SettingsStore* store = nullptr;
+    {
+        std::lock_guard lock(gSharedMutex);
+        if (!gShared) {
+            gShared.reset(new SettingsStore(std::make_unique<Impl>(resolveSettingsFilePath())));
+            logLine = std::exchange(gShared->d->pendingLogLine, QString());
+        }
+        // The application object may come after the first use (the start-up breadcrumb).
+        if (!gPostRoutineAdded && QCoreApplication::instance() != nullptr) {
+            qAddPostRoutine(flushAtQuit);
+            gPostRoutineAdded = true;
+        }
+        store = gShared.get();
+    }
+    // Logged outside the lock: the log itself reads the settings.
+    if (!logLine.isEmpty()) {
+        Log::outputLn(logLine);
+    }
+    return *store;
+}
+
+QVariant SettingsStore::value(const QString& key) const {
+    return d->value(key);
+}
+
+void SettingsStore::setValue(const QString& key, const QVariant& value) {
+    d->setValue(key, value);
+}
+
+void SettingsStore::remove(const QString& key) {
+    d->setValue(key, QVariant());
+}
+
+QVariantMap SettingsStore::snapshot() const {
+    return d->snapshot();
+}
+
+bool SettingsStore::flush() {
+    SettingsStore* store = nullptr;
+    {
+        std::lock_guard lock(gSharedMutex);
+        store = gShared.get();
+    }
+    if (store == nullptr) {
+        return true;
+    }
+    if (store->d->writeNow()) {
+        return true;
+    }
+    Log::outputLn(QStringLiteral("設定を保存できません：%1").arg(store->d->path));
+    return false;
+}
+
+QString SettingsStore::settingsFilePath() {
+    return shared().d->path;
+}
+
+void SettingsStore::resetForTesting() {
+    std::unique_ptr<SettingsStore> old;
+    {
+        std::lock_guard lock(gSharedMutex);
+        old = std::move(gShared);
+    }
+    if (old) {
+        old->d->discard = true;
+    }
+}

@@ -1,0 +1,93 @@
+#include "util/HttpClient.h"
+
+#include <QUrl>
+#include <algorithm>
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// curl_global_init is not thread-safe itself: run it once for the whole program.
+bool curlReady() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return ready;
+}
+
+struct EasyCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListCleanup {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+size_t appendBody(char* data, size_t size, size_t count, void* userData) {
+    auto* body = static_cast<QByteArray*>(userData);
+    const size_t bytes = size * count;
+    body->append(data, static_cast<qsizetype>(bytes));
+    return bytes;
+}
+
+} // namespace
+
+HttpResponse httpPerform(const HttpRequest& request) {
+    HttpResponse response;
+    if (request.url.isEmpty() || !curlReady()) {
+        return response;
+    }
+    const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());
+    if (!handle) {
+        return response;
+    }
+    // Non-ASCII parts of the address travel percent-encoded.
+    const QUrl url(request.url);
+    const QByteArray address = url.isValid() ? url.toEncoded() : request.url.toUtf8();
+    const long timeoutMs =
+        std::max(1L, static_cast<long>(std::max(0.0, request.timeoutSeconds) * 1000.0));
+
+    // Nothing cached anywhere on the way: every read sees what the lab serves now.
+    std::unique_ptr<curl_slist, ListCleanup> headers(
+        curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (headers) {
+        curl_slist* extended = curl_slist_append(headers.get(), "Pragma: no-cache");
+        if (extended != nullptr) {
+            headers.release();
+            headers.reset(extended);
+        }
+    }
+
+    QByteArray body;
+    CURL* h = handle.get();
+    curl_easy_setopt(h, CURLOPT_URL, address.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L); // called from worker threads
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // any encoding curl can decode
+    // Some servers turn away requests that name no client.
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+    if (request.post) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.postBody.size()));
+        curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
+    }
+
+    const CURLcode result = curl_easy_perform(h);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    response.status = status;
+    response.ok = result == CURLE_OK && status >= 200 && status < 300;
+    if (response.ok) {
+        response.body = std::move(body);
+    }
+    return response;
+}

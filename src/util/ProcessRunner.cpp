@@ -1,0 +1,385 @@
+#include "util/ProcessRunner.h"
+
+#include "util/PathUtil.h"
+
+#include <QFile>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// One end of a pipe, closed when it goes out of scope.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : value(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : value(std::exchange(other.value, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            value = std::exchange(other.value, -1);
+        }
+        return *this;
+    }
+    ~Fd() { reset(); }
+    int get() const { return value; }
+    bool isOpen() const { return value >= 0; }
+    void reset() {
+        if (value >= 0) {
+            ::close(value);
+            value = -1;
+        }
+    }
+
+private:
+    int value = -1;
+};
+
+struct Pipe {
+    Fd readEnd;
+    Fd writeEnd;
+    bool open() {
+        int fds[2];
+        // Close-on-exec, so that children spawned by other threads never hold our ends open.
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            return false;
+        }
+        readEnd = Fd(fds[0]);
+        writeEnd = Fd(fds[1]);
+        return true;
+    }
+};
+
+class SpawnFileActions {
+public:
+    SpawnFileActions() { ok = posix_spawn_file_actions_init(&actions) == 0; }
+    ~SpawnFileActions() {
+        if (ok) {
+            posix_spawn_file_actions_destroy(&actions);
+        }
+    }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    bool ok = false;
+    posix_spawn_file_actions_t actions;
+};
+
+class SpawnAttr {
+public:
+    SpawnAttr() { ok = posix_spawnattr_init(&attr) == 0; }
+    ~SpawnAttr() {
+        if (ok) {
+            posix_spawnattr_destroy(&attr);
+        }
+    }
+    SpawnAttr(const SpawnAttr&) = delete;
+    SpawnAttr& operator=(const SpawnAttr&) = delete;
+    bool ok = false;
+    posix_spawnattr_t attr;
+};
+
+// Blocks SIGPIPE for the calling thread while a child's stdin is written, so that a child that
+// exits early gives EPIPE instead of killing the program; a SIGPIPE raised meanwhile is consumed.
+class SigpipeBlock {
+public:
+    SigpipeBlock() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+        blocked = pthread_sigmask(SIG_BLOCK, &set, &previous) == 0;
+    }
+    ~SigpipeBlock() {
+        if (!blocked) {
+            return;
+        }
+        if (gotEpipe && !alreadyPending) {
+            sigset_t set;
+            sigemptyset(&set);
+            sigaddset(&set, SIGPIPE);
+            const timespec zero{0, 0};
+            while (sigtimedwait(&set, nullptr, &zero) == -1 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+    SigpipeBlock(const SigpipeBlock&) = delete;
+    SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+    bool gotEpipe = false;
+
+private:
+    sigset_t previous;
+    bool blocked = false;
+    bool alreadyPending = false;
+};
+
+int openPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+void setNonBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    }
+}
+
+void applyStatus(ProcessResult& result, int status) {
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.crashed = !result.cancelled;
+        result.exitStatus = -1;
+    }
+}
+
+} // namespace
+
+ProcessResult runProcess(const QString& program, const QStringList& args,
+                         const ProcessOptions& options) {
+    ProcessResult result;
+    if (program.isEmpty()) {
+        return result;
+    }
+
+    const QByteArray programBytes = QFile::encodeName(program);
+    std::vector<QByteArray> argBytes;
+    argBytes.reserve(static_cast<size_t>(args.size()) + 1);
+    argBytes.push_back(programBytes);
+    for (const QString& arg : args) {
+        argBytes.push_back(QFile::encodeName(arg));
+    }
+    std::vector<char*> argv;
+    argv.reserve(argBytes.size() + 1);
+    for (QByteArray& bytes : argBytes) {
+        argv.push_back(bytes.data());
+    }
+    argv.push_back(nullptr);
+
+    Pipe outPipe;
+    Pipe errPipe;
+    Pipe inPipe;
+    if ((options.captureStdout && !outPipe.open()) || (options.captureStderr && !errPipe.open()) ||
+        (options.stdinData && !inPipe.open())) {
+        return result;
+    }
+
+    SpawnFileActions fa;
+    SpawnAttr sa;
+    if (!fa.ok || !sa.ok) {
+        return result;
+    }
+    // dup2 onto 0/1/2 clears close-on-exec on the child's copy only.
+    if (options.stdinData) {
+        posix_spawn_file_actions_adddup2(&fa.actions, inPipe.readEnd.get(), STDIN_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&fa.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
+    if (options.captureStdout) {
+        posix_spawn_file_actions_adddup2(&fa.actions, outPipe.writeEnd.get(), STDOUT_FILENO);
+    }
+    if (options.captureStderr) {
+        posix_spawn_file_actions_adddup2(&fa.actions, errPipe.writeEnd.get(), STDERR_FILENO);
+    }
+    const QByteArray workDir = QFile::encodeName(orbel::expandTilde(options.workingDirectory));
+    if (!workDir.isEmpty()) {
+        posix_spawn_file_actions_addchdir_np(&fa.actions, workDir.constData());
+    }
+
+    // The child starts with default signal handling and an empty mask, whatever this thread uses.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGCHLD);
+    sigset_t emptyMask;
+    sigemptyset(&emptyMask);
+    posix_spawnattr_setsigdefault(&sa.attr, &defaults);
+    posix_spawnattr_setsigmask(&sa.attr, &emptyMask);
+    posix_spawnattr_setflags(&sa.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    SigpipeBlock sigpipeBlock;
+
+    // glibc reports a failed chdir or exec in the child as the error of posix_spawn itself.
+    pid_t pid = -1;
+    const bool searchPath = !program.contains(QLatin1Char('/'));
+    const int spawnError = searchPath ? posix_spawnp(&pid, programBytes.constData(), &fa.actions,
+                                                     &sa.attr, argv.data(), environ)
+                                      : posix_spawn(&pid, programBytes.constData(), &fa.actions,
+                                                    &sa.attr, argv.data(), environ);
+    if (spawnError != 0 || pid <= 0) {
+        return result;
+    }
+    result.started = true;
+
+    // Only the child keeps these ends; end of stream comes when it (and its children) close them.
+    outPipe.writeEnd.reset();
+    errPipe.writeEnd.reset();
+    inPipe.readEnd.reset();
+
+    Fd pidFd(openPidFd(pid));
+    if (outPipe.readEnd.isOpen()) {
+        setNonBlocking(outPipe.readEnd.get());
+    }
+    if (errPipe.readEnd.isOpen()) {
+        setNonBlocking(errPipe.readEnd.get());
+    }
+    qsizetype stdinOffset = 0;
+    if (inPipe.writeEnd.isOpen()) {
+        setNonBlocking(inPipe.writeEnd.get());
+        if (options.stdinData->isEmpty()) {
+            inPipe.writeEnd.reset();
+        }
+    }
+
+    using Clock = std::chrono::steady_clock;
+    bool exited = false;
+    int status = 0;
+    bool killSent = false;
+    Clock::time_point termTime;
+    std::array<char, 65536> buffer;
+
+    auto reapNoHang = [&] {
+        if (exited) {
+            return;
+        }
+        pid_t r;
+        do {
+            r = ::waitpid(pid, &status, WNOHANG);
+        } while (r < 0 && errno == EINTR);
+        if (r == pid) {
+            exited = true;
+        }
+    };
+
+    auto drain = [&](Fd& fd, QByteArray& sink, const std::function<void(const QByteArray&)>& cb) {
+        for (;;) {
+            const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
+            if (n > 0) {
+                const QByteArray chunk(buffer.data(), static_cast<qsizetype>(n));
+                sink.append(chunk);
+                if (cb) {
+                    cb(chunk);
+                }
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return;
+            }
+            fd.reset(); // end of stream or a read error
+            return;
+        }
+    };
+
+    for (;;) {
+        const bool streamsOpen =
+            outPipe.readEnd.isOpen() || errPipe.readEnd.isOpen() || inPipe.writeEnd.isOpen();
+        if (exited && (!streamsOpen || result.cancelled)) {
+            break;
+        }
+        if (!streamsOpen && !options.shouldCancel && !result.cancelled) {
+            break; // nothing to watch: wait for the exit below
+        }
+
+        std::vector<pollfd> fds;
+        Fd* slots[4] = {nullptr, nullptr, nullptr, nullptr};
+        auto add = [&](Fd& fd, short events) {
+            if (fd.isOpen()) {
+                slots[fds.size()] = &fd;
+                fds.push_back(pollfd{fd.get(), events, 0});
+            }
+        };
+        add(outPipe.readEnd, POLLIN);
+        add(errPipe.readEnd, POLLIN);
+        add(inPipe.writeEnd, POLLOUT);
+        if (pidFd.isOpen() && !exited) {
+            add(pidFd, POLLIN);
+        }
+        const bool needTimer = options.shouldCancel || result.cancelled || !pidFd.isOpen();
+        const int rc = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), needTimer ? 100 : -1);
+        if (rc < 0 && errno != EINTR) {
+            break;
+        }
+        if (rc > 0) {
+            for (size_t i = 0; i < fds.size(); ++i) {
+                if (fds[i].revents == 0) {
+                    continue;
+                }
+                Fd* fd = slots[i];
+                if (fd == &outPipe.readEnd) {
+                    drain(outPipe.readEnd, result.stdoutData, options.onStdout);
+                } else if (fd == &errPipe.readEnd) {
+                    drain(errPipe.readEnd, result.stderrData, options.onStderr);
+                } else if (fd == &inPipe.writeEnd) {
+                    const QByteArray& data = *options.stdinData;
+                    const ssize_t n = ::write(fd->get(), data.constData() + stdinOffset,
+                                              static_cast<size_t>(data.size() - stdinOffset));
+                    if (n > 0) {
+                        stdinOffset += n;
+                        if (stdinOffset >= data.size()) {
+                            fd->reset();
+                        }
+                    } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                        if (errno == EPIPE) {
+                            sigpipeBlock.gotEpipe = true;
+                        }
+                        fd->reset(); // the child stopped reading
+                    }
+                } else if (fd == &pidFd) {
+                    reapNoHang();
+                }
+            }
+        }
+        if (!pidFd.isOpen() || result.cancelled) {
+            reapNoHang();
+        }
+
+        if (!result.cancelled && !exited && options.shouldCancel && options.shouldCancel()) {
+            result.cancelled = true;
+            ::kill(pid, SIGTERM);
+            termTime = Clock::now();
+        }
+        if (result.cancelled && !exited && !killSent &&
+            Clock::now() - termTime >= std::chrono::seconds(2)) {
+            ::kill(pid, SIGKILL);
+            killSent = true;
+        }
+    }
+
+    if (!exited) {
+        pid_t r;
+        do {
+            r = ::waitpid(pid, &status, 0);
+        } while (r < 0 && errno == EINTR);
+        exited = r == pid;
+    }
+    if (exited) {
+        applyStatus(result, status);
+    }
+    return result;
+}

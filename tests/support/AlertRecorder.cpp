@@ -1,0 +1,81 @@
+#include "AlertRecorder.h"
+
+AlertRecorder::AlertRecorder() {
+    Tool::setAlertResponder([this](const AlertRequest& request) { return answer(request); });
+}
+
+AlertRecorder::~AlertRecorder() {
+    Tool::setAlertResponder({});
+}
+
+AlertAnswer AlertRecorder::answer(const AlertRequest& request) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // A beep asks nothing of the human and takes no queued answer.
+    if (request.kind == AlertRequest::Kind::Beep) {
+        beeps_.append(request.message);
+        return AlertAnswer{};
+    }
+    requests_.append(request);
+    if (queue_.isEmpty()) {
+        AlertAnswer first;
+        first.ok = request.kind != AlertRequest::Kind::FolderSelect;
+        return first;
+    }
+    return queue_.takeFirst();
+}
+
+void AlertRecorder::enqueue(const AlertAnswer& answer) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    queue_.append(answer);
+}
+
+void AlertRecorder::enqueueOk() {
+    enqueue(AlertAnswer{true, {}});
+}
+
+void AlertRecorder::enqueueNg() {
+    enqueue(AlertAnswer{false, {}});
+}
+
+void AlertRecorder::enqueueFolder(const QString& folderPath) {
+    enqueue(AlertAnswer{!folderPath.isEmpty(), folderPath});
+}
+
+QList<AlertRequest> AlertRecorder::requests() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+qsizetype AlertRecorder::count() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.size();
+}
+
+AlertRequest AlertRecorder::last() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.isEmpty() ? AlertRequest{} : requests_.last();
+}
+
+QStringList AlertRecorder::messages() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    QStringList result;
+    for (const AlertRequest& request : requests_) {
+        if (request.kind == AlertRequest::Kind::Message ||
+            request.kind == AlertRequest::Kind::OkNg) {
+            result.append(request.message);
+        }
+    }
+    return result;
+}
+
+QStringList AlertRecorder::beeps() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return beeps_;
+}
+
+void AlertRecorder::clear() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+    beeps_.clear();
+    queue_.clear();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "util/Tool.h"
+
+#include <QList>
+#include <QString>
+#include <mutex>
+
+// Stands in for the human at the alert gateway: while it lives it is the installed responder.
+// Every alert and chooser request is recorded (beeps separately, by name); answers come from a
+// queue (when the queue is empty: the first button, and no folder for a folder chooser). Safe to
+// be called from the job thread.
+class AlertRecorder {
+public:
+    AlertRecorder();  // installs itself with Tool::setAlertResponder
+    ~AlertRecorder(); // removes itself again
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+
+    void enqueue(const AlertAnswer& answer);
+    void enqueueOk();                              // first button
+    void enqueueNg();                              // second button
+    void enqueueFolder(const QString& folderPath); // a folder chooser's choice
+
+    QList<AlertRequest> requests() const; // every alert and chooser so far, in order
+    qsizetype count() const;              // how many of them
+    AlertRequest last() const;            // the latest request (a default one when none)
+    QStringList messages() const;         // the message texts of the alerts, in order
+    QStringList beeps() const;            // the sound names of the beeps, in order
+    void clear();                         // forgets requests and queued answers
+
+private:
+    AlertAnswer answer(const AlertRequest& request);
+
+    mutable std::mutex mutex_;
+    QList<AlertRequest> requests_;
+    QStringList beeps_;
+    QList<AlertAnswer> queue_;
+};

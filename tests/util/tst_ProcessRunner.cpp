@@ -1,0 +1,192 @@
+#include "TestHome.h"
+#include "util/ProcessRunner.h"
+#include "util/Tool.h"
+
+#include <QDir>
+#include <QTest>
+#include <cerrno>
+#include <sys/wait.h>
+
+namespace {
+
+const QString kSh = QStringLiteral("/bin/sh");
+
+ProcessResult shell(const QString& script, const ProcessOptions& options = {}) {
+    return runProcess(kSh, {QStringLiteral("-c"), script}, options);
+}
+
+// No child of this process may be left behind (running or as a zombie).
+bool noChildLeft() {
+    int status = 0;
+    return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+} // namespace
+
+class TestProcessRunner : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void simpleShellRules() {
+        TestHome home;
+        QCOMPARE(Tool::simpleShell(QStringLiteral("echo a")),
+                 std::optional<QString>(QStringLiteral("a\n")));
+        QCOMPARE(Tool::simpleShell(QStringLiteral("true")), std::optional<QString>(QString()));
+        // Anything on standard error makes the result none, even with standard output.
+        QCOMPARE(Tool::simpleShell(QStringLiteral("echo out; echo err >&2")), std::nullopt);
+        QCOMPARE(Tool::simpleShell(QStringLiteral("printf '日本語'")),
+                 std::optional<QString>(QStringLiteral("日本語")));
+        // A failing exit status alone is not a failure of the shell runner.
+        QCOMPARE(Tool::simpleShell(QStringLiteral("printf x; exit 4")),
+                 std::optional<QString>(QStringLiteral("x")));
+        QVERIFY(noChildLeft());
+    }
+
+    void missingProgramOrFolderFailsCleanly() {
+        TestHome home;
+        QVERIFY(!Tool::taskWithCmd(QStringLiteral("/nonexistent/program")));
+        QCOMPARE(Tool::outputTaskWithCmd(QStringLiteral("/nonexistent/program")), std::nullopt);
+        QVERIFY(!runProcess(QStringLiteral("/nonexistent/program"), {}).started);
+        QVERIFY(!runProcess(QStringLiteral("no-such-program-anywhere"), {}).started);
+        QVERIFY(!runProcess(QString(), {}).started);
+        // A working folder that does not exist is a launch failure, not a run in another folder.
+        QVERIFY(!Tool::taskWithCmd(QStringLiteral("/bin/true"), {},
+                                   home.path() + QStringLiteral("/missing")));
+        QCOMPARE(Tool::outputTaskWithCmd(QStringLiteral("/bin/pwd"), {},
+                                         home.path() + QStringLiteral("/missing")),
+                 std::nullopt);
+        QVERIFY(Tool::taskWithCmd(QStringLiteral("/bin/true")));
+        QVERIFY(!Tool::taskWithCmd(QStringLiteral("/bin/false")));
+        QVERIFY(noChildLeft());
+    }
+
+    void tildeWorkingDirectoryIsExpanded() {
+        TestHome home;
+        const QString real = QDir(home.path()).canonicalPath();
+        QCOMPARE(Tool::outputTaskWithCmd(QStringLiteral("/bin/pwd"), {}, QStringLiteral("~")),
+                 std::optional<QString>(real + QStringLiteral("\n")));
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("sub folder")));
+        QCOMPARE(
+            Tool::outputTaskWithCmd(QStringLiteral("/bin/pwd"), {}, QStringLiteral("~/sub folder")),
+            std::optional<QString>(real + QStringLiteral("/sub folder\n")));
+        // The default folder of the task runner is the home folder too.
+        QVERIFY(Tool::taskWithCmd(kSh, {QStringLiteral("-c"), QStringLiteral("touch here")}));
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("here"))));
+    }
+
+    void argumentsArriveWhole() {
+        TestHome home;
+        const QString odd = QStringLiteral("a b  c 'q' \"d\" $HOME;*");
+        QCOMPARE(Tool::outputTaskWithCmd(QStringLiteral("/usr/bin/printf"),
+                                         {QStringLiteral("[%s]\\n"), odd}),
+                 std::optional<QString>(QStringLiteral("[") + odd + QStringLiteral("]\n")));
+        QVERIFY(
+            Tool::taskWithCmd(QStringLiteral("/usr/bin/test"),
+                              {QStringLiteral("a b"), QStringLiteral("="), QStringLiteral("a b")}));
+        QVERIFY(
+            !Tool::taskWithCmd(QStringLiteral("/usr/bin/test"),
+                               {QStringLiteral("a b"), QStringLiteral("="), QStringLiteral("a")}));
+        const ProcessResult r =
+            runProcess(kSh, {QStringLiteral("-c"), QStringLiteral("echo $#"),
+                             QStringLiteral("zero"), QString(), QStringLiteral("x y")});
+        QCOMPARE(r.stdoutData, QByteArray("2\n"));
+    }
+
+    void fullStderrPipeDoesNotStall() {
+        TestHome home;
+        // 1 MB on standard error before anything on standard output: far more than a pipe holds.
+        const QString script = QStringLiteral("head -c 1048576 /dev/zero >&2; head -c 300000 "
+                                              "/dev/zero | tr '\\0' o; printf end");
+        const ProcessResult r = shell(script);
+        QVERIFY(r.succeeded());
+        QCOMPARE(r.stderrData.size(), qsizetype(1048576));
+        QCOMPARE(r.stdoutData.size(), qsizetype(300003));
+        QVERIFY(r.stdoutData.endsWith("oooend"));
+        QCOMPARE(Tool::simpleShell(script), std::nullopt);
+        QVERIFY(noChildLeft());
+    }
+
+    void chunksAndStatus() {
+        QByteArray seen;
+        ProcessOptions options;
+        options.onStdout = [&](const QByteArray& chunk) { seen += chunk; };
+        const ProcessResult r =
+            shell(QStringLiteral("seq 1 20000; echo warn >&2; exit 3"), options);
+        QVERIFY(r.started);
+        QCOMPARE(r.exitStatus, 3);
+        QVERIFY(!r.succeeded());
+        QCOMPARE(seen, r.stdoutData);
+        QVERIFY(r.stdoutData.endsWith("\n20000\n"));
+        QCOMPARE(r.stderrData, QByteArray("warn\n"));
+
+        const ProcessResult killed = shell(QStringLiteral("kill -SEGV $$"));
+        QVERIFY(killed.started);
+        QVERIFY(killed.crashed);
+        QVERIFY(!killed.succeeded());
+    }
+
+    void standardInput() {
+        ProcessOptions options;
+        QByteArray big(2 * 1024 * 1024, 'x');
+        big.append("tail");
+        options.stdinData = big;
+        const ProcessResult r = runProcess(QStringLiteral("/bin/cat"), {}, options);
+        QVERIFY(r.succeeded());
+        QCOMPARE(r.stdoutData, big);
+
+        // A child that never reads its input must not take the program down with SIGPIPE.
+        const ProcessResult early = runProcess(QStringLiteral("/bin/true"), {}, options);
+        QVERIFY(early.succeeded());
+
+        // Without data the child reads an empty input, never the terminal.
+        const ProcessResult none =
+            runProcess(QStringLiteral("/usr/bin/wc"), {QStringLiteral("-c")});
+        QCOMPARE(none.stdoutData.trimmed(), QByteArray("0"));
+        QVERIFY(noChildLeft());
+    }
+
+    void cancelTerminatesChild() {
+        ProcessOptions options;
+        int polls = 0;
+        options.shouldCancel = [&] { return ++polls >= 2; };
+        const ProcessResult r =
+            runProcess(QStringLiteral("/bin/sleep"), {QStringLiteral("1000")}, options);
+        QVERIFY(r.started);
+        QVERIFY(r.cancelled);
+        QVERIFY(!r.crashed);
+        QVERIFY(!r.succeeded());
+        QVERIFY(noChildLeft());
+
+        // A child that ignores SIGTERM is killed after the grace period.
+        options.shouldCancel = [] { return true; };
+        const ProcessResult stubborn =
+            shell(QStringLiteral("trap '' TERM; exec /bin/sleep 1000"), options);
+        QVERIFY(stubborn.cancelled);
+        QVERIFY(!stubborn.succeeded());
+        QVERIFY(noChildLeft());
+
+        // Cancelling also works while the runner only waits for the exit.
+        options.captureStdout = false;
+        options.captureStderr = false;
+        const ProcessResult quiet =
+            runProcess(QStringLiteral("/bin/sleep"), {QStringLiteral("1000")}, options);
+        QVERIFY(quiet.cancelled);
+        QVERIFY(noChildLeft());
+    }
+
+    void childStartsWithDefaultSignals() {
+        // Even when this thread blocks SIGTERM, the child must be stoppable by it.
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        sigset_t old;
+        pthread_sigmask(SIG_BLOCK, &set, &old);
+        const ProcessResult r = shell(QStringLiteral("grep SigBlk /proc/self/status"));
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        QVERIFY(r.succeeded());
+        QCOMPARE(r.stdoutData.trimmed(), QByteArray("SigBlk:\t0000000000000000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProcessRunner)
+#include "tst_ProcessRunner.moc"
