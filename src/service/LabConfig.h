@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+// The hosts of the lab's servers, read from a "lab.conf" of key=value lines:
+//   info_server=http://host:port      the information server (appinfo page)
+//   web_server=http://host:port       the web server (album info page)
+//   analysis_server=http://host:port  the analysis server (usage reports)
+//   auth_server=http://host:port      the authentication server (custom mode)
+//   order_ftp_host=host:port          the order FTP server
+//   order_ftp_user=name               the production account's name
+//   ftp2_host=host:port               the second order FTP server
+//   test_ftp_host=host:port           the test FTP server
+// Blank lines and lines starting with "#" are skipped, unknown keys ignored.
+//
+// The file is looked up as $HALVIX_LAB_CONF (when set, only that file), then
+// $XDG_CONFIG_HOME/halvix2/lab.conf (~/.config/halvix2/lab.conf), then <program folder>/lab.conf,
+// then <program folder>/../share/halvix2/lab.conf. Keys the file does not give keep their
+// defaults: the lab substitute on loopback (HTTP 127.0.0.1:8380, FTP 127.0.0.1:8321).
+//
+// Read once on first use and again on reload(); every read is thread-safe.
+class LabConfig {
+public:
+    LabConfig() = delete;
+
+    // HTTP base URLs, without a trailing "/".
+    static QString infoServer();
+    static QString webServer();
+    static QString analysisServer();
+    static QString authServer();
+
+    // FTP hosts as "host:port" (or "host"), ready for "ftp://" + host + path.
+    static QString orderFtpHost();
+    static QString orderFtpUser();
+    static QString ftp2Host();
+    static QString testFtpHost();
+
+    // Full URLs of the fixed requests.
+    static QString appInfoUrl();   // info server + "/halv_ix2/appinfo.html"
+    static QString albumInfoUrl(); // web server + "/album_info_8.html"
+    static QString analyzerUrl();  // analysis server + ".../MacApp?data="
+    static QString authConvertMd5Url(const QString& password);
+    static QString authCheckUrl(const QString& code, const QString& md5);
+    static QString authDataUrl(const QString& code, const QString& md5, const QString& key);
+
+    // The ftp client's "open" wants host and port as two words: "127.0.0.1:8321" gives
+    // "127.0.0.1 8321"; a host without port is returned unchanged.
+    static QString ftpOpenHost(const QString& hostPort);
+
+    // The file the values came from, "" when none was found (defaults in use).
+    static QString configPath();
+
+    // Reads the configuration again (after the environment or the file changed).
+    static void reload();
+
+    // Default values (no lab.conf).
+    static constexpr char kDefaultHttpBase[] = "http://127.0.0.1:8380";
+    static constexpr char kDefaultFtpHost[] = "127.0.0.1:8321";
+    static constexpr char kDefaultOrderFtpUser[] = "ntorder";
+};
