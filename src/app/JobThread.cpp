@@ -1,0 +1,194 @@
+#include "app/JobThread.h"
+
+#include "job/JobInfo.h"
+#include "job/NotificationCenter.h"
+#include "job/ResizeJob.h"
+#include "job/SendJob.h"
+#include "job/WorkFolder.h"
+#include "job/ZipJob.h"
+#include "service/Analyzer.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "util/PathUtil.h"
+#include "util/Tool.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <QVariantMap>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+const QString kAbortLine = QStringLiteral("***処理は完了せずに中止***************");
+
+} // namespace
+
+JobThreadRunner::JobThreadRunner(JobMainThreadActions& actions) : _actions(actions) {}
+
+JobThreadRunner::~JobThreadRunner() {
+    std::lock_guard lock(_threadMutex);
+    if (_thread.joinable()) {
+        if (_jobExecuting.load()) {
+            NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        }
+        _thread.join();
+    }
+}
+
+void JobThreadRunner::postOrderReport() {
+    QVariantMap postDic;
+    if (!UserDef::isSendOnly()) {
+        const auto addSetting = [&postDic](const QString& field, const QString& key) {
+            if (const std::optional<QString> value = UserDef::stringForKey(key)) {
+                postDic.insert(field, *value);
+            }
+        };
+        addSetting(QStringLiteral("MainTab"), QStringLiteral("MainTabLabel"));
+        addSetting(QStringLiteral("FileInfo"), QStringLiteral("MainTabFileInfo"));
+        addSetting(QStringLiteral("OrderAction"), QStringLiteral("OrderActionType"));
+    }
+    postDic.insert(
+        QStringLiteral("PoolZipCount"),
+        QString::number(orbel::directoryZipPathArray(WorkFolder::orderZipPoolFolderPath()).size()));
+    if (UserDef::stringForKey(QStringLiteral("MainTabLabel")) == QStringLiteral("アルバム")) {
+        const std::optional<QString> albumSet =
+            UserDef::stringForKey(QStringLiteral("AlbumSetName"));
+        if (albumSet && *albumSet != QStringLiteral("-")) {
+            postDic.insert(QStringLiteral("AlbumSet"), *albumSet);
+        }
+    }
+    Analyzer::analyzerPost(QStringLiteral("Order"), postDic);
+}
+
+bool JobThreadRunner::executeJobThread(const JobThreadInput& input) {
+    std::lock_guard lock(_threadMutex);
+    if (_jobExecuting.load()) {
+        return false;
+    }
+    if (_thread.joinable()) {
+        _thread.join(); // the previous job has ended; only its thread object is left
+    }
+    _actions.fileDragDropOff();
+    jobExecuteingOn();
+    _actions.comViewRefresh();
+    postOrderReport();
+    try {
+        _thread = std::thread([this, input] { jobThread(input); });
+    } catch (const std::system_error&) {
+        Log::outputLn(QStringLiteral("処理スレッドが開始できない"));
+        jobExecuteingOff();
+        _actions.comViewRefresh();
+        _actions.dragDropOn();
+        Tool::alertWithMsg(QStringLiteral("エラーが発生しました"),
+                           QStringLiteral("処理を開始できませんでした"));
+        return false;
+    }
+    return true;
+}
+
+void JobThreadRunner::waitForJob() {
+    std::lock_guard lock(_threadMutex);
+    if (_thread.joinable()) {
+        _thread.join();
+    }
+}
+
+bool JobThreadRunner::jobThread(const JobThreadInput& input) {
+    UserDef::setAppStatus(QStringLiteral("JOB Thread"));
+    jobExecuteingOn();
+    JobInfo info(input.selectFiles, input.selectInfo, input.productData, input.progress);
+    bool finished = false;
+    bool zipped = false;
+    bool terminate = false;
+
+    if (!WorkFolder::checkWorkFolder()) {
+        Log::outputLn(QStringLiteral("作業フォルダが作成できない"));
+        Tool::alertWithMsg(QStringLiteral("作業フォルダが作成できません"),
+                           QStringLiteral("作業フォルダが作成できませんでした"));
+    } else {
+        Log::outputLn(QStringLiteral("***処理開始**************************"));
+        const bool sendOnly = UserDef::isSendOnly();
+        bool ok = true;
+
+        if (UserDef::isResizeMode() && !sendOnly) {
+            UserDef::setAppStatus(QStringLiteral("JOB Thread Resize"));
+            Log::outputLn(QStringLiteral("リサイズ処理実行 ===="));
+            ResizeJob resizeJob(info);
+            ok = resizeJob.start();
+            if (!ok) {
+                Log::outputLn(kAbortLine);
+            }
+        }
+
+        std::optional<QString> archive;
+        if (ok && !sendOnly) {
+            UserDef::setAppStatus(QStringLiteral("JOB Thread Zip"));
+            Log::outputLn(QStringLiteral("Zip処理実行 ===="));
+            ZipJob zipJob(info);
+            if (zipJob.start()) {
+                Log::outputLn(QStringLiteral("zip sucsess ZipName[%1]").arg(info.zipName()));
+                info.updateBagNo();
+                _actions.removeKineloOrder();
+                _actions.selectFilesAndOrderMemoClear();
+                archive = info.zipPoolFilePath();
+                zipped = true;
+                if (input.fotoFusionMode) {
+                    UserDef::setObject(QString(), QStringLiteral("WorkApp"));
+                }
+            } else {
+                Log::outputLn(QStringLiteral("zip error ZipName[%1]").arg(info.zipName()));
+                Log::outputLn(kAbortLine);
+                ok = false;
+            }
+        }
+
+        if (ok && UserDef::isSend()) {
+            UserDef::setAppStatus(QStringLiteral("JOB Thread Send"));
+            SendJob sendJob(info);
+            ok = sendJob.start(archive);
+            if (!ok) {
+                Log::outputLn(kAbortLine);
+            }
+        }
+
+        if (ok) {
+            Log::outputLn(QStringLiteral("***処理終了**************************"));
+            finished = true;
+            terminate = input.fotoFusionMode;
+        }
+        if (zipped) {
+            _actions.albumDirectOrderNumClear();
+        }
+    }
+
+    jobExecuteingOff();
+    _actions.comViewRefresh();
+    _actions.dragDropOn();
+    // Last of all, so that no main-thread call of this thread is pending while the program quits.
+    if (terminate) {
+        _actions.terminateApplication();
+    }
+    return finished;
+}
+
+void JobThreadRunner::cancelBtJob() {
+    if (Tool::alertOkNgWithMsg(
+            QStringLiteral("処理を中止してよろしいですか？"),
+            QStringLiteral("キャンセルボタンが押されました。\n処理を中止してよろしいですか？"),
+            QStringLiteral("はい"), QStringLiteral("いいえ"))) {
+        NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+    }
+}
+
+void JobThreadRunner::performOnThreadOf(QObject* context, const std::function<void()>& fn) {
+    if (context == nullptr || !fn) {
+        return;
+    }
+    if (QThread::currentThread() == context->thread()) {
+        fn();
+        return;
+    }
+    QMetaObject::invokeMethod(context, fn, Qt::BlockingQueuedConnection);
+}

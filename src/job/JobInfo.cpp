@@ -1,0 +1,205 @@
+#include "job/JobInfo.h"
+
+#include "job/ProgressTarget.h"
+#include "job/WorkFolder.h"
+#include "job/ZipJob.h"
+#include "report/MiravellPath.h"
+#include "settings/UserDef.h"
+#include "util/PathUtil.h"
+#include "util/Tool.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <utility>
+
+namespace {
+
+constexpr qint64 kDefaultResizePix = 1999;
+
+// The leading decimal number of a catalogue value ("1999", " 1600px"); none when there is none.
+std::optional<qint64> leadingInteger(const QVariant& value) {
+    const QString text = value.toString().trimmed();
+    qsizetype end = 0;
+    if (end < text.size() && (text[end] == u'-' || text[end] == u'+')) {
+        ++end;
+    }
+    while (end < text.size() && text[end].isDigit() && text[end].unicode() < 128) {
+        ++end;
+    }
+    bool ok = false;
+    const qint64 number = text.left(end).toLongLong(&ok);
+    return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+QString settingOr(const QString& key, const QString& fallback) {
+    const std::optional<QString> value = UserDef::stringForKey(key);
+    return value && !value->isEmpty() ? *value : fallback;
+}
+
+// A leftover of an earlier attempt is moved to the Trash; when the Trash refuses it (a name that
+// is already there) it is removed, so that the new order never starts on top of old files.
+void clearWorkPath(const QString& path) {
+    if (!orbel::isFolderOrFilePath(path)) {
+        return;
+    }
+    if (!orbel::limitMoveTrashFileOrFolder(path) && orbel::isFolderOrFilePath(path)) {
+        orbel::limitDeleteFileOrFolder(path);
+    }
+}
+
+} // namespace
+
+JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* productData,
+                 ProgressTarget* jobIndicator, ProgressTarget* jobMsg)
+    : _selectFiles(std::move(selectFiles)), _selectInfo(std::move(selectInfo)),
+      _jobIndicator(jobIndicator), _jobMsg(jobMsg != nullptr ? jobMsg : jobIndicator),
+      _productData(productData) {
+    const QString now = Tool::nowDateTimeNomal();
+    const qsizetype blank = now.indexOf(u' ');
+    _dateStr = blank < 0 ? now : now.left(blank);
+    _timeStr = blank < 0 ? QString() : now.mid(blank + 1);
+
+    const std::optional<QString> code = UserDef::customerCode();
+    _customerCode = code && !code->isEmpty() ? *code : QStringLiteral("0000");
+    _customerEmail = settingOr(QStringLiteral("CustomerEmail"), QStringLiteral("NoEmailAddress"));
+    _bagNo = UserDef::integerForKey(QStringLiteral("BagNo")) + 1;
+    _macAddress = UserDef::macAddress();
+}
+
+void JobInfo::addSelectWorkFile(const QString& path) {
+    _selectWorkFiles.append(path);
+}
+
+QString JobInfo::zipName() const {
+    if (!_zipName) {
+        _zipName = QStringLiteral("%1_%2_%3")
+                       .arg(_customerCode, _macAddress,
+                            QString::asprintf("%07lld", static_cast<long long>(_bagNo)));
+    }
+    return *_zipName;
+}
+
+QString JobInfo::zipFolderPath() const {
+    if (!_zipFolderPath) {
+        _zipFolderPath = WorkFolder::workFolderPath() + u'/' + zipName();
+    }
+    return *_zipFolderPath;
+}
+
+QString JobInfo::zipFilePath() const {
+    if (!_zipFilePath) {
+        _zipFilePath = zipFolderPath() + QStringLiteral(".zip");
+    }
+    return *_zipFilePath;
+}
+
+QString JobInfo::zipPoolFilePath() const {
+    if (!_zipPoolFilePath) {
+        _zipPoolFilePath =
+            WorkFolder::orderZipPoolFolderPath() + u'/' + zipName() + QStringLiteral(".zip");
+    }
+    return *_zipPoolFilePath;
+}
+
+QString JobInfo::resizeFolder() const {
+    if (!_resizeFolder) {
+        const QString folderName = QFileInfo(QDir::cleanPath(_selectInfo)).fileName();
+        if (!_selectInfo.isEmpty() && orbel::isFolderPath(_selectInfo) && !folderName.isEmpty()) {
+            _resizeFolder = folderName + QStringLiteral("_mini");
+        } else {
+            _resizeFolder = QStringLiteral("りさいず_mini");
+        }
+    }
+    return *_resizeFolder;
+}
+
+QString JobInfo::resizeFolderPath() const {
+    if (!_resizeFolderPath) {
+        _resizeFolderPath = WorkFolder::workFolderPath() + u'/' + resizeFolder();
+    }
+    return *_resizeFolderPath;
+}
+
+bool JobInfo::createResizeFolder() {
+    clearWorkPath(resizeFolderPath());
+    return orbel::limitCreateFolder(resizeFolderPath());
+}
+
+bool JobInfo::createZipFile() {
+    clearWorkPath(zipFolderPath());
+    clearWorkPath(zipFilePath());
+    if (!orbel::limitCreateFolder(zipFolderPath())) {
+        return false;
+    }
+    bool ok = createPrintReportFile(zipFolderPath());
+    if (ok) {
+        const QString report = zipFolderPath() + QStringLiteral("/PrintReport4.txt");
+        // An archive without its report would reach the lab unreadable, so the result counts.
+        if (Tool::isTigerOperatingSystem()) {
+            ok = Tool::zipWithOption(QStringLiteral("-j"), zipFilePath(), report);
+        } else {
+            ok = Tool::passZipWithPass(ZipJob::zipPassword(), QStringLiteral("-j"), zipFilePath(),
+                                       report);
+        }
+        if (!ok) {
+            orbel::limitDeleteFileOrFolder(zipFilePath());
+        }
+    }
+    orbel::limitDeleteFileOrFolder(zipFolderPath());
+    return ok;
+}
+
+qint64 JobInfo::selectProductResizePix() const {
+    if (!UserDef::isResizeTab()) {
+        return kDefaultResizePix;
+    }
+    QVariantMap record =
+        UserDef::objectForKeyFromResizeDic(QStringLiteral("ResizeGoodsOptionPopKey")).toMap();
+    if (!record.contains(QStringLiteral("resize_pix"))) {
+        record = UserDef::objectForKeyFromResizeDic(QStringLiteral("ResizeSizePopKey")).toMap();
+    }
+    const std::optional<qint64> pix = leadingInteger(record.value(QStringLiteral("resize_pix")));
+    // A target of no pixels would make the image tool fail on every file.
+    return pix && *pix > 0 ? *pix : kDefaultResizePix;
+}
+
+void JobInfo::updateBagNo() const {
+    // Written through at once: a number lost in a crash would name the next archive twice.
+    UserDef::setObject(QVariant::fromValue(_bagNo), QStringLiteral("BagNo"), true);
+}
+
+void JobInfo::setJobMsg(const QString& msg) const {
+    if (_jobMsg != nullptr) {
+        _jobMsg->setJobMsg(msg);
+    }
+}
+
+void JobInfo::jobMsgClear() const {
+    if (_jobMsg != nullptr) {
+        _jobMsg->jobMsgClear();
+    }
+}
+
+void JobInfo::indicatorIndeterminate() const {
+    if (_jobIndicator != nullptr) {
+        _jobIndicator->indicatorIndeterminate();
+    }
+}
+
+void JobInfo::indicatorClear() const {
+    if (_jobIndicator != nullptr) {
+        _jobIndicator->indicatorClear();
+    }
+}
+
+void JobInfo::indicatorProgressWitMin(double min, double max) const {
+    if (_jobIndicator != nullptr) {
+        _jobIndicator->indicatorProgressWitMin(min, max);
+    }
+}
+
+void JobInfo::indicatorUpdate(double value) const {
+    if (_jobIndicator != nullptr) {
+        _jobIndicator->indicatorUpdate(value);
+    }
+}

@@ -1,0 +1,19 @@
+#include "util/PathUtil.h"
+#include "util/Tool.h"
+#include "util/ToolPaths.h"
+
+#include <QFileInfo>
+
+bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
+                                           const QString& user, const QString& pass,
+                                           const QString& downFolder) {
+    const QStringList args{QStringLiteral("-O"), QStringLiteral("ftp://") + host + path,
+                           QStringLiteral("-u"), user + QLatin1Char(':') + pass};
+    if (!taskWithCmd(ToolPaths::curl(), args, downFolder))
+        return false;
+    // "-O" names the local file after the last component of the remote path.
+    const QString fileName = QFileInfo(path).fileName();
+    if (fileName.isEmpty())
+        return false;
+    return unzipAndDeleteWithPath(orbel::expandTilde(downFolder) + QLatin1Char('/') + fileName);
+}

@@ -1,0 +1,425 @@
+#include "job/ZipJob.h"
+
+#include "job/JobInfo.h"
+#include "job/StopWatch.h"
+#include "report/MiravellPath.h"
+#include "service/Analyzer.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "util/PathUtil.h"
+#include "util/StringUtil.h"
+#include "util/Tool.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+const QString kCancelInfo = QStringLiteral("キャンセルボタンによって処理が中止");
+
+QString wholeSeconds(double seconds) {
+    return QString::number(static_cast<qint64>(seconds));
+}
+
+QString fileNameOf(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+// The path without the base folder in front; every path of the order lies below it. A path that
+// does not is handed over whole (zip then stores it without its leading "/").
+QString stripBase(const QString& path, const QString& base) {
+    if (!base.isEmpty() && path.startsWith(base)) {
+        return path.mid(base.size());
+    }
+    return path;
+}
+
+// Moves the finished archive, replacing what the save panel already agreed to overwrite; across
+// file systems (a save path on another disk) by a copy that is renamed into place when complete.
+bool moveFileReplacing(const QString& source, const QString& destination) {
+    namespace fs = std::filesystem;
+    const fs::path from(source.toStdString());
+    const fs::path to(destination.toStdString());
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (!error) {
+        return true;
+    }
+    const fs::path part(destination.toStdString() + ".part");
+    fs::remove(part, error);
+    error.clear();
+    fs::copy_file(from, part, fs::copy_options::overwrite_existing, error);
+    if (error) {
+        fs::remove(part, error);
+        return false;
+    }
+    fs::rename(part, to, error);
+    if (error) {
+        fs::remove(part, error);
+        return false;
+    }
+    fs::remove(from, error);
+    return true;
+}
+
+} // namespace
+
+ZipJob::ZipJob(JobInfo& info) : Job(info) {}
+
+QString ZipJob::zipPassword() {
+    return QStringLiteral("qelvoxa");
+}
+
+QString ZipJob::zipWorkFolderPath() {
+    return orbel::miravellZipWorkFolderPath();
+}
+
+QString ZipJob::baseFolderPath() const {
+    if (UserDef::isResizeMode()) {
+        return resizeFolderPath() + u'/';
+    }
+    if (isSelectFolder()) {
+        QString parent = QFileInfo(QDir::cleanPath(selectInfo())).path();
+        if (!parent.endsWith(u'/')) {
+            parent += u'/';
+        }
+        return parent;
+    }
+    return {};
+}
+
+ZipJob::EntryPlan ZipJob::planForFile(const QString& path) const {
+    if (UserDef::isPrintTab() || UserDef::isSchoolTab()) {
+        return {path, QStringLiteral("-gj"), {}};
+    }
+    const QString base = baseFolderPath();
+    if (UserDef::isResizeTab()) {
+        if (base.isEmpty()) {
+            return {path, QStringLiteral("-gj"), {}};
+        }
+        return {stripBase(path, base), QStringLiteral("-g"), base};
+    }
+    // Album, etc: the path below the base, or the whole path.
+    if (base.isEmpty()) {
+        return {path, QStringLiteral("-g"), {}};
+    }
+    return {stripBase(path, base), QStringLiteral("-g"), base};
+}
+
+QString ZipJob::entryPathForFile(const QString& path) const {
+    return planForFile(path).entry;
+}
+
+void ZipJob::directZipFlagSetup() {
+    _directZipFlg = true;
+    const bool fullPath = isZipAddFullPath();
+    const bool selectFolder = isSelectFolder();
+    const QString base = UserDef::isResizeMode() ? resizeFolderPath() : selectInfo();
+    for (const QString& file : zipJobFiles()) {
+        QString tested;
+        if (fullPath) {
+            tested = file;
+        } else if (selectFolder) {
+            tested = orbel::replaceOfString(file, base, QString());
+        } else {
+            tested = fileNameOf(file);
+        }
+        if (orbel::isInNGCharForWindowsPath(tested)) {
+            _directZipFlg = false;
+            break;
+        }
+    }
+    Log::outputLn(_directZipFlg ? QStringLiteral("DirectZip Mode")
+                                : QStringLiteral("CopyConvertZip Mode"));
+}
+
+bool ZipJob::passZipWithOption(const QString& option, const QString& zipFile,
+                               const QString& addFile, const std::optional<QString>& currentPath) {
+    const QString folder =
+        currentPath && !currentPath->isEmpty() ? *currentPath : QStringLiteral("~");
+    if (isPassZip()) {
+        return Tool::passZipWithPass(zipPassword(), option, zipFile, addFile, folder);
+    }
+    return Tool::zipWithOption(option, zipFile, addFile, folder);
+}
+
+bool ZipJob::copyFile(const QString& source, const QString& destination) {
+    if (QFileInfo::exists(destination)) {
+        QFile::remove(destination);
+    }
+    // A hard link costs nothing and zip only reads it; other disks get a real copy.
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_hard_link(fs::path(source.toStdString()), fs::path(destination.toStdString()),
+                         error);
+    if (error && !QFile::copy(source, destination)) {
+        return false;
+    }
+    return orbel::isFilePath(destination);
+}
+
+bool ZipJob::createZipWorkFolders(const QString& relativeFolder) {
+    QString folder = zipWorkFolderPath();
+    if (!orbel::isFolderPath(folder) && !orbel::limitZipCreateFolder(folder)) {
+        return false;
+    }
+    const QStringList parts = relativeFolder.split(u'/', Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        folder += u'/' + part;
+        if (!orbel::isFolderPath(folder) && !orbel::limitZipCreateFolder(folder)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ZipJob::oneZipWithPath(const QString& path, const QString& zipFilePath) {
+    Log::outputLn(path);
+    const EntryPlan plan = planForFile(path);
+    if (_directZipFlg) {
+        return passZipWithOption(plan.option, zipFilePath, plan.entry,
+                                 plan.base.isEmpty() ? std::nullopt
+                                                     : std::optional<QString>(plan.base));
+    }
+
+    // Copy-convert: a Windows-safe copy in the staging folder is packed instead.
+    QString entry = plan.entry;
+    if (orbel::isInNGCharForWindowsPath(entry)) {
+        entry = orbel::convertToWindowsPath(entry);
+    }
+    const QString staging = zipWorkFolderPath();
+    const QString relative =
+        QDir::cleanPath(entry).remove(QRegularExpression(QStringLiteral("^/+")));
+    const QString destination = staging + u'/' + relative;
+    bool ok = createZipWorkFolders(
+        QFileInfo(relative).path() == QStringLiteral(".") ? QString() : QFileInfo(relative).path());
+    ok = ok && copyFile(path, destination);
+    if (ok) {
+        ok = passZipWithOption(plan.option, zipFilePath, relative, staging);
+    }
+    orbel::limitZipDeleteFileOrFolder(staging);
+    addSelectWorkFile(destination);
+    return ok;
+}
+
+bool ZipJob::kineloZipJob(const QString& zipFilePath) {
+    qint64 type = 0;
+    QStringList addFiles;
+    std::optional<QString> movPath;
+    std::optional<QString> picPath;
+    if (UserDef::isAlbumTab()) {
+        type = UserDef::albumKinloOrderType();
+        addFiles = UserDef::albumKineloAddFiles().value_or(QStringList());
+        movPath = UserDef::albumKineloMovFilePath();
+        picPath = UserDef::albumKineloPicFilePath();
+    } else if (UserDef::isPrintTab()) {
+        type = UserDef::printKinloOrderType();
+        if (type != 0) {
+            type = 2; // the print tab takes a movie and a picture only
+        }
+        movPath = UserDef::printKineloMovFilePath();
+        picPath = UserDef::printKineloPicFilePath();
+    }
+    if (type == 0) {
+        return true;
+    }
+
+    const QString staging = zipWorkFolderPath();
+    const QString kineloFolder = QStringLiteral("kinelo");
+    bool ok = createZipWorkFolders(kineloFolder);
+    if (ok && type == 1) {
+        const QString sourceFolder = kineloFolder + QStringLiteral("/soucefile");
+        ok = createZipWorkFolders(sourceFolder);
+        QSet<QString> usedNames;
+        for (const QString& file : std::as_const(addFiles)) {
+            if (!ok) {
+                break;
+            }
+            // Two added files of the same name would replace each other in the archive.
+            QString name = orbel::convertToWindowsPath(fileNameOf(file));
+            const QFileInfo nameInfo(name);
+            for (int n = 2; usedNames.contains(name.toLower()); ++n) {
+                name = nameInfo.completeBaseName() + QStringLiteral("_%1").arg(n) +
+                       (nameInfo.suffix().isEmpty() ? QString() : u'.' + nameInfo.suffix());
+            }
+            usedNames.insert(name.toLower());
+            const QString entry = sourceFolder + u'/' + name;
+            ok = copyFile(file, staging + u'/' + entry) &&
+                 passZipWithOption(QStringLiteral("-g"), zipFilePath, entry, staging);
+        }
+    } else if (ok && type == 2) {
+        ok = movPath && picPath;
+        if (ok) {
+            const QString movEntry = kineloFolder + QStringLiteral("/MOV_") +
+                                     orbel::convertToWindowsPath(fileNameOf(*movPath));
+            const QString picEntry = kineloFolder + QStringLiteral("/PIC_") +
+                                     orbel::convertToWindowsPath(fileNameOf(*picPath));
+            ok = copyFile(*movPath, staging + u'/' + movEntry) &&
+                 copyFile(*picPath, staging + u'/' + picEntry) &&
+                 passZipWithOption(QStringLiteral("-g"), zipFilePath, movEntry, staging) &&
+                 passZipWithOption(QStringLiteral("-g"), zipFilePath, picEntry, staging);
+        }
+    }
+    orbel::limitZipDeleteFileOrFolder(staging);
+    return ok;
+}
+
+bool ZipJob::isFotoFusionFile() const {
+    const QVariantMap record = UserDef::fotoFusionDic().value_or(QVariantMap());
+    const QString manifest = record.value(QStringLiteral("ManifestPath")).toString();
+    const QString archive = record.value(QStringLiteral("ArchivePath")).toString();
+    if (manifest.isEmpty() || archive.isEmpty()) {
+        return false;
+    }
+    const QStringList files = jobFiles();
+    return files.contains(manifest) && files.contains(archive);
+}
+
+void ZipJob::deleteFotoFusionTemp() {
+    const QString documents = orbel::fotoFusionWorkFolderPath();
+    if (orbel::isFolderPath(documents)) {
+        for (const QString& name : orbel::directoryContents(documents)) {
+            const QString folder = documents + u'/' + name;
+            if (!orbel::isFolderPath(folder)) {
+                continue;
+            }
+            const QStringList entries = orbel::directoryContents(folder);
+            const bool hasScrap =
+                std::any_of(entries.cbegin(), entries.cend(), [](const QString& e) {
+                    return QFileInfo(e).suffix() == QStringLiteral("ScrapPackage");
+                });
+            if (hasScrap) {
+                orbel::limitFotoFusionDeleteFileOrFolder(folder);
+            }
+        }
+    }
+    UserDef::setFotoFusionDic(QVariantMap());
+}
+
+bool ZipJob::start() {
+    StopWatch stopWatch;
+    stopWatch.start();
+    QVariantMap postDic;
+
+    Log::outputLn(QStringLiteral("ZIP処理開始"));
+    errClear();
+    addCancelObserver();
+    progressViewInit();
+    directZipFlagSetup();
+
+    const std::optional<QString> zipFile = createAndZipFilePath();
+    if (!zipFile) {
+        const QString info = QStringLiteral("作業フォルダが作成できない");
+        postDic.insert(QStringLiteral("ErrorInfo"), info);
+        Log::outputLn(info);
+        Tool::alertWithMsg(QStringLiteral("作業フォルダが作成できません"),
+                           QStringLiteral("ファイル圧縮の作業フォルダが作成できませんでした"));
+        orbel::limitDeleteFileOrFolder(resizeFolderPath());
+    } else {
+        // A path chosen twice (a print row repeated for another size) is packed once: packing it
+        // again would make zip rewrite the whole archive for the same entry.
+        QStringList files = zipJobFiles();
+        files.removeDuplicates();
+        const qsizetype count = files.size();
+        progressViewSetupWithMax(static_cast<double>(count));
+        qsizetype index = 0;
+        for (const QString& file : std::as_const(files)) {
+            if (isErr() || isCancel()) {
+                break;
+            }
+            ++index;
+            progressViewUpdateWithValue(
+                static_cast<double>(index),
+                QStringLiteral("%1 / %2  ファイル圧縮処理中").arg(index).arg(count));
+            const quint64 size = orbel::fileSize(file);
+            bool ok = false;
+            if ((size <= 9 && orbel::isJpegFile(file)) || size <= 4) {
+                _errorText = QStringLiteral("ZIP中にエラーが発生。SizeNG!! %1(%2)")
+                                 .arg(fileNameOf(file))
+                                 .arg(size);
+            } else {
+                ok = oneZipWithPath(file, *zipFile);
+            }
+            if (!ok) {
+                _errorFile = file;
+            }
+            setErr(!ok);
+        }
+
+        const bool kinelo = (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) ||
+                            (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile());
+        if (!isFailure() && kinelo) {
+            postDic.insert(QStringLiteral("kinelo"), QStringLiteral("あり"));
+            if (!kineloZipJob(*zipFile)) {
+                setErr(true);
+                _errorText = QStringLiteral("ZIP中にエラーが発生（kinelo処理）");
+                _errorFile = QStringLiteral("kinelo");
+            }
+        }
+
+        postDic.insert(QStringLiteral("FileName"), fileNameOf(*zipFile));
+        postDic.insert(QStringLiteral("JobTime"), wholeSeconds(stopWatch.lap()));
+        if (!Tool::isTigerOperatingSystem()) {
+            postDic.insert(QStringLiteral("Encryption"), QStringLiteral("ON"));
+        }
+
+        if (isSucsess()) {
+            orbel::limitDeleteFileOrFolder(resizeFolderPath());
+            Log::outputLn(QStringLiteral("ZIP成功（%1ファイル）").arg(index));
+            QString destination = zipPoolFilePath();
+            if (UserDef::isOrderActionSave()) {
+                destination =
+                    UserDef::stringForKey(QStringLiteral("OrderSavePath")).value_or(QString());
+                Log::outputLn(QStringLiteral("OrderActionSave --- %1").arg(destination));
+            }
+            // A finished archive that did not arrive where it belongs must not pass for a
+            // success: the order stays on the tab and can be sent again.
+            if (destination.isEmpty() || !moveFileReplacing(*zipFile, destination)) {
+                setErr(true);
+                _errorText = QStringLiteral("ZIP中にエラーが発生（ファイル移動失敗）");
+                _errorFile = destination;
+            } else {
+                postDic.insert(QStringLiteral("FileSize"),
+                               Tool::autoDataByteStringWithByte(
+                                   static_cast<double>(orbel::fileSize(destination))));
+                if (isFotoFusionFile()) {
+                    const QString manifest =
+                        UserDef::objectForKeyFromFotoFusionDic(QStringLiteral("ManifestPath"))
+                            .toString();
+                    postDic.insert(QStringLiteral("FotoFusion"), fileNameOf(manifest));
+                    deleteFotoFusionTemp();
+                }
+            }
+        }
+
+        if (isFailure()) {
+            if (isCancel()) {
+                postDic.insert(QStringLiteral("ErrorInfo"), kCancelInfo);
+                Log::outputLn(QStringLiteral("処理がキャンセルされた"));
+                Tool::alertWithMsg(QStringLiteral("処理を中止しました"),
+                                   QStringLiteral("キャンセルボタンによって処理が中止されました"));
+            } else {
+                postDic.insert(QStringLiteral("ErrorInfo"),
+                               _errorText.isEmpty() ? QStringLiteral("ZIP中にエラーが発生")
+                                                    : _errorText);
+                Log::outputLn(QStringLiteral("ZIP中にエラーが発生"));
+                Tool::alertWithMsg(
+                    QStringLiteral("エラーが発生しました"),
+                    QStringLiteral("ファイル圧縮中にエラーが発生しました\n[%1]\n処理を中止しました")
+                        .arg(_errorFile));
+            }
+            orbel::limitDeleteFileOrFolder(resizeFolderPath());
+            orbel::limitDeleteFileOrFolder(*zipFile);
+        }
+    }
+
+    Analyzer::analyzerPost(isSucsess() ? QStringLiteral("ZIP") : QStringLiteral("ZIP-NG"), postDic);
+    progressViewClear();
+    removeCancelObserver();
+    return isSucsess();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "job/Job.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+// The zip stage: one password-protected archive per order, the order report first, then the
+// order's files (one zip call each, growing the archive), then the files of a Kinelo order; the
+// finished archive goes into the order pool, or to the save path for "save" orders.
+class ZipJob : public Job {
+public:
+    explicit ZipJob(JobInfo& info);
+
+    bool start() override;
+
+    // Decides between packing the files where they are (direct) and packing Windows-safe copies
+    // from the staging folder (copy-convert); run once before any file is packed.
+    void directZipFlagSetup();
+    bool isDirectZip() const { return _directZipFlg; }
+
+    // Adds one order file to the archive.
+    bool oneZipWithPath(const QString& path, const QString& zipFilePath);
+    // zip with the password when isPassZip(), else without; in currentPath, or "~" when none.
+    bool passZipWithOption(const QString& option, const QString& zipFile, const QString& addFile,
+                           const std::optional<QString>& currentPath);
+    // Adds the Kinelo order's files.
+    bool kineloZipJob(const QString& zipFilePath);
+    bool isFotoFusionFile() const;
+    static void deleteFotoFusionTemp();
+
+    // The password of every order archive.
+    static QString zipPassword();
+    // The staging folder of copy-convert mode, "~" expanded.
+    static QString zipWorkFolderPath();
+    // The base folder of the order's files ("" when none); always ends with "/".
+    QString baseFolderPath() const;
+    // The entry path an order file gets inside the archive, and the zip option used for it.
+    QString entryPathForFile(const QString& path) const;
+
+private:
+    struct EntryPlan {
+        QString entry;  // what is handed to zip
+        QString option; // "-g" or "-gj"
+        QString base;   // working folder, "" for "~"
+    };
+    EntryPlan planForFile(const QString& path) const;
+    // Copies source to destination (replacing a leftover), success when the file is there.
+    static bool copyFile(const QString& source, const QString& destination);
+    // Creates every missing folder of relativeFolder below the staging folder.
+    static bool createZipWorkFolders(const QString& relativeFolder);
+
+    bool _directZipFlg = true;
+    QString _errorText; // the ErrorInfo of a failing item
+    QString _errorFile; // the path shown in the error alert
+};

@@ -1,0 +1,243 @@
+#include "job/JobInfo.h"
+#include "product/ProductAlbumData.h"
+#include "product/ProductData.h"
+#include "report/TabReports.h"
+#include "settings/UserDef.h"
+#include "util/StringUtil.h"
+#include "util/Tool.h"
+
+#include <QFileInfo>
+#include <array>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kSeparator = QStringLiteral("---------------------------------------");
+const QString kNoCodeId = QStringLiteral("9999,9999,11");
+
+QString line(const QString& text) {
+    return text + kCrLf;
+}
+
+// The lab reads the report line by line as KEY=value: a line break inside a single-line value
+// would start a line of its own, so such values are kept on one line.
+QString oneLine(const QString& value) {
+    QString text = value;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    text.replace(QChar(0x2028), u' ');
+    return text;
+}
+
+QString orderInfoValue(const QString& key) {
+    return UserDef::objectForKeyFromOrderInfoDic(key).toString();
+}
+
+struct OrderOptionRow {
+    const char* key;
+    const char* label;
+    const char* id;
+};
+
+} // namespace
+
+bool JobInfo::createPrintReportFile(const QString& folder) const {
+    const QString path = folder + QStringLiteral("/PrintReport4.txt");
+    return Tool::createTextFileWithPath(path, printReport(), TextEncoding::ShiftJis);
+}
+
+QString JobInfo::printReport() const {
+    if (UserDef::isPrintTab()) {
+        return printReportPrintTab(*this);
+    }
+    if (UserDef::isSchoolTab()) {
+        return printReportSchoolTab(*this);
+    }
+    if (UserDef::isAlbumTab()) {
+        return printReportAlbumTab(*this);
+    }
+    if (UserDef::isResizeTab()) {
+        return printReportResizeTab(*this);
+    }
+    if (UserDef::isEtcTab()) {
+        return printReportEtcTab(*this);
+    }
+    return {};
+}
+
+QString JobInfo::reportHead() const {
+    QString text;
+    const QString customerNumber =
+        UserDef::stringForKey(QStringLiteral("CustomerCode")).value_or(QString());
+    text += line(QStringLiteral("CUSTOMER_NUMBER=") + oneLine(customerNumber));
+    text += line(QString::asprintf("LAB_ORDER_ID=%07lld", static_cast<long long>(_bagNo)));
+    text += line(QStringLiteral("CUSTOMER_EMAIL=") + oneLine(_customerEmail));
+    text += line(QStringLiteral("CURRENT_DATE=") + _dateStr);
+    text += line(QStringLiteral("CURRENT_TIME=") + _timeStr);
+    text += line(QStringLiteral("CUSTOMER_ORDER_ID=") + zipName());
+    text += line(QStringLiteral("ORDER_TYPE=") +
+                 UserDef::stringForKey(QStringLiteral("MainTabLabel")).value_or(QString()));
+    text += sysInfo();
+    const QString workApp = UserDef::stringForKey(QStringLiteral("WorkApp")).value_or(QString());
+    if (!workApp.isEmpty()) {
+        text += line(QStringLiteral("WORK_APP=") + oneLine(workApp));
+    }
+    text += line(kSeparator);
+    text += orderOptions();
+    text += line(kSeparator);
+    return text;
+}
+
+QString JobInfo::sysInfo() const {
+    QString text;
+    text += line(QStringLiteral("PRG_VER=HALVIX 2:Ver") + Tool::applicationVersion());
+    text += line(QStringLiteral("MACOS_VERSION=") + oneLine(Tool::operatingSystemVersionString()));
+    text += line(QStringLiteral("PROCESSOR_TYPE=") + oneLine(Tool::processorType()));
+    text += line(QStringLiteral("PRIMARY_MEMORY=") + oneLine(Tool::primaryMemory()));
+    return text;
+}
+
+QString JobInfo::orderOptions() const {
+    QString text;
+    int index = 0;
+    const auto add = [&](const QString& label, const QString& id, const QString& value) {
+        if (value.isEmpty()) {
+            return; // absent values take no number
+        }
+        text += makeOrderOptionStrFromOptIndex(++index, label, id, value);
+    };
+
+    if (UserDef::isCustomCustomer3465Group()) {
+        add(QStringLiteral("システムNo."), QStringLiteral("spec_NUMBER"),
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoSystemNo"))));
+        add(QStringLiteral("挙式日・会場名"), kNoCodeId,
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoWeddingDateAndVenue"))));
+        QString couple = orderInfoValue(QStringLiteral("OrderInfoBrideAndGroom"));
+        couple.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        couple.replace(u'\r', u'\n');
+        couple.replace(QChar(0x2028), u'\n');
+        couple.replace(u'\n', QStringLiteral("<br>"));
+        add(QStringLiteral("新郎・新婦名"), QStringLiteral("spec_NAME"), couple);
+        add(QStringLiteral("ご担当者名"), kNoCodeId,
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoStaffName"))));
+        add(QStringLiteral("サロン名"), kNoCodeId,
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoSalon"))));
+        add(QStringLiteral("最終お客様お渡し日"), kNoCodeId,
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoDeliveryDate"))));
+    } else {
+        add(QStringLiteral("撮影日"), QStringLiteral("spec_DATE"),
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoDate"))));
+        add(QStringLiteral("貴社お客様名など"), QStringLiteral("spec_NAME"),
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoName"))));
+        add(QStringLiteral("貴社管理番号など"), QStringLiteral("spec_NUMBER"),
+            oneLine(orderInfoValue(QStringLiteral("OrderInfoNo"))));
+        if (UserDef::isAlbumTab() && _productData != nullptr && _productData->albumData()) {
+            add(QStringLiteral("標準表紙種別"), QStringLiteral("stndrd_Cvr_in"),
+                _productData->albumData()->hyouIdCode());
+        }
+    }
+
+    const auto kineloCode = [this](const QString& label) {
+        if (_productData == nullptr || !_productData->albumData()) {
+            return QString();
+        }
+        return _productData->albumData()->kineloCodeForOptName(label);
+    };
+    const auto fileNames = [](const std::optional<QString>& mov,
+                              const std::optional<QString>& pic) {
+        return QStringLiteral("%1,%2").arg(QFileInfo(mov.value_or(QString())).fileName(),
+                                           QFileInfo(pic.value_or(QString())).fileName());
+    };
+    if (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile()) {
+        QString label = QStringLiteral("キネロデータの作成");
+        QString value;
+        switch (UserDef::albumKinloOrderType()) {
+        case 1:
+            value = QStringLiteral("アルバム用データ+追加カットを使用する");
+            break;
+        case 2:
+            label = QStringLiteral("キネロのお申し込み");
+            value = fileNames(UserDef::albumKineloMovFilePath(), UserDef::albumKineloPicFilePath());
+            break;
+        default:
+            value = QStringLiteral("アルバムデーターのみを使用する");
+            break;
+        }
+        add(label, kineloCode(label), value);
+    } else if (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) {
+        const QString label = QStringLiteral("キネロのお申し込み");
+        add(label, kineloCode(label),
+            fileNames(UserDef::printKineloMovFilePath(), UserDef::printKineloPicFilePath()));
+    }
+    return text;
+}
+
+QStringList JobInfo::orderFilePassArray() const {
+    return _selectWorkFiles.isEmpty() ? _selectFiles : _selectWorkFiles;
+}
+
+QString JobInfo::makeOrderOptionStrFromOptIndex(int optIndex, const QString& optLabel,
+                                                const QString& optId, const QString& optText) {
+    QString text;
+    text += line(QStringLiteral("ORDER_OPTION_INDEX=%1").arg(optIndex));
+    text += line(QStringLiteral("ORDER_OPTION_LABEL=") + optLabel);
+    text += line(QStringLiteral("ORDER_OPTION_ID=") + optId);
+    text += line(QStringLiteral("ORDER_OPTION_TEXT=") + optText);
+    text += line(QStringLiteral("ORDER_OPTION_QUANTITY=1"));
+    return text;
+}
+
+QString JobInfo::unitOptionWithOptIndex(int optIndex, const QString& optLabel,
+                                        const QString& optLabelData, const QString& optId,
+                                        const QString& optText, qint64 optQuantity) {
+    if ((optLabelData.isEmpty() && optText.isEmpty()) || optLabelData == QStringLiteral("0") ||
+        optLabelData == QStringLiteral("-")) {
+        return {};
+    }
+    QString label;
+    if (optLabelData.isEmpty()) {
+        label = optLabel;
+    } else if (optLabel.isEmpty()) {
+        label = optLabelData;
+    } else {
+        label = optLabel + u' ' + optLabelData;
+    }
+    QString text;
+    text += line(QStringLiteral("UNIT_OPTION_INDEX=%1").arg(optIndex));
+    text += line(QStringLiteral("UNIT_OPTION_LABEL=") + label);
+    text += line(QStringLiteral("UNIT_OPTION_ID=") + optId);
+    text += line(QStringLiteral("UNIT_OPTION_TEXT=") + optText);
+    text += line(QStringLiteral("UNIT_QUANTITY=%1").arg(optQuantity));
+    return text;
+}
+
+QString JobInfo::unitOptionWithOptIndex(int optIndex, const QString& optLabel,
+                                        const QString& optLabelData, const QString& optId) {
+    return unitOptionWithOptIndex(optIndex, optLabel, optLabelData, optId, QString(), 1);
+}
+
+QString JobInfo::unitOptionWithOptIndex(int optIndex, const QString& optLabel,
+                                        const QString& optLabelData, const QString& optId,
+                                        qint64 optQuantity) {
+    return unitOptionWithOptIndex(optIndex, optLabel, optLabelData, optId, QString(), optQuantity);
+}
+
+QString JobInfo::unitOptionWithOptIndexOptLabelData(int optIndex, const QString& optLabelData,
+                                                    const QString& optId, qint64 optQuantity) {
+    return unitOptionWithOptIndex(optIndex, QString(), optLabelData, optId, QString(), optQuantity);
+}
+
+QString JobInfo::unitOptionWithOptIndexOptLabelData(int optIndex, const QString& optLabelData,
+                                                    const QString& optId) {
+    return unitOptionWithOptIndex(optIndex, QString(), optLabelData, optId, QString(), 1);
+}
+
+QString JobInfo::unitOptionWithOptIndexOptLabelData(int optIndex, const QString& optLabelData) {
+    return unitOptionWithOptIndex(optIndex, QString(), optLabelData, kNoCodeId, QString(), 1);
+}
+
+QString JobInfo::unitOptionWithOptIndexOptText(int optIndex, const QString& optLabel,
+                                               const QString& optText) {
+    return unitOptionWithOptIndex(optIndex, optLabel, QString(), kNoCodeId, optText, 1);
+}

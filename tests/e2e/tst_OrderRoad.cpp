@@ -1,0 +1,350 @@
+#include "../job/PipelineTestKit.h"
+#include "AlertRecorder.h"
+#include "LabSim.h"
+#include "TestHome.h"
+#include "app/JobThread.h"
+#include "job/NotificationCenter.h"
+#include "job/WorkFolder.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+
+#include <QColor>
+#include <QImage>
+#include <QJsonArray>
+#include <QtTest>
+
+namespace {
+
+const QString kPassword = QStringLiteral("qelvoxa");
+const QString kRemote = QStringLiteral("/ntordrsm2/");
+const QString kArchive1 = QStringLiteral("1234_001122AABBCC_0000001.zip");
+const QString kAbortLine = QStringLiteral("***処理は完了せずに中止***************");
+const QString kEndLine = QStringLiteral("***処理終了**************************");
+
+// A real photo: a JPEG of the given size with a gradient, so it is not trivially compressible.
+bool writeJpeg(const QString& path, int width, int height, int shade) {
+    QDir().mkpath(QFileInfo(path).path());
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.setPixelColor(x, y, QColor((x * 7 + shade) % 256, (y * 5) % 256, (x ^ y) % 256));
+        }
+    }
+    return image.save(path, "JPEG", 90);
+}
+
+void etcSettings(const QString& action) {
+    UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+    UserDef::setObject(QStringLiteral("studio@example.jp"), QStringLiteral("CustomerEmail"));
+    UserDef::setObject(QStringLiteral("001122AABBCC"), QStringLiteral("MacAddr"));
+    UserDef::setObject(QStringLiteral("その他"), QStringLiteral("MainTabLabel"));
+    UserDef::setObject(QStringLiteral("3 ファイル　テスト"), QStringLiteral("MainTabFileInfo"));
+    UserDef::setObject(QStringLiteral("BtSend"), QStringLiteral("ExecuteBt"));
+    UserDef::setObject(action, QStringLiteral("OrderActionType"));
+    UserDef::setEtcDic({{QStringLiteral("EtcOrderMemoKey"), QStringLiteral("よろしく")}});
+}
+
+QStringList reportActions(const LabSim& lab) {
+    QStringList actions;
+    for (const QJsonObject& report : lab.reports()) {
+        actions.append(report.value(QStringLiteral("action")).toString());
+    }
+    return actions;
+}
+
+QString reportField(const LabSim& lab, const QString& action, const QString& field) {
+    for (const QJsonObject& report : lab.reports()) {
+        if (report.value(QStringLiteral("action")).toString() != action) {
+            continue;
+        }
+        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
+            const QJsonArray kv = pair.toArray();
+            if (kv.at(0).toString() == field) {
+                return kv.at(1).toString();
+            }
+        }
+    }
+    return {};
+}
+
+QString logText() {
+    return QString::fromUtf8(kit::readAll(Log::logFilePath()));
+}
+
+QStringList pool() {
+    return QDir(WorkFolder::orderZipPoolFolderPath()).entryList(QDir::Files);
+}
+
+} // namespace
+
+class TestOrderRoad : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void etcOrderOfThreeFilesReachesTheLab();
+    void resizeOrderPacksTheScaledTree();
+    void cancelDuringZipKeepsTheBagNumber();
+    void saveActionLeavesThePoolAlone();
+    void failedSendKeepsTheArchiveInThePool();
+    void blockedWorkAreaStopsBeforeAnyStage();
+    void sendOnlyWithEmptyPoolFails();
+};
+
+void TestOrderRoad::etcOrderOfThreeFilesReachesTheLab() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcNowSend"));
+    const QString folder = home.filePath(QStringLiteral("Pictures/Shoot"));
+    const QStringList files{folder + QStringLiteral("/a.jpg"), folder + QStringLiteral("/b.jpg"),
+                            folder + QStringLiteral("/extra/c.jpg")};
+    for (int i = 0; i < files.size(); ++i) {
+        QVERIFY(writeJpeg(files[i], 320, 240, i * 40));
+    }
+
+    DirectActions actions;
+    RecordingProgress progress;
+    JobThreadRunner runner(actions);
+    QVERIFY(runner.executeJobThread({files, folder, nullptr, &progress, false}));
+    runner.waitForJob();
+    QVERIFY(!runner.isJobExecuting());
+
+    // Renamed on the server: the final name only.
+    QCOMPARE(lab.ftpFolderFiles(kRemote), QStringList{kArchive1});
+    const QString served = lab.ftpLocalPath(kRemote) + u'/' + kArchive1;
+    QCOMPARE(kit::zipEntries(served),
+             (QStringList{QStringLiteral("PrintReport4.txt"), QStringLiteral("Shoot/a.jpg"),
+                          QStringLiteral("Shoot/b.jpg"), QStringLiteral("Shoot/extra/c.jpg")}));
+    QVERIFY(!kit::zipContent(served, QStringLiteral("Shoot/a.jpg"), QStringLiteral("guess")));
+    QCOMPARE(kit::zipContent(served, QStringLiteral("Shoot/extra/c.jpg"), kPassword),
+             kit::readAll(files[2]));
+    const std::optional<QByteArray> report =
+        kit::zipContent(served, QStringLiteral("PrintReport4.txt"), kPassword);
+    QVERIFY(report);
+    QVERIFY(report->contains("CUSTOMER_ORDER_ID=1234_001122AABBCC_0000001\r\n"));
+    QVERIFY(report->contains("UNIT_INDEX=3\r\n"));
+    QVERIFY(report->endsWith("(^^)\r\n"));
+
+    // Nothing left locally, the number is used, the lab heard of order, zip and upload.
+    QVERIFY(pool().isEmpty());
+    QVERIFY(QDir(WorkFolder::workFolderPath()).entryList({QStringLiteral("*.zip")}).isEmpty());
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
+    QCOMPARE(reportActions(lab),
+             (QStringList{QStringLiteral("Order"), QStringLiteral("ZIP"), QStringLiteral("FTP")}));
+    QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kArchive1);
+    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("MainTab")),
+             QStringLiteral("その他"));
+    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("PoolZipCount")),
+             QStringLiteral("0"));
+    QCOMPARE(reportField(lab, QStringLiteral("ZIP"), QStringLiteral("Encryption")),
+             QStringLiteral("ON"));
+    QCOMPARE(actions.calls(),
+             (QStringList{QStringLiteral("fileDragDropOff"), QStringLiteral("comViewRefresh"),
+                          QStringLiteral("removeKineloOrder"),
+                          QStringLiteral("selectFilesAndOrderMemoClear"),
+                          QStringLiteral("albumDirectOrderNumClear"),
+                          QStringLiteral("comViewRefresh"), QStringLiteral("dragDropOn")}));
+    QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
+    QVERIFY(logText().contains(kEndLine));
+    QVERIFY(logText().contains(QStringLiteral("zip sucsess ZipName[1234_001122AABBCC_0000001]")));
+}
+
+void TestOrderRoad::resizeOrderPacksTheScaledTree() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcAfterSend"));
+    UserDef::setObject(QStringLiteral("リサイズ"), QStringLiteral("MainTabLabel"));
+    UserDef::setResizeDic({{QStringLiteral("ResizeResizeCbKey"), QStringLiteral("On")},
+                           {QStringLiteral("ResizeSizePopKey"),
+                            QVariantMap{{QStringLiteral("name"), QStringLiteral("L")},
+                                        {QStringLiteral("resize_pix"), QStringLiteral("300")}}}});
+    const QString folder = home.filePath(QStringLiteral("Photos/Wedding"));
+    const QString big = folder + QStringLiteral("/day1/001.jpg");
+    const QString png = folder + QStringLiteral("/logo.png");
+    QVERIFY(writeJpeg(big, 1200, 800, 9));
+    QImage logo(40, 40, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    QVERIFY(logo.save(png, "PNG"));
+
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    QVERIFY(runner.jobThread({{big, png}, folder, nullptr, nullptr, false}));
+
+    // Pooled, not sent; the scaled tree below the chosen folder's name; resize folder gone.
+    QCOMPARE(pool(), QStringList{kArchive1});
+    const QString pooled = WorkFolder::orderZipPoolFolderPath() + u'/' + kArchive1;
+    QStringList entries = kit::zipEntries(pooled);
+    QCOMPARE(entries.takeFirst(), QStringLiteral("PrintReport4.txt"));
+    entries.sort();
+    QCOMPARE(entries, (QStringList{QStringLiteral("Wedding/day1/001.jpg"),
+                                   QStringLiteral("Wedding/logo.png")}));
+    const std::optional<QByteArray> scaled =
+        kit::zipContent(pooled, QStringLiteral("Wedding/day1/001.jpg"), kPassword);
+    QVERIFY(scaled);
+    QImage result;
+    QVERIFY(result.loadFromData(*scaled, "JPEG"));
+    QCOMPARE(std::min(result.width(), result.height()), 300);
+    QCOMPARE(kit::zipContent(pooled, QStringLiteral("Wedding/logo.png"), kPassword),
+             kit::readAll(png));
+    QVERIFY(!QFileInfo::exists(WorkFolder::workFolderPath() + QStringLiteral("/Wedding_mini")));
+    QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
+    QCOMPARE(reportActions(lab), (QStringList{QStringLiteral("Resize"), QStringLiteral("ZIP")}));
+    QVERIFY(alerts.messages().isEmpty());
+}
+
+void TestOrderRoad::cancelDuringZipKeepsTheBagNumber() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcNowSend"));
+    UserDef::setObject(qint64(9), QStringLiteral("BagNo"));
+    const QString folder = home.filePath(QStringLiteral("Fifty"));
+    QStringList files;
+    for (int i = 0; i < 50; ++i) {
+        files.append(folder + QStringLiteral("/%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(kit::writeFile(files.constLast(), 20000, static_cast<quint32>(i)));
+    }
+
+    DirectActions actions;
+    RecordingProgress progress;
+    // The user presses cancel while the third file is being packed.
+    progress.onUpdate = [](double value) {
+        if (value == 3) {
+            NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        }
+    };
+    JobThreadRunner runner(actions);
+    QVERIFY(!runner.jobThread({files, folder, nullptr, &progress, false}));
+
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(9));
+    QVERIFY(pool().isEmpty());
+    QVERIFY(QDir(WorkFolder::workFolderPath()).entryList({QStringLiteral("*.zip")}).isEmpty());
+    QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
+    QCOMPARE(reportActions(lab), QStringList{QStringLiteral("ZIP-NG")});
+    QCOMPARE(reportField(lab, QStringLiteral("ZIP-NG"), QStringLiteral("ErrorInfo")),
+             QStringLiteral("キャンセルボタンによって処理が中止"));
+    QCOMPARE(alerts.messages(), QStringList{QStringLiteral("処理を中止しました")});
+    // The selection stays for another try; the window is given back.
+    QCOMPARE(actions.calls(),
+             (QStringList{QStringLiteral("comViewRefresh"), QStringLiteral("dragDropOn")}));
+    QVERIFY(logText().contains(kAbortLine));
+    QVERIFY(!runner.isJobExecuting());
+    for (const QString& file : std::as_const(files)) {
+        QVERIFY(QFileInfo::exists(file));
+    }
+}
+
+void TestOrderRoad::saveActionLeavesThePoolAlone() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcSave"));
+    const QString savePath = home.filePath(QStringLiteral("Desktop/for the lab.zip"));
+    QVERIFY(QDir().mkpath(QFileInfo(savePath).path()));
+    UserDef::setObject(savePath, QStringLiteral("OrderSavePath"));
+    QVERIFY(WorkFolder::checkWorkFolder());
+    const QString waiting = WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/earlier.zip");
+    QVERIFY(kit::writeText(waiting, "an earlier order"));
+    const QString file = home.filePath(QStringLiteral("one/x.jpg"));
+    QVERIFY(writeJpeg(file, 200, 100, 3));
+
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    QVERIFY(runner.jobThread({{file}, QString(), nullptr, nullptr, false}));
+
+    QCOMPARE(pool(), QStringList{QStringLiteral("earlier.zip")});
+    QCOMPARE(kit::readAll(waiting), QByteArray("an earlier order"));
+    QCOMPARE(kit::zipEntries(savePath),
+             (QStringList{QStringLiteral("PrintReport4.txt"), file.mid(1)}));
+    QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
+    QVERIFY(alerts.messages().isEmpty());
+    QVERIFY(logText().contains(QStringLiteral("OrderActionSave --- ") + savePath));
+    QVERIFY(logText().contains(kEndLine));
+}
+
+void TestOrderRoad::failedSendKeepsTheArchiveInThePool() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    QVERIFY(lab.setFaults({{QStringLiteral("refuse_upload"), QStringLiteral("*")}}));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcNowSend"));
+    UserDef::setObject(QStringLiteral("FF"), QStringLiteral("WorkApp"));
+    const QString file = home.filePath(QStringLiteral("one/x.jpg"));
+    QVERIFY(writeJpeg(file, 200, 100, 5));
+
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    QVERIFY(!runner.jobThread({{file}, QString(), nullptr, nullptr, true}));
+
+    // The order is packed and safe in the pool for a later pool send.
+    QCOMPARE(pool(), QStringList{kArchive1});
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
+    QVERIFY(actions.calls().contains(QStringLiteral("selectFilesAndOrderMemoClear")));
+    QVERIFY(actions.calls().contains(QStringLiteral("albumDirectOrderNumClear")));
+    QVERIFY(!actions.calls().contains(QStringLiteral("terminateApplication")));
+    QCOMPARE(actions.calls().constLast(), QStringLiteral("dragDropOn"));
+    QVERIFY(reportActions(lab).contains(QStringLiteral("FTP-NG")));
+    QCOMPARE(alerts.messages(), QStringList{QStringLiteral("エラーが発生しました")});
+    QVERIFY(logText().contains(kAbortLine));
+    QVERIFY(!logText().contains(kEndLine));
+    // In FotoFusion mode the work marker is cleared once the archive exists.
+    QCOMPARE(UserDef::stringForKey(QStringLiteral("WorkApp")), std::optional<QString>(QString()));
+}
+
+void TestOrderRoad::blockedWorkAreaStopsBeforeAnyStage() {
+    TestHome home;
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcNowSend"));
+    QVERIFY(kit::writeText(home.filePath(QStringLiteral("MVL_WorkArea")), "a file, not a folder"));
+    const QString file = home.filePath(QStringLiteral("one/x.jpg"));
+    QVERIFY(kit::writeFile(file, 5000));
+
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    QVERIFY(!runner.jobThread({{file}, QString(), nullptr, nullptr, false}));
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(alerts.last().message, QStringLiteral("作業フォルダが作成できません"));
+    QCOMPARE(alerts.last().information, QStringLiteral("作業フォルダが作成できませんでした"));
+    QCOMPARE(actions.calls(),
+             (QStringList{QStringLiteral("comViewRefresh"), QStringLiteral("dragDropOn")}));
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(0));
+}
+
+void TestOrderRoad::sendOnlyWithEmptyPoolFails() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcSave"));
+    UserDef::setObject(QStringLiteral("BtSendOnly"), QStringLiteral("ExecuteBt"));
+    const QString file = home.filePath(QStringLiteral("one/x.jpg"));
+    QVERIFY(kit::writeFile(file, 5000));
+
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    // No second start while a job runs.
+    runner.jobExecuteingOn();
+    QVERIFY(!runner.executeJobThread({{file}, QString(), nullptr, nullptr, false}));
+    QVERIFY(actions.calls().isEmpty());
+    runner.jobExecuteingOff();
+    QVERIFY(runner.executeJobThread({{file}, QString(), nullptr, nullptr, false}));
+    runner.waitForJob();
+    QVERIFY(logText().contains(QStringLiteral("送信ファイル数 = 0")));
+    QVERIFY(logText().contains(kAbortLine));
+    QVERIFY(!logText().contains(QStringLiteral("ZIP処理開始")));
+    QVERIFY(alerts.messages().isEmpty());
+    QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(0));
+    // The pool send reports no tab details.
+    QCOMPARE(reportActions(lab), QStringList{QStringLiteral("Order")});
+    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("MainTab")), QString());
+}
+
+QTEST_MAIN(TestOrderRoad)
+#include "tst_OrderRoad.moc"
