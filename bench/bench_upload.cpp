@@ -1,0 +1,178 @@
+// Upload benchmark: the send stage for one 300 MB archive to the lab substitute on loopback
+// against a plain "curl -T" of the same file to the same server. Goal: at most 1.15 times the
+// plain upload. Runs in a temporary HOME; never part of the tests.
+//
+//   ninja -C BUILD bench_upload && BUILD/bench/bench_upload [megabytes] [rounds]
+
+#include "job/JobInfo.h"
+#include "job/SendJob.h"
+#include "job/WorkFolder.h"
+#include "service/LabConfig.h"
+#include "util/ProcessRunner.h"
+#include "util/Tool.h"
+#include "util/ToolPaths.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// The lab substitute on free loopback ports, with HALVIX_LAB_CONF pointing at it.
+class LabServer {
+public:
+    explicit LabServer(const QString& root) {
+        // This file's folder is bench/ of the source tree.
+        process.setProgram(QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
+                           QStringLiteral("/../tools/labsim/labsim"));
+        process.setArguments({QStringLiteral("--root"), root});
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start();
+        const QString portsFile = root + QStringLiteral("/ports");
+        const QDeadlineTimer deadline(15000);
+        while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+            QFile ports(portsFile);
+            if (ports.open(QIODevice::ReadOnly) && ports.readAll().contains("ftp=")) {
+                qputenv("HALVIX_LAB_CONF", QFile::encodeName(root + QStringLiteral("/lab.conf")));
+                LabConfig::reload();
+                up = true;
+                return;
+            }
+            process.waitForFinished(50);
+        }
+    }
+    ~LabServer() {
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished(5000);
+    }
+    LabServer(const LabServer&) = delete;
+    LabServer& operator=(const LabServer&) = delete;
+
+    bool up = false;
+
+private:
+    QProcess process;
+};
+
+bool writeArchive(const QString& path, qint64 bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(block.data()),
+                                          block.size() / 4);
+    for (qint64 written = 0; written < bytes; written += block.size()) {
+        const qint64 n = std::min<qint64>(block.size(), bytes - written);
+        if (file.write(block.constData(), n) != n)
+            return false;
+    }
+    return file.flush();
+}
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+bool runPlain(const QString& master, const QString& account, QList<double>& times) {
+    QElapsedTimer timer;
+    timer.start();
+    const ProcessResult plain =
+        runProcess(ToolPaths::curl(),
+                   {QStringLiteral("-T"), master, QStringLiteral("-u"), account,
+                    QStringLiteral("ftp://%1/ntordrsm2/plain.zip").arg(LabConfig::orderFtpHost())});
+    times.append(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (!plain.succeeded())
+        std::fprintf(stderr, "plain curl failed: %s\n", plain.stderrData.constData());
+    return plain.succeeded();
+}
+
+bool runStage(const QString& master, const QString& archive, QList<double>& times) {
+    // The stage deletes the archive it sent: give it a fresh link to the same data.
+    QFile::remove(archive);
+    if (::link(QFile::encodeName(master).constData(), QFile::encodeName(archive).constData()))
+        return false;
+    JobInfo info({}, QString(), nullptr, nullptr);
+    SendJob job(info);
+    QElapsedTimer timer;
+    timer.start();
+    const bool sent = job.start(archive);
+    times.append(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (!sent)
+        std::fprintf(stderr, "the send stage failed\n");
+    return sent;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 megabytes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 300;
+    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 3;
+
+    // In memory when the machine offers it, so the server's disk writes do not blur the figures.
+    const QString tempBase = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm/bench_upload-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/bench_upload-XXXXXX");
+    QTemporaryDir home(tempBase);
+    QTemporaryDir labRoot(tempBase);
+    if (!home.isValid() || !labRoot.isValid() || megabytes <= 0 || rounds <= 0)
+        return 2;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
+    Tool::setAlertResponder([](const AlertRequest&) { return AlertAnswer{}; });
+
+    LabServer lab(labRoot.path());
+    if (!lab.up || !WorkFolder::checkWorkFolder()) {
+        std::fprintf(stderr, "the lab substitute or the work area is not available\n");
+        return 1;
+    }
+    const QString master = home.filePath(QStringLiteral("master.bin"));
+    if (!writeArchive(master, megabytes * 1'000'000))
+        return 1;
+    const QString name = QStringLiteral("1234_001122AABBCC_0000001.zip");
+    const QString archive = WorkFolder::orderZipPoolFolderPath() + QLatin1Char('/') + name;
+    const QString serverFolder = labRoot.filePath(QStringLiteral("ftp/order/ntordrsm2"));
+    const QString account = LabConfig::orderFtpUser() + QStringLiteral(":47kdw9R5");
+
+    QList<double> plainTimes;
+    QList<double> stageTimes;
+    for (int round = 0; round < rounds; ++round) {
+        for (const QString& file : QDir(serverFolder).entryList(QDir::Files))
+            QFile::remove(serverFolder + QLatin1Char('/') + file);
+
+        // Alternate the order, so neither run always meets the server's disk writes of the other.
+        const bool plainFirst = round % 2 == 0;
+        for (int step = 0; step < 2; ++step) {
+            if ((step == 0) == plainFirst) {
+                if (!runPlain(master, account, plainTimes))
+                    return 1;
+            } else if (!runStage(master, archive, stageTimes)) {
+                return 1;
+            }
+        }
+        std::printf("round %d: curl -T %.2f s, send stage %.2f s\n", round + 1, plainTimes.last(),
+                    stageTimes.last());
+    }
+    const double plainMedian = median(plainTimes);
+    const double stageMedian = median(stageTimes);
+    std::printf("%lld MB, %d rounds: curl -T median %.2f s, send stage median %.2f s, "
+                "ratio %.2f (goal <= 1.15)\n",
+                static_cast<long long>(megabytes), rounds, plainMedian, stageMedian,
+                stageMedian / plainMedian);
+    return stageMedian / plainMedian <= 1.15 ? 0 : 3;
+}
