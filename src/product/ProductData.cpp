@@ -1,0 +1,364 @@
+#include "product/ProductData.h"
+
+#include "product/ProductAlbumData.h"
+#include "product/ProductPrintData.h"
+#include "product/ProductResizeData.h"
+#include "product/ProductSchoolData.h"
+#include "service/LabEndpoints.h"
+#include "service/UpdateInfo.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "util/StringUtil.h"
+#include "util/Tool.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QFile>
+#include <QRegularExpression>
+#include <QVariantMap>
+#include <QtDebug>
+#include <optional>
+
+namespace {
+
+const QString kAlbumDataKey = QStringLiteral("AlbumData");
+const QString kAlbumDataDateTimeKey = QStringLiteral("AlbumDataDateTime");
+const QString kPrintDataKey = QStringLiteral("PrintData");
+const QString kSchoolDataKey = QStringLiteral("SchoolData");
+const QString kResizeDataKey = QStringLiteral("ResizeData");
+
+// How one XML catalogue is stored, shipped, announced and logged.
+struct XmlCatalogue {
+    QString settingsKey;
+    QString resourceName;
+    const char* macVerMarker;
+    const char* verMarker;
+    const char* urlMarker;
+    QString downloadLogLine;
+    QString developConsoleLine;
+};
+
+const XmlCatalogue& printCatalogue() {
+    static const XmlCatalogue c{kPrintDataKey,
+                                QStringLiteral("tbl_print_new"),
+                                LabEndpoints::kMarkerPrintXmlMacVer,
+                                LabEndpoints::kMarkerPrintXmlVer,
+                                LabEndpoints::kMarkerPrintXmlUrl,
+                                QStringLiteral("ネットからプリントデータ入手"),
+                                QStringLiteral("printXmlData TestDataLoad!!! --- DevelopMode")};
+    return c;
+}
+
+const XmlCatalogue& schoolCatalogue() {
+    static const XmlCatalogue c{kSchoolDataKey,
+                                QStringLiteral("tbl_school"),
+                                LabEndpoints::kMarkerSchoolXmlMacVer,
+                                LabEndpoints::kMarkerSchoolXmlVer,
+                                LabEndpoints::kMarkerSchoolXmlUrl,
+                                QStringLiteral("ネットからスクールデータ入手"),
+                                QStringLiteral("schoolXmlData TestDataLoad!!! --- DevelopMode")};
+    return c;
+}
+
+const XmlCatalogue& resizeCatalogue() {
+    static const XmlCatalogue c{kResizeDataKey,
+                                QStringLiteral("tbl_resize"),
+                                LabEndpoints::kMarkerResizeXmlMacVer,
+                                LabEndpoints::kMarkerResizeXmlVer,
+                                LabEndpoints::kMarkerResizeXmlUrl,
+                                QStringLiteral("ネットからリサイズデータ入手"),
+                                QStringLiteral("resizeXmlData TestDataLoad!!! --- DevelopMode")};
+    return c;
+}
+
+// Developer diagnostics that the lab's support reads on the terminal, not in the log.
+void consoleLine(const QString& text) {
+    qInfo().noquote() << text;
+}
+
+QString marker(const QString& updateInfo, const char* name) {
+    return UpdateInfo::markerValue(updateInfo, QLatin1String(name));
+}
+
+// Version texts such as "2.1.5" compare by their leading decimal number ("2.1"), read as a 32-bit
+// float; a text without one reads as 0.
+float leadingFloat(const QString& text) {
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch()) {
+        return 0.0f;
+    }
+    bool ok = false;
+    const float value = m.captured(0).trimmed().toFloat(&ok);
+    return ok ? value : 0.0f;
+}
+
+// The leading integer of a text ("12", " 12abc"); 0 when there is none.
+qint64 leadingInteger(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?\\d+"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch()) {
+        return 0;
+    }
+    bool ok = false;
+    const qint64 value = m.captured(0).trimmed().toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+// A stored text counts only when it holds something: an empty value is as good as none.
+std::optional<QString> storedText(const QString& key) {
+    std::optional<QString> text = UserDef::stringForKey(key);
+    if (text && text->isEmpty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<QString> shippedXml(const QString& name) {
+    const QString path = Tool::resourcePath(name, QStringLiteral("xml"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+// A downloaded XML catalogue replaces the stored one only when it is a catalogue at all: an error
+// page or a cut-off transfer would otherwise leave empty product lists until the next start.
+bool isAcceptableXmlCatalogue(const QString& body) {
+    return ProductData::productXmlVer(body) > 0;
+}
+
+QString xmlData(const QString& updateInfo, const XmlCatalogue& catalogue) {
+    std::optional<QString> stored = storedText(catalogue.settingsKey);
+    QString current = stored ? *stored : shippedXml(catalogue.resourceName).value_or(QString());
+
+    const QString macVer = marker(updateInfo, catalogue.macVerMarker);
+    const QString url = marker(updateInfo, catalogue.urlMarker);
+    if (ProductData::isAvailableXmlThisAppVersion(macVer)) {
+        const qint64 newestVer = leadingInteger(marker(updateInfo, catalogue.verMarker));
+        if (ProductData::productXmlVer(current) < newestVer) {
+            const std::optional<QString> body = Tool::readHttp(url);
+            if (body) {
+                Log::outputLn(catalogue.downloadLogLine);
+                if (isAcceptableXmlCatalogue(*body)) {
+                    current = *body;
+                } else {
+                    Log::outputLn(QStringLiteral("読み込んだデータが不正"));
+                }
+            }
+        }
+    }
+
+    if (!current.isEmpty()) {
+        UserDef::setObject(current, catalogue.settingsKey, true);
+    }
+
+    if (UserDef::isDevelopMode()) {
+        const QString testUrl =
+            orbel::replaceOfString(url, QLatin1String(LabEndpoints::kXmlDevelopFind),
+                                   QLatin1String(LabEndpoints::kXmlDevelopReplace));
+        const std::optional<QString> body = Tool::readHttp(testUrl);
+        if (body && body->size() > 100) {
+            consoleLine(catalogue.developConsoleLine);
+            return *body;
+        }
+    }
+    return current;
+}
+
+QString standardStoredText(const QString& key) {
+    return UserDef::stringForKey(key).value_or(QString());
+}
+
+} // namespace
+
+ProductData::ProductData(const QString& updateInfo) {
+    UserDef::setAppStatus(QStringLiteral("ProductData init"));
+    albumData_ = std::make_shared<ProductAlbumData>(albumStrData(updateInfo));
+    UserDef::setAppStatus(QStringLiteral("ProductData init2"));
+    printData_ = std::make_shared<ProductPrintData>(printXmlData(updateInfo));
+    UserDef::setAppStatus(QStringLiteral("ProductData init3"));
+    schoolData_ = std::make_shared<ProductSchoolData>(schoolXmlData(updateInfo));
+    UserDef::setAppStatus(QStringLiteral("ProductData init3"));
+    resizeData_ = std::make_shared<ProductResizeData>(resizeXmlData(updateInfo));
+    UserDef::setAppStatus(QStringLiteral("ProductData init end"));
+}
+
+ProductData::~ProductData() = default;
+
+QString ProductData::albumStrData(const QString& updateInfo) {
+    Log::outputLn(QStringLiteral("アルバム商品データの更新確認"));
+
+    const QString newestStamp = marker(updateInfo, LabEndpoints::kMarkerAlbumTs);
+    const QString shippedStamp = orbel::deleteLineFeedCode(
+        Tool::readResourceTextFile(QStringLiteral("AlbumDateTime")).value_or(QString()));
+    const std::optional<QString> shippedText =
+        Tool::readResourceTextFile(QStringLiteral("AlbumData"));
+    QString currentStamp =
+        orbel::deleteLineFeedCode(UserDef::stringForKey(kAlbumDataDateTimeKey).value_or(QString()));
+    std::optional<QString> current = storedText(kAlbumDataKey);
+
+    const bool storedUnusable = !orbel::isDateTimeStr(currentStamp) || !current ||
+                                orbel::isOverCheckWithDateTimeStr(currentStamp, shippedStamp);
+    // Without a shipped copy the stored one, however old, is still the best there is.
+    if (storedUnusable && shippedText && !shippedText->isEmpty()) {
+        Log::outputLn(QStringLiteral("リソースのアルバムデータを読み込み"));
+        UserDef::setObject(shippedStamp, kAlbumDataDateTimeKey, false);
+        UserDef::setObject(*shippedText, kAlbumDataKey, true);
+        currentStamp = shippedStamp;
+        current = *shippedText;
+    }
+    const QString currentText = current.value_or(QString());
+
+    QString url = marker(updateInfo, LabEndpoints::kMarkerAlbumCsvUrl);
+    const QString thisVer = Tool::applicationVersion();
+    const QString supportVer = marker(updateInfo, LabEndpoints::kMarkerAlbumSupportVer);
+    const bool developMode = UserDef::isDevelopMode();
+    if (developMode) {
+        url = orbel::replaceOfString(url, QLatin1String(LabEndpoints::kAlbumDevelopFind),
+                                     QLatin1String(LabEndpoints::kAlbumDevelopReplace));
+        consoleLine(QStringLiteral("AlbumDataLoad --- DevelopModeなので強制ロード設定"));
+        currentStamp = QStringLiteral("1999/01/01 00:00:00");
+    }
+
+    const float thisVersion = leadingFloat(thisVer);
+    const float supportVersion = leadingFloat(supportVer);
+    Log::outputLn(QString::asprintf("ThisVer=%f SupportVer=%f", static_cast<double>(thisVersion),
+                                    static_cast<double>(supportVersion)));
+    if (thisVersion < supportVersion) {
+        Log::outputLn(QStringLiteral("サポートされていないアルバムデータ"));
+        return currentText;
+    }
+    if (!orbel::isDateTimeStr(newestStamp)) {
+        Log::outputLn(QStringLiteral("ネットからの更新情報入手に失敗"));
+        return currentText;
+    }
+    if (!orbel::isOverCheckWithDateTimeStr(currentStamp, newestStamp)) {
+        Log::outputLn(QStringLiteral("最新データを使用中 [%1]").arg(currentStamp));
+        return currentText;
+    }
+
+    Log::outputLn(
+        QStringLiteral("更新されている 使用中[%1] 最新[%2]").arg(currentStamp, newestStamp));
+    const std::optional<QString> body = Tool::readHttp(url);
+    if (!body) {
+        Log::outputLn(QStringLiteral("ネットからのデータ入手に失敗"));
+        return currentText;
+    }
+    if (!body->contains(QLatin1String(LabEndpoints::kAlbumCatalogueWord))) {
+        Log::outputLn(QStringLiteral("読み込んだデータが不正"));
+        return currentText;
+    }
+    if (developMode) {
+        Log::outputLn(QStringLiteral("開発モードなのでローカルデータは更新しない"));
+        return *body;
+    }
+    UserDef::setObject(newestStamp, kAlbumDataDateTimeKey, false);
+    UserDef::setObject(*body, kAlbumDataKey, true);
+    Log::outputLn(QStringLiteral("最新データに更新"));
+    return *body;
+}
+
+QString ProductData::printXmlData(const QString& updateInfo) {
+    return xmlData(updateInfo, printCatalogue());
+}
+
+QString ProductData::schoolXmlData(const QString& updateInfo) {
+    return xmlData(updateInfo, schoolCatalogue());
+}
+
+QString ProductData::resizeXmlData(const QString& updateInfo) {
+    return xmlData(updateInfo, resizeCatalogue());
+}
+
+qint64 ProductData::productXmlVer(const QString& xmlText) {
+    if (xmlText.isEmpty()) {
+        return 0;
+    }
+    QDomDocument doc;
+    if (!doc.setContent(xmlText)) {
+        return 0;
+    }
+    const QDomElement verElement =
+        doc.documentElement().firstChildElement(QStringLiteral("xml_ver"));
+    if (verElement.isNull()) {
+        return 0;
+    }
+    QVariantMap columns;
+    for (QDomElement child = verElement.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        columns.insert(child.tagName(), child.text());
+    }
+    const auto it = columns.constFind(QStringLiteral("ver_no"));
+    return it == columns.constEnd() ? 0 : leadingInteger(it->toString());
+}
+
+bool ProductData::isAvailableXmlThisAppVersion(const QString& version) {
+    const QString thisVer = Tool::applicationVersion();
+    if (thisVer.isEmpty()) {
+        return false;
+    }
+    const float thisVersion = leadingFloat(thisVer);
+    const float targetVersion = leadingFloat(version);
+    Log::outputLn(QString::asprintf("ThisVer=%f TargetVer=%f", static_cast<double>(thisVersion),
+                                    static_cast<double>(targetVersion)));
+    return thisVersion >= targetVersion;
+}
+
+QString ProductData::customDataForCode(const QString& code, const QString& key) {
+    if (const std::optional<QString> custom = UserDef::customDataForCode(code, key)) {
+        return *custom;
+    }
+    const QString family = key.toLower();
+    if (family.contains(QStringLiteral("album"))) {
+        return standardStoredText(kAlbumDataKey);
+    }
+    if (family.contains(QStringLiteral("print"))) {
+        return standardStoredText(kPrintDataKey);
+    }
+    if (family.contains(QStringLiteral("school"))) {
+        return standardStoredText(kSchoolDataKey);
+    }
+    return QString();
+}
+
+bool ProductData::reloadData() {
+    if (!UserDef::isCustomCustomer()) {
+        if (!customDataFlg_) {
+            return false;
+        }
+        // Leaving custom mode: back to the standard catalogues, whatever their texts.
+        customDataFlg_ = false;
+        albumData_ = std::make_shared<ProductAlbumData>(standardStoredText(kAlbumDataKey));
+        printData_ = std::make_shared<ProductPrintData>(standardStoredText(kPrintDataKey));
+        schoolData_ = std::make_shared<ProductSchoolData>(standardStoredText(kSchoolDataKey));
+        return true;
+    }
+
+    customDataFlg_ = true;
+    const QString code = UserDef::customerCode().value_or(QString());
+    bool replaced = false;
+    const QString albumText = customDataForCode(code, QStringLiteral("CustomAlbum"));
+    // The album object keeps its text with line ends normalised; compare like with like so an
+    // unchanged CR LF text does not rebuild the tab every time.
+    if (orbel::convertLineFeedCodeToLF(albumText) != albumData_->productCsvs()) {
+        albumData_ = std::make_shared<ProductAlbumData>(albumText);
+        replaced = true;
+    }
+    const QString printText = customDataForCode(code, QStringLiteral("CustomPrint"));
+    if (printText != printData_->xmlData()) {
+        printData_ = std::make_shared<ProductPrintData>(printText);
+        replaced = true;
+    }
+    const QString schoolText = customDataForCode(code, QStringLiteral("CustomSchool"));
+    if (schoolText != schoolData_->xmlData()) {
+        schoolData_ = std::make_shared<ProductSchoolData>(schoolText);
+        replaced = true;
+    }
+    return replaced;
+}
