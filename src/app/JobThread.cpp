@@ -8,6 +8,7 @@
 #include "job/ZipJob.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -45,16 +46,15 @@ void JobThreadRunner::postOrderReport() {
                 postDic.insert(field, *value);
             }
         };
-        addSetting(QStringLiteral("MainTab"), QStringLiteral("MainTabLabel"));
+        addSetting(QStringLiteral("MainTab"), SettingsKey::MainTabLabel);
         addSetting(QStringLiteral("FileInfo"), QStringLiteral("MainTabFileInfo"));
-        addSetting(QStringLiteral("OrderAction"), QStringLiteral("OrderActionType"));
+        addSetting(QStringLiteral("OrderAction"), SettingsKey::OrderActionType);
     }
     postDic.insert(
         QStringLiteral("PoolZipCount"),
         QString::number(orbel::directoryZipPathArray(WorkFolder::orderZipPoolFolderPath()).size()));
-    if (UserDef::stringForKey(QStringLiteral("MainTabLabel")) == QStringLiteral("アルバム")) {
-        const std::optional<QString> albumSet =
-            UserDef::stringForKey(QStringLiteral("AlbumSetName"));
+    if (UserDef::stringForKey(SettingsKey::MainTabLabel) == QStringLiteral("アルバム")) {
+        const std::optional<QString> albumSet = UserDef::stringForKey(SettingsKey::AlbumSetName);
         if (albumSet && *albumSet != QStringLiteral("-")) {
             postDic.insert(QStringLiteral("AlbumSet"), *albumSet);
         }
@@ -135,7 +135,7 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                 archive = info.zipPoolFilePath();
                 zipped = true;
                 if (input.fotoFusionMode) {
-                    UserDef::setObject(QString(), QStringLiteral("WorkApp"));
+                    UserDef::setObject(QString(), SettingsKey::WorkApp);
                 }
             } else {
                 Log::outputLn(QStringLiteral("zip error ZipName[%1]").arg(info.zipName()));

@@ -4,6 +4,7 @@
 #include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "report/MiravellPath.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -62,7 +63,7 @@ JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* produ
     const std::optional<QString> code = UserDef::customerCode();
     _customerCode = code && !code->isEmpty() ? *code : QStringLiteral("0000");
     _customerEmail = settingOr(QStringLiteral("CustomerEmail"), QStringLiteral("NoEmailAddress"));
-    _bagNo = UserDef::integerForKey(QStringLiteral("BagNo")) + 1;
+    _bagNo = UserDef::integerForKey(SettingsKey::BagNo) + 1;
     _macAddress = UserDef::macAddress();
 }
 
@@ -154,9 +155,9 @@ qint64 JobInfo::selectProductResizePix() const {
         return kDefaultResizePix;
     }
     QVariantMap record =
-        UserDef::objectForKeyFromResizeDic(QStringLiteral("ResizeGoodsOptionPopKey")).toMap();
+        UserDef::objectForKeyFromResizeDic(SettingsKey::ResizeGoodsOptionPopKey).toMap();
     if (!record.contains(QStringLiteral("resize_pix"))) {
-        record = UserDef::objectForKeyFromResizeDic(QStringLiteral("ResizeSizePopKey")).toMap();
+        record = UserDef::objectForKeyFromResizeDic(SettingsKey::ResizeSizePopKey).toMap();
     }
     const std::optional<qint64> pix = leadingInteger(record.value(QStringLiteral("resize_pix")));
     // A target of no pixels would make the image tool fail on every file.
@@ -165,7 +166,7 @@ qint64 JobInfo::selectProductResizePix() const {
 
 void JobInfo::updateBagNo() const {
     // Written through at once: a number lost in a crash would name the next archive twice.
-    UserDef::setObject(QVariant::fromValue(_bagNo), QStringLiteral("BagNo"), true);
+    UserDef::setObject(QVariant::fromValue(_bagNo), SettingsKey::BagNo, true);
 }
 
 void JobInfo::setJobMsg(const QString& msg) const {

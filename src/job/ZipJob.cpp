@@ -5,6 +5,7 @@
 #include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/StringUtil.h"
@@ -373,8 +374,7 @@ bool ZipJob::start() {
             Log::outputLn(QStringLiteral("ZIP成功（%1ファイル）").arg(index));
             QString destination = zipPoolFilePath();
             if (UserDef::isOrderActionSave()) {
-                destination =
-                    UserDef::stringForKey(QStringLiteral("OrderSavePath")).value_or(QString());
+                destination = UserDef::stringForKey(SettingsKey::OrderSavePath).value_or(QString());
                 Log::outputLn(QStringLiteral("OrderActionSave --- %1").arg(destination));
             }
             // A finished archive that did not arrive where it belongs must not pass for a

@@ -2,6 +2,7 @@
 
 #include "product/OrbelCsv.h"
 #include "service/LabConfig.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
 
@@ -11,22 +12,6 @@ namespace {
 
 const QString kWildcard = QStringLiteral("0");
 const QString kCatalogTop = QStringLiteral("CATALOG_TOP");
-
-const QString kAlAlbumPop = QStringLiteral("AlAlbumPop");
-const QString kAlSizePop = QStringLiteral("AlSizePop");
-const QString kAlPagePop = QStringLiteral("AlPagePop");
-const QString kAlInpMenPop = QStringLiteral("AlInpMenPop");
-const QString kAlInpRamiPop = QStringLiteral("AlInpRamiPop");
-const QString kAlBBStylePop = QStringLiteral("AlBBStylePop");
-const QString kAlHyouPop = QStringLiteral("AlHyouPop");
-const QString kAlHyouColPop = QStringLiteral("AlHyouColPop");
-const QString kAlHyouTempPop = QStringLiteral("AlHyouTempPop");
-const QString kAlHyouSeColPop = QStringLiteral("AlHyouSeColPop");
-const QString kAlBaseColPop = QStringLiteral("AlBaseColPop");
-const QString kAlBoxPop = QStringLiteral("AlBoxPop");
-const QString kAlBoxColPop = QStringLiteral("AlBoxColPop");
-const QString kAlMiniPop = QStringLiteral("AlMiniPop");
-const QString kAlMiniColPop = QStringLiteral("AlMiniColPop");
 
 // The integer of a text: its leading decimal digits, 0 when there are none.
 qint64 leadingInteger(const QString& text) {
@@ -226,20 +211,24 @@ QVariantMap ProductAlbumData::currentAlbumDic() {
 
 QString ProductAlbumData::choice(const QVariantMap& albumDic, const QString& control) const {
     const QString value = albumDic.value(control).toString();
-    return control == kAlSizePop ? sizeFromViewSize(value) : value;
+    return control == SettingsKey::AlSizePop ? sizeFromViewSize(value) : value;
 }
 
 QString ProductAlbumData::productCodePure(const QVariantMap& d) const {
-    return codeWithKey(kAlbumCode, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                               choice(d, kAlPagePop), choice(d, kAlInpMenPop),
-                                               choice(d, kAlInpRamiPop), choice(d, kAlHyouPop)});
+    return codeWithKey(
+        kAlbumCode,
+        QStringList{choice(d, SettingsKey::AlAlbumPop), choice(d, SettingsKey::AlSizePop),
+                    choice(d, SettingsKey::AlPagePop), choice(d, SettingsKey::AlInpMenPop),
+                    choice(d, SettingsKey::AlInpRamiPop), choice(d, SettingsKey::AlHyouPop)});
 }
 
 QString ProductAlbumData::productCode2Pure(const QVariantMap& d) const {
-    return codeWithKey(kAlbumCode,
-                       QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                   choice(d, kAlPagePop), choice(d, kAlInpMenPop),
-                                   choice(d, kAlInpRamiPop), choice(d, kAlHyouPop), kWildcard});
+    return codeWithKey(kAlbumCode, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                               choice(d, SettingsKey::AlSizePop),
+                                               choice(d, SettingsKey::AlPagePop),
+                                               choice(d, SettingsKey::AlInpMenPop),
+                                               choice(d, SettingsKey::AlInpRamiPop),
+                                               choice(d, SettingsKey::AlHyouPop), kWildcard});
 }
 
 bool ProductAlbumData::isCodeTop9999(const QString& code) {
@@ -251,8 +240,9 @@ bool ProductAlbumData::isProductCodeTop9999(const QVariantMap& d) const {
 }
 
 QString ProductAlbumData::hyouLookup(const QVariantMap& d) const {
-    return codeWithKey(kHyou, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                          choice(d, kAlPagePop), choice(d, kAlHyouPop)});
+    return codeWithKey(
+        kHyou, QStringList{choice(d, SettingsKey::AlAlbumPop), choice(d, SettingsKey::AlSizePop),
+                           choice(d, SettingsKey::AlPagePop), choice(d, SettingsKey::AlHyouPop)});
 }
 
 QString ProductAlbumData::hyouCodeTop4(const QVariantMap& d) const {
@@ -284,103 +274,130 @@ QString ProductAlbumData::hyouCode(const QVariantMap& d) const {
 }
 
 QString ProductAlbumData::inMenCode(const QVariantMap& d) const {
-    return codeWithKey(kInMen, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                           choice(d, kAlHyouPop), choice(d, kAlInpMenPop)});
+    return codeWithKey(kInMen, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                           choice(d, SettingsKey::AlSizePop),
+                                           choice(d, SettingsKey::AlHyouPop),
+                                           choice(d, SettingsKey::AlInpMenPop)});
 }
 
 QString ProductAlbumData::inUVMenCode(const QVariantMap& d) const {
-    return codeWithKey(kInUvMen, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                             choice(d, kAlInpMenPop), choice(d, kAlHyouPop),
-                                             choice(d, kAlInpRamiPop)});
+    return codeWithKey(kInUvMen, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                             choice(d, SettingsKey::AlSizePop),
+                                             choice(d, SettingsKey::AlInpMenPop),
+                                             choice(d, SettingsKey::AlHyouPop),
+                                             choice(d, SettingsKey::AlInpRamiPop)});
 }
 
 QString ProductAlbumData::bBStyleCode(const QVariantMap& d) const {
-    return codeWithKey(kBbStyle,
-                       QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                   choice(d, kAlInpMenPop), kWildcard, choice(d, kAlBBStylePop)});
+    return codeWithKey(kBbStyle, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                             choice(d, SettingsKey::AlSizePop),
+                                             choice(d, SettingsKey::AlInpMenPop), kWildcard,
+                                             choice(d, SettingsKey::AlBBStylePop)});
 }
 
 QString ProductAlbumData::baseColOptCode(const QVariantMap& d) const {
-    return codeWithKey(kBaseCol, QStringList{choice(d, kAlAlbumPop), choice(d, kAlHyouColPop),
-                                             choice(d, kAlBaseColPop)});
+    return codeWithKey(kBaseCol, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                             choice(d, SettingsKey::AlHyouColPop),
+                                             choice(d, SettingsKey::AlBaseColPop)});
 }
 
 QString ProductAlbumData::hyouOpt1Code(const QVariantMap& d) const {
-    return codeWithKey(kHyouCol, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                             choice(d, kAlHyouPop), choice(d, kAlHyouColPop)});
+    return codeWithKey(kHyouCol, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                             choice(d, SettingsKey::AlSizePop),
+                                             choice(d, SettingsKey::AlHyouPop),
+                                             choice(d, SettingsKey::AlHyouColPop)});
 }
 
 QString ProductAlbumData::hyouOpt2Code(const QVariantMap& d) const {
-    return codeWithKey(kHyouTemp, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                              choice(d, kAlHyouPop), choice(d, kAlHyouTempPop)});
+    return codeWithKey(kHyouTemp, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                              choice(d, SettingsKey::AlSizePop),
+                                              choice(d, SettingsKey::AlHyouPop),
+                                              choice(d, SettingsKey::AlHyouTempPop)});
 }
 
 QString ProductAlbumData::hyouOpt21Code(const QVariantMap& d) const {
-    return codeWithKey(kHyouSeCol, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                               choice(d, kAlHyouPop), choice(d, kAlHyouTempPop),
-                                               choice(d, kAlHyouSeColPop)});
+    return codeWithKey(kHyouSeCol, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                               choice(d, SettingsKey::AlSizePop),
+                                               choice(d, SettingsKey::AlHyouPop),
+                                               choice(d, SettingsKey::AlHyouTempPop),
+                                               choice(d, SettingsKey::AlHyouSeColPop)});
 }
 
 QString ProductAlbumData::hyouAutoAddValue(const QVariantMap& d) const {
-    return labelWithKey(kHyouAutoAdd, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                                  choice(d, kAlHyouPop)});
+    return labelWithKey(kHyouAutoAdd, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                                  choice(d, SettingsKey::AlSizePop),
+                                                  choice(d, SettingsKey::AlHyouPop)});
 }
 
 QString ProductAlbumData::hyouAutoAddCode(const QVariantMap& d) const {
-    return codeWithKey(kHyouAutoAdd, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                                 choice(d, kAlHyouPop), kWildcard});
+    return codeWithKey(kHyouAutoAdd, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                                 choice(d, SettingsKey::AlSizePop),
+                                                 choice(d, SettingsKey::AlHyouPop), kWildcard});
 }
 
 QString ProductAlbumData::hyouAutoAddLabel(const QVariantMap& d) const {
-    return labelWithKey(kHyouAutoAdd, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                                  choice(d, kAlHyouPop), kWildcard, kWildcard});
+    return labelWithKey(kHyouAutoAdd,
+                        QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                    choice(d, SettingsKey::AlSizePop),
+                                    choice(d, SettingsKey::AlHyouPop), kWildcard, kWildcard});
 }
 
 QString ProductAlbumData::hyouIdCode(const QVariantMap& d) const {
-    return codeWithKey(kHyouId,
-                       QStringList{hyouCode(d), choice(d, kAlHyouPop), choice(d, kAlHyouColPop),
-                                   choice(d, kAlHyouTempPop), choice(d, kAlHyouSeColPop)});
+    return codeWithKey(kHyouId, QStringList{hyouCode(d), choice(d, SettingsKey::AlHyouPop),
+                                            choice(d, SettingsKey::AlHyouColPop),
+                                            choice(d, SettingsKey::AlHyouTempPop),
+                                            choice(d, SettingsKey::AlHyouSeColPop)});
 }
 
 QString ProductAlbumData::boxCode(const QVariantMap& d) const {
-    return codeWithKey(
-        kBox, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop), choice(d, kAlBoxPop)});
+    return codeWithKey(kBox, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                         choice(d, SettingsKey::AlSizePop),
+                                         choice(d, SettingsKey::AlBoxPop)});
 }
 
 QString ProductAlbumData::boxOpt1Code(const QVariantMap& d) const {
-    return codeWithKey(kBoxCol, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                            choice(d, kAlBoxPop), choice(d, kAlBoxColPop)});
+    return codeWithKey(kBoxCol, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                            choice(d, SettingsKey::AlSizePop),
+                                            choice(d, SettingsKey::AlBoxPop),
+                                            choice(d, SettingsKey::AlBoxColPop)});
 }
 
 QString ProductAlbumData::miniCode(const QVariantMap& d) const {
-    return codeWithKey(kMini, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                          choice(d, kAlPagePop), choice(d, kAlInpRamiPop),
-                                          choice(d, kAlMiniPop)});
+    return codeWithKey(
+        kMini, QStringList{choice(d, SettingsKey::AlAlbumPop), choice(d, SettingsKey::AlSizePop),
+                           choice(d, SettingsKey::AlPagePop), choice(d, SettingsKey::AlInpRamiPop),
+                           choice(d, SettingsKey::AlMiniPop)});
 }
 
 QString ProductAlbumData::miniCode2(const QVariantMap& d) const {
-    return codeWithKey(kMini, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                          choice(d, kAlPagePop), choice(d, kAlInpRamiPop),
-                                          choice(d, kAlMiniPop), kWildcard});
+    return codeWithKey(
+        kMini, QStringList{choice(d, SettingsKey::AlAlbumPop), choice(d, SettingsKey::AlSizePop),
+                           choice(d, SettingsKey::AlPagePop), choice(d, SettingsKey::AlInpRamiPop),
+                           choice(d, SettingsKey::AlMiniPop), kWildcard});
 }
 
 QString ProductAlbumData::miniOpt1Code(const QVariantMap& d) const {
-    return codeWithKey(kMiniCol, QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                             choice(d, kAlMiniPop), choice(d, kAlMiniColPop)});
+    return codeWithKey(kMiniCol, QStringList{choice(d, SettingsKey::AlAlbumPop),
+                                             choice(d, SettingsKey::AlSizePop),
+                                             choice(d, SettingsKey::AlMiniPop),
+                                             choice(d, SettingsKey::AlMiniColPop)});
 }
 
 QString ProductAlbumData::optCodeForOptName(const QString& optName, const QVariantMap& d) const {
-    return codeWithKey(kOpt,
-                       QStringList{choice(d, kAlAlbumPop), choice(d, kAlSizePop),
-                                   choice(d, kAlPagePop), choice(d, kAlHyouPop),
-                                   choice(d, kAlHyouTempPop), choice(d, kAlBaseColPop), optName});
+    return codeWithKey(
+        kOpt, QStringList{choice(d, SettingsKey::AlAlbumPop), choice(d, SettingsKey::AlSizePop),
+                          choice(d, SettingsKey::AlPagePop), choice(d, SettingsKey::AlHyouPop),
+                          choice(d, SettingsKey::AlHyouTempPop),
+                          choice(d, SettingsKey::AlBaseColPop), optName});
 }
 
 QString ProductAlbumData::kineloCodeForOptName(const QString& optName, const QVariantMap& d) const {
     // Kinelo options are listed under their own name in the album column.
-    return codeWithKey(kOpt, QStringList{optName, choice(d, kAlSizePop), choice(d, kAlPagePop),
-                                         choice(d, kAlHyouPop), choice(d, kAlHyouTempPop),
-                                         choice(d, kAlBaseColPop), optName});
+    return codeWithKey(kOpt, QStringList{optName, choice(d, SettingsKey::AlSizePop),
+                                         choice(d, SettingsKey::AlPagePop),
+                                         choice(d, SettingsKey::AlHyouPop),
+                                         choice(d, SettingsKey::AlHyouTempPop),
+                                         choice(d, SettingsKey::AlBaseColPop), optName});
 }
 
 // --- Memberships and whole sections ---

@@ -1,4 +1,5 @@
 #include "job/JobInfo.h"
+#include "report/ReportLines.h"
 #include "report/TabReports.h"
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
@@ -26,8 +27,8 @@ QString printReportEtcTab(const JobInfo& info) {
     }
     const QString memo =
         UserDef::objectForKeyFromEtcDic(QStringLiteral("EtcOrderMemoKey")).toString();
-    text += QStringLiteral("---------------------------------------") + crLf;
-    text += QStringLiteral("---------------------------------------") + crLf;
+    text += kReportSeparator + crLf;
+    text += kReportSeparator + crLf;
     text += QStringLiteral("Special_Instraction=") + orbel::convertLineFeedCodeToCRLF(memo) + crLf;
     text += QStringLiteral("(^^)") + crLf;
     return text;

@@ -5,6 +5,7 @@
 #include "product/ProductData.h"
 #include "report/ReportLines.h"
 #include "report/TabReports.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 
 #include <functional>
@@ -13,7 +14,6 @@
 
 namespace {
 
-const QString kSeparator = QStringLiteral("---------------------------------------");
 const QString kNoCodeId = QStringLiteral("9999,9999,11");
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kNameLabel = QStringLiteral("プレート&箔押し用ネーム");
@@ -32,15 +32,15 @@ bool AlbumReportChoices::isValueCom(const QString& key) const {
 }
 
 bool AlbumReportChoices::isInPageType() const {
-    return text(QStringLiteral("AlAlbumPop")).contains(QStringLiteral("中ページ"));
+    return text(SettingsKey::AlAlbumPop).contains(QStringLiteral("中ページ"));
 }
 
 bool AlbumReportChoices::isFiftySet() const {
-    return text(QStringLiteral("AlSizePop")) == QStringLiteral("50枚セット");
+    return text(SettingsKey::AlSizePop) == QStringLiteral("50枚セット");
 }
 
 bool AlbumReportChoices::isTenSet() const {
-    return text(QStringLiteral("AlSizePop")) == QStringLiteral("追加10枚セット");
+    return text(SettingsKey::AlSizePop) == QStringLiteral("追加10枚セット");
 }
 
 bool AlbumReportChoices::isCheckPopTitle(const QString& title) {
@@ -58,7 +58,7 @@ qint64 AlbumReportChoices::copies() const {
 }
 
 qint64 AlbumReportChoices::pages() const {
-    return isPageValue() ? reportInteger(text(QStringLiteral("AlPagePop"))) : 1;
+    return isPageValue() ? reportInteger(text(SettingsKey::AlPagePop)) : 1;
 }
 
 qint64 AlbumReportChoices::sheets() const {
@@ -85,7 +85,7 @@ qint64 AlbumReportChoices::miniCount() const {
 
 QStringList AlbumReportChoices::optionTitles() const {
     QStringList titles;
-    for (const QVariant& title : albumDic_.value(QStringLiteral("AlOptoinArray")).toList()) {
+    for (const QVariant& title : albumDic_.value(SettingsKey::AlOptoinArray).toList()) {
         titles.append(title.toString());
     }
     return titles;
@@ -125,8 +125,7 @@ QString printReportAlbumTab(const JobInfo& info) {
 
     // 1. The memo, headed by the album set it belongs to.
     QString memo = choices.text(QStringLiteral("AlOrderMemo"));
-    const QString setName =
-        UserDef::stringForKey(QStringLiteral("AlbumSetName")).value_or(QString());
+    const QString setName = UserDef::stringForKey(SettingsKey::AlbumSetName).value_or(QString());
     if (!setName.isEmpty() && setName != QStringLiteral("-")) {
         memo = memo.isEmpty() ? setName : setName + kCrLf + memo;
     }
@@ -151,9 +150,9 @@ QString printReportAlbumTab(const JobInfo& info) {
     // 3. The unit and its images.
     QString text = info.reportHead();
     text += reportLine(QStringLiteral("UNIT_INDEX=1"));
-    text += reportLine(
-        QStringLiteral("UNIT_PRODUCT_DESCRIPTION=%1各%2%3")
-            .arg(choice("AlAlbumPop"), QString::number(units), label("AlOrderUnitLabel")));
+    text += reportLine(QStringLiteral("UNIT_PRODUCT_DESCRIPTION=%1各%2%3")
+                           .arg(reportSingleLine(choices.text(SettingsKey::AlAlbumPop)),
+                                QString::number(units), label("AlOrderUnitLabel")));
     text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + productCode);
     text += reportLine(QStringLiteral("UNIT_QUANTITY=%1").arg(quantity));
     for (const QString& path : info.orderFilePassArray()) {
@@ -182,28 +181,28 @@ QString printReportAlbumTab(const JobInfo& info) {
     };
 
     if (choices.isSizeValue() && !choices.isFiftySet() && !choices.isTenSet()) {
-        option(QString(), choices.text(QStringLiteral("AlSizePop")), kNoCodeId, 1);
+        option(QString(), choices.text(SettingsKey::AlSizePop), kNoCodeId, 1);
     }
     if (choices.isPageValue()) {
         option(QString(),
                choices.text(QStringLiteral("AlPageLabel")) + u' ' +
-                   choices.text(QStringLiteral("AlPagePop")),
+                   choices.text(SettingsKey::AlPagePop),
                kNoCodeId, 1);
     }
     if (choices.isBaseColValue()) {
-        option(label("AlBaseColLabel"), choices.text(QStringLiteral("AlBaseColPop")),
+        option(label("AlBaseColLabel"), choices.text(SettingsKey::AlBaseColPop),
                code(&ProductAlbumData::baseColOptCode), 1);
     }
     if (choices.isInpMenValue()) {
-        option(label("AlInpMenLabel"), choices.text(QStringLiteral("AlInpMenPop")),
+        option(label("AlInpMenLabel"), choices.text(SettingsKey::AlInpMenPop),
                code(&ProductAlbumData::inMenCode), 1);
     }
     if (choices.isInpRamiValue()) {
-        option(label("AlInpRamiLabel"), choices.text(QStringLiteral("AlInpRamiPop")),
+        option(label("AlInpRamiLabel"), choices.text(SettingsKey::AlInpRamiPop),
                code(&ProductAlbumData::inUVMenCode), sheets);
     }
     if (choices.isBBStyleValue()) {
-        option(label("AlBBStyleLabel"), choices.text(QStringLiteral("AlBBStylePop")),
+        option(label("AlBBStyleLabel"), choices.text(SettingsKey::AlBBStylePop),
                code(&ProductAlbumData::bBStyleCode), 1);
     }
 
@@ -219,7 +218,7 @@ QString printReportAlbumTab(const JobInfo& info) {
         }
     }
     if (choices.isHyouValue()) {
-        const QString cover = choices.text(QStringLiteral("AlHyouPop"));
+        const QString cover = choices.text(SettingsKey::AlHyouPop);
         const bool perCopy = album != nullptr && album->isOptionOrderQuantity(cover);
         if (option(label("AlHyouLabel"), cover, coverCode, perCopy ? copies : 1)) {
             const QString autoAdd = code(&ProductAlbumData::hyouAutoAddValue);
@@ -227,15 +226,15 @@ QString printReportAlbumTab(const JobInfo& info) {
                    code(&ProductAlbumData::hyouAutoAddCode), quantityOf(autoAdd));
         }
         if (choices.isHyouColValue()) {
-            const QString variation = choices.text(QStringLiteral("AlHyouColPop"));
+            const QString variation = choices.text(SettingsKey::AlHyouColPop);
             option(label("AlHyouColLabel"), variation, variationCode, quantityOf(variation));
         }
         if (choices.isHyouTempValue()) {
-            const QString templ = choices.text(QStringLiteral("AlHyouTempPop"));
+            const QString templ = choices.text(SettingsKey::AlHyouTempPop);
             option(label("AlHyouTempLabel"), templ, templateCode, quantityOf(templ));
         }
         if (choices.isHyouSeColValue()) {
-            const QString spine = choices.text(QStringLiteral("AlHyouSeColPop"));
+            const QString spine = choices.text(SettingsKey::AlHyouSeColPop);
             option(label("AlHyouSeColLabel"), spine, code(&ProductAlbumData::hyouOpt21Code),
                    quantityOf(spine));
         }
@@ -244,11 +243,11 @@ QString printReportAlbumTab(const JobInfo& info) {
     if (choices.isBoxValue()) {
         const qint64 boxes = choices.boxCount();
         option(label("AlBoxLabel"),
-               QStringLiteral("%1 %2個").arg(choices.text(QStringLiteral("AlBoxPop")),
+               QStringLiteral("%1 %2個").arg(choices.text(SettingsKey::AlBoxPop),
                                              QString::number(boxes)),
                code(&ProductAlbumData::boxCode), boxes);
         if (choices.isBoxColValue()) {
-            option(label("AlBoxColLabel"), choices.text(QStringLiteral("AlBoxColPop")),
+            option(label("AlBoxColLabel"), choices.text(SettingsKey::AlBoxColPop),
                    code(&ProductAlbumData::boxOpt1Code), 1);
         }
     }
@@ -257,12 +256,12 @@ QString printReportAlbumTab(const JobInfo& info) {
         const qint64 minis = choices.miniCount();
         const QString miniCode2 = code(&ProductAlbumData::miniCode2);
         option(label("AlMiniLabel"),
-               QStringLiteral("%1 %2冊").arg(choices.text(QStringLiteral("AlMiniPop")),
+               QStringLiteral("%1 %2冊").arg(choices.text(SettingsKey::AlMiniPop),
                                              QString::number(minis)),
                minis > 1 && miniCode2.size() == 12 ? miniCode2 : code(&ProductAlbumData::miniCode),
                minis);
         if (choices.isMiniColValue()) {
-            option(label("AlMiniColLabel"), choices.text(QStringLiteral("AlMiniColPop")),
+            option(label("AlMiniColLabel"), choices.text(SettingsKey::AlMiniColPop),
                    code(&ProductAlbumData::miniOpt1Code), 1);
         }
     }
@@ -289,8 +288,8 @@ QString printReportAlbumTab(const JobInfo& info) {
     }
 
     // 6. Footer.
-    text += reportLine(kSeparator);
-    text += reportLine(kSeparator);
+    text += reportLine(kReportSeparator);
+    text += reportLine(kReportSeparator);
     text += reportLine(QStringLiteral("Special_Instraction=") + reportMemo(memo));
     text += reportLine(QStringLiteral("(^^)"));
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsKeys.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -18,20 +20,20 @@ public:
 
     // A choice has a value when it is present, not empty, not "0" and not "-".
     bool isValueCom(const QString& key) const;
-    bool isSizeValue() const { return isValueCom(QStringLiteral("AlSizePop")); }
-    bool isPageValue() const { return isValueCom(QStringLiteral("AlPagePop")); }
-    bool isBaseColValue() const { return isValueCom(QStringLiteral("AlBaseColPop")); }
-    bool isInpMenValue() const { return isValueCom(QStringLiteral("AlInpMenPop")); }
-    bool isInpRamiValue() const { return isValueCom(QStringLiteral("AlInpRamiPop")); }
-    bool isBBStyleValue() const { return isValueCom(QStringLiteral("AlBBStylePop")); }
-    bool isHyouValue() const { return isValueCom(QStringLiteral("AlHyouPop")); }
-    bool isHyouColValue() const { return isValueCom(QStringLiteral("AlHyouColPop")); }
-    bool isHyouTempValue() const { return isValueCom(QStringLiteral("AlHyouTempPop")); }
-    bool isHyouSeColValue() const { return isValueCom(QStringLiteral("AlHyouSeColPop")); }
-    bool isBoxValue() const { return isValueCom(QStringLiteral("AlBoxPop")); }
-    bool isBoxColValue() const { return isValueCom(QStringLiteral("AlBoxColPop")); }
-    bool isMiniValue() const { return isValueCom(QStringLiteral("AlMiniPop")); }
-    bool isMiniColValue() const { return isValueCom(QStringLiteral("AlMiniColPop")); }
+    bool isSizeValue() const { return isValueCom(SettingsKey::AlSizePop); }
+    bool isPageValue() const { return isValueCom(SettingsKey::AlPagePop); }
+    bool isBaseColValue() const { return isValueCom(SettingsKey::AlBaseColPop); }
+    bool isInpMenValue() const { return isValueCom(SettingsKey::AlInpMenPop); }
+    bool isInpRamiValue() const { return isValueCom(SettingsKey::AlInpRamiPop); }
+    bool isBBStyleValue() const { return isValueCom(SettingsKey::AlBBStylePop); }
+    bool isHyouValue() const { return isValueCom(SettingsKey::AlHyouPop); }
+    bool isHyouColValue() const { return isValueCom(SettingsKey::AlHyouColPop); }
+    bool isHyouTempValue() const { return isValueCom(SettingsKey::AlHyouTempPop); }
+    bool isHyouSeColValue() const { return isValueCom(SettingsKey::AlHyouSeColPop); }
+    bool isBoxValue() const { return isValueCom(SettingsKey::AlBoxPop); }
+    bool isBoxColValue() const { return isValueCom(SettingsKey::AlBoxColPop); }
+    bool isMiniValue() const { return isValueCom(SettingsKey::AlMiniPop); }
+    bool isMiniColValue() const { return isValueCom(SettingsKey::AlMiniColPop); }
     // Albums that add inner pages to an existing album carry "中ページ" in their title.
     bool isInPageType() const;
     // A size that is a set of pictures rather than a book size.

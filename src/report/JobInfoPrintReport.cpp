@@ -9,7 +9,6 @@
 
 namespace {
 
-const QString kSeparator = QStringLiteral("---------------------------------------");
 const QString kNoCodeId = QStringLiteral("9999,9999,11");
 const QString kName = QStringLiteral("name");
 const QString kCode = QStringLiteral("code");
@@ -157,8 +156,8 @@ QString perFileOrderReport(const JobInfo& info, const PerFileOrderKeys& keys,
                                optionId(reportRecordText(row, keys.laminate, kCode), code), count);
         }
     }
-    text += reportLine(kSeparator);
-    text += reportLine(kSeparator);
+    text += reportLine(kReportSeparator);
+    text += reportLine(kReportSeparator);
     text += reportLine(QStringLiteral("Special_Instraction=") + memo);
     text += reportLine(QStringLiteral("(^^)"));
     return text;

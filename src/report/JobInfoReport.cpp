@@ -1,7 +1,9 @@
 #include "job/JobInfo.h"
 #include "product/ProductAlbumData.h"
 #include "product/ProductData.h"
+#include "report/ReportLines.h"
 #include "report/TabReports.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"
@@ -12,7 +14,6 @@
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kSeparator = QStringLiteral("---------------------------------------");
 const QString kNoCodeId = QStringLiteral("9999,9999,11");
 
 QString line(const QString& text) {
@@ -69,7 +70,7 @@ QString JobInfo::printReport() const {
 QString JobInfo::reportHead() const {
     QString text;
     const QString customerNumber =
-        UserDef::stringForKey(QStringLiteral("CustomerCode")).value_or(QString());
+        UserDef::stringForKey(SettingsKey::CustomerCode).value_or(QString());
     text += line(QStringLiteral("CUSTOMER_NUMBER=") + oneLine(customerNumber));
     text += line(QString::asprintf("LAB_ORDER_ID=%07lld", static_cast<long long>(_bagNo)));
     text += line(QStringLiteral("CUSTOMER_EMAIL=") + oneLine(_customerEmail));
@@ -77,15 +78,15 @@ QString JobInfo::reportHead() const {
     text += line(QStringLiteral("CURRENT_TIME=") + _timeStr);
     text += line(QStringLiteral("CUSTOMER_ORDER_ID=") + zipName());
     text += line(QStringLiteral("ORDER_TYPE=") +
-                 UserDef::stringForKey(QStringLiteral("MainTabLabel")).value_or(QString()));
+                 UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString()));
     text += sysInfo();
-    const QString workApp = UserDef::stringForKey(QStringLiteral("WorkApp")).value_or(QString());
+    const QString workApp = UserDef::stringForKey(SettingsKey::WorkApp).value_or(QString());
     if (!workApp.isEmpty()) {
         text += line(QStringLiteral("WORK_APP=") + oneLine(workApp));
     }
-    text += line(kSeparator);
+    text += line(kReportSeparator);
     text += orderOptions();
-    text += line(kSeparator);
+    text += line(kReportSeparator);
     return text;
 }
 

@@ -3,16 +3,14 @@
 #include "job/JobInfo.h"
 #include "report/ReportLines.h"
 #include "report/TabReports.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 
 namespace {
 
-const QString kSeparator = QStringLiteral("---------------------------------------");
-const QString kSize = QStringLiteral("ResizeSizePopKey");
 const QString kSurface = QStringLiteral("ResizeSurfacePopKey");
 const QString kGoods = QStringLiteral("ResizeGoodsPopKey");
-const QString kGoodsOption = QStringLiteral("ResizeGoodsOptionPopKey");
 const QString kName = QStringLiteral("name");
 const QString kCode = QStringLiteral("code");
 const QString kCut = QStringLiteral("cut");
@@ -24,20 +22,22 @@ QVariantMap currentResizeDic() {
 }
 
 QString resizeUnitProductDescription(const QVariantMap& resizeDic) {
-    QString text = reportRecordText(resizeDic, kSize, kName);
+    QString text = reportRecordText(resizeDic, SettingsKey::ResizeSizePopKey, kName);
     if (hasReportRecord(resizeDic, kGoods)) {
         text += u'(' + reportRecordText(resizeDic, kGoods, kName) + u')';
     }
-    if (hasReportRecord(resizeDic, kGoodsOption)) {
-        text += u'(' + reportRecordText(resizeDic, kGoodsOption, kName) + u')';
+    if (hasReportRecord(resizeDic, SettingsKey::ResizeGoodsOptionPopKey)) {
+        text +=
+            u'(' + reportRecordText(resizeDic, SettingsKey::ResizeGoodsOptionPopKey, kName) + u')';
     }
     return text;
 }
 
 QString resizeProductCode(const QVariantMap& resizeDic) {
-    const QString size = reportRecordText(resizeDic, kSize, kCode);
+    const QString size = reportRecordText(resizeDic, SettingsKey::ResizeSizePopKey, kCode);
     const QString goods = reportRecordText(resizeDic, kGoods, kCode);
-    const QString goodsOption = reportRecordText(resizeDic, kGoodsOption, kCode);
+    const QString goodsOption =
+        reportRecordText(resizeDic, SettingsKey::ResizeGoodsOptionPopKey, kCode);
     const QString none = QStringLiteral("---");
     switch (size.size()) {
     case 0:
@@ -74,7 +74,7 @@ qint64 resizeProdocutSheetsCalcInfo(const QVariantMap& resizeDic) {
     if (goodsCut != 0) {
         return goodsCut;
     }
-    return reportInteger(reportRecordText(resizeDic, kGoodsOption, kCut));
+    return reportInteger(reportRecordText(resizeDic, SettingsKey::ResizeGoodsOptionPopKey, kCut));
 }
 
 QStringList jpgOnlyOrderFilePassArray(const JobInfo& info) {
@@ -157,8 +157,8 @@ QString printReportResizeTab(const JobInfo& info) {
         text += reportLine(QStringLiteral("UNIT_QUANTITY=1"));
     }
 
-    text += reportLine(kSeparator);
-    text += reportLine(kSeparator);
+    text += reportLine(kReportSeparator);
+    text += reportLine(kReportSeparator);
     text += reportLine(QStringLiteral("Special_Instraction=") +
                        reportMemo(dic.value(QStringLiteral("ResizeOrderMemoKey")).toString()));
     const QString attachments = notJpgFileListText(info);

@@ -7,6 +7,9 @@
 // Small text rules shared by the report bodies of the print, school, album and resize tabs. The
 // lab reads the report line by line as KEY=value pairs, every line ending in CR LF.
 
+// The separator line around the report head's order options and at the start of the footer.
+inline const QString kReportSeparator = QStringLiteral("---------------------------------------");
+
 // The text followed by CR LF.
 QString reportLine(const QString& text);
 

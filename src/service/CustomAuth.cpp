@@ -2,6 +2,7 @@
 
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
 
@@ -129,9 +130,9 @@ void CustomAuth::customDataLoadForCode(const QString& code) {
 void CustomAuth::autoAllCustomDataLoad() {
     QStringList codes;
     const QVariantList customers =
-        UserDef::arrayForKey(QStringLiteral("Customers")).value_or(QVariantList());
+        UserDef::arrayForKey(SettingsKey::Customers).value_or(QVariantList());
     for (const QVariant& entry : customers) {
-        codes.append(customerPart(entry.toMap().value(QStringLiteral("CustomerCode")).toString()));
+        codes.append(customerPart(entry.toMap().value(SettingsKey::CustomerCode).toString()));
     }
     if (const std::optional<QString> current = UserDef::customerCode()) {
         codes.append(*current);

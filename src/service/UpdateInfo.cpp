@@ -3,6 +3,7 @@
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"
@@ -43,13 +44,13 @@ bool UpdateInfo::storeCustomCustomerCode(const QString& updateInfo) {
     if (codes.isEmpty()) {
         return false;
     }
-    UserDef::setObject(codes, QStringLiteral("CustomCustomerCode"), true);
+    UserDef::setObject(codes, SettingsKey::CustomCustomerCode, true);
     return true;
 }
 
 void UpdateInfo::storeFtp2TargetCode(const QString& updateInfo) {
     UserDef::setObject(markerValue(updateInfo, QLatin1String(LabEndpoints::kMarkerFtp2TargetCode)),
-                       QStringLiteral("Ftp2TargetCode"), true);
+                       SettingsKey::Ftp2TargetCode, true);
 }
 
 bool UpdateInfo::isKineloOff(const QString& updateInfo) {

@@ -1,5 +1,6 @@
 #include "settings/UserDef.h"
 
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -9,17 +10,9 @@ namespace {
 const QString kAppStatus = QStringLiteral("AppStatus");
 const QString kAppPreviousStatus = QStringLiteral("AppPreviousStatus");
 const QString kMacAddr = QStringLiteral("MacAddr");
-const QString kBagNo = QStringLiteral("BagNo");
-const QString kCustomerCode = QStringLiteral("CustomerCode");
 const QString kPhotoStudioName = QStringLiteral("PhotoStudioName");
 const QString kMultiCustomerCheck = QStringLiteral("MultiCustomerCheck");
-const QString kCustomers = QStringLiteral("Customers");
-const QString kMainTabLabel = QStringLiteral("MainTabLabel");
 const QString kExecuteBt = QStringLiteral("ExecuteBt");
-const QString kOrderActionType = QStringLiteral("OrderActionType");
-const QString kOrderSavePath = QStringLiteral("OrderSavePath");
-const QString kFtp2TargetCode = QStringLiteral("Ftp2TargetCode");
-const QString kCustomCustomerCode = QStringLiteral("CustomCustomerCode");
 const QString kCustomerMD5Dic = QStringLiteral("CustomerMD5Dic");
 const QString kCustomDataDic = QStringLiteral("CustomDataDic");
 const QString kAlbumKineloDic = QStringLiteral("AlbumKineloDic");
@@ -264,11 +257,11 @@ void UserDef::setExecuteButton(const QString& value) {
 }
 
 void UserDef::setOrderActionType(const QString& value) {
-    setObject(value, kOrderActionType);
+    setObject(value, SettingsKey::OrderActionType);
 }
 
 void UserDef::setOrderSavePath(const QString& value) {
-    setObject(value, kOrderSavePath);
+    setObject(value, SettingsKey::OrderSavePath);
 }
 
 // --- Lettering ---
@@ -328,7 +321,7 @@ QString UserDef::macAddress(const std::function<QString()>& addressReader) {
 }
 
 QString UserDef::nextZipName() {
-    const qint64 bagNo = integerForKey(kBagNo) + 1;
+    const qint64 bagNo = integerForKey(SettingsKey::BagNo) + 1;
     return QStringLiteral("%1_%2_%3")
         .arg(customerCode().value_or(QStringLiteral("0000")), macAddress())
         .arg(bagNo, 7, 10, QLatin1Char('0'));
@@ -337,7 +330,7 @@ QString UserDef::nextZipName() {
 // --- Tabs ---
 
 bool UserDef::isMainTab(const QString& label) {
-    return stringForKey(kMainTabLabel) == label;
+    return stringForKey(SettingsKey::MainTabLabel) == label;
 }
 
 bool UserDef::isPrintTab() {
@@ -375,7 +368,7 @@ bool UserDef::isResizeMode() {
 // --- Order action ---
 
 std::optional<QString> UserDef::orderActionType() {
-    return stringForKey(kOrderActionType);
+    return stringForKey(SettingsKey::OrderActionType);
 }
 
 bool UserDef::isOrderActionNowSend() {
@@ -436,13 +429,13 @@ bool UserDef::isDevelopMode() {
 }
 
 bool UserDef::isFtp2SendMode() {
-    return isInCommaList(customerCode(), stringForKey(kFtp2TargetCode));
+    return isInCommaList(customerCode(), stringForKey(SettingsKey::Ftp2TargetCode));
 }
 
 // --- Customer code ---
 
 std::optional<QString> UserDef::customerCode() {
-    const auto code = stringForKey(kCustomerCode);
+    const auto code = stringForKey(SettingsKey::CustomerCode);
     if (!code) {
         return std::nullopt;
     }
@@ -451,13 +444,13 @@ std::optional<QString> UserDef::customerCode() {
 
 std::optional<QString> UserDef::customerCodeTop() {
     std::optional<QString> code;
-    const auto customers = arrayForKey(kCustomers);
+    const auto customers = arrayForKey(SettingsKey::Customers);
     if (integerForKey(kMultiCustomerCheck) != 0 && customers && !customers->isEmpty()) {
         if (const auto first = mapOf(customers->first())) {
-            code = textOf(first->value(kCustomerCode));
+            code = textOf(first->value(SettingsKey::CustomerCode));
         }
     } else {
-        code = stringForKey(kCustomerCode);
+        code = stringForKey(SettingsKey::CustomerCode);
     }
     if (!code) {
         return std::nullopt;
@@ -466,14 +459,14 @@ std::optional<QString> UserDef::customerCodeTop() {
 }
 
 QString UserDef::customerCodeForPhotoStudioName(const QString& photoStudioName) {
-    const auto customers = arrayForKey(kCustomers);
+    const auto customers = arrayForKey(SettingsKey::Customers);
     if (!customers) {
         return {};
     }
     for (const QVariant& entry : *customers) {
         const auto customer = mapOf(entry);
         if (customer && textOf(customer->value(kPhotoStudioName)) == photoStudioName) {
-            return textOf(customer->value(kCustomerCode)).value_or(QString());
+            return textOf(customer->value(SettingsKey::CustomerCode)).value_or(QString());
         }
     }
     return {};
@@ -481,7 +474,7 @@ QString UserDef::customerCodeForPhotoStudioName(const QString& photoStudioName) 
 
 QStringList UserDef::photoStudioNames() {
     QStringList names;
-    const auto customers = arrayForKey(kCustomers);
+    const auto customers = arrayForKey(SettingsKey::Customers);
     if (!customers) {
         return names;
     }
@@ -497,7 +490,7 @@ QStringList UserDef::photoStudioNames() {
 // --- Custom customers ---
 
 bool UserDef::isCustomCustomerForCode(const std::optional<QString>& code) {
-    return isInCommaList(code, stringForKey(kCustomCustomerCode));
+    return isInCommaList(code, stringForKey(SettingsKey::CustomCustomerCode));
 }
 
 bool UserDef::isCustomCustomer() {
@@ -518,7 +511,7 @@ bool UserDef::is3465LayoutEditRequest() {
     if (!isCustomCustomer3465()) {
         return false;
     }
-    const auto options = listOf(objectForKeyFromAlbumDic(QStringLiteral("AlOptoinArray")));
+    const auto options = listOf(objectForKeyFromAlbumDic(SettingsKey::AlOptoinArray));
     if (!options) {
         return false;
     }
