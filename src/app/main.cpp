@@ -1,4 +1,5 @@
 #include "app/gui/MainWindow.h"
+#include "ui/MessageBoxResponder.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -15,6 +16,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("halvix2"));
     QApplication::setApplicationVersion(QStringLiteral(HALVIX_VERSION));
+    // Alerts from every thread are answered by message boxes on this thread from here on.
+    MessageBoxResponder::install();
     MainWindow window;
     window.show();
     return QApplication::exec();

@@ -1,0 +1,75 @@
+#include "ui/MessageBoxResponder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+#include <QWidget>
+
+namespace {
+
+QWidget* parentFor(const AlertRequest& request) {
+    if (auto* window = qobject_cast<QWidget*>(request.baseWindow.data())) {
+        return window->window();
+    }
+    return QApplication::activeWindow();
+}
+
+AlertAnswer answerOnMainThread(const AlertRequest& request) {
+    AlertAnswer result;
+    switch (request.kind) {
+    case AlertRequest::Kind::Beep:
+        QApplication::beep();
+        return result;
+    case AlertRequest::Kind::FolderSelect: {
+        const QString folder =
+            QFileDialog::getExistingDirectory(parentFor(request), QStringLiteral("フォルダを選択"),
+                                              QDir::homePath(), QFileDialog::ShowDirsOnly);
+        result.ok = !folder.isEmpty();
+        result.folderPath = folder;
+        return result;
+    }
+    case AlertRequest::Kind::Message:
+    case AlertRequest::Kind::OkNg:
+        break;
+    }
+
+    QMessageBox box(parentFor(request));
+    box.setWindowTitle(QStringLiteral("HALVIX 2"));
+    box.setIcon(QMessageBox::Warning);
+    // Both texts are shown literally: a file name with "<" or "%" must not turn into markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(request.message);
+    box.setInformativeText(request.information);
+    QPushButton* ok = box.addButton(request.okTitle, QMessageBox::AcceptRole);
+    if (request.kind == AlertRequest::Kind::OkNg) {
+        QPushButton* ng = box.addButton(request.ngTitle, QMessageBox::RejectRole);
+        box.setEscapeButton(ng);
+    } else {
+        box.setEscapeButton(ok);
+    }
+    box.setDefaultButton(ok);
+    box.exec();
+    result.ok = box.clickedButton() == ok;
+    return result;
+}
+
+} // namespace
+
+void MessageBoxResponder::install() {
+    Tool::setAlertResponder(&MessageBoxResponder::answer);
+}
+
+AlertAnswer MessageBoxResponder::answer(const AlertRequest& request) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread()) {
+        return answerOnMainThread(request);
+    }
+    AlertAnswer result;
+    QMetaObject::invokeMethod(
+        app, [&request, &result] { result = answerOnMainThread(request); },
+        Qt::BlockingQueuedConnection);
+    return result;
+}
