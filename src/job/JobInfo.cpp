@@ -1,13 +1,13 @@
 #include "job/JobInfo.h"
 
 #include "job/ProgressTarget.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
-#include "report/MiravellPath.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "settings/Log.h"
 
-#include "job/WorkFolder.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 QString Log::logFilePath() {
     // BootDate is written at every start; before that (or when it is unusable) the day's date.
