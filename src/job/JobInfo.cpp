@@ -62,7 +62,7 @@ JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* produ
 
     const std::optional<QString> code = UserDef::customerCode();
     _customerCode = code && !code->isEmpty() ? *code : QStringLiteral("0000");
-    _customerEmail = settingOr(QStringLiteral("CustomerEmail"), QStringLiteral("NoEmailAddress"));
+    _customerEmail = settingOr(SettingsKey::CustomerEmail, QStringLiteral("NoEmailAddress"));
     _bagNo = UserDef::integerForKey(SettingsKey::BagNo) + 1;
     _macAddress = UserDef::macAddress();
 }
