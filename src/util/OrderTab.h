@@ -8,9 +8,8 @@
 // "MainTabLabel", in the order report and in usage reports; they are spelled only here.
 enum class OrderTab { Print, School, Album, Resize, Etc };
 
-inline constexpr std::array<OrderTab, 5> kAllOrderTabs = {OrderTab::Print, OrderTab::School,
-                                                          OrderTab::Album, OrderTab::Resize,
-                                                          OrderTab::Etc};
+inline constexpr std::array<OrderTab, 5> kAllOrderTabs = {
+    OrderTab::Print, OrderTab::School, OrderTab::Album, OrderTab::Resize, OrderTab::Etc};
 
 inline QString orderTabLabel(OrderTab tab) {
     switch (tab) {
