@@ -71,11 +71,23 @@ void JobInfo::addSelectWorkFile(const QString& path) {
     _selectWorkFiles.append(path);
 }
 
+void JobInfo::setBagNo(qint64 bagNo) {
+    _bagNo = bagNo;
+    _zipName.reset();
+    _zipFolderPath.reset();
+    _zipFilePath.reset();
+    _zipPoolFilePath.reset();
+}
+
+QString JobInfo::zipNameForBagNo(qint64 bagNo) const {
+    return QStringLiteral("%1_%2_%3")
+        .arg(_customerCode, _macAddress,
+             QString::asprintf("%07lld", static_cast<long long>(bagNo)));
+}
+
 QString JobInfo::zipName() const {
     if (!_zipName) {
-        _zipName = QStringLiteral("%1_%2_%3")
-                       .arg(_customerCode, _macAddress,
-                            QString::asprintf("%07lld", static_cast<long long>(_bagNo)));
+        _zipName = zipNameForBagNo(_bagNo);
     }
     return *_zipName;
 }

@@ -18,6 +18,8 @@ inline const QString Ftp2TargetCode = QStringLiteral("Ftp2TargetCode");
 inline const QString MainTabLabel = QStringLiteral("MainTabLabel");
 inline const QString OrderActionType = QStringLiteral("OrderActionType");
 inline const QString OrderSavePath = QStringLiteral("OrderSavePath");
+// The save path whose existing file the user agreed to replace (written with OrderSavePath).
+inline const QString OrderSaveReplacePath = QStringLiteral("OrderSaveReplacePath");
 inline const QString WorkApp = QStringLiteral("WorkApp");
 
 // --- Entries of the album tab's record ("AlbumDic") ---
