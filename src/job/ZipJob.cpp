@@ -84,7 +84,7 @@ void ZipJob::chooseBagNo() {
     }
     if (bag != first) {
         Log::outputLn(
-            QStringLiteral("BagNo %1 はオーダープールに同じ名前のファイルがあるため %2 を使用")
+            QStringLiteral("BagNo %1 の名前は使用済み（オーダープールまたは履歴）のため %2 を使用")
                 .arg(first)
                 .arg(bag));
         _info.setBagNo(bag);

@@ -85,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(report.contains("CUSTOMER_ORDER_ID=1234_001122AABBCC_0000004\r\n"));
         QCOMPARE(info.bagNo(), qint64(4));
         QVERIFY(logText().contains(
-            QStringLiteral("BagNo 1 はオーダープールに同じ名前のファイルがあるため 4 を使用")));
+            QStringLiteral("BagNo 1 の名前は使用済み（オーダープールまたは履歴）のため 4 を使用")));
         QVERIFY(alerts.messages().isEmpty());
         // The history has the pooled order with its tab and count.
         const auto pooled = OrderHistory::lastRecordForArchive(four);
