@@ -8,6 +8,7 @@
 #include "job/JobTestHook.h"
 #include "job/NotificationCenter.h"
 #include "job/OrderHistory.h"
+#include "job/SendJob.h"
 #include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "settings/Log.h"
@@ -245,6 +246,29 @@ private Q_SLOTS:
         QCOMPARE(alerts.messages(), QStringList{QStringLiteral("お客様コードが正しくありません")});
         QVERIFY(alerts.last().information.contains(code));
         QVERIFY(logText().contains(QStringLiteral("お客様コードが正しくない")));
+    }
+
+    // Whatever the stored MAC address looks like, the archive gets a name the send stage takes.
+    void archiveNameAlwaysHasTheSendableForm_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("as stored")
+            << QStringLiteral("001122AABBCC") << QStringLiteral("1234_001122AABBCC_0000001");
+        QTest::newRow("colons, lower case")
+            << QStringLiteral("00:11:22:aa:bb:cc") << QStringLiteral("1234_001122AABBCC_0000001");
+        QTest::newRow("damaged") << QStringLiteral("00#122AABBCC")
+                                 << QStringLiteral("1234_000000000000_0000001");
+    }
+    void archiveNameAlwaysHasTheSendableForm() {
+        QFETCH(QString, stored);
+        QFETCH(QString, name);
+        TestHome home;
+        baseSettings(QStringLiteral("AcAfterSend"));
+        UserDef::setObject(stored, QStringLiteral("MacAddr"));
+        UserDef::setObject(QStringLiteral("1234-7"), QStringLiteral("CustomerCode"));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        QCOMPARE(info.zipName(), name);
+        QVERIFY(SendJob::isOrderArchiveName(info.zipName() + QStringLiteral(".zip")));
     }
 
     void customerCodeRule() {
