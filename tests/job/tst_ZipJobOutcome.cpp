@@ -4,6 +4,7 @@
 #include "AlertRecorder.h"
 #include "PipelineTestKit.h"
 #include "TestHome.h"
+#include "app/JobThread.h"
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
 #include "job/NotificationCenter.h"
@@ -122,6 +123,39 @@ private Q_SLOTS:
         QCOMPARE(poolFiles(), QStringList{QStringLiteral("1234_001122AABBCC_0000001.zip")});
         QVERIFY(alerts.messages().isEmpty());
         QVERIFY(!logText().contains(QStringLiteral("処理がキャンセルされた")));
+    }
+
+    // The whole job: a cancel right after the move still steps the bag number, so the next order
+    // gets a name of its own and the first archive is never replaced.
+    void lateCancelStillStepsTheBagNumber() {
+        TestHome home;
+        AlertRecorder alerts;
+        HookGuard guard;
+        baseSettings(QStringLiteral("AcAfterSend"));
+        UserDef::setObject(QStringLiteral("BtSend"), QStringLiteral("ExecuteBt"));
+        const QString first = home.filePath(QStringLiteral("d/first.jpg"));
+        const QString second = home.filePath(QStringLiteral("d/second.jpg"));
+        QVERIFY(kit::writeFile(first, 5000, 8));
+        QVERIFY(kit::writeFile(second, 6000, 9));
+        JobTestHook::set([](JobTestHook::Point point) {
+            if (point == JobTestHook::Point::AfterPoolMove)
+                NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        });
+        DirectActions actions;
+        JobThreadRunner runner(actions);
+
+        QVERIFY(runner.jobThread({{first}, QString(), nullptr, nullptr, false}));
+        QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
+        QVERIFY(actions.calls().contains(QStringLiteral("selectFilesAndOrderMemoClear")));
+        JobTestHook::set({});
+        QVERIFY(runner.jobThread({{second}, QString(), nullptr, nullptr, false}));
+
+        const QString one = QStringLiteral("1234_001122AABBCC_0000001.zip");
+        const QString two = QStringLiteral("1234_001122AABBCC_0000002.zip");
+        QCOMPARE(poolFiles(), (QStringList{one, two}));
+        QCOMPARE(kit::zipEntries(poolPath(one)).value(1), first.mid(1));
+        QCOMPARE(kit::zipEntries(poolPath(two)).value(1), second.mid(1));
+        QVERIFY(alerts.messages().isEmpty());
     }
 
     // ".zip" is added only when the chosen name lacks it.
