@@ -159,6 +159,7 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
     lab.setFaults(labFaults);
 
     bool labStopped = false;
+    bool cancelPosted = false;
     JobTestHook::set([&](JobTestHook::Point point) {
         if (point == JobTestHook::Point::UploadStarted && fault.stopLab && !labStopped) {
             labStopped = true;
@@ -168,8 +169,10 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
             (cancelAt == CancelAt::DuringUpload && point == JobTestHook::Point::UploadStarted) ||
             (cancelAt == CancelAt::AfterRename && point == JobTestHook::Point::AfterRename) ||
             (cancelAt == CancelAt::AfterPoolMove && point == JobTestHook::Point::AfterPoolMove);
-        if (cancelNow)
+        if (cancelNow) {
+            cancelPosted = true;
             NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        }
     });
 
     DirectActions actions;
@@ -239,6 +242,8 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
                              : QStringLiteral("; \"#\" ARCHIVE SENT OR LOST");
         ok = ok && foreignKept;
     }
+    if (cancelAt != CancelAt::Never && !cancelPosted)
+        state += QStringLiteral(" (the job never reached that moment: no cancel)");
     result.ok = ok;
     result.text =
         QStringLiteral("job %1: %2 | pool send: %3 | %4")
