@@ -18,18 +18,27 @@ Job::~Job() {
 
 void Job::errClear() {
     _err = false;
+    _sucsessDecided = false;
 }
 
 void Job::setErr(bool err) {
+    if (_sucsessDecided) {
+        return; // a decided success stays one
+    }
     _err = err;
 }
 
 bool Job::isErr() const {
-    return _err;
+    return _err && !_sucsessDecided;
 }
 
 bool Job::isCancel() const {
-    return _cancel.load();
+    return _cancel.load() && !_sucsessDecided;
+}
+
+void Job::decideSucsess() {
+    _err = false;
+    _sucsessDecided = true;
 }
 
 bool Job::isFailure() const {

@@ -27,12 +27,19 @@ public:
     virtual bool start() = 0;
 
     // --- Flags ---
+    // Clears the error flag and an earlier decided success (a new item starts undecided).
     void errClear();
     void setErr(bool err);
     bool isErr() const;
     bool isCancel() const;
     bool isFailure() const; // isErr() || isCancel()
     bool isSucsess() const; // !isFailure()
+    // The stage (or the current item) has reached its success for good: the archive is where it
+    // belongs, the lab confirmed it. From here on a cancel or error that arrives late changes
+    // nothing: isCancel() and isErr() answer false, so the log, alert, usage report, return value
+    // and the archive's fate all follow the one outcome.
+    void decideSucsess();
+    bool isSucsessDecided() const { return _sucsessDecided; }
 
     // --- Cancel observer on "JobCancel" ---
     void addCancelObserver();
@@ -79,6 +86,7 @@ protected:
     JobInfo& _info;
     std::atomic<bool> _cancel{false}; // set by the main thread's notification, read by the job
     bool _err = false;
+    bool _sucsessDecided = false;
     double _allFileSize = 0; // bytes; 0 = not computed yet
 
 private:

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <utility>
 
 namespace {
@@ -48,6 +49,18 @@ void clearWorkPath(const QString& path) {
     }
 }
 
+// The MAC address as the archive name carries it: 12 upper-case hexadecimal digits. A stored
+// value in another spelling ("00:11:22:aa:bb:cc") is brought into that form; anything else would
+// make a name the send stage refuses, so it becomes "000000000000".
+QString archiveMacAddress(const QString& stored) {
+    QString mac = stored.toUpper();
+    mac.remove(u':');
+    mac.remove(u'-');
+    static const QRegularExpression hex(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-F]{12}")));
+    return hex.match(mac).hasMatch() ? mac : QStringLiteral("000000000000");
+}
+
 } // namespace
 
 JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* productData,
@@ -64,18 +77,30 @@ JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* produ
     _customerCode = code && !code->isEmpty() ? *code : QStringLiteral("0000");
     _customerEmail = settingOr(SettingsKey::CustomerEmail, QStringLiteral("NoEmailAddress"));
     _bagNo = UserDef::integerForKey(SettingsKey::BagNo) + 1;
-    _macAddress = UserDef::macAddress();
+    _macAddress = archiveMacAddress(UserDef::macAddress());
 }
 
 void JobInfo::addSelectWorkFile(const QString& path) {
     _selectWorkFiles.append(path);
 }
 
+void JobInfo::setBagNo(qint64 bagNo) {
+    _bagNo = bagNo;
+    _zipName.reset();
+    _zipFolderPath.reset();
+    _zipFilePath.reset();
+    _zipPoolFilePath.reset();
+}
+
+QString JobInfo::zipNameForBagNo(qint64 bagNo) const {
+    return QStringLiteral("%1_%2_%3")
+        .arg(_customerCode, _macAddress,
+             QString::asprintf("%07lld", static_cast<long long>(bagNo)));
+}
+
 QString JobInfo::zipName() const {
     if (!_zipName) {
-        _zipName = QStringLiteral("%1_%2_%3")
-                       .arg(_customerCode, _macAddress,
-                            QString::asprintf("%07lld", static_cast<long long>(_bagNo)));
+        _zipName = zipNameForBagNo(_bagNo);
     }
     return *_zipName;
 }

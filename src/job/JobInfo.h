@@ -26,12 +26,16 @@ public:
     const QString& customerCode() const { return _customerCode; }   // "0000" when none
     const QString& customerEmail() const { return _customerEmail; } // "NoEmailAddress" when none
     qint64 bagNo() const { return _bagNo; }                         // the stored BagNo + 1
+    // The zip stage's choice of bag number, before anything is named after it (the cached names
+    // are computed anew).
+    void setBagNo(qint64 bagNo);
     const QString& macAddress() const { return _macAddress; } // 12 hex digits or "000000000000"
     ProductData* productData() const { return _productData; }
     void addSelectWorkFile(const QString& path);
 
     // --- Names and paths (computed once, then kept) ---
-    QString zipName() const;         // customer_MAC_%07d
+    QString zipName() const; // customer_MAC_%07d
+    QString zipNameForBagNo(qint64 bagNo) const;
     QString zipFolderPath() const;   // work area/zipName
     QString zipFilePath() const;     // work area/zipName.zip
     QString zipPoolFilePath() const; // order pool/zipName.zip

@@ -1,5 +1,7 @@
 #include "job/SendJob.h"
 
+#include "job/JobTestHook.h"
+#include "job/OrderHistory.h"
 #include "job/SendJobProgressReader.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
@@ -15,7 +17,10 @@
 #include "util/WorkFolder.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QVariantMap>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -23,7 +28,9 @@ namespace {
 
 // Code of a curl that could not be started at all (curl's own "failed to initialize").
 constexpr int kCodeNotStarted = 2;
+constexpr int kCodePartialFile = 18;
 constexpr int kCodeRenameFailed = 901;
+constexpr int kCodeRenamedNotFound = 902;
 constexpr int kCodeListingFailed = 903;
 
 // The progress bar and its text move on after this many more bytes sent.
@@ -46,6 +53,10 @@ QString wholeSeconds(double seconds) {
     return QString::number(static_cast<qint64>(seconds));
 }
 
+QString kErrorTitle() {
+    return QStringLiteral("エラーが発生しました");
+}
+
 } // namespace
 
 SendJob::SendJob(JobInfo& info) : Job(info) {}
@@ -63,10 +74,34 @@ bool SendJob::start(const std::optional<QString>& zipPath) {
     if (count == 0)
         return false;
 
-    for (qsizetype k = 1; k <= count; ++k) {
-        const QString prefix = QStringLiteral("全%1ファイル中の%2つ目").arg(count).arg(k);
-        if (!oneZipSend(zipPaths.at(k - 1), prefix))
+    // A name the zip stage did not make never reaches the server: it is reported and stays.
+    QStringList sendable;
+    QStringList refused;
+    for (const QString& path : zipPaths) {
+        const QString name = QFileInfo(path).fileName();
+        if (isOrderArchiveName(name)) {
+            sendable.append(path);
+            continue;
+        }
+        refused.append(name);
+        Log::outputLn(QStringLiteral("送信できないファイル名のため送信しない -- %1").arg(path));
+        OrderHistory::append(OrderHistory::recordForArchive(
+            path, OrderHistoryRecord::Outcome::Failed, 0, s("送信できないファイル名")));
+    }
+
+    const auto sendCount = sendable.size();
+    for (qsizetype k = 1; k <= sendCount; ++k) {
+        const QString prefix = QStringLiteral("全%1ファイル中の%2つ目").arg(sendCount).arg(k);
+        if (!oneZipSend(sendable.at(k - 1), prefix))
             return false;
+    }
+
+    if (!refused.isEmpty()) {
+        Tool::alertWithMsg(kErrorTitle(),
+                           QStringLiteral("送信できない名前のファイルがあります。\n%1\n"
+                                          "送信せずにオーダープールに残しました。")
+                               .arg(refused.join(u'\n')));
+        return false;
     }
 
     progressViewUpdateWithMsg(
@@ -82,7 +117,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     stopWatch.start();
     const QString zipName = QFileInfo(zipPath).fileName();
     const QString uploadName = s(LabEndpoints::kUploadPrefix) + zipName;
-    const double zipSize = static_cast<double>(orbel::fileSize(zipPath));
+    const qint64 localSize = static_cast<qint64>(orbel::fileSize(zipPath));
+    const double zipSize = static_cast<double>(localSize);
     const QString zipSizeText = Tool::autoDataByteStringWithByte(zipSize);
 
     QVariantMap postDic;
@@ -102,140 +138,285 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
 
     Log::outputLn(QStringLiteral("FTP処理開始（%1）").arg(zipSizeText));
 
-    // The upload. Progress comes from curl's own meter on standard error, read while it runs.
-    SendJobProgressReader meter(zipSize);
-    bool transferring = false;
-    bool barReady = false;
-    bool first200kb = false;
-    double shownBytes = 0;
-    ProcessOptions options;
-    options.workingDirectory = QStringLiteral("~");
-    options.shouldCancel = [this] { return isCancel(); };
-    options.onStderr = [&](const QByteArray& chunk) {
-        if (!meter.feed(chunk))
-            return;
-        if (!transferring) {
-            transferring = true;
-            progressViewInitWithMsg(
-                QStringLiteral("%1 : 送信中(%2) しばらくお待ちください...").arg(msg, zipSizeText));
-        }
-        const double sent = meter.bytesSent();
-        shownBytes = std::min(shownBytes, sent); // curl's retry starts the file again
-        const bool complete = meter.percent() >= 100.0 && sent > shownBytes;
-        if (sent - shownBytes <= kProgressStepBytes && !complete)
-            return;
-        if (!barReady) {
-            barReady = true;
-            progressViewSetupWithMax(100);
-        }
-        if (!first200kb && sent >= kProgressStepBytes) {
-            first200kb = true;
-            Log::outputLn(QStringLiteral("最初の200KB成功"));
-            postDic.insert(QStringLiteral("First200kbTime"), wholeSeconds(stopWatch.lap()));
-        }
-        progressViewUpdateWithValue(
-            meter.percent(), QStringLiteral("%1 : %2 / %3  送信中")
-                                 .arg(msg, Tool::autoDataByteStringWithByte(sent), zipSizeText));
-        shownBytes = sent;
-    };
-    const QStringList uploadArgs{
-        QStringLiteral("--progress-bar"),
-        QStringLiteral("-T"),
-        zipPath,
-        QStringLiteral("-u"),
-        account,
-        s(LabEndpoints::kFtpUrlFormat).arg(profile.host, profile.folder, uploadName),
-        QStringLiteral("--retry"),
-        s(LabEndpoints::kCurlRetryCount),
-        QStringLiteral("-m"),
-        s(LabEndpoints::kCurlMaxSeconds)};
-    const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
-
-    // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
+    // The outcome is decided once; everything after follows it.
+    enum class Outcome { Undecided, Sent, Duplicate, Error, Cancel };
+    Outcome outcome = Outcome::Undecided;
     int errorCode = 0;
-    if (!upload.started)
-        errorCode = kCodeNotStarted;
-    else if (!upload.cancelled && (upload.crashed || upload.exitStatus > 0))
-        errorCode = upload.exitStatus;
-    if (errorCode != 0)
+    QString errorMessage; // for errors without a code of their own
+    const auto fail = [&](int code, const QString& message = QString()) {
+        outcome = Outcome::Error;
+        errorCode = code;
+        errorMessage = message;
         setErr(true);
+    };
+    const auto cancelled = [&] {
+        if (outcome == Outcome::Undecided && isCancel())
+            outcome = Outcome::Cancel;
+        return outcome == Outcome::Cancel;
+    };
 
-    // Rename to the final name and confirm it: the temporary name must have left the folder.
-    if (!isErr() && !isCancel()) {
-        const QString host = QStringLiteral("ftp://") + profile.host;
-        const QStringList renameArgs{host,
-                                     QStringLiteral("-Q"),
-                                     QStringLiteral("RNFR ") + profile.folder + uploadName,
-                                     QStringLiteral("-Q"),
-                                     QStringLiteral("RNTO ") + profile.folder + zipName,
+    // A name that could carry a second server command is never handed to the server.
+    if (std::any_of(zipName.cbegin(), zipName.cend(),
+                    [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
+        fail(0, s("送信できないファイル名"));
+
+    // The lab may already hold this archive from an earlier run whose confirmation got lost.
+    bool uploadTried = false;
+    if (outcome == Outcome::Undecided && !cancelled()) {
+        if (const std::optional<qint64> there = remoteFileSize(profile, zipName)) {
+            if (*there == localSize) {
+                outcome = Outcome::Duplicate;
+                decideSucsess();
+            } else {
+                // Another order under the same name: replacing it would lose that one.
+                Log::outputLn(
+                    QStringLiteral("送信先に同じ名前の別のファイルがある -- %1").arg(zipName));
+                fail(0, s("送信先に同じ名前の別のファイルがある"));
+            }
+        }
+    }
+
+    // The upload. Progress comes from curl's own meter on standard error, read while it runs.
+    if (outcome == Outcome::Undecided && !cancelled()) {
+        uploadTried = true;
+        SendJobProgressReader meter(zipSize);
+        bool transferring = false;
+        bool barReady = false;
+        bool first200kb = false;
+        double shownBytes = 0;
+        ProcessOptions options;
+        options.workingDirectory = QStringLiteral("~");
+        options.shouldCancel = [this] { return isCancel(); };
+        options.onStderr = [&](const QByteArray& chunk) {
+            if (!meter.feed(chunk))
+                return;
+            if (!transferring) {
+                transferring = true;
+                progressViewInitWithMsg(QStringLiteral("%1 : 送信中(%2) しばらくお待ちください...")
+                                            .arg(msg, zipSizeText));
+                JobTestHook::reach(JobTestHook::Point::UploadStarted);
+            }
+            const double sent = meter.bytesSent();
+            shownBytes = std::min(shownBytes, sent); // curl's retry starts the file again
+            const bool complete = meter.percent() >= 100.0 && sent > shownBytes;
+            if (sent - shownBytes <= kProgressStepBytes && !complete)
+                return;
+            if (!barReady) {
+                barReady = true;
+                progressViewSetupWithMax(100);
+            }
+            if (!first200kb && sent >= kProgressStepBytes) {
+                first200kb = true;
+                Log::outputLn(QStringLiteral("最初の200KB成功"));
+                postDic.insert(QStringLiteral("First200kbTime"), wholeSeconds(stopWatch.lap()));
+            }
+            progressViewUpdateWithValue(
+                meter.percent(),
+                QStringLiteral("%1 : %2 / %3  送信中")
+                    .arg(msg, Tool::autoDataByteStringWithByte(sent), zipSizeText));
+            shownBytes = sent;
+        };
+        const QStringList uploadArgs{QStringLiteral("--progress-bar"),
+                                     QStringLiteral("-T"),
+                                     zipPath,
                                      QStringLiteral("-u"),
-                                     account};
-        const QStringList listArgs{QStringLiteral("-l"), QStringLiteral("-u"), account,
-                                   host + profile.folder};
+                                     account,
+                                     remoteUrl(profile, uploadName),
+                                     QStringLiteral("--retry"),
+                                     s(LabEndpoints::kCurlRetryCount),
+                                     QStringLiteral("-m"),
+                                     s(LabEndpoints::kCurlMaxSeconds)};
+        const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
+
+        // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
+        if (!upload.started)
+            fail(kCodeNotStarted);
+        else if (upload.cancelled)
+            cancelled();
+        else if (upload.crashed || upload.exitStatus > 0)
+            fail(upload.exitStatus);
+    }
+
+    // What arrived must be all of it: a server that stored less and said nothing is caught here.
+    if (outcome == Outcome::Undecided && !cancelled()) {
+        const std::optional<qint64> arrived = remoteFileSize(profile, uploadName);
+        if (arrived && *arrived != localSize) {
+            Log::outputLn(QStringLiteral("送信先のファイルサイズが違う（%1 / %2）")
+                              .arg(*arrived)
+                              .arg(localSize));
+            fail(kCodePartialFile);
+        }
+    }
+
+    // Rename to the final name and confirm it. Confirmed: the final name is listed, or the server
+    // accepted the rename and the temporary name is gone (or the folder cannot be listed: then the
+    // server's answer is all the evidence there is, and it suffices).
+    if (outcome == Outcome::Undecided && !cancelled()) {
         int checkCode = 0;
         for (int attempt = 0; attempt < LabEndpoints::kRenameAttempts; ++attempt) {
-            ProcessOptions renameOptions;
-            renameOptions.shouldCancel = deadlineAfter(kShortCommandLimit);
-            runProcess(ToolPaths::curl(), renameArgs, renameOptions); // checked by the listing
-
-            ProcessOptions listOptions;
-            listOptions.shouldCancel = deadlineAfter(kShortCommandLimit);
-            const ProcessResult listing = runProcess(ToolPaths::curl(), listArgs, listOptions);
-            // A listing curl could not fetch proves nothing, even when its output is empty.
-            if (!listing.succeeded())
-                checkCode = kCodeListingFailed;
-            else if (QString::fromUtf8(listing.stdoutData).contains(uploadName))
-                checkCode = kCodeRenameFailed;
-            else {
-                checkCode = 0;
+            const bool renamed = renameRemoteFile(profile, uploadName, zipName);
+            JobTestHook::reach(JobTestHook::Point::AfterRename);
+            const std::optional<QStringList> listing = listRemoteFolder(profile);
+            const bool finalListed = listing && listing->contains(zipName);
+            const bool tempListed = listing && listing->contains(uploadName);
+            if (finalListed || (renamed && !tempListed)) {
+                outcome = Outcome::Sent;
+                decideSucsess();
                 break;
             }
-            if (attempt + 1 < LabEndpoints::kRenameAttempts)
-                std::this_thread::sleep_for(std::chrono::seconds(1));
+            if (!listing)
+                checkCode = kCodeListingFailed;
+            else if (tempListed)
+                checkCode = kCodeRenameFailed;
+            else
+                checkCode = kCodeRenamedNotFound;
+            if (cancelled())
+                break;
             postDic.insert(
                 QStringLiteral("WarningInfo"),
                 QStringLiteral("Rename retry %1　: err(%2)").arg(attempt).arg(checkCode));
+            if (attempt + 1 < LabEndpoints::kRenameAttempts)
+                std::this_thread::sleep_for(JobTestHook::renameRetryPause());
         }
-        if (checkCode != 0) {
-            setErr(true);
+        if (outcome == Outcome::Undecided) {
             postDic.remove(QStringLiteral("WarningInfo"));
-            errorCode = checkCode;
+            fail(checkCode);
         }
     }
 
     postDic.insert(QStringLiteral("JobTime"), wholeSeconds(stopWatch.lap()));
 
-    if (isFailure()) {
-        ftpCmdExecute(s(LabEndpoints::kFtpDeleteScriptFormat)
-                          .arg(LabConfig::ftpOpenHost(profile.host), profile.user, profile.password,
-                               profile.folder, uploadName));
-        if (isCancel()) {
-            postDic.insert(QStringLiteral("ErrorInfo"),
-                           QStringLiteral("キャンセルボタンによって処理が中止"));
+    if (outcome == Outcome::Error || outcome == Outcome::Cancel) {
+        postDic.remove(QStringLiteral("WarningInfo"));
+        if (uploadTried)
+            deleteRemoteFile(profile, uploadName);
+        QString historyText;
+        if (outcome == Outcome::Cancel) {
+            historyText = QStringLiteral("キャンセルボタンによって処理が中止");
+            postDic.insert(QStringLiteral("ErrorInfo"), historyText);
             Log::outputLn(QStringLiteral("送信処理がキャンセルされた"));
             Tool::alertWithMsg(QStringLiteral("処理を中止しました"),
                                QStringLiteral("キャンセルボタンによって送信処理が中止されました"));
         } else {
-            const QString message = errorMessageForCode(errorCode);
-            const QString errorText =
+            const QString message =
+                errorMessage.isEmpty() ? errorMessageForCode(errorCode) : errorMessage;
+            historyText =
                 QStringLiteral("(%1)エラーが発生（%2）").arg(QString::number(errorCode), message);
-            postDic.insert(QStringLiteral("ErrorInfo"), errorText);
+            postDic.insert(QStringLiteral("ErrorInfo"), historyText);
             Log::outputLn(QStringLiteral("エラー発生（%1）").arg(message));
-            Tool::alertWithMsg(QStringLiteral("エラーが発生しました"), errorText);
+            Tool::alertWithMsg(kErrorTitle(), historyText);
         }
+        OrderHistory::append(OrderHistory::recordForArchive(
+            zipPath, OrderHistoryRecord::Outcome::Failed,
+            outcome == Outcome::Cancel ? 0 : errorCode, historyText));
     }
 
     progressViewClear();
     removeCancelObserver();
 
-    if (isSucsess()) {
-        Log::outputLn(QStringLiteral("FTP送信成功"));
+    if (outcome == Outcome::Sent || outcome == Outcome::Duplicate) {
+        if (outcome == Outcome::Sent) {
+            Log::outputLn(QStringLiteral("FTP送信成功"));
+        } else {
+            Log::outputLn(
+                QStringLiteral("送信先に同じファイルがあるため送信済みとする -- %1").arg(zipName));
+            postDic.insert(QStringLiteral("WarningInfo"),
+                           s("送信済み（送信先に同じファイルあり）"));
+        }
+        OrderHistory::append(OrderHistory::recordForArchive(
+            zipPath, outcome == Outcome::Sent ? OrderHistoryRecord::Outcome::Sent
+                                              : OrderHistoryRecord::Outcome::DuplicateSkipped));
         orbel::limitDeleteFileOrFolder(zipPath);
         Analyzer::analyzerPost(QStringLiteral("FTP"), postDic);
-    } else {
-        Analyzer::analyzerPost(QStringLiteral("FTP-NG"), postDic);
+        return true;
     }
-    return isSucsess();
+    Analyzer::analyzerPost(QStringLiteral("FTP-NG"), postDic);
+    return false;
+}
+
+bool SendJob::isOrderArchiveName(const QString& fileName) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+_[0-9A-F]{12}_[0-9]{7,}\\.zip")));
+    return pattern.match(fileName).hasMatch();
+}
+
+QString SendJob::remoteUrl(const SendServerProfile& profile, const QString& name) {
+    return s(LabEndpoints::kFtpUrlFormat)
+        .arg(profile.host, profile.folder, QString::fromLatin1(QUrl::toPercentEncoding(name)));
+}
+
+namespace {
+
+QStringList accountArgs(const SendServerProfile& profile) {
+    return {QStringLiteral("-u"), profile.user + QLatin1Char(':') + profile.password};
+}
+
+ProcessResult runShortCurl(const QStringList& args) {
+    ProcessOptions options;
+    options.captureStderr = true;
+    options.shouldCancel = deadlineAfter(kShortCommandLimit);
+    return runProcess(ToolPaths::curl(), args, options);
+}
+
+// Server commands sent after login, with "-I" so that curl fetches no listing of "/" after them:
+// its exit status then speaks for the commands alone.
+ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands) {
+    QStringList args{QStringLiteral("-s"), QStringLiteral("-I"),
+                     QStringLiteral("ftp://") + profile.host + u'/'};
+    for (const QString& command : commands)
+        args << QStringLiteral("-Q") << command;
+    args << accountArgs(profile);
+    return runShortCurl(args);
+}
+
+} // namespace
+
+std::optional<qint64> SendJob::remoteFileSize(const SendServerProfile& profile,
+                                              const QString& name) {
+    // "-I" on a file: curl asks SIZE (and MDTM) and prints "Content-Length: N".
+    const ProcessResult result = runShortCurl(
+        QStringList{QStringLiteral("-s"), QStringLiteral("-I"), remoteUrl(profile, name)} +
+        accountArgs(profile));
+    if (!result.succeeded())
+        return std::nullopt;
+    static const QRegularExpression length(QStringLiteral("(?im)^Content-Length:\\s*(\\d+)"));
+    const QRegularExpressionMatch match = length.match(QString::fromLatin1(result.stdoutData));
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 size = match.captured(1).toLongLong(&ok);
+    return ok ? std::optional<qint64>(size) : std::nullopt;
+}
+
+bool SendJob::renameRemoteFile(const SendServerProfile& profile, const QString& from,
+                               const QString& to) {
+    return runServerCommands(profile, {QStringLiteral("RNFR ") + profile.folder + from,
+                                       QStringLiteral("RNTO ") + profile.folder + to})
+        .succeeded();
+}
+
+std::optional<QStringList> SendJob::listRemoteFolder(const SendServerProfile& profile) {
+    const ProcessResult result =
+        runShortCurl(QStringList{QStringLiteral("-s"), QStringLiteral("-l"),
+                                 QStringLiteral("ftp://") + profile.host + profile.folder} +
+                     accountArgs(profile));
+    // A listing curl could not fetch proves nothing, even when its output is empty.
+    if (!result.succeeded())
+        return std::nullopt;
+    QStringList names;
+    const QStringList lines = QString::fromUtf8(result.stdoutData).split(u'\n');
+    for (QString line : lines) {
+        line.remove(u'\r');
+        if (line.isEmpty())
+            continue;
+        names.append(line.section(u'/', -1)); // some servers answer with the folder in front
+    }
+    return names;
+}
+
+bool SendJob::deleteRemoteFile(const SendServerProfile& profile, const QString& name) {
+    return runServerCommands(profile, {QStringLiteral("DELE ") + profile.folder + name})
+        .succeeded();
 }
 
 std::optional<QString> SendJob::simpleShell(const QString& command) {

@@ -17,8 +17,9 @@ struct SendServerProfile {
 };
 
 // The send stage: uploads finished order archives to the lab's FTP server under a temporary name,
-// renames them once complete, verifies the rename by a name listing and only then deletes the local
-// archive. A failed or cancelled upload removes the partial file on the server again.
+// checks the size that arrived, renames them once complete, confirms the rename and only then
+// deletes the local archive. An archive the lab already holds (same name, same size) is not sent
+// again. A failed or cancelled upload removes the partial file on the server again.
 class SendJob : public Job {
 public:
     explicit SendJob(JobInfo& info);
@@ -33,8 +34,28 @@ public:
     // "/bin/sh -c command": its standard output whatever standard error holds (curl writes its
     // meter there); none when the shell cannot be started.
     std::optional<QString> simpleShell(const QString& command);
-    // Feeds the script to "/usr/bin/ftp -i -n" and discards what it answers.
+    // Feeds the script to "/usr/bin/ftp -i -n" and discards what it answers. The stage itself no
+    // longer uses it: a name pasted into a script can carry commands of its own.
     void ftpCmdExecute(const QString& script);
+
+    // A name the zip stage makes: customer code digits, 12 hexadecimal digits of the MAC address
+    // and a bag number of at least 7 digits, joined by "_", with ".zip". Nothing else is sent.
+    static bool isOrderArchiveName(const QString& fileName);
+
+    // --- Exchanges with the server, each one curl run with its arguments as a vector ---
+    // The size of a file in the profile's folder (FTP SIZE); none when it is not there or the
+    // server did not answer.
+    static std::optional<qint64> remoteFileSize(const SendServerProfile& profile,
+                                                const QString& name);
+    // RNFR/RNTO within the profile's folder; true when the server accepted both.
+    static bool renameRemoteFile(const SendServerProfile& profile, const QString& from,
+                                 const QString& to);
+    // The names in the profile's folder (NLST); none when the listing could not be read.
+    static std::optional<QStringList> listRemoteFolder(const SendServerProfile& profile);
+    // DELE of a file in the profile's folder; true when the server removed it.
+    static bool deleteRemoteFile(const SendServerProfile& profile, const QString& name);
+    // ftp://host/folder/name with the name percent-encoded, so "#", "?" or "%" cannot cut it.
+    static QString remoteUrl(const SendServerProfile& profile, const QString& name);
 
     // The server for the current settings: FTP2 for the customers listed in Ftp2TargetCode (even
     // in test-send mode), the test server in test-send mode, otherwise production.

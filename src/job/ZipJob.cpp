@@ -1,11 +1,14 @@
 #include "job/ZipJob.h"
 
 #include "job/JobInfo.h"
+#include "job/JobTestHook.h"
+#include "job/OrderHistory.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/FileMove.h"
 #include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/StringUtil.h"
@@ -17,7 +20,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -40,37 +42,70 @@ QString stripBase(const QString& path, const QString& base) {
     return path;
 }
 
-// Moves the finished archive, replacing what the save panel already agreed to overwrite; across
-// file systems (a save path on another disk) by a copy that is renamed into place when complete.
-bool moveFileReplacing(const QString& source, const QString& destination) {
-    namespace fs = std::filesystem;
-    const fs::path from(source.toStdString());
-    const fs::path to(destination.toStdString());
-    std::error_code error;
-    fs::rename(from, to, error);
-    if (!error) {
-        return true;
-    }
-    const fs::path part(destination.toStdString() + ".part");
-    fs::remove(part, error);
-    error.clear();
-    fs::copy_file(from, part, fs::copy_options::overwrite_existing, error);
-    if (error) {
-        fs::remove(part, error);
-        return false;
-    }
-    fs::rename(part, to, error);
-    if (error) {
-        fs::remove(part, error);
-        return false;
-    }
-    fs::remove(from, error);
-    return true;
-}
-
 } // namespace
 
 ZipJob::ZipJob(JobInfo& info) : Job(info) {}
+
+QString ZipJob::orderSaveFinalPath(const QString& chosenPath) {
+    if (chosenPath.isEmpty() || chosenPath.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive)) {
+        return chosenPath;
+    }
+    return chosenPath + QStringLiteral(".zip");
+}
+
+bool ZipJob::confirmOrderSaveReplace(const QString& finalPath) {
+    return Tool::alertOkNgWithMsg(
+        QStringLiteral("同じ名前のファイルがあります"),
+        QStringLiteral("「%1」は既にあります。\n置き換えますか？").arg(finalPath),
+        QStringLiteral("置き換える"), QStringLiteral("キャンセル"));
+}
+
+bool ZipJob::isUsableCustomerCode() {
+    const std::optional<QString> code = UserDef::stringForKey(SettingsKey::CustomerCode);
+    return !code || code->isEmpty() || orbel::isValidCustomerCode(*code);
+}
+
+void ZipJob::chooseBagNo() {
+    const QString pool = WorkFolder::orderZipPoolFolderPath() + u'/';
+    // Names this machine already used (the history outlives a settings file kept aside as
+    // damaged, which starts the bag number again).
+    QSet<QString> used;
+    for (const OrderHistoryRecord& record : OrderHistory::records()) {
+        used.insert(record.archiveName);
+    }
+    const qint64 first = _info.bagNo();
+    qint64 bag = first;
+    for (;; ++bag) {
+        const QString name = _info.zipNameForBagNo(bag) + QStringLiteral(".zip");
+        if (!orbel::isFolderOrFilePath(pool + name) && !used.contains(name)) {
+            break;
+        }
+    }
+    if (bag != first) {
+        Log::outputLn(
+            QStringLiteral("BagNo %1 の名前は使用済み（オーダープールまたは履歴）のため %2 を使用")
+                .arg(first)
+                .arg(bag));
+        _info.setBagNo(bag);
+    }
+}
+
+bool ZipJob::moveToDestination(const QString& zipFile, const QString& destination, bool save) {
+    if (orbel::moveFileNoReplace(zipFile, destination)) {
+        return true;
+    }
+    if (!save || !orbel::isFilePath(destination)) {
+        return false;
+    }
+    // The save path holds a file: replaced only when the user agreed to exactly this name.
+    const std::optional<QString> agreed = UserDef::stringForKey(SettingsKey::OrderSaveReplacePath);
+    if (agreed != destination && !confirmOrderSaveReplace(destination)) {
+        Log::outputLn(QStringLiteral("保存先に同じ名前のファイルがあるため保存しない --- %1")
+                          .arg(destination));
+        return false;
+    }
+    return orbel::moveFileReplacing(zipFile, destination);
+}
 
 QString ZipJob::zipPassword() {
     return QStringLiteral("qelvoxa");
@@ -313,6 +348,27 @@ bool ZipJob::start() {
     progressViewInit();
     directZipFlagSetup();
 
+    // Only a customer code of digits (and a branch) may name an archive and reach the lab.
+    if (!isUsableCustomerCode()) {
+        const QString code = UserDef::stringForKey(SettingsKey::CustomerCode).value_or(QString());
+        const QString info = QStringLiteral("お客様コードが正しくない");
+        setErr(true);
+        postDic.insert(QStringLiteral("ErrorInfo"), info);
+        Log::outputLn(info);
+        Tool::alertWithMsg(QStringLiteral("お客様コードが正しくありません"),
+                           QStringLiteral("お客様コード「%1」ではオーダーを作成できません。\n"
+                                          "環境設定でお客様コードを半角数字で入力してください"
+                                          "（支店番号は「-」の後に続けます）。")
+                               .arg(code));
+        orbel::limitDeleteFileOrFolder(resizeFolderPath());
+        Analyzer::analyzerPost(QStringLiteral("ZIP-NG"), postDic);
+        progressViewClear();
+        removeCancelObserver();
+        return false;
+    }
+    // Report and archive name carry the same number: chosen before the report is written.
+    chooseBagNo();
+
     const std::optional<QString> zipFile = createAndZipFilePath();
     if (!zipFile) {
         const QString info = QStringLiteral("作業フォルダが作成できない");
@@ -369,21 +425,40 @@ bool ZipJob::start() {
             postDic.insert(QStringLiteral("Encryption"), QStringLiteral("ON"));
         }
 
+        bool keepArchive = false;
         if (isSucsess()) {
             orbel::limitDeleteFileOrFolder(resizeFolderPath());
             Log::outputLn(QStringLiteral("ZIP成功（%1ファイル）").arg(index));
+            const bool save = UserDef::isOrderActionSave();
             QString destination = zipPoolFilePath();
-            if (UserDef::isOrderActionSave()) {
-                destination = UserDef::stringForKey(SettingsKey::OrderSavePath).value_or(QString());
+            if (save) {
+                destination = orderSaveFinalPath(
+                    UserDef::stringForKey(SettingsKey::OrderSavePath).value_or(QString()));
                 Log::outputLn(QStringLiteral("OrderActionSave --- %1").arg(destination));
             }
             // A finished archive that did not arrive where it belongs must not pass for a
-            // success: the order stays on the tab and can be sent again.
-            if (destination.isEmpty() || !moveFileReplacing(*zipFile, destination)) {
+            // success: the order stays on the tab and can be sent again. An archive already
+            // there is never replaced without the user's word.
+            const bool moved =
+                !destination.isEmpty() && moveToDestination(*zipFile, destination, save);
+            if (save) {
+                UserDef::removeObjectForKey(SettingsKey::OrderSaveReplacePath);
+            }
+            if (!moved) {
                 setErr(true);
-                _errorText = QStringLiteral("ZIP中にエラーが発生（ファイル移動失敗）");
+                keepArchive = orbel::isFolderOrFilePath(destination);
+                _errorText = keepArchive
+                                 ? QStringLiteral("ZIP中にエラーが発生（同じ名前のファイルがある）")
+                                 : QStringLiteral("ZIP中にエラーが発生（ファイル移動失敗）");
                 _errorFile = destination;
             } else {
+                // The archive is in its place: the stage has succeeded, whatever comes now.
+                decideSucsess();
+                OrderHistory::append(OrderHistory::recordFor(
+                    _info, destination,
+                    save ? OrderHistoryRecord::Outcome::Saved : OrderHistoryRecord::Outcome::Pooled,
+                    static_cast<qint64>(index)));
+                JobTestHook::reach(JobTestHook::Point::AfterPoolMove);
                 postDic.insert(QStringLiteral("FileSize"),
                                Tool::autoDataByteStringWithByte(
                                    static_cast<double>(orbel::fileSize(destination))));
@@ -414,7 +489,14 @@ bool ZipJob::start() {
                         .arg(_errorFile));
             }
             orbel::limitDeleteFileOrFolder(resizeFolderPath());
-            orbel::limitDeleteFileOrFolder(*zipFile);
+            if (keepArchive) {
+                // Neither archive is lost: the one at the destination stays, the new one waits
+                // in the work area.
+                Log::outputLn(
+                    QStringLiteral("作成したファイルは作業フォルダに残す --- %1").arg(*zipFile));
+            } else {
+                orbel::limitDeleteFileOrFolder(*zipFile);
+            }
         }
     }
 

@@ -31,6 +31,18 @@ public:
     bool isFotoFusionFile() const;
     static void deleteFotoFusionTemp();
 
+    // The archive path a save panel's choice stands for: ".zip" is appended only when the name
+    // does not already end in it.
+    static QString orderSaveFinalPath(const QString& chosenPath);
+    // Asks the user (alert gateway) whether the file at finalPath, named in full, may be replaced.
+    static bool confirmOrderSaveReplace(const QString& finalPath);
+    // The customer code stored in the settings may name an archive (unset counts as "0000").
+    static bool isUsableCustomerCode();
+    // Picks the first bag number from the record's one whose archive name is free in the order
+    // pool (and not in the order history), so that the report and the archive name agree and no
+    // pooled archive is replaced.
+    void chooseBagNo();
+
     // The password of every order archive.
     static QString zipPassword();
     // The staging folder of copy-convert mode, "~" expanded.
@@ -41,6 +53,10 @@ public:
     QString entryPathForFile(const QString& path) const;
 
 private:
+    // Moves the finished archive to its destination; never over an existing file unless the
+    // user agreed to replace a save path's file.
+    bool moveToDestination(const QString& zipFile, const QString& destination, bool save);
+
     struct EntryPlan {
         QString entry;  // what is handed to zip
         QString option; // "-g" or "-gj"

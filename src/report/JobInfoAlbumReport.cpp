@@ -153,7 +153,7 @@ QString printReportAlbumTab(const JobInfo& info) {
     text += reportLine(QStringLiteral("UNIT_PRODUCT_DESCRIPTION=%1各%2%3")
                            .arg(reportSingleLine(choices.text(SettingsKey::AlAlbumPop)),
                                 QString::number(units), label("AlOrderUnitLabel")));
-    text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + productCode);
+    text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + reportSingleLine(productCode));
     text += reportLine(QStringLiteral("UNIT_QUANTITY=%1").arg(quantity));
     for (const QString& path : info.orderFilePassArray()) {
         text += reportLine(QStringLiteral("PRODUCT_IMAGE_FILE_NAME=") +

@@ -36,7 +36,7 @@ QString unitOption(int index, const QString& label, const QString& id, const QSt
     QString text;
     text += reportLine(QStringLiteral("UNIT_OPTION_INDEX=%1").arg(index));
     text += reportLine(QStringLiteral("UNIT_OPTION_LABEL=") + reportSingleLine(label));
-    text += reportLine(QStringLiteral("UNIT_OPTION_ID=") + id);
+    text += reportLine(QStringLiteral("UNIT_OPTION_ID=") + reportSingleLine(id));
     text += reportLine(QStringLiteral("UNIT_OPTION_TEXT="));
     text += reportLine(QStringLiteral("UNIT_QUANTITY=") + quantity);
     return text;
@@ -130,7 +130,7 @@ QString perFileOrderReport(const JobInfo& info, const PerFileOrderKeys& keys,
         text += reportLine(QStringLiteral("UNIT_INDEX=%1").arg(unitIndex));
         text += reportLine(QStringLiteral("UNIT_PRODUCT_DESCRIPTION=") +
                            reportSingleLine(unitProductDescription(row, keys)));
-        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + code);
+        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + reportSingleLine(code));
         text += reportLine(QStringLiteral("UNIT_QUANTITY=") + count);
         text += reportLine(QStringLiteral("PRODUCT_IMAGE_FILE_NAME=") +
                            reportSingleLine(reportFileName(path)));

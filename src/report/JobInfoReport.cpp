@@ -13,23 +13,7 @@
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
 const QString kNoCodeId = QStringLiteral("9999,9999,11");
-
-QString line(const QString& text) {
-    return text + kCrLf;
-}
-
-// The lab reads the report line by line as KEY=value: a line break inside a single-line value
-// would start a line of its own, so such values are kept on one line.
-QString oneLine(const QString& value) {
-    QString text = value;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(u'\r', u' ');
-    text.replace(u'\n', u' ');
-    text.replace(QChar(0x2028), u' ');
-    return text;
-}
 
 QString orderInfoValue(const QString& key) {
     return UserDef::objectForKeyFromOrderInfoDic(key).toString();
@@ -71,31 +55,34 @@ QString JobInfo::reportHead() const {
     QString text;
     const QString customerNumber =
         UserDef::stringForKey(SettingsKey::CustomerCode).value_or(QString());
-    text += line(QStringLiteral("CUSTOMER_NUMBER=") + oneLine(customerNumber));
-    text += line(QString::asprintf("LAB_ORDER_ID=%07lld", static_cast<long long>(_bagNo)));
-    text += line(QStringLiteral("CUSTOMER_EMAIL=") + oneLine(_customerEmail));
-    text += line(QStringLiteral("CURRENT_DATE=") + _dateStr);
-    text += line(QStringLiteral("CURRENT_TIME=") + _timeStr);
-    text += line(QStringLiteral("CUSTOMER_ORDER_ID=") + zipName());
-    text += line(QStringLiteral("ORDER_TYPE=") +
-                 UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString()));
+    text += reportLine(QStringLiteral("CUSTOMER_NUMBER=") + reportSingleLine(customerNumber));
+    text += reportLine(QString::asprintf("LAB_ORDER_ID=%07lld", static_cast<long long>(_bagNo)));
+    text += reportLine(QStringLiteral("CUSTOMER_EMAIL=") + reportSingleLine(_customerEmail));
+    text += reportLine(QStringLiteral("CURRENT_DATE=") + reportSingleLine(_dateStr));
+    text += reportLine(QStringLiteral("CURRENT_TIME=") + reportSingleLine(_timeStr));
+    text += reportLine(QStringLiteral("CUSTOMER_ORDER_ID=") + reportSingleLine(zipName()));
+    text += reportLine(
+        QStringLiteral("ORDER_TYPE=") +
+        reportSingleLine(UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString())));
     text += sysInfo();
     const QString workApp = UserDef::stringForKey(SettingsKey::WorkApp).value_or(QString());
     if (!workApp.isEmpty()) {
-        text += line(QStringLiteral("WORK_APP=") + oneLine(workApp));
+        text += reportLine(QStringLiteral("WORK_APP=") + reportSingleLine(workApp));
     }
-    text += line(kReportSeparator);
+    text += reportLine(kReportSeparator);
     text += orderOptions();
-    text += line(kReportSeparator);
+    text += reportLine(kReportSeparator);
     return text;
 }
 
 QString JobInfo::sysInfo() const {
     QString text;
-    text += line(QStringLiteral("PRG_VER=HALVIX 2:Ver") + Tool::applicationVersion());
-    text += line(QStringLiteral("MACOS_VERSION=") + oneLine(Tool::operatingSystemVersionString()));
-    text += line(QStringLiteral("PROCESSOR_TYPE=") + oneLine(Tool::processorType()));
-    text += line(QStringLiteral("PRIMARY_MEMORY=") + oneLine(Tool::primaryMemory()));
+    text += reportLine(QStringLiteral("PRG_VER=HALVIX 2:Ver") +
+                       reportSingleLine(Tool::applicationVersion()));
+    text += reportLine(QStringLiteral("MACOS_VERSION=") +
+                       reportSingleLine(Tool::operatingSystemVersionString()));
+    text += reportLine(QStringLiteral("PROCESSOR_TYPE=") + reportSingleLine(Tool::processorType()));
+    text += reportLine(QStringLiteral("PRIMARY_MEMORY=") + reportSingleLine(Tool::primaryMemory()));
     return text;
 }
 
@@ -111,9 +98,9 @@ QString JobInfo::orderOptions() const {
 
     if (UserDef::isCustomCustomer3465Group()) {
         add(QStringLiteral("システムNo."), QStringLiteral("spec_NUMBER"),
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoSystemNo"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoSystemNo"))));
         add(QStringLiteral("挙式日・会場名"), kNoCodeId,
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoWeddingDateAndVenue"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoWeddingDateAndVenue"))));
         QString couple = orderInfoValue(QStringLiteral("OrderInfoBrideAndGroom"));
         couple.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         couple.replace(u'\r', u'\n');
@@ -121,18 +108,18 @@ QString JobInfo::orderOptions() const {
         couple.replace(u'\n', QStringLiteral("<br>"));
         add(QStringLiteral("新郎・新婦名"), QStringLiteral("spec_NAME"), couple);
         add(QStringLiteral("ご担当者名"), kNoCodeId,
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoStaffName"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoStaffName"))));
         add(QStringLiteral("サロン名"), kNoCodeId,
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoSalon"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoSalon"))));
         add(QStringLiteral("最終お客様お渡し日"), kNoCodeId,
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoDeliveryDate"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoDeliveryDate"))));
     } else {
         add(QStringLiteral("撮影日"), QStringLiteral("spec_DATE"),
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoDate"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoDate"))));
         add(QStringLiteral("貴社お客様名など"), QStringLiteral("spec_NAME"),
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoName"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoName"))));
         add(QStringLiteral("貴社管理番号など"), QStringLiteral("spec_NUMBER"),
-            oneLine(orderInfoValue(QStringLiteral("OrderInfoNo"))));
+            reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoNo"))));
         if (UserDef::isAlbumTab() && _productData != nullptr && _productData->albumData()) {
             add(QStringLiteral("標準表紙種別"), QStringLiteral("stndrd_Cvr_in"),
                 _productData->albumData()->hyouIdCode());
@@ -181,11 +168,11 @@ QStringList JobInfo::orderFilePassArray() const {
 QString JobInfo::makeOrderOptionStrFromOptIndex(int optIndex, const QString& optLabel,
                                                 const QString& optId, const QString& optText) {
     QString text;
-    text += line(QStringLiteral("ORDER_OPTION_INDEX=%1").arg(optIndex));
-    text += line(QStringLiteral("ORDER_OPTION_LABEL=") + optLabel);
-    text += line(QStringLiteral("ORDER_OPTION_ID=") + optId);
-    text += line(QStringLiteral("ORDER_OPTION_TEXT=") + optText);
-    text += line(QStringLiteral("ORDER_OPTION_QUANTITY=1"));
+    text += reportLine(QStringLiteral("ORDER_OPTION_INDEX=%1").arg(optIndex));
+    text += reportLine(QStringLiteral("ORDER_OPTION_LABEL=") + reportSingleLine(optLabel));
+    text += reportLine(QStringLiteral("ORDER_OPTION_ID=") + reportSingleLine(optId));
+    text += reportLine(QStringLiteral("ORDER_OPTION_TEXT=") + reportSingleLine(optText));
+    text += reportLine(QStringLiteral("ORDER_OPTION_QUANTITY=1"));
     return text;
 }
 
@@ -205,11 +192,11 @@ QString JobInfo::unitOptionWithOptIndex(int optIndex, const QString& optLabel,
         label = optLabel + u' ' + optLabelData;
     }
     QString text;
-    text += line(QStringLiteral("UNIT_OPTION_INDEX=%1").arg(optIndex));
-    text += line(QStringLiteral("UNIT_OPTION_LABEL=") + label);
-    text += line(QStringLiteral("UNIT_OPTION_ID=") + optId);
-    text += line(QStringLiteral("UNIT_OPTION_TEXT=") + optText);
-    text += line(QStringLiteral("UNIT_QUANTITY=%1").arg(optQuantity));
+    text += reportLine(QStringLiteral("UNIT_OPTION_INDEX=%1").arg(optIndex));
+    text += reportLine(QStringLiteral("UNIT_OPTION_LABEL=") + reportSingleLine(label));
+    text += reportLine(QStringLiteral("UNIT_OPTION_ID=") + reportSingleLine(optId));
+    text += reportLine(QStringLiteral("UNIT_OPTION_TEXT=") + reportSingleLine(optText));
+    text += reportLine(QStringLiteral("UNIT_QUANTITY=%1").arg(optQuantity));
     return text;
 }
 

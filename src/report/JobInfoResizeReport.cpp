@@ -123,7 +123,8 @@ QString printReportResizeTab(const JobInfo& info) {
         // Goods that hold several images on one sheet are counted in sheets.
         const qint64 sheets = perSheet == 1 ? 1 : (jpegCount + perSheet - 1) / perSheet;
         text += reportLine(QStringLiteral("UNIT_PRODUCT_DESCRIPTION=") + description);
-        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + resizeProductCode(dic));
+        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") +
+                           reportSingleLine(resizeProductCode(dic)));
         text += reportLine(QStringLiteral("UNIT_QUANTITY=%1").arg(count * sheets));
         for (const QString& path : jpegs) {
             text += reportLine(QStringLiteral("PRODUCT_IMAGE_FILE_NAME=") +
@@ -141,7 +142,8 @@ QString printReportResizeTab(const JobInfo& info) {
     } else {
         text += reportLine(QStringLiteral("UNIT_PRODUCT_DESCRIPTION=%1 各%2枚")
                                .arg(description, QString::number(count)));
-        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") + resizeProductCode(dic));
+        text += reportLine(QStringLiteral("UNIT_PRODUCT_CODE=") +
+                           reportSingleLine(resizeProductCode(dic)));
         text += reportLine(QStringLiteral("UNIT_QUANTITY=%1").arg(count * jpegCount));
         for (const QString& path : jpegs) {
             text += reportLine(QStringLiteral("PRODUCT_IMAGE_FILE_NAME=") +

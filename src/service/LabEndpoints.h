@@ -94,12 +94,15 @@ inline constexpr char kFtpUrlFormat[] = "ftp://%1%2%3"; // host, folder, name
 inline constexpr char kCurlRetryCount[] = "3";
 inline constexpr char kCurlMaxSeconds[] = "21600";
 // Shell command lines of the rename and its check (host, folder, temp name, folder, final name,
-// user, password), and of the name listing (user, password, host, folder).
+// user, password), and of the name listing (user, password, host, folder). The send stage runs
+// the same exchanges as argument vectors (SendJob), never through a shell.
 inline constexpr char kRenameCommandFormat[] =
     "curl ftp://%1 -Q 'RNFR %2%3' -Q 'RNTO %4%5' -u %6:%7";
 inline constexpr char kListCommandFormat[] = "curl -l -u %1:%2 ftp://%3%4";
 inline constexpr int kRenameAttempts = 10;
 // The ftp client script that removes a failed upload (host, user, password, folder, temp name).
+// The send stage deletes through curl's "-Q DELE" instead: a name pasted into a script can carry
+// commands of its own.
 // The ftp client's "open" takes host and port separated by a blank: see LabConfig::ftpOpenHost.
 inline constexpr char kFtpDeleteScriptFormat[] = "open %1\nuser %2 %3\ndel %4%5\nclose\nbye\n";
 

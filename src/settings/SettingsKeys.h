@@ -29,6 +29,8 @@ inline const QString MainTabLabel = QStringLiteral("MainTabLabel");
 inline const QString MultiCustomerCheck = QStringLiteral("MultiCustomerCheck");
 inline const QString OrderActionType = QStringLiteral("OrderActionType");
 inline const QString OrderSavePath = QStringLiteral("OrderSavePath");
+// The save path whose existing file the user agreed to replace (written with OrderSavePath).
+inline const QString OrderSaveReplacePath = QStringLiteral("OrderSaveReplacePath");
 inline const QString PhotoStudioName = QStringLiteral("PhotoStudioName");
 inline const QString WorkApp = QStringLiteral("WorkApp");
 

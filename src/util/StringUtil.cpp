@@ -1,5 +1,7 @@
 #include "util/StringUtil.h"
 
+#include <QRegularExpression>
+
 namespace orbel {
 
 namespace {
@@ -136,6 +138,13 @@ bool isOverCheckWithDateTimeStr(const QString& text, const QString& other) {
     }
     // Fixed-width digits: the text order is the time order, date part first.
     return mine < theirs;
+}
+
+bool isValidCustomerCode(const QString& code) {
+    // Anchored as a whole: "$" alone would let a trailing line feed through.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+(-[0-9A-Za-z]+)?")));
+    return pattern.match(code).hasMatch();
 }
 
 } // namespace orbel

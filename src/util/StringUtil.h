@@ -37,4 +37,9 @@ bool isDateTimeStr(const QString& text);
 // Both are valid date-times and text is strictly earlier than other.
 bool isOverCheckWithDateTimeStr(const QString& text, const QString& other);
 
+// A customer code as the lab hands it out: ASCII digits, optionally followed by "-" and a branch
+// of ASCII letters or digits ("1234", "1234-2"). Nothing else may name an archive or reach the
+// lab's server.
+bool isValidCustomerCode(const QString& code);
+
 } // namespace orbel

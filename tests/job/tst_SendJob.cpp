@@ -319,7 +319,8 @@ private Q_SLOTS:
         QVERIFY(logText().contains(QStringLiteral("エラー発生（ファイルリネーム失敗）")));
     }
 
-    // A listing that cannot be read is no confirmation, even though curl printed nothing.
+    // A listing that cannot be read is no confirmation, even though curl printed nothing, unless
+    // the server accepted the rename (then that answer is the evidence: see tst_SendJobSafety).
     void unreadableListingFailsWith903() {
         TestHome home;
         LabSim lab; // a fresh server: its folders and records belong to this test alone
@@ -327,7 +328,8 @@ private Q_SLOTS:
         AlertRecorder alerts;
         const QString path = poolArchive(QStringLiteral("1234_001122AABBCC_0000009.zip"), 300'000);
         QVERIFY(!path.isEmpty());
-        QVERIFY(lab.setFaults({{QStringLiteral("fail_nlst"), true}}));
+        QVERIFY(lab.setFaults(
+            {{QStringLiteral("fail_nlst"), true}, {QStringLiteral("refuse_rnto"), true}}));
         RecordingTarget target;
         JobInfo info({}, QString(), nullptr, &target);
         SendJob job(info);

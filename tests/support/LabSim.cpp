@@ -73,6 +73,20 @@ LabSim::LabSim() : dir(std::make_unique<QTemporaryDir>()) {
         error = QStringLiteral("no temporary folder for the lab substitute");
         return;
     }
+    launch();
+    if (error.isEmpty()) {
+        savedLabConf = qEnvironmentVariableIsSet("HALVIX_LAB_CONF")
+                           ? std::optional<QByteArray>(qgetenv("HALVIX_LAB_CONF"))
+                           : std::nullopt;
+        envSaved = true;
+        qputenv("HALVIX_LAB_CONF", labConfPath().toLocal8Bit());
+        LabConfig::reload();
+    }
+}
+
+void LabSim::launch() {
+    http = 0;
+    ftp = 0;
     process = std::make_unique<QProcess>();
     process->setProgram(labsimProgram());
     process->setArguments({QStringLiteral("--root"), dir->path()});
@@ -95,13 +109,17 @@ LabSim::LabSim() : dir(std::make_unique<QTemporaryDir>()) {
         }
         process->waitForFinished(50); // a short wait that also notices an early exit
     }
+}
 
-    savedLabConf = qEnvironmentVariableIsSet("HALVIX_LAB_CONF")
-                       ? std::optional<QByteArray>(qgetenv("HALVIX_LAB_CONF"))
-                       : std::nullopt;
-    envSaved = true;
-    qputenv("HALVIX_LAB_CONF", labConfPath().toLocal8Bit());
-    LabConfig::reload();
+bool LabSim::restart() {
+    stop();
+    error.clear();
+    launch();
+    if (!error.isEmpty())
+        return false;
+    if (envSaved)
+        LabConfig::reload();
+    return isRunning();
 }
 
 LabSim::~LabSim() {

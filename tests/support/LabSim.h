@@ -62,8 +62,13 @@ public:
 
     // Stops the substitute (SIGTERM, then waits); the root folder stays until destruction.
     void stop();
+    // Starts it again on the same root (the lab's folders and records as they were), on new free
+    // ports; lab.conf is rewritten and reloaded. False when it does not come up.
+    bool restart();
 
 private:
+    void launch();
+
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<QProcess> process;
     int http = 0;

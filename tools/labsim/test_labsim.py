@@ -433,6 +433,80 @@ class FaultTest(LabsimCase):
         self.assertEqual(nlst(f, "/ntordrsm2/"), ["upload_1_A_0000001.zip", "upload_a.zip"])
         f.quit()
 
+    def test_truncate_upload_stores_less_and_still_answers_226(self):
+        self.lab.faults({"truncate_upload": 1000, "truncate_upload_match": "upload_*"})
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        reply = f.storbinary("STOR /ntordrsm2/upload_t.zip", io.BytesIO(b"t" * 50000))
+        self.assertTrue(reply.startswith("226"), reply)
+        upload(f, "/ntordrsm2/plain.zip", b"p" * 5000)  # not matching: complete
+        f.voidcmd("TYPE I")
+        self.assertEqual(f.size("/ntordrsm2/upload_t.zip"), 49000)
+        self.assertEqual(f.size("/ntordrsm2/plain.zip"), 5000)
+        self.lab.faults({"truncate_upload": True})
+        upload(f, "/ntordrsm2/upload_u.zip", b"u" * 10)
+        self.assertEqual(f.size("/ntordrsm2/upload_u.zip"), 9)
+
+    def test_vanish_upload_removes_the_file_after_226(self):
+        self.lab.faults({"vanish_upload": "upload_*"})
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        reply = f.storbinary("STOR /ntordrsm2/upload_v.zip", io.BytesIO(b"v" * 20000))
+        self.assertTrue(reply.startswith("226"), reply)
+        upload(f, "/ntordrsm2/kept.zip", b"k")
+        self.assertEqual(nlst(f, "/ntordrsm2/"), ["kept.zip"])
+        with self.assertRaises(ftplib.error_perm):
+            f.rename("/ntordrsm2/upload_v.zip", "/ntordrsm2/v.zip")
+        self.lab.faults({"vanish_upload": True})
+        upload(f, "/ntordrsm2/any.zip", b"a")
+        self.assertEqual(nlst(f, "/ntordrsm2/"), ["kept.zip"])
+
+    def test_write_only_folder_lists_empty_with_success(self):
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        upload(f, "/ntordrsm2/upload_w.zip", b"w" * 100)
+        self.lab.faults({"write_only": True})
+        lines = []
+        reply = f.retrlines("NLST /ntordrsm2/", lines.append)
+        self.assertTrue(reply.startswith("226"), reply)
+        self.assertEqual(lines, [])
+        listing = []
+        f.retrlines("LIST /ntordrsm2/", listing.append)
+        self.assertEqual(listing, [])
+        # Writing, renaming and sizing still work: only the listing is withheld.
+        f.rename("/ntordrsm2/upload_w.zip", "/ntordrsm2/w.zip")
+        f.voidcmd("TYPE I")
+        self.assertEqual(f.size("/ntordrsm2/w.zip"), 100)
+        self.lab.faults({})
+        self.assertEqual(nlst(f, "/ntordrsm2/"), ["w.zip"])
+
+    def test_refuse_rnto_keeps_the_temporary_name(self):
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        upload(f, "/ntordrsm2/upload_r.zip", b"r")
+        self.lab.faults({"refuse_rnto": True})
+        with self.assertRaises(ftplib.error_perm) as caught:
+            f.rename("/ntordrsm2/upload_r.zip", "/ntordrsm2/r.zip")
+        self.assertTrue(str(caught.exception).startswith("553"))
+        self.assertEqual(nlst(f, "/ntordrsm2/"), ["upload_r.zip"])
+        self.lab.faults({})
+        f.rename("/ntordrsm2/upload_r.zip", "/ntordrsm2/r.zip")
+        f.voidcmd("NOOP")  # the server has finished with the rename once this is answered
+        with open(self.lab.path("ftp_log.jsonl"), encoding="utf-8") as log:
+            renamed = [e["path"] for e in map(json.loads, log) if e["cmd"] == "RENAMED"]
+        self.assertEqual(renamed, ["/ntordrsm2/r.zip"])  # the refused rename is not counted
+
+    def test_upload_rate_slows_an_upload_down(self):
+        self.lab.faults({"upload_rate": 100000})
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        started = time.monotonic()
+        upload(f, "/ntordrsm2/slow.zip", b"s" * 300000)
+        # Three times the rate takes two seconds at least (the first second is a free burst).
+        self.assertGreaterEqual(time.monotonic() - started, 1.0)
+        self.assertEqual(os.path.getsize(self.lab.path("ftp", "order", "ntordrsm2", "slow.zip")),
+                         300000)
+
     def test_http_faults_limited_to_a_path_prefix(self):
         self.lab.faults({"http_status": {"value": 500, "path": "/halv_ix2/"}})
         self.assertEqual(self.lab.get("/halv_ix2/appinfo.html")[0], 500)

@@ -1,0 +1,56 @@
+#include "job/JobTestHook.h"
+
+#include <mutex>
+
+namespace {
+
+constexpr std::chrono::milliseconds kDefaultRenameRetryPause{1000};
+
+std::mutex& hookMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+JobTestHook::Hook& currentHook() {
+    static JobTestHook::Hook hook;
+    return hook;
+}
+
+std::chrono::milliseconds& currentPause() {
+    static std::chrono::milliseconds pause = kDefaultRenameRetryPause;
+    return pause;
+}
+
+} // namespace
+
+void JobTestHook::set(Hook hook) {
+    std::lock_guard lock(hookMutex());
+    currentHook() = std::move(hook);
+}
+
+void JobTestHook::reach(Point point) {
+    Hook hook;
+    {
+        std::lock_guard lock(hookMutex());
+        hook = currentHook();
+    }
+    if (hook) {
+        hook(point);
+    }
+}
+
+void JobTestHook::setRenameRetryPause(std::chrono::milliseconds pause) {
+    std::lock_guard lock(hookMutex());
+    currentPause() = pause;
+}
+
+std::chrono::milliseconds JobTestHook::renameRetryPause() {
+    std::lock_guard lock(hookMutex());
+    return currentPause();
+}
+
+void JobTestHook::reset() {
+    std::lock_guard lock(hookMutex());
+    currentHook() = Hook();
+    currentPause() = kDefaultRenameRetryPause;
+}

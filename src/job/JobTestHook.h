@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+
+// A seam for tests, and only for them: the program never installs a hook. It lets a test act at
+// exact points of a running job (press cancel, stop the server) where a human's timing cannot be
+// reproduced, and shortens the pause between rename attempts so a test of ten failed attempts does
+// not wait ten seconds. Without a hook every call here does nothing and the pause is one second.
+class JobTestHook {
+public:
+    enum class Point {
+        UploadStarted, // the upload's first progress line arrived (curl is running)
+        AfterRename,   // the rename command (RNFR/RNTO) of an attempt has returned
+        AfterPoolMove, // the zip stage moved the archive to the pool or the save path
+    };
+    using Hook = std::function<void(Point)>;
+
+    JobTestHook() = delete;
+
+    // Installs hook (an empty one removes it). Called on the job's thread at each point.
+    static void set(Hook hook);
+    static void reach(Point point);
+
+    static void setRenameRetryPause(std::chrono::milliseconds pause);
+    static std::chrono::milliseconds renameRetryPause();
+    // Back to no hook and a one-second pause.
+    static void reset();
+};

@@ -1,0 +1,148 @@
+#include "util/FileMove.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orbel {
+
+namespace {
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool closeChecked() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const char* data, ssize_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Copies source's bytes into the open descriptor and makes them durable.
+bool copyInto(const QByteArray& source, int out) {
+    Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        return false;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        if (!writeAll(out, buffer, n)) {
+            return false;
+        }
+    }
+    return ::fsync(out) == 0;
+}
+
+// Copies source into a new file at target (O_EXCL: never one that exists).
+bool copyToNewFile(const QByteArray& source, const QByteArray& target) {
+    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0) {
+        return false;
+    }
+    if (!copyInto(source, out.get()) || !out.closeChecked()) {
+        ::unlink(target.constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool moveFileNoReplace(const QString& source, const QString& destination) {
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(destination);
+    if (from.isEmpty() || to.isEmpty() || !QFileInfo(source).isFile()) {
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+        // A file system without the no-replace rename: a hard link fails as well when the name
+        // is taken, and is just as atomic.
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return true;
+        }
+        if (errno == EEXIST) {
+            return false;
+        }
+    }
+    // Another file system (or no links there): a copy into a file that did not exist.
+    if (!copyToNewFile(from, to)) {
+        return false;
+    }
+    ::unlink(from.constData());
+    return true;
+}
+
+bool moveFileReplacing(const QString& source, const QString& destination) {
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(destination);
+    if (from.isEmpty() || to.isEmpty() || !QFileInfo(source).isFile()) {
+        return false;
+    }
+    if (::rename(from.constData(), to.constData()) == 0) {
+        return true;
+    }
+    if (errno != EXDEV) {
+        return false;
+    }
+    const QByteArray part = to + ".part";
+    ::unlink(part.constData());
+    if (!copyToNewFile(from, part)) {
+        return false;
+    }
+    if (::rename(part.constData(), to.constData()) != 0) {
+        ::unlink(part.constData());
+        return false;
+    }
+    ::unlink(from.constData());
+    return true;
+}
+
+} // namespace orbel

@@ -1,0 +1,349 @@
+// The send stage against a lab that misbehaves: every archive reaches the lab once under its
+// final name, or stays in the pool with the lab holding no final name.
+#include "AlertRecorder.h"
+#include "LabSim.h"
+#include "TestHome.h"
+#include "job/JobInfo.h"
+#include "job/JobTestHook.h"
+#include "job/NotificationCenter.h"
+#include "job/OrderHistory.h"
+#include "job/SendJob.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "util/WorkFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+#include <chrono>
+
+namespace {
+
+const QString kFolder = QStringLiteral("/ntordrsm2/");
+const QString kName = QStringLiteral("1234_001122AABBCC_0000042.zip");
+const QString kErrorTitle = QStringLiteral("エラーが発生しました");
+
+QByteArray randomBytes(qsizetype size, quint32 seed) {
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    generator.fillRange(reinterpret_cast<quint32*>(data.data()), size / 4);
+    return data;
+}
+
+QString poolArchive(const QString& name, const QByteArray& data) {
+    if (!WorkFolder::checkWorkFolder())
+        return QString();
+    const QString path = WorkFolder::orderZipPoolFolderPath() + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return QString();
+    return path;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString logText() {
+    return QString::fromUtf8(fileBytes(Log::logFilePath()));
+}
+
+QStringList ftpCommands(const LabSim& lab, const QString& cmd) {
+    QStringList result;
+    for (const QJsonObject& entry : lab.ftpLog()) {
+        if (entry.value(QStringLiteral("cmd")).toString() == cmd)
+            result.append(entry.value(QStringLiteral("path")).toString());
+    }
+    return result;
+}
+
+QStringList reportActions(const LabSim& lab) {
+    QStringList actions;
+    for (const QJsonObject& report : lab.reports())
+        actions.append(report.value(QStringLiteral("action")).toString());
+    return actions;
+}
+
+QString reportField(const LabSim& lab, const QString& action, const QString& field) {
+    for (const QJsonObject& report : lab.reports()) {
+        if (report.value(QStringLiteral("action")).toString() != action)
+            continue;
+        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
+            if (pair.toArray().at(0).toString() == field)
+                return pair.toArray().at(1).toString();
+        }
+    }
+    return {};
+}
+
+// Resets the test seam whatever happens in the test.
+struct HookGuard {
+    HookGuard() { JobTestHook::setRenameRetryPause(std::chrono::milliseconds(20)); }
+    ~HookGuard() { JobTestHook::reset(); }
+};
+
+} // namespace
+
+class tst_SendJobSafety : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // An earlier run delivered the archive but lost its confirmation: the lab holds the final
+    // name with the local size. No second upload; the archive leaves the pool as sent.
+    void duplicateAtTheLabIsNotSentTwice() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        const QByteArray data = randomBytes(100'000, 1);
+        const QString path = poolArchive(kName, data);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(lab.putFtpFile(kFolder, kName, data));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(job.start(std::nullopt));
+
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
+        QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
+        QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kName);
+        QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
+        QVERIFY(logText().contains(
+            QStringLiteral("送信先に同じファイルがあるため送信済みとする -- ") + kName));
+        QCOMPARE(OrderHistory::lastRecordForArchive(kName)->outcome,
+                 OrderHistoryRecord::Outcome::DuplicateSkipped);
+    }
+
+    // Another order under the same name at the lab: neither is replaced.
+    void sameNameOtherSizeAtTheLabIsNotReplaced() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        const QString path = poolArchive(kName, randomBytes(100'000, 2));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(lab.putFtpFile(kFolder, kName, "another order"));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(!job.start(path));
+
+        QVERIFY(QFile::exists(path));
+        QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
+        QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), QByteArray("another order"));
+        QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
+        QVERIFY(alerts.last().information.contains(QStringLiteral("同じ名前の別のファイル")));
+    }
+
+    // The server stores less than was sent and says 226: the size check catches it (18), the
+    // temporary file is removed, nothing is renamed, the archive stays.
+    void silentTruncationFailsWith18() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        const QString path = poolArchive(kName, randomBytes(300'000, 3));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(
+            lab.setFaults({{QStringLiteral("truncate_upload"), 1000},
+                           {QStringLiteral("truncate_upload_match"), QStringLiteral("upload_*")}}));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(!job.start(path));
+
+        QVERIFY(QFile::exists(path));
+        QVERIFY(ftpCommands(lab, QStringLiteral("RNFR")).isEmpty());
+        QCOMPARE(ftpCommands(lab, QStringLiteral("DELE")),
+                 QStringList{kFolder + QStringLiteral("upload_") + kName});
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
+        QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
+        QCOMPARE(alerts.last().information,
+                 QStringLiteral("(18)エラーが発生（ファイルの一部分しか転送できなかった）"));
+        const auto failed = OrderHistory::lastRecordForArchive(kName);
+        QVERIFY(failed);
+        QCOMPARE(failed->outcome, OrderHistoryRecord::Outcome::Failed);
+        QCOMPARE(failed->errorCode, 18);
+    }
+
+    // The rename check's answers. The old check took "temporary name not listed" alone for a
+    // delivery, which lost the order when the temporary file had vanished.
+    void renameCheck_data() {
+        QTest::addColumn<QJsonObject>("faults");
+        QTest::addColumn<int>("code"); // 0: delivered
+        QTest::newRow("temporary file vanished")
+            << QJsonObject{{QStringLiteral("vanish_upload"), QStringLiteral("upload_*")}} << 902;
+        QTest::newRow("RNTO refused") << QJsonObject{{QStringLiteral("refuse_rnto"), true}} << 901;
+        QTest::newRow("rename answered but not done")
+            << QJsonObject{{QStringLiteral("rename_keeps_temp"), true}} << 901;
+        QTest::newRow("listing fails, RNTO refused")
+            << QJsonObject{{QStringLiteral("fail_nlst"), true},
+                           {QStringLiteral("refuse_rnto"), true}}
+            << 903;
+        QTest::newRow("listing fails, RNTO accepted")
+            << QJsonObject{{QStringLiteral("fail_nlst"), true}} << 0;
+        QTest::newRow("write-only folder, empty listing")
+            << QJsonObject{{QStringLiteral("write_only"), true}} << 0;
+    }
+    void renameCheck() {
+        QFETCH(QJsonObject, faults);
+        QFETCH(int, code);
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        HookGuard guard;
+        const QByteArray data = randomBytes(200'000, 4);
+        const QString path = poolArchive(kName, data);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(lab.setFaults(faults));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QCOMPARE(job.start(path), code == 0);
+        lab.clearFaults();
+
+        // The rename command fetches no listing of its own: one NLST per attempt.
+        const int attempts = code == 0 ? 1 : 10;
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RNFR")).size(), attempts);
+        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), attempts);
+        if (code == 0) {
+            QVERIFY(!QFile::exists(path));
+            QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
+            QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), data);
+            QVERIFY(ftpCommands(lab, QStringLiteral("DELE")).isEmpty());
+            QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
+        } else {
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
+            QCOMPARE(ftpCommands(lab, QStringLiteral("DELE")),
+                     QStringList{kFolder + QStringLiteral("upload_") + kName});
+            QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
+            QCOMPARE(alerts.last().information, QStringLiteral("(%1)エラーが発生（%2）")
+                                                    .arg(code)
+                                                    .arg(SendJob::errorMessageForCode(code)));
+        }
+    }
+
+    // Cancel right after the RNTO: a confirmed rename is latched (no delete on the server, no
+    // cancel alert, the archive leaves the pool); an unconfirmed one is cancelled at once.
+    void cancelAfterRename_data() {
+        QTest::addColumn<bool>("renameWorks");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("not confirmed") << false;
+    }
+    void cancelAfterRename() {
+        QFETCH(bool, renameWorks);
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        HookGuard guard;
+        const QString path = poolArchive(kName, randomBytes(100'000, 5));
+        QVERIFY(!path.isEmpty());
+        if (!renameWorks)
+            QVERIFY(lab.setFaults({{QStringLiteral("rename_keeps_temp"), true}}));
+        JobTestHook::set([](JobTestHook::Point point) {
+            if (point == JobTestHook::Point::AfterRename)
+                NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        });
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QCOMPARE(job.start(path), renameWorks);
+        lab.clearFaults();
+
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RNFR")).size(), 1);
+        if (renameWorks) {
+            QVERIFY(!QFile::exists(path));
+            QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
+            QVERIFY(ftpCommands(lab, QStringLiteral("DELE")).isEmpty());
+            QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
+            QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
+        } else {
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
+            QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP-NG")});
+            QCOMPARE(alerts.messages(), QStringList{QStringLiteral("処理を中止しました")});
+        }
+    }
+
+    // A name with "#", "?" or "%" reaches the server whole (percent-encoded in the URLs).
+    void hostileCharactersTravelWhole() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        const QString name = QStringLiteral("12#4?x%41 y_0000001.zip");
+        const QByteArray data = randomBytes(50'000, 6);
+        const QString path = poolArchive(name, data);
+        QVERIFY(!path.isEmpty());
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(job.oneZipSend(path, QStringLiteral("全1ファイル中の1つ目")));
+
+        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")),
+                 QStringList{kFolder + QStringLiteral("upload_") + name});
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{name});
+        QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + name), data);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // Names the zip stage does not make never reach the server: reported, left in the pool. A
+    // name with a line feed and "!" used to become a local shell command in the ftp script.
+    void foreignNamesInThePoolAreNeverSent() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        const QString good = poolArchive(kName, randomBytes(50'000, 7));
+        const QString hash = poolArchive(QStringLiteral("12#4_001122AABBCC_0000001.zip"), "x");
+        const QString shell = poolArchive(QStringLiteral("a\n!touch pwned.zip"), "y");
+        QVERIFY(!good.isEmpty() && !hash.isEmpty() && !shell.isEmpty());
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(!job.start(std::nullopt));
+
+        QVERIFY(!QFile::exists(good));
+        QVERIFY(QFile::exists(hash));
+        QVERIFY(QFile::exists(shell));
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
+        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")).size(), 1);
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("pwned.zip"))));
+        QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("pwned.zip"))));
+        QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
+        QVERIFY(alerts.last().information.contains(QFileInfo(hash).fileName()));
+        QVERIFY(logText().contains(QStringLiteral("送信できないファイル名のため送信しない -- ") +
+                                   hash));
+        QCOMPARE(OrderHistory::lastRecordForArchive(QFileInfo(hash).fileName())->outcome,
+                 OrderHistoryRecord::Outcome::Failed);
+        QCOMPARE(OrderHistory::lastRecordForArchive(kName)->outcome,
+                 OrderHistoryRecord::Outcome::Sent);
+
+        // One upload on its own refuses a name that could carry a second server command.
+        QVERIFY(!job.oneZipSend(shell, QStringLiteral("全1ファイル中の1つ目")));
+        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")).size(), 1);
+        QVERIFY(ftpCommands(lab, QStringLiteral("DELE")).isEmpty());
+    }
+
+    void archiveNameForm() {
+        QVERIFY(SendJob::isOrderArchiveName(QStringLiteral("1234_001122AABBCC_0000042.zip")));
+        QVERIFY(SendJob::isOrderArchiveName(QStringLiteral("0000_000000000000_12345678.zip")));
+        QVERIFY(!SendJob::isOrderArchiveName(QStringLiteral("1234_001122aabbcc_0000042.zip")));
+        QVERIFY(!SendJob::isOrderArchiveName(QStringLiteral("1234_001122AABBCC_42.zip")));
+        QVERIFY(!SendJob::isOrderArchiveName(QStringLiteral("1234-2_001122AABBCC_0000042.zip")));
+        QVERIFY(!SendJob::isOrderArchiveName(QStringLiteral("earlier.zip")));
+        QVERIFY(!SendJob::isOrderArchiveName(QStringLiteral("1234_001122AABBCC_0000042.zip\n")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SendJobSafety)
+#include "tst_SendJobSafety.moc"
