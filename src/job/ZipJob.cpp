@@ -13,6 +13,7 @@
 #include "util/PathUtil.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>
