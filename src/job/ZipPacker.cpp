@@ -189,10 +189,19 @@ bool ZipPacker::fail(const QString& text) {
 }
 
 bool ZipPacker::open() {
+    if (!readDirectory()) {
+        // Nothing was written; a packer that failed to open stays closed.
+        _file.reset();
+        _central.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ZipPacker::readDirectory() {
     _file = std::make_unique<QFile>(_archivePath);
     if (!_file->open(QIODevice::ReadWrite)) {
         const QString reason = _file->errorString();
-        _file.reset();
         return fail(QStringLiteral("書庫を開けません: %1 (%2)").arg(_archivePath, reason));
     }
     // The end record is the last 22 bytes unless the archive carries a comment.
@@ -237,6 +246,7 @@ bool ZipPacker::open() {
     }
     // New entries go where the old directory was; the new one is written after them.
     _bufferStart = directoryOffset;
+    _buffer.reserve(kFlushSize + kBlockSize);
     _readBlock.resize(kBlockSize);
     return true;
 }
@@ -256,7 +266,7 @@ bool ZipPacker::flush() {
                         .arg(_archivePath, _file->errorString()));
     }
     _bufferStart += static_cast<quint64>(_buffer.size());
-    _buffer.clear();
+    _buffer.resize(0); // keeps the capacity
     return true;
 }
 

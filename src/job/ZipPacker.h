@@ -59,6 +59,7 @@ private:
         QByteArray name;
         QByteArray record; // the whole central directory record
     };
+    bool readDirectory();
     bool fail(const QString& text);
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& data) { return write(data.constData(), data.size()); }

@@ -239,6 +239,8 @@ void TestZipPacker::unreadableFileFailsAndNamesIt() {
     ZipPacker refused(broken, kPassword);
     QVERIFY(!refused.open());
     QVERIFY(refused.errorText().contains(broken));
+    QVERIFY(!refused.addFile(missing, QStringLiteral("gone.jpg")));
+    QVERIFY(!refused.finish());
     QCOMPARE(kit::readAll(broken), QByteArray(100, 'x'));
 }
 
