@@ -193,6 +193,7 @@ bool ZipPacker::open() {
         // Nothing was written; a packer that failed to open stays closed.
         _file.reset();
         _central.clear();
+        _centralIndex.clear();
         return false;
     }
     return true;
@@ -241,7 +242,7 @@ bool ZipPacker::readDirectory() {
         if (pos + length > directory.size()) {
             return fail(QStringLiteral("書庫の形式が正しくありません: %1").arg(_archivePath));
         }
-        _central.push_back({directory.mid(pos + 46, nameLength), directory.mid(pos, length)});
+        addCentral({directory.mid(pos + 46, nameLength), directory.mid(pos, length)});
         pos += length;
     }
     // New entries go where the old directory was; the new one is written after them.
@@ -289,12 +290,12 @@ bool ZipPacker::patch(quint64 offset, const QByteArray& data) {
 
 void ZipPacker::addCentral(CentralRecord record) {
     // zip -g replaces an entry of the same name where it stands.
-    for (CentralRecord& existing : _central) {
-        if (existing.name == record.name) {
-            existing = std::move(record);
-            return;
-        }
+    const auto found = _centralIndex.constFind(record.name);
+    if (found != _centralIndex.cend()) {
+        _central[static_cast<size_t>(*found)] = std::move(record);
+        return;
     }
+    _centralIndex.insert(record.name, static_cast<qsizetype>(_central.size()));
     _central.push_back(std::move(record));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -71,7 +72,8 @@ private:
     std::optional<QByteArray> _password;
     std::unique_ptr<QFile> _file;
     std::vector<CentralRecord> _central;
-    QByteArray _buffer; // bytes not yet written, starting at _bufferStart
+    QHash<QByteArray, qsizetype> _centralIndex; // entry name to its place in _central
+    QByteArray _buffer;                         // bytes not yet written, starting at _bufferStart
     quint64 _bufferStart = 0;
     QByteArray _readBlock;
     QByteArray _deflated;
