@@ -25,7 +25,7 @@ constexpr quint16 kDeflated = 8;
 constexpr quint32 kMax32 = 0xFFFFFFFFu;
 constexpr qint64 kBlockSize = 256 * 1024;
 constexpr qsizetype kFlushSize = 1024 * 1024;
-// zip's own level: the same compression as before, at the same speed.
+// The level zip uses by default.
 constexpr int kDeflateLevel = 6;
 
 quint64 g_zip64Limit = kMax32;
