@@ -1,22 +1,18 @@
+#include "job/ZipPacker.h"
 #include "settings/Log.h"
 #include "util/PathUtil.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
 
-#include <array>
-
 namespace {
 
-// Photos, archives and videos are compressed already: deflating them costs four times the time
-// for a few per cent. zip matches these suffixes case-sensitively, so every spelling is listed.
+// The order files' packer stores the same suffixes. zip matches them case-sensitively, so every
+// spelling is listed.
 QString storedSuffixList() {
     static const QString list = [] {
-        constexpr std::array suffixes{"jpg", "jpeg", "png", "gif", "heic", "zip",  "mov", "mp4",
-                                      "m4v", "avi",  "mts", "mkv", "mpg",  "mpeg", "wmv"};
         QStringList out;
-        for (const char* suffix : suffixes) {
-            const QString lower = QString::fromLatin1(suffix);
+        for (const QString& lower : ZipPacker::storedSuffixes()) {
             QList<qsizetype> letters;
             for (qsizetype i = 0; i < lower.size(); ++i) {
                 if (lower[i].isLetter()) {
@@ -30,7 +26,7 @@ QString storedSuffixList() {
                         spelled[letters[bit]] = spelled[letters[bit]].toUpper();
                     }
                 }
-                out.append(u'.' + spelled);
+                out.append(spelled);
             }
         }
         return out.join(u':');

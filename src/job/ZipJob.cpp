@@ -218,30 +218,83 @@ bool ZipJob::createZipWorkFolders(const QString& relativeFolder) {
 bool ZipJob::oneZipWithPath(const QString& path, const QString& zipFilePath) {
     Log::outputLn(path);
     const EntryPlan plan = planForFile(path);
-    if (_directZipFlg) {
-        return passZipWithOption(plan.option, zipFilePath, plan.entry,
-                                 plan.base.isEmpty() ? std::nullopt
-                                                     : std::optional<QString>(plan.base));
-    }
-
-    // Copy-convert: a Windows-safe copy in the staging folder is packed instead.
     QString entry = plan.entry;
-    if (orbel::isInNGCharForWindowsPath(entry)) {
-        entry = orbel::convertToWindowsPath(entry);
+    if (!_directZipFlg) {
+        // Copy-convert: the file goes in under the Windows-safe name its copy in the staging
+        // folder has; the entry no longer depends on where the bytes are read, so they are read
+        // from the order file itself.
+        if (orbel::isInNGCharForWindowsPath(entry)) {
+            entry = orbel::convertToWindowsPath(entry);
+        }
+        entry = QDir::cleanPath(entry).remove(QRegularExpression(QStringLiteral("^/+")));
+        addSelectWorkFile(zipWorkFolderPath() + u'/' + entry);
     }
-    const QString staging = zipWorkFolderPath();
-    const QString relative =
-        QDir::cleanPath(entry).remove(QRegularExpression(QStringLiteral("^/+")));
-    const QString destination = staging + u'/' + relative;
-    bool ok = createZipWorkFolders(
-        QFileInfo(relative).path() == QStringLiteral(".") ? QString() : QFileInfo(relative).path());
-    ok = ok && copyFile(path, destination);
-    if (ok) {
-        ok = passZipWithOption(plan.option, zipFilePath, relative, staging);
+    const QString name = plan.option == QStringLiteral("-gj") ? fileNameOf(entry)
+                                                              : ZipPacker::entryNameForPath(entry);
+    return packFile(path, name, zipFilePath);
+}
+
+bool ZipJob::packFile(const QString& path, const QString& entry, const QString& zipFilePath) {
+    std::unique_ptr<ZipPacker> alone;
+    ZipPacker* packer = _packer.get();
+    if (packer == nullptr || packer->archivePath() != zipFilePath) {
+        alone = std::make_unique<ZipPacker>(
+            zipFilePath, isPassZip() ? std::optional<QString>(zipPassword()) : std::nullopt);
+        alone->setCancelCheck([this] { return isCancel(); });
+        packer = alone.get();
     }
-    orbel::limitZipDeleteFileOrFolder(staging);
-    addSelectWorkFile(destination);
+    bool ok = (!alone || packer->open()) && packer->addFile(path, entry);
+    if (ok && alone) {
+        ok = packer->finish();
+    }
+    if (!ok && !packer->wasCancelled()) {
+        Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(packer->errorText()));
+    }
     return ok;
+}
+
+void ZipJob::packOrderFiles(const QStringList& files, const QString& zipFilePath,
+                            qsizetype& index) {
+    const qsizetype count = files.size();
+    _packer = std::make_unique<ZipPacker>(
+        zipFilePath, isPassZip() ? std::optional<QString>(zipPassword()) : std::nullopt);
+    // A cancel stops even a large file between two blocks.
+    _packer->setCancelCheck([this] { return isCancel(); });
+    if (!_packer->open()) {
+        Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(_packer->errorText()));
+        _errorFile = zipFilePath;
+        setErr(true);
+    }
+    for (const QString& file : files) {
+        if (isErr() || isCancel()) {
+            break;
+        }
+        ++index;
+        progressViewUpdateWithValue(
+            static_cast<double>(index),
+            QStringLiteral("%1 / %2  ファイル圧縮処理中").arg(index).arg(count));
+        const quint64 size = orbel::fileSize(file);
+        bool ok = false;
+        if ((size <= 9 && orbel::isJpegFile(file)) || size <= 4) {
+            _errorText = QStringLiteral("ZIP中にエラーが発生。SizeNG!! %1(%2)")
+                             .arg(fileNameOf(file))
+                             .arg(size);
+        } else {
+            ok = oneZipWithPath(file, zipFilePath);
+        }
+        if (!ok) {
+            _errorFile = file;
+        }
+        setErr(!ok);
+    }
+    // The directory is written once, after the last file. An archive left unfinished by an
+    // error or a cancel is deleted by the stage.
+    if (!isFailure() && !_packer->finish()) {
+        Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(_packer->errorText()));
+        _errorFile = zipFilePath;
+        setErr(true);
+    }
+    _packer.reset();
 }
 
 bool ZipJob::kineloZipJob(const QString& zipFilePath) {
@@ -380,34 +433,13 @@ bool ZipJob::start() {
         orbel::limitDeleteFileOrFolder(resizeFolderPath());
     } else {
         // A path chosen twice (a print row repeated for another size) is packed once: packing it
-        // again would make zip rewrite the whole archive for the same entry.
+        // again would only replace the same entry.
         QStringList files = zipJobFiles();
         files.removeDuplicates();
         const qsizetype count = files.size();
         progressViewSetupWithMax(static_cast<double>(count));
         qsizetype index = 0;
-        for (const QString& file : std::as_const(files)) {
-            if (isErr() || isCancel()) {
-                break;
-            }
-            ++index;
-            progressViewUpdateWithValue(
-                static_cast<double>(index),
-                QStringLiteral("%1 / %2  ファイル圧縮処理中").arg(index).arg(count));
-            const quint64 size = orbel::fileSize(file);
-            bool ok = false;
-            if ((size <= 9 && orbel::isJpegFile(file)) || size <= 4) {
-                _errorText = QStringLiteral("ZIP中にエラーが発生。SizeNG!! %1(%2)")
-                                 .arg(fileNameOf(file))
-                                 .arg(size);
-            } else {
-                ok = oneZipWithPath(file, *zipFile);
-            }
-            if (!ok) {
-                _errorFile = file;
-            }
-            setErr(!ok);
-        }
+        packOrderFiles(files, *zipFile, index);
 
         const bool kinelo = (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) ||
                             (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "job/Job.h"
+#include "job/ZipPacker.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,7 +9,7 @@
 #include <optional>
 
 // The zip stage: one password-protected archive per order, the order report first, then the
-// order's files (one zip call each, growing the archive), then the files of a Kinelo order; the
+// order's files (packed in one pass by ZipPacker), then the files of a Kinelo order; the
 // finished archive goes into the order pool, or to the save path for "save" orders.
 class ZipJob : public Job {
 public:
@@ -67,8 +68,15 @@ private:
     static bool copyFile(const QString& source, const QString& destination);
     // Creates every missing folder of relativeFolder below the staging folder.
     static bool createZipWorkFolders(const QString& relativeFolder);
+    // The order files' part of start(): every file checked, shown and packed in turn.
+    void packOrderFiles(const QStringList& files, const QString& zipFilePath, qsizetype& index);
+    // Packs one file as entry, with the stage's packer, or alone when none is open.
+    bool packFile(const QString& path, const QString& entry, const QString& zipFilePath);
 
     bool _directZipFlg = true;
     QString _errorText; // the ErrorInfo of a failing item
     QString _errorFile; // the path shown in the error alert
+
+    // Open while the order files are packed.
+    std::unique_ptr<ZipPacker> _packer;
 };

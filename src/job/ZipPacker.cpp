@@ -1,0 +1,573 @@
+#include "job/ZipPacker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <array>
+#include <ctime>
+#include <sys/stat.h>
+#include <zlib.h>
+
+namespace {
+
+constexpr quint32 kLocalSignature = 0x04034b50;
+constexpr quint32 kCentralSignature = 0x02014b50;
+constexpr quint32 kDescriptorSignature = 0x08074b50;
+constexpr quint32 kEndSignature = 0x06054b50;
+constexpr quint32 kEnd64Signature = 0x06064b50;
+constexpr quint32 kLocator64Signature = 0x07064b50;
+constexpr quint16 kMadeBy = 0x031E; // Unix, 3.0, as zip writes it
+constexpr quint16 kFlagEncrypted = 0x0001;
+constexpr quint16 kFlagDescriptor = 0x0008;
+constexpr quint16 kStored = 0;
+constexpr quint16 kDeflated = 8;
+constexpr quint32 kMax32 = 0xFFFFFFFFu;
+constexpr qint64 kBlockSize = 256 * 1024;
+constexpr qsizetype kFlushSize = 1024 * 1024;
+// The level zip uses by default.
+constexpr int kDeflateLevel = 6;
+
+quint64 g_zip64Limit = kMax32;
+
+// The CRC-32 table of the traditional zip encryption (the same polynomial as the data CRC).
+constexpr std::array<quint32, 256> makeCrcTable() {
+    std::array<quint32, 256> table{};
+    for (quint32 n = 0; n < 256; ++n) {
+        quint32 c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1U) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<quint32, 256> kCrcTable = makeCrcTable();
+
+// Traditional PKWARE encryption: three keys stirred by every plain byte.
+class PkwareKeys {
+public:
+    explicit PkwareKeys(const QByteArray& password) {
+        for (const char c : password) {
+            update(static_cast<quint8>(c));
+        }
+    }
+    void encrypt(char* data, qint64 size) {
+        auto* bytes = reinterpret_cast<quint8*>(data);
+        for (qint64 i = 0; i < size; ++i) {
+            const quint32 t = (_k2 | 2U) & 0xFFFFU;
+            const quint8 plain = bytes[i];
+            bytes[i] = static_cast<quint8>(plain ^ static_cast<quint8>((t * (t ^ 1U)) >> 8));
+            update(plain);
+        }
+    }
+
+private:
+    void update(quint8 c) {
+        _k0 = (_k0 >> 8) ^ kCrcTable[(_k0 ^ c) & 0xFFU];
+        _k1 = (_k1 + (_k0 & 0xFFU)) * 134775813U + 1U;
+        _k2 = (_k2 >> 8) ^ kCrcTable[(_k2 ^ (_k1 >> 24)) & 0xFFU];
+    }
+    quint32 _k0 = 0x12345678U;
+    quint32 _k1 = 0x23456789U;
+    quint32 _k2 = 0x34567890U;
+};
+
+void put16(QByteArray& out, quint32 value) {
+    out.append(static_cast<char>(value & 0xFFU));
+    out.append(static_cast<char>((value >> 8) & 0xFFU));
+}
+void put32(QByteArray& out, quint32 value) {
+    put16(out, value & 0xFFFFU);
+    put16(out, value >> 16);
+}
+void put64(QByteArray& out, quint64 value) {
+    put32(out, static_cast<quint32>(value & kMax32));
+    put32(out, static_cast<quint32>(value >> 32));
+}
+quint32 get16(const QByteArray& in, qsizetype at) {
+    return static_cast<quint8>(in[at]) |
+           (static_cast<quint32>(static_cast<quint8>(in[at + 1])) << 8);
+}
+quint32 get32(const QByteArray& in, qsizetype at) {
+    return get16(in, at) | (get16(in, at + 2) << 16);
+}
+quint32 clamp32(quint64 value, bool overflows) {
+    return overflows ? kMax32 : static_cast<quint32>(value);
+}
+
+// MS-DOS date and time (local time, two-second steps), as the zip headers keep them.
+struct DosTime {
+    quint16 time = 0;
+    quint16 date = (1 << 5) | 1; // 1980-01-01
+};
+DosTime dosTime(time_t seconds) {
+    struct tm local {};
+    DosTime out;
+    if (localtime_r(&seconds, &local) == nullptr || local.tm_year < 80) {
+        return out;
+    }
+    out.time =
+        static_cast<quint16>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    out.date = static_cast<quint16>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
+                                    local.tm_mday);
+    return out;
+}
+
+} // namespace
+
+struct ZipPacker::Deflater {
+    z_stream stream{};
+    bool ready = false;
+    Deflater() {
+        ready = deflateInit2(&stream, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8,
+                             Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~Deflater() {
+        if (ready) {
+            deflateEnd(&stream);
+        }
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+};
+
+ZipPacker::ZipPacker(QString archivePath, std::optional<QString> password)
+    : _archivePath(std::move(archivePath)) {
+    if (password) {
+        _password = password->toUtf8();
+    }
+}
+
+ZipPacker::~ZipPacker() = default;
+
+void ZipPacker::setZip64Limit(quint64 limit) {
+    g_zip64Limit = limit;
+}
+
+quint64 ZipPacker::zip64Limit() {
+    return g_zip64Limit;
+}
+
+const QStringList& ZipPacker::storedSuffixes() {
+    // Photos, archives and videos are compressed already: deflating them costs four times the
+    // time for a few per cent.
+    static const QStringList list{
+        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".png"),
+        QStringLiteral(".gif"), QStringLiteral(".heic"), QStringLiteral(".zip"),
+        QStringLiteral(".mov"), QStringLiteral(".mp4"),  QStringLiteral(".m4v"),
+        QStringLiteral(".avi"), QStringLiteral(".mts"),  QStringLiteral(".mkv"),
+        QStringLiteral(".mpg"), QStringLiteral(".mpeg"), QStringLiteral(".wmv")};
+    return list;
+}
+
+bool ZipPacker::isStoredName(const QString& name) {
+    const QStringList& suffixes = storedSuffixes();
+    return std::any_of(suffixes.cbegin(), suffixes.cend(), [&name](const QString& suffix) {
+        return name.endsWith(suffix, Qt::CaseInsensitive);
+    });
+}
+
+QString ZipPacker::entryNameForPath(const QString& path) {
+    QString name = QDir::cleanPath(path);
+    while (name.startsWith(u'/')) {
+        name.remove(0, 1);
+    }
+    while (name.startsWith(QStringLiteral("../"))) {
+        name.remove(0, 3);
+    }
+    return name == QStringLiteral(".") ? QString() : name;
+}
+
+bool ZipPacker::isOpen() const {
+    return _file != nullptr && !_finished;
+}
+
+bool ZipPacker::fail(const QString& text) {
+    _errorText = text;
+    return false;
+}
+
+bool ZipPacker::open() {
+    if (!readDirectory()) {
+        // Nothing was written; a packer that failed to open stays closed.
+        _file.reset();
+        _central.clear();
+        _centralIndex.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ZipPacker::readDirectory() {
+    _file = std::make_unique<QFile>(_archivePath);
+    if (!_file->open(QIODevice::ReadWrite)) {
+        const QString reason = _file->errorString();
+        return fail(QStringLiteral("書庫を開けません: %1 (%2)").arg(_archivePath, reason));
+    }
+    // The end record is the last 22 bytes unless the archive carries a comment.
+    const qint64 size = _file->size();
+    const qint64 tail = std::min<qint64>(size, 22 + 0xFFFF);
+    if (!_file->seek(size - tail)) {
+        return fail(QStringLiteral("書庫が読めません: %1").arg(_archivePath));
+    }
+    const QByteArray end = _file->read(tail);
+    qsizetype at = end.size() - 22;
+    while (at >= 0 && get32(end, at) != kEndSignature) {
+        --at;
+    }
+    if (at < 0 || end.size() != tail) {
+        return fail(QStringLiteral("書庫の形式が正しくありません: %1").arg(_archivePath));
+    }
+    const quint32 count = get16(end, at + 10);
+    const quint32 directorySize = get32(end, at + 12);
+    const quint32 directoryOffset = get32(end, at + 16);
+    // The archive given to us holds the order report: a small one, never a zip64 one.
+    if (count == 0xFFFFU || directorySize == kMax32 || directoryOffset == kMax32 ||
+        static_cast<qint64>(directoryOffset) + directorySize > size - tail + at) {
+        return fail(QStringLiteral("書庫の形式が正しくありません: %1").arg(_archivePath));
+    }
+    if (!_file->seek(directoryOffset)) {
+        return fail(QStringLiteral("書庫が読めません: %1").arg(_archivePath));
+    }
+    const QByteArray directory = _file->read(directorySize);
+    qsizetype pos = 0;
+    for (quint32 i = 0; i < count; ++i) {
+        if (pos + 46 > directory.size() || get32(directory, pos) != kCentralSignature) {
+            return fail(QStringLiteral("書庫の形式が正しくありません: %1").arg(_archivePath));
+        }
+        const qsizetype nameLength = get16(directory, pos + 28);
+        const qsizetype length =
+            46 + nameLength + get16(directory, pos + 30) + get16(directory, pos + 32);
+        if (pos + length > directory.size()) {
+            return fail(QStringLiteral("書庫の形式が正しくありません: %1").arg(_archivePath));
+        }
+        addCentral({directory.mid(pos + 46, nameLength), directory.mid(pos, length)});
+        pos += length;
+    }
+    // New entries go where the old directory was; the new one is written after them.
+    _bufferStart = directoryOffset;
+    _buffer.reserve(kFlushSize + kBlockSize);
+    _readBlock.resize(kBlockSize);
+    return true;
+}
+
+bool ZipPacker::write(const char* data, qint64 size) {
+    _buffer.append(data, size);
+    return _buffer.size() < kFlushSize || flush();
+}
+
+bool ZipPacker::flush() {
+    if (_buffer.isEmpty()) {
+        return true;
+    }
+    if (!_file->seek(static_cast<qint64>(_bufferStart)) ||
+        _file->write(_buffer) != _buffer.size()) {
+        return fail(QStringLiteral("書庫に書き込めません: %1 (%2)")
+                        .arg(_archivePath, _file->errorString()));
+    }
+    _bufferStart += static_cast<quint64>(_buffer.size());
+    _buffer.resize(0); // keeps the capacity
+    return true;
+}
+
+// Fills in a header written before its sizes were known: in the buffer while it is still
+// there, else in the file.
+bool ZipPacker::patch(quint64 offset, const QByteArray& data) {
+    if (offset >= _bufferStart) {
+        _buffer.replace(static_cast<qsizetype>(offset - _bufferStart), data.size(), data);
+        return true;
+    }
+    if (!flush()) {
+        return false;
+    }
+    if (!_file->seek(static_cast<qint64>(offset)) || _file->write(data) != data.size()) {
+        return fail(QStringLiteral("書庫に書き込めません: %1 (%2)")
+                        .arg(_archivePath, _file->errorString()));
+    }
+    return true;
+}
+
+void ZipPacker::addCentral(CentralRecord record) {
+    // zip -g replaces an entry of the same name where it stands.
+    const auto found = _centralIndex.constFind(record.name);
+    if (found != _centralIndex.cend()) {
+        _central[static_cast<size_t>(*found)] = std::move(record);
+        return;
+    }
+    _centralIndex.insert(record.name, static_cast<qsizetype>(_central.size()));
+    _central.push_back(std::move(record));
+}
+
+bool ZipPacker::addFile(const QString& path, const QString& entryName) {
+    if (!isOpen()) {
+        return fail(QStringLiteral("書庫が開かれていません: %1").arg(_archivePath));
+    }
+    QFile in(path);
+    struct stat info {};
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || ::fstat(in.handle(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return fail(
+            QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString()));
+    }
+    const QByteArray name = entryName.toUtf8();
+    const quint64 fileSize = static_cast<quint64>(info.st_size);
+    const bool deflate = fileSize > 0 && !isStoredName(entryName);
+    const bool encrypted = _password.has_value();
+    // Room for the encryption header and for deflate's worst case on incompressible data.
+    const bool zip64 = fileSize + fileSize / 256 + 1024 >= g_zip64Limit;
+    const DosTime stamp = dosTime(info.st_mtime);
+    const quint16 flags = encrypted ? (kFlagEncrypted | kFlagDescriptor) : 0;
+    const quint16 method = deflate ? kDeflated : kStored;
+    const quint16 needed = zip64 ? 45 : (deflate ? 20 : 10);
+    const quint64 headerOffset = _bufferStart + static_cast<quint64>(_buffer.size());
+    const auto mtime = static_cast<quint32>(info.st_mtime);
+
+    QByteArray local;
+    put32(local, kLocalSignature);
+    put16(local, needed);
+    put16(local, flags);
+    put16(local, method);
+    put16(local, stamp.time);
+    put16(local, stamp.date);
+    put32(local, 0); // CRC and sizes are filled in afterwards
+    put32(local, zip64 ? kMax32 : 0);
+    put32(local, zip64 ? kMax32 : 0);
+    put16(local, static_cast<quint32>(name.size()));
+    put16(local, (zip64 ? 20 : 0) + 13 + 15);
+    local += name;
+    const qsizetype zip64Field = local.size();
+    if (zip64) {
+        put16(local, 0x0001);
+        put16(local, 16);
+        put64(local, 0);
+        put64(local, 0);
+    }
+    put16(local, 0x5455); // modification and access time
+    put16(local, 9);
+    local.append(char(0x03));
+    put32(local, mtime);
+    put32(local, static_cast<quint32>(info.st_atime));
+    QByteArray owner;
+    put16(owner, 0x7875);
+    put16(owner, 11);
+    owner.append(char(0x01));
+    owner.append(char(0x04));
+    put32(owner, static_cast<quint32>(info.st_uid));
+    owner.append(char(0x04));
+    put32(owner, static_cast<quint32>(info.st_gid));
+    local += owner;
+    if (!write(local)) {
+        return false;
+    }
+
+    std::optional<PkwareKeys> keys;
+    quint64 compSize = 0;
+    if (encrypted) {
+        keys.emplace(*_password);
+        // Eleven random bytes and a check byte; with a data descriptor the check byte is the
+        // high byte of the file time.
+        std::array<char, 12> header{};
+        QRandomGenerator* random = QRandomGenerator::global();
+        for (int i = 0; i < 11; ++i) {
+            header[static_cast<size_t>(i)] = static_cast<char>(random->bounded(256));
+        }
+        header[11] = static_cast<char>((stamp.time >> 8) & 0xFFU);
+        keys->encrypt(header.data(), 12);
+        if (!write(header.data(), 12)) {
+            return false;
+        }
+        compSize = 12;
+    }
+
+    if (deflate && !_deflater) {
+        _deflater = std::make_unique<Deflater>();
+    }
+    if (deflate && (!_deflater->ready || deflateReset(&_deflater->stream) != Z_OK)) {
+        return fail(QStringLiteral("圧縮処理を始められません: %1").arg(path));
+    }
+    auto output = [&](char* data, qint64 count) {
+        if (keys) {
+            keys->encrypt(data, count);
+        }
+        compSize += static_cast<quint64>(count);
+        return write(data, count);
+    };
+
+    uLong crc = crc32(0L, Z_NULL, 0);
+    quint64 size = 0;
+    bool atEnd = false;
+    while (!atEnd) {
+        if (_isCancelled && _isCancelled()) {
+            _cancelled = true;
+            return fail(QStringLiteral("キャンセルされました"));
+        }
+        const qint64 got = in.read(_readBlock.data(), kBlockSize);
+        if (got < 0) {
+            return fail(
+                QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString()));
+        }
+        atEnd = got == 0;
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(_readBlock.constData()),
+                    static_cast<uInt>(got));
+        size += static_cast<quint64>(got);
+        if (!deflate) {
+            if (got > 0 && !output(_readBlock.data(), got)) {
+                return false;
+            }
+            continue;
+        }
+        z_stream& z = _deflater->stream;
+        z.next_in = reinterpret_cast<Bytef*>(_readBlock.data());
+        z.avail_in = static_cast<uInt>(got);
+        int status = Z_OK;
+        do {
+            _deflated.resize(kBlockSize);
+            z.next_out = reinterpret_cast<Bytef*>(_deflated.data());
+            z.avail_out = static_cast<uInt>(kBlockSize);
+            status = ::deflate(&z, atEnd ? Z_FINISH : Z_NO_FLUSH);
+            if (status == Z_STREAM_ERROR) {
+                return fail(QStringLiteral("圧縮処理に失敗しました: %1").arg(path));
+            }
+            const qint64 produced = kBlockSize - static_cast<qint64>(z.avail_out);
+            if (produced > 0 && !output(_deflated.data(), produced)) {
+                return false;
+            }
+        } while (z.avail_out == 0 || (atEnd && status != Z_STREAM_END));
+    }
+    if (size != fileSize && (size >= g_zip64Limit) != (fileSize >= g_zip64Limit)) {
+        // The file grew or shrank across the zip64 line while it was read.
+        return fail(QStringLiteral("読み込み中にファイルが変更されました: %1").arg(path));
+    }
+
+    const auto crcValue = static_cast<quint32>(crc);
+    // Marked as text as zip marks it, for readers that convert line ends on request.
+    const bool text = deflate && _deflater->stream.data_type == Z_TEXT;
+    if (encrypted) {
+        QByteArray descriptor;
+        put32(descriptor, kDescriptorSignature);
+        put32(descriptor, crcValue);
+        if (zip64) {
+            put64(descriptor, compSize);
+            put64(descriptor, size);
+        } else {
+            put32(descriptor, static_cast<quint32>(compSize));
+            put32(descriptor, static_cast<quint32>(size));
+        }
+        if (!write(descriptor)) {
+            return false;
+        }
+    }
+    QByteArray sizes;
+    put32(sizes, crcValue);
+    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(compSize));
+    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(size));
+    if (!patch(headerOffset + 14, sizes)) {
+        return false;
+    }
+    if (zip64) {
+        QByteArray large;
+        put64(large, size);
+        put64(large, compSize);
+        if (!patch(headerOffset + static_cast<quint64>(zip64Field) + 4, large)) {
+            return false;
+        }
+    }
+
+    const bool bigSize = size >= g_zip64Limit;
+    const bool bigComp = compSize >= g_zip64Limit;
+    const bool bigOffset = headerOffset >= g_zip64Limit;
+    QByteArray extra64;
+    if (bigSize) {
+        put64(extra64, size);
+    }
+    if (bigComp) {
+        put64(extra64, compSize);
+    }
+    if (bigOffset) {
+        put64(extra64, headerOffset);
+    }
+    QByteArray central;
+    put32(central, kCentralSignature);
+    put16(central, kMadeBy);
+    put16(central, needed < 45 && !extra64.isEmpty() ? 45 : needed);
+    put16(central, flags);
+    put16(central, method);
+    put16(central, stamp.time);
+    put16(central, stamp.date);
+    put32(central, crcValue);
+    put32(central, clamp32(compSize, bigComp));
+    put32(central, clamp32(size, bigSize));
+    put16(central, static_cast<quint32>(name.size()));
+    put16(central, (extra64.isEmpty() ? 0 : 4 + extra64.size()) + 9 + owner.size());
+    put16(central, 0); // comment
+    put16(central, 0); // disk
+    put16(central, text ? 1 : 0);
+    put32(central, static_cast<quint32>(info.st_mode) << 16);
+    put32(central, clamp32(headerOffset, bigOffset));
+    central += name;
+    if (!extra64.isEmpty()) {
+        put16(central, 0x0001);
+        put16(central, static_cast<quint32>(extra64.size()));
+        central += extra64;
+    }
+    put16(central, 0x5455);
+    put16(central, 5);
+    central.append(char(0x03));
+    put32(central, mtime);
+    central += owner;
+    addCentral({name, central});
+    return true;
+}
+
+bool ZipPacker::finish() {
+    if (!isOpen()) {
+        return fail(QStringLiteral("書庫が開かれていません: %1").arg(_archivePath));
+    }
+    const quint64 directoryOffset = _bufferStart + static_cast<quint64>(_buffer.size());
+    for (const CentralRecord& entry : _central) {
+        if (!write(entry.record)) {
+            return false;
+        }
+    }
+    const quint64 directoryEnd = _bufferStart + static_cast<quint64>(_buffer.size());
+    const quint64 directorySize = directoryEnd - directoryOffset;
+    const auto count = static_cast<quint64>(_central.size());
+    const bool zip64 =
+        count >= 0xFFFFU || directoryOffset >= g_zip64Limit || directorySize >= g_zip64Limit;
+    QByteArray end;
+    if (zip64) {
+        put32(end, kEnd64Signature);
+        put64(end, 44);
+        put16(end, kMadeBy);
+        put16(end, 45);
+        put32(end, 0);
+        put32(end, 0);
+        put64(end, count);
+        put64(end, count);
+        put64(end, directorySize);
+        put64(end, directoryOffset);
+        put32(end, kLocator64Signature);
+        put32(end, 0);
+        put64(end, directoryEnd);
+        put32(end, 1);
+    }
+    put32(end, kEndSignature);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, zip64 ? 0xFFFFU : static_cast<quint32>(count));
+    put16(end, zip64 ? 0xFFFFU : static_cast<quint32>(count));
+    put32(end, clamp32(directorySize, zip64));
+    put32(end, clamp32(directoryOffset, zip64));
+    put16(end, 0);
+    if (!write(end) || !flush()) {
+        return false;
+    }
+    if (!_file->resize(static_cast<qint64>(_bufferStart)) || !_file->flush()) {
+        return fail(QStringLiteral("書庫に書き込めません: %1 (%2)")
+                        .arg(_archivePath, _file->errorString()));
+    }
+    _file->close();
+    _finished = true;
+    return true;
+}

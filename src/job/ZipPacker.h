@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QFile;
+
+// Adds files to an existing zip archive in one pass, inside the program: each file is read once
+// and written once, stored or deflated by its suffix, and encrypted with the traditional zip
+// password when one is given; the central directory is written once, by finish(). So the time
+// per file does not grow with the archive, and the password never appears in a process list.
+//
+// The archive looks as zip -g would leave it: entries in the order added, a name added twice
+// replaces the earlier entry in its place, Unix attributes and timestamps, data descriptors on
+// encrypted entries, zip64 fields only where sizes or offsets need them. An archive whose packing
+// did not reach finish() is unusable; its owner deletes it.
+class ZipPacker {
+public:
+    ZipPacker(QString archivePath, std::optional<QString> password);
+    ~ZipPacker();
+    ZipPacker(const ZipPacker&) = delete;
+    ZipPacker& operator=(const ZipPacker&) = delete;
+
+    // Reads the directory of the archive, which must exist (it holds the order report).
+    bool open();
+    bool isOpen() const;
+    const QString& archivePath() const { return _archivePath; }
+    // Adds the file under entryName ("/"-separated, relative).
+    bool addFile(const QString& path, const QString& entryName);
+    // Writes the central directory; the archive is complete after it.
+    bool finish();
+
+    // Asked between blocks of a file; true abandons the packing.
+    void setCancelCheck(std::function<bool()> isCancelled) {
+        _isCancelled = std::move(isCancelled);
+    }
+    bool wasCancelled() const { return _cancelled; }
+    // Why the last step failed, for the log.
+    const QString& errorText() const { return _errorText; }
+    qsizetype entryCount() const { return static_cast<qsizetype>(_central.size()); }
+
+    // Suffixes of files that are compressed already and therefore stored (lower case, with the
+    // period); compared without regard to case.
+    static const QStringList& storedSuffixes();
+    static bool isStoredName(const QString& name);
+    // The name zip gives a path it is handed: without leading "/" and "./" parts.
+    static QString entryNameForPath(const QString& path);
+    // Sizes and offsets from this value on get zip64 fields; tests lower it to reach them.
+    static void setZip64Limit(quint64 limit);
+    static quint64 zip64Limit();
+
+private:
+    struct CentralRecord {
+        QByteArray name;
+        QByteArray record; // the whole central directory record
+    };
+    bool readDirectory();
+    bool fail(const QString& text);
+    bool write(const char* data, qint64 size);
+    bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
+    bool flush();
+    bool patch(quint64 offset, const QByteArray& data);
+    void addCentral(CentralRecord record);
+
+    QString _archivePath;
+    std::optional<QByteArray> _password;
+    std::unique_ptr<QFile> _file;
+    std::vector<CentralRecord> _central;
+    QHash<QByteArray, qsizetype> _centralIndex; // entry name to its place in _central
+    QByteArray _buffer;                         // bytes not yet written, starting at _bufferStart
+    quint64 _bufferStart = 0;
+    QByteArray _readBlock;
+    QByteArray _deflated;
+    struct Deflater;
+    std::unique_ptr<Deflater> _deflater;
+    std::function<bool()> _isCancelled;
+    bool _cancelled = false;
+    bool _finished = false;
+    QString _errorText;
+};

@@ -1,0 +1,275 @@
+#include "AlertRecorder.h"
+#include "PipelineTestKit.h"
+#include "TestHome.h"
+#include "job/JobInfo.h"
+#include "job/WorkFolder.h"
+#include "job/ZipJob.h"
+#include "job/ZipPacker.h"
+#include "settings/UserDef.h"
+#include "util/Tool.h"
+
+#include <QCryptographicHash>
+#include <QtTest>
+
+namespace {
+
+const QString kPassword = QStringLiteral("qelvoxa");
+
+// What a second reader (Python's zipfile) finds: per entry in archive order its name, whether it
+// is stored, and the SHA-1 of its content read with the password; or an empty list when it fails.
+const char* const kPythonReader = R"(
+import hashlib, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for i in z.infolist():
+        name = i.filename
+        if not i.flag_bits & 0x800:
+            name = name.encode('cp437').decode('utf-8')
+        data = z.read(i, pwd=sys.argv[2].encode() if sys.argv[2] else None)
+        method = 'stored' if i.compress_type == zipfile.ZIP_STORED else 'deflated'
+        enc = 'enc' if i.flag_bits & 1 else 'plain'
+        print(name + '\t' + method + '\t' + enc + '\t' + hashlib.sha1(data).hexdigest())
+)";
+
+QStringList pythonRead(const QString& archive, const QString& password) {
+    const ProcessResult r =
+        runProcess(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral("-c"), QString::fromLatin1(kPythonReader), archive, password});
+    if (!r.succeeded()) {
+        qWarning("python zipfile: %s", r.stderrData.constData());
+        return {};
+    }
+    return QString::fromUtf8(r.stdoutData).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QString sha1(const QByteArray& data) {
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+}
+
+// unzip's own integrity test of every entry (CRC of the decrypted data).
+bool unzipTests(const QString& archive, const QString& password) {
+    QStringList args{QStringLiteral("-tq")};
+    if (!password.isEmpty()) {
+        args << QStringLiteral("-P") << password;
+    }
+    args << archive;
+    return runProcess(ToolPaths::unzip(), args).succeeded();
+}
+
+// A small archive holding one report, made by zip as the stage's first step makes it.
+bool makeReportArchive(const TestHome& home, const QString& archive) {
+    const QString folder = home.filePath(QStringLiteral("report"));
+    return kit::writeText(folder + QStringLiteral("/PrintReport4.txt"), "ORDER=1\r\n") &&
+           Tool::passZipWithPass(kPassword, QStringLiteral("-gj"), archive,
+                                 folder + QStringLiteral("/PrintReport4.txt"), folder);
+}
+
+} // namespace
+
+class TestZipPacker : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stagePacksTwoThousandFilesInOrder();
+    void sameNameReplacesTheEntryInItsPlace();
+    void zip64FieldsReadBack_data();
+    void zip64FieldsReadBack();
+    void unreadableFileFailsAndNamesIt();
+    void cancelStopsInsideAFile();
+    void storedSuffixesIgnoreCase();
+};
+
+void TestZipPacker::stagePacksTwoThousandFilesInOrder() {
+    TestHome home;
+    AlertRecorder alerts;
+    UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+    UserDef::setObject(QStringLiteral("001122AABBCC"), QStringLiteral("MacAddr"));
+    UserDef::setObject(QStringLiteral("AcAfterSend"), QStringLiteral("OrderActionType"));
+    UserDef::setObject(QStringLiteral("その他"), QStringLiteral("MainTabLabel"));
+    QVERIFY(WorkFolder::checkWorkFolder());
+
+    // A folder order: sub-folders, Japanese names and blanks, photos (stored) and text (deflated),
+    // listed in an order that is not the alphabetical one.
+    const QString folder = home.filePath(QStringLiteral("Event 2026"));
+    const QStringList suffixes{QStringLiteral(".jpg"), QStringLiteral(".JPG"),
+                               QStringLiteral(".txt"), QStringLiteral(".csv")};
+    QStringList files;
+    QStringList expected{QStringLiteral("PrintReport4.txt")};
+    QHash<QString, QString> hashes;
+    for (int i = 0; i < 2000; ++i) {
+        const int n = (i * 7919) % 2000;
+        const QString relative = QStringLiteral("組%1/写真 %2%3")
+                                     .arg(n % 13)
+                                     .arg(n, 4, 10, QLatin1Char('0'))
+                                     .arg(suffixes[n % suffixes.size()]);
+        const QString path = folder + u'/' + relative;
+        const bool text =
+            relative.endsWith(QStringLiteral("t")) || relative.endsWith(QStringLiteral("v"));
+        if (text) {
+            QByteArray line = QStringLiteral("行 %1 ").arg(n).toUtf8();
+            QVERIFY(kit::writeText(path, line.repeated(20 + n % 50)));
+        } else {
+            QVERIFY(kit::writeFile(path, 200 + (n * 37) % 3000, static_cast<quint32>(n + 1)));
+        }
+        files.append(path);
+        const QString entry = QStringLiteral("Event 2026/") + relative;
+        expected.append(entry);
+        hashes.insert(entry, sha1(kit::readAll(path)));
+    }
+
+    RecordingProgress progress;
+    JobInfo info(files, folder, nullptr, &progress);
+    ZipJob job(info);
+    QVERIFY(job.start());
+    QCOMPARE(alerts.count(), 0);
+    QVERIFY(progress.messages().contains(QStringLiteral("2000 / 2000  ファイル圧縮処理中")));
+    const QString pooled = info.zipPoolFilePath();
+
+    // unzip: names in order, and every entry decrypts to its CRC.
+    QCOMPARE(kit::zipEntries(pooled), expected);
+    QVERIFY(unzipTests(pooled, kPassword));
+    QVERIFY(!unzipTests(pooled, QStringLiteral("wrong")));
+    const QString out = home.filePath(QStringLiteral("out"));
+    QVERIFY(runProcess(ToolPaths::unzip(), {QStringLiteral("-q"), QStringLiteral("-P"), kPassword,
+                                            pooled, QStringLiteral("-d"), out})
+                .succeeded());
+    for (int i : {0, 1, 999, 1998, 1999}) {
+        QCOMPARE(kit::readAll(out + u'/' + expected[i + 1]), kit::readAll(files[i]));
+    }
+
+    // Python's zipfile: the same order and names, every content, the method by suffix, and every
+    // entry encrypted (the report included).
+    const QStringList lines = pythonRead(pooled, kPassword);
+    QCOMPARE(lines.size(), expected.size());
+    QVERIFY(lines[0].startsWith(QStringLiteral("PrintReport4.txt\tdeflated\tenc\t")));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList parts = lines[i].split(u'\t');
+        QCOMPARE(parts.size(), 4);
+        QCOMPARE(parts[0], expected[i]);
+        const bool photo = parts[0].endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive);
+        QCOMPARE(parts[1], photo ? QStringLiteral("stored") : QStringLiteral("deflated"));
+        QCOMPARE(parts[2], QStringLiteral("enc"));
+        QCOMPARE(parts[3], hashes.value(parts[0]));
+    }
+}
+
+void TestZipPacker::sameNameReplacesTheEntryInItsPlace() {
+    TestHome home;
+    const QString archive = home.filePath(QStringLiteral("order.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    const QString first = home.filePath(QStringLiteral("a/x.jpg"));
+    const QString other = home.filePath(QStringLiteral("a/y.txt"));
+    const QString second = home.filePath(QStringLiteral("b/x.jpg"));
+    QVERIFY(kit::writeFile(first, 5000, 1));
+    QVERIFY(kit::writeText(other, "text"));
+    QVERIFY(kit::writeFile(second, 7000, 2));
+
+    ZipPacker packer(archive, kPassword);
+    QVERIFY(packer.open());
+    QCOMPARE(packer.entryCount(), 1);
+    QVERIFY(packer.addFile(first, QStringLiteral("x.jpg")));
+    QVERIFY(packer.addFile(other, QStringLiteral("y.txt")));
+    QVERIFY(packer.addFile(second, QStringLiteral("x.jpg")));
+    QVERIFY(packer.finish());
+
+    QCOMPARE(kit::zipEntries(archive),
+             (QStringList{QStringLiteral("PrintReport4.txt"), QStringLiteral("x.jpg"),
+                          QStringLiteral("y.txt")}));
+    QCOMPARE(kit::zipContent(archive, QStringLiteral("x.jpg"), kPassword), kit::readAll(second));
+    QCOMPARE(kit::zipContent(archive, QStringLiteral("PrintReport4.txt"), kPassword),
+             QByteArray("ORDER=1\r\n"));
+    QVERIFY(unzipTests(archive, kPassword));
+    QCOMPARE(pythonRead(archive, kPassword).size(), 3);
+}
+
+void TestZipPacker::zip64FieldsReadBack_data() {
+    QTest::addColumn<QString>("password");
+    QTest::newRow("with password") << kPassword;
+    QTest::newRow("without password") << QString();
+}
+
+// Orders above the password limit are archives beyond 4 GB; a lowered limit puts the same zip64
+// fields into a small archive, where both readers must still find every size and offset.
+void TestZipPacker::zip64FieldsReadBack() {
+    QFETCH(QString, password);
+    TestHome home;
+    const QString archive = home.filePath(QStringLiteral("big.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    const QString photo = home.filePath(QStringLiteral("in/movie.mov"));
+    const QString text = home.filePath(QStringLiteral("in/notes.txt"));
+    QVERIFY(kit::writeFile(photo, 300000, 3));
+    QVERIFY(kit::writeText(text, QByteArray("abcdefgh").repeated(40000)));
+
+    const quint64 saved = ZipPacker::zip64Limit();
+    ZipPacker::setZip64Limit(100000);
+    ZipPacker packer(archive, password.isEmpty() ? std::nullopt : std::optional(password));
+    const bool packed = packer.open() && packer.addFile(photo, QStringLiteral("movie.mov")) &&
+                        packer.addFile(text, QStringLiteral("notes.txt")) &&
+                        packer.addFile(photo, QStringLiteral("again/movie.mov")) && packer.finish();
+    ZipPacker::setZip64Limit(saved);
+    QVERIFY2(packed, qPrintable(packer.errorText()));
+
+    QVERIFY(unzipTests(archive, kPassword));
+    const QStringList lines = pythonRead(archive, kPassword);
+    QCOMPARE(lines.size(), 4);
+    const QString enc = password.isEmpty() ? QStringLiteral("plain") : QStringLiteral("enc");
+    QCOMPARE(lines[1],
+             QStringLiteral("movie.mov\tstored\t%1\t%2").arg(enc, sha1(kit::readAll(photo))));
+    QCOMPARE(lines[2],
+             QStringLiteral("notes.txt\tdeflated\t%1\t%2").arg(enc, sha1(kit::readAll(text))));
+    QCOMPARE(lines[3],
+             QStringLiteral("again/movie.mov\tstored\t%1\t%2").arg(enc, sha1(kit::readAll(photo))));
+}
+
+void TestZipPacker::unreadableFileFailsAndNamesIt() {
+    TestHome home;
+    const QString archive = home.filePath(QStringLiteral("order.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    ZipPacker packer(archive, kPassword);
+    QVERIFY(packer.open());
+    const QString missing = home.filePath(QStringLiteral("gone.jpg"));
+    QVERIFY(!packer.addFile(missing, QStringLiteral("gone.jpg")));
+    QVERIFY(packer.errorText().contains(missing));
+    QVERIFY(!packer.wasCancelled());
+    const QString folder = home.filePath(QStringLiteral("report"));
+    QVERIFY(!packer.addFile(folder, QStringLiteral("report")));
+
+    // An archive that is not one is refused before anything is written.
+    const QString broken = home.filePath(QStringLiteral("broken.zip"));
+    QVERIFY(kit::writeText(broken, QByteArray(100, 'x')));
+    ZipPacker refused(broken, kPassword);
+    QVERIFY(!refused.open());
+    QVERIFY(refused.errorText().contains(broken));
+    QVERIFY(!refused.addFile(missing, QStringLiteral("gone.jpg")));
+    QVERIFY(!refused.finish());
+    QCOMPARE(kit::readAll(broken), QByteArray(100, 'x'));
+}
+
+void TestZipPacker::cancelStopsInsideAFile() {
+    TestHome home;
+    const QString archive = home.filePath(QStringLiteral("order.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    const QString large = home.filePath(QStringLiteral("in/large.jpg"));
+    QVERIFY(kit::writeFile(large, 4 * 1024 * 1024, 4));
+    int asked = 0;
+    ZipPacker packer(archive, kPassword);
+    packer.setCancelCheck([&asked] { return ++asked > 2; });
+    QVERIFY(packer.open());
+    QVERIFY(!packer.addFile(large, QStringLiteral("large.jpg")));
+    QVERIFY(packer.wasCancelled());
+    // Asked between blocks, not only once per file.
+    QCOMPARE(asked, 3);
+}
+
+void TestZipPacker::storedSuffixesIgnoreCase() {
+    QVERIFY(ZipPacker::isStoredName(QStringLiteral("a/IMG_1.JPG")));
+    QVERIFY(ZipPacker::isStoredName(QStringLiteral("clip.Mp4")));
+    QVERIFY(ZipPacker::isStoredName(QStringLiteral("x.jpeg")));
+    QVERIFY(!ZipPacker::isStoredName(QStringLiteral("x.jpg.txt")));
+    QVERIFY(!ZipPacker::isStoredName(QStringLiteral("scan.tif")));
+    QCOMPARE(ZipPacker::entryNameForPath(QStringLiteral("/home/u/Docs/a b.pdf")),
+             QStringLiteral("home/u/Docs/a b.pdf"));
+    QCOMPARE(ZipPacker::entryNameForPath(QStringLiteral("./W/1.jpg")), QStringLiteral("W/1.jpg"));
+}
+
+QTEST_GUILESS_MAIN(TestZipPacker)
+#include "tst_ZipPacker.moc"
