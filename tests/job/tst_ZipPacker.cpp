@@ -2,11 +2,11 @@
 #include "PipelineTestKit.h"
 #include "TestHome.h"
 #include "job/JobInfo.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "job/ZipPacker.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QCryptographicHash>
 #include <QtTest>
