@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <functional>
 
 class ProductData;
-class QDialog;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
