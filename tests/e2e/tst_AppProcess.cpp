@@ -165,6 +165,7 @@ private Q_SLOTS:
     void secondInstanceIsRefusedWhileTheFirstHasPooledOrders();
     void secondInstanceEndsTheFirstWhenThePoolIsEmpty();
     void killDuringAJobLeavesTheStageReached();
+    void installedCopyFindsItsResources();
 };
 
 void TestAppProcess::secondInstanceIsRefusedWhileTheFirstHasPooledOrders() {
@@ -286,6 +287,49 @@ void TestAppProcess::killDuringAJobLeavesTheStageReached() {
                               stage, 10000);
     next->terminate();
     QVERIFY(next->waitForFinished(30000));
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
+}
+
+void TestAppProcess::installedCopyFindsItsResources() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    const QString prefix = home.filePath(QStringLiteral("prefix"));
+    QProcess install;
+    install.start(QStringLiteral("cmake"),
+                  {QStringLiteral("--install"), QStringLiteral(HALVIX_BINARY_DIR),
+                   QStringLiteral("--prefix"), prefix});
+    QVERIFY(install.waitForFinished(120000));
+    QCOMPARE(install.exitCode(), 0);
+    for (const QString& path : {QStringLiteral("bin/halvix2"), QStringLiteral("bin/halvix-sips"),
+                                QStringLiteral("share/halvix2/tbl_print_new.xml"),
+                                QStringLiteral("share/applications/halvix2.desktop"),
+                                QStringLiteral("share/icons/hicolor/256x256/apps/halvix2.png")}) {
+        QVERIFY2(QFileInfo::exists(prefix + u'/' + path), qPrintable(path));
+    }
+    const QString desktop =
+        QString::fromUtf8(readAll(prefix + QStringLiteral("/share/applications/halvix2.desktop")));
+    QVERIFY(desktop.contains(QStringLiteral("\nExec=halvix2\n")));
+    QVERIFY(desktop.contains(QStringLiteral("\nIcon=halvix2\n")));
+
+    // The installed copy runs on its own: no variable points it at the build folder.
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("HALVIX_RESOURCE_DIR"));
+    env.remove(QStringLiteral("HALVIX_SIPS"));
+    env.insert(QStringLiteral("HALVIX_UNATTENDED"), QStringLiteral("1"));
+    env.insert(QStringLiteral("HALVIX_LAB_CONF"), lab.labConfPath());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    run.setProcessEnvironment(env);
+    run.start(prefix + QStringLiteral("/bin/halvix2"), {});
+    QVERIFY(run.waitForStarted());
+    QVERIFY(waitStatus(home.path(), QStringLiteral("AppCtrl awakeFromNib end")));
+    run.terminate();
+    QVERIFY(run.waitForFinished(30000));
+    // The shipped catalogues were found beside the installed program.
+    QVERIFY(logOnDisk(home.path()).contains(QStringLiteral("リソースのアルバムデータを読み込み")));
     QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
 }
 
