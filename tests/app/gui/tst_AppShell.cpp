@@ -42,10 +42,18 @@ void dropAndSend(App& app, const QString& folder, const QString& memo) {
     QVERIFY(!app.find<QLabel>(QStringLiteral("etcDragDropMsg"))->isVisible());
     app.find<QPlainTextEdit>(QStringLiteral("etcOrderMemo"))->setPlainText(memo);
 
+    // For looking at it: HALVIX_SHOT_DIR keeps pictures of the filled tab and the first sheet.
+    const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR");
+    if (!shots.isEmpty()) {
+        app.window->grab().save(shots + QStringLiteral("/etc-filled.png"));
+    }
     auto* send = app.find<QPushButton>(QStringLiteral("etcSendButton"));
     QVERIFY(send && send->isEnabled());
     QTest::mouseClick(send, Qt::LeftButton);
     QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    if (!shots.isEmpty()) {
+        SheetDriver::openSheet()->grab().save(shots + QStringLiteral("/order-info-sheet.png"));
+    }
     // Drops stay off for the whole chain of sheets.
     QVERIFY(!app.ctrl->isDragDropOn());
     QVERIFY(SheetDriver::confirm(QStringLiteral("orderInfoWindow")));
