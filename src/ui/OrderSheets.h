@@ -1,16 +1,15 @@
 #pragma once
 
+#include <QDialog>
+#include <QLabel>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <functional>
 
 class ProductData;
-class QDialog;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QWidget;
 
 // What the order sheets need of the application. Implemented by the application controller.
 class OrderSheetHost {
