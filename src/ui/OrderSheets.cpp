@@ -163,10 +163,32 @@ void OrderSheets::present(QDialog* dialog, std::function<void(bool accepted)> fi
         finished(result == QDialog::Accepted);
     });
     dialog->setMinimumWidth(dialog->fontMetrics().averageCharWidth() * 60);
+    // Tab order follows reading order: the fields top to bottom, then キャンセル and the default
+    // button (both are created first, with the sheet's frame).
+    auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("okButton"));
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    QList<QWidget*> chain;
+    const QList<QWidget*> children = dialog->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (child != ok && child != cancel && (child->focusPolicy() & Qt::TabFocus) != 0) {
+            chain.append(child);
+        }
+    }
+    if (!chain.isEmpty()) {
+        chain.first()->setFocus();
+    }
+    chain.append(cancel);
+    chain.append(ok);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+    }
     dialog->open();
 }
 
 void OrderSheets::startOrderChain() {
+    if (!current_.isNull()) {
+        return; // one chain at a time: a second Send waits for the open sheet
+    }
     // Drops stay off until the job ends or the chain is cancelled: a drop in between would make
     // the report and the archive disagree.
     host_.dragDropOff();
@@ -558,6 +580,9 @@ void OrderSheets::orderSaveFolderSelectSheet() {
 }
 
 void OrderSheets::poolOrderSendWindowSheet() {
+    if (!current_.isNull()) {
+        return;
+    }
     host_.dragDropOff();
     Sheet sheet = makeSheet(QStringLiteral("poolOrderSendWindow"),
                             QStringLiteral("オーダーを全て送信"), QStringLiteral("送信"));

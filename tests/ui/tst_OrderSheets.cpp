@@ -84,6 +84,10 @@ private Q_SLOTS:
         QVERIFY(info->isModal());
         QCOMPARE(info->windowModality(), Qt::WindowModal);
         QCOMPARE(f.host.menuOff, 1);
+        f.sheets.startOrderChain(); // a second Send while the sheet is open changes nothing
+        QCOMPARE(f.host.dropOff, 1);
+        QCOMPARE(SheetDriver::openSheet(kInfo), info);
+        QCOMPARE(info->focusWidget()->objectName(), QStringLiteral("orderInfoDate"));
 
         QVERIFY(SheetDriver::setText(kInfo, QStringLiteral("orderInfoDate"),
                                      QStringLiteral("2024/2/30")));
