@@ -606,9 +606,7 @@ void OrderSheets::poolOrderSendWindowSheet() {
             [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(host_.poolFolderPath())); });
     sheet.ok->setObjectName(QStringLiteral("okButton"));
     connect(sheet.ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    poolList_ = list;
-    poolSendButton_ = sheet.ok;
-    poolCountLabel_ = countLabel;
+    poolSheet_ = dialog;
     applicationWillBecomeActive();
 
     present(dialog, [this](bool accepted) {
@@ -627,15 +625,15 @@ void OrderSheets::poolOrderSendWindowSheet() {
 }
 
 void OrderSheets::applicationWillBecomeActive() {
-    if (poolList_.isNull() || poolSendButton_.isNull()) {
+    if (poolSheet_.isNull()) {
         return;
     }
+    auto* list = poolSheet_->findChild<QPlainTextEdit*>(QStringLiteral("poolOrderListText"));
+    auto* send = poolSheet_->findChild<QPushButton*>(QStringLiteral("okButton"));
+    auto* countLabel = poolSheet_->findChild<QLabel*>(QStringLiteral("poolOrderCount"));
     const int count = host_.poolCount();
-    poolList_->setPlainText(host_.poolListText());
-    poolSendButton_->setEnabled(count > 0);
-    if (!poolCountLabel_.isNull()) {
-        poolCountLabel_->setText(count > 0
-                                     ? QStringLiteral("未送信のオーダーが%1件あります。").arg(count)
-                                     : QStringLiteral("未送信のオーダーはありません。"));
-    }
+    list->setPlainText(host_.poolListText());
+    send->setEnabled(count > 0);
+    countLabel->setText(count > 0 ? QStringLiteral("未送信のオーダーが%1件あります。").arg(count)
+                                  : QStringLiteral("未送信のオーダーはありません。"));
 }

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QDialog>
-#include <QLabel>
 #include <QObject>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QString>
 #include <functional>
 
 class ProductData;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
 
 // What the order sheets need of the application. Implemented by the application controller.
 class OrderSheetHost {
@@ -75,7 +76,5 @@ private:
     QWidget* window_;
     OrderSheetHost& host_;
     QPointer<QDialog> current_;
-    QPointer<QPlainTextEdit> poolList_;
-    QPointer<QPushButton> poolSendButton_;
-    QPointer<QLabel> poolCountLabel_;
+    QPointer<QDialog> poolSheet_; // the open pool send sheet, which follows the pool
 };
