@@ -210,10 +210,6 @@ void OrderSheets::openAfterCustomerCheck() {
     }
 }
 
-void OrderSheets::openOrderInformation() {
-    showOrderInfoWindowSheet();
-}
-
 void OrderSheets::chainCancelled() {
     host_.dragDropOn();
     host_.comViewRefresh();
@@ -463,7 +459,7 @@ void OrderSheets::showCharacterInputWindowSheet() {
     });
     present(dialog, [this](bool accepted) {
         if (accepted) {
-            openOrderInformation();
+            showOrderInfoWindowSheet();
         } else {
             chainCancelled();
         }

@@ -69,7 +69,6 @@ private:
     Sheet makeSheet(const QString& objectName, const QString& title, const QString& okTitle);
     void present(QDialog* dialog, std::function<void(bool accepted)> finished);
     void openAfterCustomerCheck();
-    void openOrderInformation();
     void chainCancelled();
     void startJob();
 
