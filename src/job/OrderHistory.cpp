@@ -179,9 +179,8 @@ std::optional<OrderHistoryRecord::Outcome> OrderHistory::outcomeFromText(const Q
 }
 
 QString OrderHistory::tabLabelOf(const JobInfo& info) {
-    // The tab stored for the window; the order record will carry its own tab.
-    Q_UNUSED(info);
-    return UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString());
+    // The tab captured at Send, never the one selected now.
+    return info.tabLabel();
 }
 
 OrderHistoryRecord OrderHistory::recordFor(const JobInfo& info, const QString& archivePath,

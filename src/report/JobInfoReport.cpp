@@ -33,19 +33,19 @@ bool JobInfo::createPrintReportFile(const QString& folder) const {
 }
 
 QString JobInfo::printReport() const {
-    if (UserDef::isPrintTab()) {
+    if (isTab(OrderTab::Print)) {
         return printReportPrintTab(*this);
     }
-    if (UserDef::isSchoolTab()) {
+    if (isTab(OrderTab::School)) {
         return printReportSchoolTab(*this);
     }
-    if (UserDef::isAlbumTab()) {
+    if (isTab(OrderTab::Album)) {
         return printReportAlbumTab(*this);
     }
-    if (UserDef::isResizeTab()) {
+    if (isTab(OrderTab::Resize)) {
         return printReportResizeTab(*this);
     }
-    if (UserDef::isEtcTab()) {
+    if (isTab(OrderTab::Etc)) {
         return printReportEtcTab(*this);
     }
     return {};
@@ -63,7 +63,7 @@ QString JobInfo::reportHead() const {
     text += reportLine(QStringLiteral("CUSTOMER_ORDER_ID=") + reportSingleLine(zipName()));
     text += reportLine(
         QStringLiteral("ORDER_TYPE=") +
-        reportSingleLine(UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString())));
+        reportSingleLine(tabLabel()));
     text += sysInfo();
     const QString workApp = UserDef::stringForKey(SettingsKey::WorkApp).value_or(QString());
     if (!workApp.isEmpty()) {
@@ -120,7 +120,7 @@ QString JobInfo::orderOptions() const {
             reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoName"))));
         add(QStringLiteral("貴社管理番号など"), QStringLiteral("spec_NUMBER"),
             reportSingleLine(orderInfoValue(QStringLiteral("OrderInfoNo"))));
-        if (UserDef::isAlbumTab() && _productData != nullptr && _productData->albumData()) {
+        if (isTab(OrderTab::Album) && _productData != nullptr && _productData->albumData()) {
             add(QStringLiteral("標準表紙種別"), QStringLiteral("stndrd_Cvr_in"),
                 _productData->albumData()->hyouIdCode());
         }
@@ -137,7 +137,7 @@ QString JobInfo::orderOptions() const {
         return QStringLiteral("%1,%2").arg(QFileInfo(mov.value_or(QString())).fileName(),
                                            QFileInfo(pic.value_or(QString())).fileName());
     };
-    if (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile()) {
+    if (isTab(OrderTab::Album) && UserDef::isAlbumKineloFile()) {
         QString label = QStringLiteral("キネロデータの作成");
         QString value;
         switch (UserDef::albumKinloOrderType()) {
@@ -153,7 +153,7 @@ QString JobInfo::orderOptions() const {
             break;
         }
         add(label, kineloCode(label), value);
-    } else if (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) {
+    } else if (isTab(OrderTab::Print) && UserDef::isPrintKineloFile()) {
         const QString label = QStringLiteral("キネロのお申し込み");
         add(label, kineloCode(label),
             fileNames(UserDef::printKineloMovFilePath(), UserDef::printKineloPicFilePath()));

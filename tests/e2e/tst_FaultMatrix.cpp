@@ -5,8 +5,8 @@
 #include "AlertRecorder.h"
 #include "LabSim.h"
 #include "TestHome.h"
-#include "app/JobThread.h"
 #include "job/JobTestHook.h"
+#include "job/JobThread.h"
 #include "job/NotificationCenter.h"
 #include "job/OrderHistory.h"
 #include "settings/UserDef.h"
@@ -177,7 +177,7 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
 
     DirectActions actions;
     JobThreadRunner runner(actions);
-    const bool jobOk = runner.jobThread({files, folder, nullptr, nullptr, false});
+    const bool jobOk = runner.jobThread({OrderTab::Etc, files, folder, nullptr, nullptr, false});
     JobTestHook::set({});
     const QString afterJob = travelSoFar(lab);
 
@@ -188,7 +188,7 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
     }
     lab.clearFaults();
     UserDef::setObject(QStringLiteral("BtSendOnly"), QStringLiteral("ExecuteBt"));
-    const bool poolOk = runner.jobThread({{}, QString(), nullptr, nullptr, false});
+    const bool poolOk = runner.jobThread({std::nullopt, {}, QString(), nullptr, nullptr, false});
     JobTestHook::reset();
     Q_UNUSED(poolOk);
     const QString afterPoolSend = travelSoFar(lab);

@@ -4,7 +4,7 @@
 #include "AlertRecorder.h"
 #include "PipelineTestKit.h"
 #include "TestHome.h"
-#include "app/JobThread.h"
+#include "job/JobThread.h"
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
 #include "job/NotificationCenter.h"
@@ -144,11 +144,11 @@ private Q_SLOTS:
         DirectActions actions;
         JobThreadRunner runner(actions);
 
-        QVERIFY(runner.jobThread({{first}, QString(), nullptr, nullptr, false}));
+        QVERIFY(runner.jobThread({OrderTab::Etc, {first}, QString(), nullptr, nullptr, false}));
         QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
         QVERIFY(actions.calls().contains(QStringLiteral("selectFilesAndOrderMemoClear")));
         JobTestHook::set({});
-        QVERIFY(runner.jobThread({{second}, QString(), nullptr, nullptr, false}));
+        QVERIFY(runner.jobThread({OrderTab::Etc, {second}, QString(), nullptr, nullptr, false}));
 
         const QString one = QStringLiteral("1234_001122AABBCC_0000001.zip");
         const QString two = QStringLiteral("1234_001122AABBCC_0000002.zip");
