@@ -34,6 +34,12 @@ struct AlertAnswer {
 
 using AlertResponder = std::function<AlertAnswer(const AlertRequest&)>;
 
+// An HTTP read of a page: its text, or none; tooLarge when the body passed the size limit.
+struct HttpReadResult {
+    std::optional<QString> text;
+    bool tooLarge = false;
+};
+
 // What one child-process runner call did. The runners never log (the log sits above this floor):
 // a caller that wants a launch failure in the log checks `launched` and writes it itself.
 struct ToolRunResult {
@@ -100,9 +106,14 @@ public:
                                        TextEncoding encoding);
 
     // --- HTTP (ToolHttp.cpp) ---
+    // The largest page or catalogue a read accepts; a larger body is refused, never held.
+    static constexpr qint64 kMaxHttpBodyBytes = 32LL * 1024 * 1024;
     // One synchronous GET, no cache; the body as UTF-8, or none on an invalid URL, failure,
-    // time-out or a body that is not UTF-8.
+    // time-out, a body over kMaxHttpBodyBytes or a body that is not UTF-8.
     static std::optional<QString> readHttp(const QString& url, double timeoutInterval = 5.0);
+    // The same, telling a body over maxBytes apart so that the caller can log it.
+    static HttpReadResult readHttpChecked(const QString& url, double timeoutInterval = 5.0,
+                                          qint64 maxBytes = kMaxHttpBodyBytes);
 
     // --- Alerts and choosers (ToolAlert.cpp) ---
     // The responder answers every alert and chooser, on the thread that raises it (the GUI's
