@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class ProcessStopper;
+
 // Encodings the program writes text files in: UTF-8 for the log, Shift_JIS (Windows-31J) for the
 // order report.
 enum class TextEncoding { Utf8, ShiftJis };
@@ -137,14 +139,17 @@ public:
     // The image tool fits path into a square of resizeWidePix pixels (aspect kept) and writes a
     // JPEG of compressQuality ("low", "normal", "high", "best" or a percentage) to resizePath;
     // true for exit status 0. The source is never the output.
+    // A stopper, when given, ends the tool at once from another thread (the result is then false).
     static bool jpegFileResizeWithPath(const QString& path, const QString& resizePath,
                                        qint64 resizeWidePix,
-                                       const QString& compressQuality = QStringLiteral("high"));
+                                       const QString& compressQuality = QStringLiteral("high"),
+                                       const ProcessStopper* stopper = nullptr);
     // The same with the short side as the target; the long side follows from the image's size.
     static bool
     jpegFileResizeWithPathNarrowPix(const QString& path, const QString& resizePath,
                                     qint64 resizeNarrowPix,
-                                    const QString& compressQuality = QStringLiteral("high"));
+                                    const QString& compressQuality = QStringLiteral("high"),
+                                    const ProcessStopper* stopper = nullptr);
     // Long-side target for a short-side target: long × (narrow ÷ short), truncated; 0 when a side
     // is not above 0.
     static qint64 resizeWidePixForNarrowPix(qint64 pixelWidth, qint64 pixelHeight,
