@@ -20,10 +20,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -192,7 +192,9 @@ qsizetype ResizeJob::runFiles(const QString& resizeFolder, const QStringList& fi
     ProcessStopper stopper;
     FinishedQueue queue;
     const CancelStopsTools cancelStopsTools(stopper);
-    std::vector<std::jthread> workers;
+    // Running workers by file index; each is joined as soon as its result is taken, so an order of
+    // thousands of files never holds more than `limit` threads.
+    std::map<qsizetype, std::jthread> workers;
 
     // Destinations handed out so far: two files of the order ending under one name would lose
     // the first, also while it is still being written.
@@ -224,9 +226,10 @@ qsizetype ResizeJob::runFiles(const QString& resizeFolder, const QStringList& fi
             claimed.insert(destination);
             const bool jpeg = orbel::isJpegFile(file);
             try {
-                workers.emplace_back([&queue, &stopper, index, file, destination, pix, jpeg] {
-                    queue.push({index, workOneFile(file, destination, pix, jpeg, &stopper)});
-                });
+                workers.emplace(
+                    index, std::jthread([&queue, &stopper, index, file, destination, pix, jpeg] {
+                        queue.push({index, workOneFile(file, destination, pix, jpeg, &stopper)});
+                    }));
             } catch (const std::system_error&) {
                 // No thread to be had: this file is worked on here instead.
                 queue.push({index, workOneFile(file, destination, pix, jpeg, &stopper)});
@@ -237,6 +240,7 @@ qsizetype ResizeJob::runFiles(const QString& resizeFolder, const QStringList& fi
         }
         for (FinishedQueue::Entry& entry : queue.take(kCancelPoll)) {
             --running;
+            workers.erase(entry.index); // its last act was the push: the join returns at once
             if (entry.outcome.stopped || isCancel()) {
                 continue; // the stage ends as cancelled: nothing more is counted
             }
