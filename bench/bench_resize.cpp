@@ -4,16 +4,30 @@
 // (best of several passes), the ratios, and each command's peak resident memory.
 //
 //   bench_resize [--images N] [--runs N] [--work FOLDER]
+//   bench_resize --stage [--images N] [--runs N] [--processes N] [--work FOLDER]
 //
 // --work keeps the generated photos in FOLDER and reuses them on the next run.
+//
+// --stage runs the resize stage itself (ResizeJob, 32 photos unless told) with one image tool
+// per core (or --processes) against the same stage with one image tool, alternating within the
+// same run, and compares every output byte for byte with the one-tool run.
+#include "job/JobInfo.h"
+#include "job/ResizeJob.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDef.h"
+
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -24,6 +38,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -144,22 +159,164 @@ bool makePhoto(const QString& path, int seed) {
     return runMeasured(argv, {}).ok;
 }
 
+// What one run of the stage gave.
+struct StageRun {
+    bool ok = false;
+    double seconds = 0;
+    QMap<QString, QByteArray> digests; // output file name -> SHA-256 of its bytes
+};
+
+StageRun runStage(const QStringList& photos, int processes) {
+    StageRun run;
+    JobInfo info(photos, QString(), nullptr, nullptr);
+    ResizeJob job(info);
+    job.setMaxProcesses(processes);
+    const auto start = std::chrono::steady_clock::now();
+    run.ok = job.start();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const QDir folder(info.resizeFolderPath());
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            run.digests.insert(
+                name, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+        }
+    }
+    return run;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The bare image tool over every photo with `processes` commands at once, no stage around it:
+// what the machine itself allows, to tell the stage's own cost from other load on the machine.
+double bareTools(const QStringList& photos, const QString& outFolder, const std::string& sips,
+                 int processes) {
+    std::atomic<qsizetype> next{0};
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < processes; ++t) {
+        threads.emplace_back([&] {
+            for (qsizetype i = next++; i < photos.size(); i = next++) {
+                const QString out = outFolder + QStringLiteral("/bare%1.jpg").arg(i);
+                runMeasured({sips, "-s", "formatOptions", "high", "-Z", "2998",
+                             photos[i].toStdString(), "--out", out.toStdString()},
+                            {});
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The stage with `processes` image tools against the stage with one, alternating the order from
+// round to round so that other load on the machine hits both alike.
+int stageBenchmark(const QStringList& photos, int processes, int rounds, const QString& outFolder,
+                   const std::string& sips) {
+    UserDef::setObject(QStringLiteral("リサイズ"), SettingsKey::MainTabLabel);
+    UserDef::setResizeDic({{SettingsKey::ResizeResizeCbKey, QStringLiteral("ON")},
+                           {SettingsKey::ResizeSizePopKey,
+                            QVariantMap{{QStringLiteral("name"), QStringLiteral("2L判")},
+                                        {QStringLiteral("resize_pix"), QStringLiteral("1999")}}}});
+    std::vector<double> one;
+    std::vector<double> many;
+    QMap<QString, QByteArray> reference;
+    bool identical = true;
+    bool ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool parallel = (round + turn) % 2 == 1;
+            const StageRun run = runStage(photos, parallel ? processes : 1);
+            ok = ok && run.ok && run.digests.size() == photos.size();
+            if (reference.isEmpty() && !parallel) {
+                reference = run.digests;
+            } else if (!reference.isEmpty()) {
+                identical = identical && run.digests == reference;
+            }
+            (parallel ? many : one).push_back(run.seconds);
+            std::printf("round %d: %d image tool%s  %6.2f s%s\n", round + 1,
+                        parallel ? processes : 1, parallel && processes > 1 ? "s" : " ",
+                        run.seconds, run.ok ? "" : "  (FAILED)");
+            std::fflush(stdout);
+        }
+    }
+    if (reference.isEmpty()) {
+        ok = false;
+    }
+    std::vector<double> bareOne;
+    std::vector<double> bareMany;
+    for (int round = 0; round < rounds; ++round) {
+        bareOne.push_back(bareTools(photos, outFolder, sips, 1));
+        bareMany.push_back(bareTools(photos, outFolder, sips, processes));
+    }
+    struct rusage children {};
+    getrusage(RUSAGE_CHILDREN, &children);
+    const double ratio = median(many) / median(one);
+    std::printf("\nresize stage, %lld photos of 6000x4000 to a 1999-pixel short side\n",
+                static_cast<long long>(photos.size()));
+    std::printf("  1 image tool:  median %.2f s, best %.2f s\n", median(one),
+                *std::min_element(one.begin(), one.end()));
+    std::printf("  %d image tools: median %.2f s, best %.2f s\n", processes, median(many),
+                *std::min_element(many.begin(), many.end()));
+    std::printf("  ratio (median): %.2fx   goal <= 0.60x on 2 cores\n", ratio);
+    std::printf("  outputs identical to the one-tool run: %s\n", identical ? "yes" : "NO");
+    std::printf("  bare image tools, no stage: 1 at a time median %.2f s, %d at a time %.2f s, "
+                "ratio %.2fx (what the machine allows now)\n",
+                median(bareOne), processes, median(bareMany), median(bareMany) / median(bareOne));
+    std::printf("  largest image tool: %.1f MB resident   goal < 100 MB\n",
+                double(children.ru_maxrss) / 1024.0);
+    std::printf("cores: %ld (ideal thread count %d), rounds: %d\n", sysconf(_SC_NPROCESSORS_ONLN),
+                QThread::idealThreadCount(), rounds);
+    return ok && identical ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int imageCount = 8;
-    int runs = 3;
+    QStringList args = app.arguments();
+    const bool stage = args.removeAll(QStringLiteral("--stage")) > 0;
+    int imageCount = stage ? 32 : 8;
+    int runs = stage ? 2 : 3;
+    int processes = std::max(1, QThread::idealThreadCount());
     QString workFolder;
-    const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QStringLiteral("--images")) {
             imageCount = std::max(1, args[i + 1].toInt());
         } else if (args[i] == QStringLiteral("--runs")) {
             runs = std::max(1, args[i + 1].toInt());
+        } else if (args[i] == QStringLiteral("--processes")) {
+            processes = std::max(1, args[i + 1].toInt());
         } else if (args[i] == QStringLiteral("--work")) {
             workFolder = args[i + 1];
         }
+    }
+    // The stage keeps its settings, work area and log in a home of its own, and its usage
+    // reports go nowhere.
+    QTemporaryDir stageHome;
+    if (stage) {
+        if (!stageHome.isValid()) {
+            std::fprintf(stderr, "no temporary folder\n");
+            return 1;
+        }
+        QFile conf(stageHome.filePath(QStringLiteral("lab.conf")));
+        if (!conf.open(QIODevice::WriteOnly) ||
+            conf.write("analysis_server=http://127.0.0.1:9\n") < 0) {
+            std::fprintf(stderr, "cannot write the lab configuration\n");
+            return 1;
+        }
+        conf.close();
+        qputenv("HOME", QFile::encodeName(stageHome.path()));
+        qputenv("XDG_CONFIG_HOME",
+                QFile::encodeName(stageHome.filePath(QStringLiteral(".config"))));
+        qputenv("XDG_DATA_HOME",
+                QFile::encodeName(stageHome.filePath(QStringLiteral(".local/share"))));
+        qputenv("HALVIX_LAB_CONF", QFile::encodeName(conf.fileName()));
     }
     QTemporaryDir temporary;
     if (workFolder.isEmpty()) {
@@ -189,6 +346,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         photos.append(photo);
+    }
+
+    if (stage) {
+        qputenv("HALVIX_SIPS", QFile::encodeName(sips));
+        return stageBenchmark(photos, processes, runs, workFolder + QStringLiteral("/out"),
+                              sips.toStdString());
     }
 
     const std::string sipsPath = sips.toStdString();

@@ -1,22 +1,81 @@
 #include "job/ResizeJob.h"
 
 #include "job/JobInfo.h"
+#include "job/NotificationCenter.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "util/MiravellPath.h"
 #include "util/PathUtil.h"
+#include "util/ProcessRunner.h"
 #include "util/Tool.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QThread>
 #include <QVariantMap>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
 // A scaled photo smaller than this is taken as a failed conversion.
 constexpr quint64 kMinResizedFileSize = 1000;
+// How often the job thread looks at the cancel flag while files are being worked on (a cancel
+// through the notification stops the image tools at once; this catches a direct jobCancel()).
+constexpr std::chrono::milliseconds kCancelPoll{100};
+
+// Finished files, handed from the worker threads to the job thread.
+class FinishedQueue {
+public:
+    struct Entry {
+        qsizetype index;
+        ResizeJob::ItemOutcome outcome;
+    };
+
+    void push(Entry entry) {
+        {
+            std::lock_guard lock(mutex_);
+            entries_.push_back(std::move(entry));
+        }
+        ready_.notify_one();
+    }
+
+    // Everything that arrived, waiting up to `wait` for the first.
+    std::deque<Entry> take(std::chrono::milliseconds wait) {
+        std::unique_lock lock(mutex_);
+        ready_.wait_for(lock, wait, [this] { return !entries_.empty(); });
+        return std::exchange(entries_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Entry> entries_;
+};
+
+// Stops the stage's image tools from the thread that posts "JobCancel", without waiting for the
+// job thread; unsubscribes when it goes.
+class CancelStopsTools {
+public:
+    explicit CancelStopsTools(ProcessStopper& stopper)
+        : token_(NotificationCenter::defaultCenter().addObserver(
+              kJobCancelNotification, [&stopper](const QVariant&) { stopper.stop(); })) {}
+    ~CancelStopsTools() { NotificationCenter::defaultCenter().removeObserver(token_); }
+    CancelStopsTools(const CancelStopsTools&) = delete;
+    CancelStopsTools& operator=(const CancelStopsTools&) = delete;
+
+private:
+    NotificationCenter::Token token_;
+};
 
 QString fileNameOf(const QString& path) {
     return QFileInfo(path).fileName();
@@ -63,18 +122,42 @@ QString ResizeJob::resizePathWithResizeFolderPath(const QString& resizeFolderPat
     return destination;
 }
 
-bool ResizeJob::oneResizeWithPath(const QString& path, const QString& resizePath) {
-    const bool resized = Tool::jpegFileResizeWithPathNarrowPix(path, resizePath, resizePix());
-    const quint64 resizedSize = orbel::fileSize(resizePath);
-    Log::outputLn(QStringLiteral("%1（%2→%3）")
-                      .arg(fileNameOf(path))
-                      .arg(orbel::fileSize(path))
-                      .arg(resizedSize));
-    if (resizedSize < kMinResizedFileSize) {
-        Log::outputLn(QStringLiteral("変換後のファイルが1000バイト以下なのでエラー"));
-        return false;
+int ResizeJob::maxProcesses() const {
+    return maxProcesses_ > 0 ? maxProcesses_ : std::max(1, QThread::idealThreadCount());
+}
+
+void ResizeJob::setMaxProcesses(int count) {
+    maxProcesses_ = std::max(0, count);
+}
+
+ResizeJob::ItemOutcome ResizeJob::resizeOneFile(const QString& path, const QString& resizePath,
+                                                qint64 resizePix, const ProcessStopper* stopper) {
+    ItemOutcome outcome;
+    const bool resized = Tool::jpegFileResizeWithPathNarrowPix(path, resizePath, resizePix,
+                                                               QStringLiteral("high"), stopper);
+    if (stopper != nullptr && stopper->isStopped()) {
+        outcome.stopped = true;
+        return outcome;
     }
-    return resized;
+    const quint64 resizedSize = orbel::fileSize(resizePath);
+    outcome.logLines.append(QStringLiteral("%1（%2→%3）")
+                                .arg(fileNameOf(path))
+                                .arg(orbel::fileSize(path))
+                                .arg(resizedSize));
+    if (resizedSize < kMinResizedFileSize) {
+        outcome.logLines.append(QStringLiteral("変換後のファイルが1000バイト以下なのでエラー"));
+        return outcome;
+    }
+    outcome.ok = resized;
+    return outcome;
+}
+
+bool ResizeJob::oneResizeWithPath(const QString& path, const QString& resizePath) {
+    const ItemOutcome outcome = resizeOneFile(path, resizePath, resizePix(), nullptr);
+    for (const QString& line : outcome.logLines) {
+        Log::outputLn(line);
+    }
+    return outcome.ok;
 }
 
 bool ResizeJob::oneCopyWithPath(const QString& path, const QString& toPath) {
@@ -82,6 +165,101 @@ bool ResizeJob::oneCopyWithPath(const QString& path, const QString& toPath) {
     // size check catches a copy that ended short.
     const bool copied = QFile::copy(path, toPath);
     return copied && orbel::isFilePath(toPath) && orbel::fileSize(toPath) == orbel::fileSize(path);
+}
+
+ResizeJob::ItemOutcome ResizeJob::workOneFile(const QString& path, const QString& resizePath,
+                                              qint64 resizePix, bool jpeg,
+                                              const ProcessStopper* stopper) {
+    if (jpeg) {
+        return resizeOneFile(path, resizePath, resizePix, stopper);
+    }
+    // QFile::copy writes to a temporary file and renames it, so a failed copy leaves nothing; the
+    // size check catches a copy that ended short.
+    ItemOutcome outcome;
+    outcome.ok = QFile::copy(path, resizePath) && orbel::isFilePath(resizePath) &&
+                 orbel::fileSize(resizePath) == orbel::fileSize(path);
+    return outcome;
+}
+
+qsizetype ResizeJob::runFiles(const QString& resizeFolder, const QStringList& files,
+                              qint64& finished) {
+    const qint64 count = files.size();
+    const qint64 pix = resizePix();
+    const int limit = maxProcesses();
+
+    // Destroyed in reverse order: the workers are joined first, then the cancel observer goes,
+    // and only then the queue and the stopper they use.
+    ProcessStopper stopper;
+    FinishedQueue queue;
+    const CancelStopsTools cancelStopsTools(stopper);
+    // Running workers by file index; each is joined as soon as its result is taken, so an order of
+    // thousands of files never holds more than `limit` threads.
+    std::map<qsizetype, std::jthread> workers;
+
+    // Destinations handed out so far: two files of the order ending under one name would lose
+    // the first, also while it is still being written.
+    QSet<QString> claimed;
+    qsizetype next = 0;
+    int running = 0;
+    bool startMore = true;
+    qsizetype firstFailure = -1;
+    finished = 0;
+
+    for (;;) {
+        if (isCancel()) {
+            stopper.stop();
+            startMore = false;
+        }
+        while (startMore && running < limit && next < files.size()) {
+            const qsizetype index = next++;
+            const QString file = files.at(index);
+            const QString destination = resizePathWithResizeFolderPath(resizeFolder, file);
+            ++running;
+            if (claimed.contains(destination) || orbel::isFolderOrFilePath(destination)) {
+                ItemOutcome outcome;
+                outcome.logLines.append(
+                    QStringLiteral("同じ名前のファイルが既にあります: %1").arg(destination));
+                queue.push({index, outcome});
+                startMore = false; // a failure: nothing new starts
+                break;
+            }
+            claimed.insert(destination);
+            const bool jpeg = orbel::isJpegFile(file);
+            try {
+                workers.emplace(
+                    index, std::jthread([&queue, &stopper, index, file, destination, pix, jpeg] {
+                        queue.push({index, workOneFile(file, destination, pix, jpeg, &stopper)});
+                    }));
+            } catch (const std::system_error&) {
+                // No thread to be had: this file is worked on here instead.
+                queue.push({index, workOneFile(file, destination, pix, jpeg, &stopper)});
+            }
+        }
+        if (running == 0) {
+            break;
+        }
+        for (FinishedQueue::Entry& entry : queue.take(kCancelPoll)) {
+            --running;
+            workers.erase(entry.index); // its last act was the push: the join returns at once
+            if (entry.outcome.stopped || isCancel()) {
+                continue; // the stage ends as cancelled: nothing more is counted
+            }
+            for (const QString& line : entry.outcome.logLines) {
+                Log::outputLn(line);
+            }
+            ++finished;
+            progressViewUpdateWithValue(
+                static_cast<double>(finished),
+                QStringLiteral("%1 / %2  画像リサイズ処理").arg(finished).arg(count));
+            if (!entry.outcome.ok) {
+                startMore = false;
+                if (firstFailure < 0 || entry.index < firstFailure) {
+                    firstFailure = entry.index;
+                }
+            }
+        }
+    }
+    return firstFailure;
 }
 
 bool ResizeJob::start() {
@@ -103,34 +281,11 @@ bool ResizeJob::start() {
                            QStringLiteral("画像変換用の作業フォルダが作成できませんでした"));
     } else {
         const QStringList files = jobFiles();
-        const qint64 count = files.size();
-        progressViewSetupWithMax(static_cast<double>(count));
-        qint64 index = 0;
-        QString failedPath;
-        for (const QString& file : files) {
-            if (isErr() || isCancel()) {
-                break;
-            }
-            ++index;
-            progressViewUpdateWithValue(
-                static_cast<double>(index),
-                QStringLiteral("%1 / %2  画像リサイズ処理").arg(index).arg(count));
-            const QString destination = resizePathWithResizeFolderPath(*resizeFolder, file);
-            bool ok = false;
-            if (orbel::isFolderOrFilePath(destination)) {
-                // Two files of the order would end under one name: the first would be lost.
-                Log::outputLn(
-                    QStringLiteral("同じ名前のファイルが既にあります: %1").arg(destination));
-            } else if (orbel::isJpegFile(file)) {
-                ok = oneResizeWithPath(file, destination);
-            } else {
-                ok = oneCopyWithPath(file, destination);
-            }
-            setErr(!ok);
-            if (!ok) {
-                failedPath = file;
-            }
-        }
+        progressViewSetupWithMax(static_cast<double>(files.size()));
+        qint64 finished = 0;
+        const qsizetype failed = runFiles(*resizeFolder, files, finished);
+        const QString failedPath = failed >= 0 ? files.at(failed) : QString();
+        setErr(failed >= 0);
 
         postDic.insert(QStringLiteral("JobTime"),
                        QString::number(static_cast<qint64>(stopWatch.lap())));
@@ -151,7 +306,7 @@ bool ResizeJob::start() {
                 QStringLiteral("画像変換処理中にエラーが発生しました\n[%1]\n処理を中止しました")
                     .arg(failedPath));
         } else {
-            Log::outputLn(QStringLiteral("リサイズ成功（%1ファイル）").arg(index));
+            Log::outputLn(QStringLiteral("リサイズ成功（%1ファイル）").arg(finished));
         }
     }
 

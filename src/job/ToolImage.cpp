@@ -32,7 +32,8 @@ qint64 Tool::resizeWidePixForNarrowPix(qint64 pixelWidth, qint64 pixelHeight,
 }
 
 bool Tool::jpegFileResizeWithPath(const QString& path, const QString& resizePath,
-                                  qint64 resizeWidePix, const QString& compressQuality) {
+                                  qint64 resizeWidePix, const QString& compressQuality,
+                                  const ProcessStopper* stopper) {
     if (path.isEmpty() || resizePath.isEmpty()) {
         qWarning("%s(%d) ParaNG", Q_FUNC_INFO, __LINE__);
         return false;
@@ -48,10 +49,11 @@ bool Tool::jpegFileResizeWithPath(const QString& path, const QString& resizePath
     ProcessOptions options;
     options.captureStdout = false;
     options.captureStderr = false;
+    options.stopper = stopper;
     const ProcessResult result = runProcess(
         ToolPaths::sips(),
         jpegFileResizeArguments(path, resizePath, resizeWidePix, compressQuality), options);
-    if (!result.started) {
+    if (!result.started && !result.cancelled) {
         qWarning("%s(%d) Exception!!!", Q_FUNC_INFO, __LINE__);
         return false;
     }
@@ -59,7 +61,8 @@ bool Tool::jpegFileResizeWithPath(const QString& path, const QString& resizePath
 }
 
 bool Tool::jpegFileResizeWithPathNarrowPix(const QString& path, const QString& resizePath,
-                                           qint64 resizeNarrowPix, const QString& compressQuality) {
+                                           qint64 resizeNarrowPix, const QString& compressQuality,
+                                           const ProcessStopper* stopper) {
     const std::optional<QVariantMap> properties = orbel::imageFilePropertys(path);
     const QString heightKey = QStringLiteral("pixelHeight");
     const QString widthKey = QStringLiteral("pixelWidth");
@@ -74,5 +77,5 @@ bool Tool::jpegFileResizeWithPathNarrowPix(const QString& path, const QString& r
         return false;
     }
     const qint64 widePix = resizeWidePixForNarrowPix(pixelWidth, pixelHeight, resizeNarrowPix);
-    return jpegFileResizeWithPath(path, resizePath, widePix, compressQuality);
+    return jpegFileResizeWithPath(path, resizePath, widePix, compressQuality, stopper);
 }

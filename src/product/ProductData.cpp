@@ -4,7 +4,9 @@
 #include "product/ProductPrintData.h"
 #include "product/ProductResizeData.h"
 #include "product/ProductSchoolData.h"
+#include "product/ProductXmlReader.h"
 #include "service/LabEndpoints.h"
+#include "service/LabHttp.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
@@ -12,8 +14,6 @@
 #include "util/StringUtil.h"
 #include "util/Tool.h"
 
-#include <QDomDocument>
-#include <QDomElement>
 #include <QFile>
 #include <QRegularExpression>
 #include <QVariantMap>
@@ -122,28 +122,59 @@ std::optional<QString> shippedXml(const QString& name) {
     return QString::fromUtf8(file.readAll());
 }
 
-// A downloaded XML catalogue replaces the stored one only when it is a catalogue at all: an error
-// page or a cut-off transfer would otherwise leave empty product lists until the next start.
+// The version of a catalogue that was read, or 0.
+qint64 versionOf(const ProductXmlReader::Result& read) {
+    return read.document && read.document->versionText ? leadingInteger(*read.document->versionText)
+                                                       : 0;
+}
+
+// A downloaded XML catalogue replaces the stored one only when it reads into tables within the
+// reader's limits and carries a version: an error page, a cut-off transfer or a hostile text
+// would otherwise be stored and read again at every start.
 bool isAcceptableXmlCatalogue(const QString& body) {
-    return ProductData::productXmlVer(body) > 0;
+    const ProductXmlReader::Result read = ProductXmlReader::read(body);
+    if (!read.document) {
+        Log::outputLn(QStringLiteral("読み込んだデータが不正"));
+        Log::outputLn(ProductXmlReader::refusalText(read.refusal));
+        return false;
+    }
+    if (versionOf(read) <= 0) {
+        Log::outputLn(QStringLiteral("読み込んだデータが不正"));
+        return false;
+    }
+    return true;
 }
 
 QString xmlData(const QString& updateInfo, const XmlCatalogue& catalogue) {
-    std::optional<QString> stored = storedText(catalogue.settingsKey);
-    QString current = stored ? *stored : shippedXml(catalogue.resourceName).value_or(QString());
+    QString current;
+    qint64 currentVer = 0;
+    if (const std::optional<QString> stored = storedText(catalogue.settingsKey)) {
+        const ProductXmlReader::Result read = ProductXmlReader::read(*stored);
+        if (read.document) {
+            current = *stored;
+            currentVer = versionOf(read);
+        } else {
+            // Stored by an older version that took any answer: it is not used again.
+            Log::outputLn(
+                QStringLiteral("保存されている%1が不正なため同梱のデータを使用：%2")
+                    .arg(catalogue.settingsKey, ProductXmlReader::refusalText(read.refusal)));
+        }
+    }
+    if (current.isEmpty()) {
+        current = shippedXml(catalogue.resourceName).value_or(QString());
+        currentVer = ProductData::productXmlVer(current);
+    }
 
     const QString macVer = marker(updateInfo, catalogue.macVerMarker);
     const QString url = marker(updateInfo, catalogue.urlMarker);
     if (ProductData::isAvailableXmlThisAppVersion(macVer)) {
         const qint64 newestVer = leadingInteger(marker(updateInfo, catalogue.verMarker));
-        if (ProductData::productXmlVer(current) < newestVer) {
-            const std::optional<QString> body = Tool::readHttp(url);
+        if (currentVer < newestVer) {
+            const std::optional<QString> body = LabHttp::read(url);
             if (body) {
                 Log::outputLn(catalogue.downloadLogLine);
                 if (isAcceptableXmlCatalogue(*body)) {
                     current = *body;
-                } else {
-                    Log::outputLn(QStringLiteral("読み込んだデータが不正"));
                 }
             }
         }
@@ -157,7 +188,7 @@ QString xmlData(const QString& updateInfo, const XmlCatalogue& catalogue) {
         const QString testUrl =
             orbel::replaceOfString(url, QLatin1String(LabEndpoints::kXmlDevelopFind),
                                    QLatin1String(LabEndpoints::kXmlDevelopReplace));
-        const std::optional<QString> body = Tool::readHttp(testUrl);
+        const std::optional<QString> body = LabHttp::read(testUrl);
         if (body && body->size() > 100) {
             consoleLine(catalogue.developConsoleLine);
             return *body;
@@ -240,7 +271,7 @@ QString ProductData::albumStrData(const QString& updateInfo) {
 
     Log::outputLn(
         QStringLiteral("更新されている 使用中[%1] 最新[%2]").arg(currentStamp, newestStamp));
-    const std::optional<QString> body = Tool::readHttp(url);
+    const std::optional<QString> body = LabHttp::read(url);
     if (!body) {
         Log::outputLn(QStringLiteral("ネットからのデータ入手に失敗"));
         return currentText;
@@ -275,22 +306,11 @@ qint64 ProductData::productXmlVer(const QString& xmlText) {
     if (xmlText.isEmpty()) {
         return 0;
     }
-    QDomDocument doc;
-    if (!doc.setContent(xmlText)) {
+    const ProductXmlReader::Result read = ProductXmlReader::read(xmlText);
+    if (!read.document || !read.document->versionText) {
         return 0;
     }
-    const QDomElement verElement =
-        doc.documentElement().firstChildElement(QStringLiteral("xml_ver"));
-    if (verElement.isNull()) {
-        return 0;
-    }
-    QVariantMap columns;
-    for (QDomElement child = verElement.firstChildElement(); !child.isNull();
-         child = child.nextSiblingElement()) {
-        columns.insert(child.tagName(), child.text());
-    }
-    const auto it = columns.constFind(QStringLiteral("ver_no"));
-    return it == columns.constEnd() ? 0 : leadingInteger(it->toString());
+    return leadingInteger(*read.document->versionText);
 }
 
 bool ProductData::isAvailableXmlThisAppVersion(const QString& version) {

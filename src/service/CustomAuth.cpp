@@ -2,6 +2,7 @@
 
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
+#include "service/LabHttp.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
@@ -68,8 +69,8 @@ const CustomAuth::DataKind& CustomAuth::schoolKind() {
 
 QString CustomAuth::strTomd5(const QString& password) {
     const std::optional<QString> answer =
-        Tool::readHttp(LabConfig::authServer() + QLatin1String(LabEndpoints::kAuthConvertMd5Path) +
-                       queryValue(password));
+        LabHttp::read(LabConfig::authServer() + QLatin1String(LabEndpoints::kAuthConvertMd5Path) +
+                      queryValue(password));
     const QString prefix = QLatin1String(LabEndpoints::kAuthMd5Prefix);
     if (!answer || !answer->contains(prefix)) {
         return QString();
@@ -78,7 +79,7 @@ QString CustomAuth::strTomd5(const QString& password) {
 }
 
 std::optional<QString> CustomAuth::authAnswerForCode(const QString& code, const QString& md5) {
-    return Tool::readHttp(checkUrl(code, md5));
+    return LabHttp::read(checkUrl(code, md5));
 }
 
 bool CustomAuth::isNeedToAuthForCode(const std::optional<QString>& code) {
@@ -101,7 +102,7 @@ bool CustomAuth::isNeedToAuth() {
 std::optional<QString> CustomAuth::readHttpCustomDataForCode(const QString& code,
                                                              const QString& dataKey) {
     const std::optional<QString> answer =
-        Tool::readHttp(dataUrl(code, UserDef::passMD5().value_or(QString()), dataKey));
+        LabHttp::read(dataUrl(code, UserDef::passMD5().value_or(QString()), dataKey));
     if (!answer) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
+#include "service/LabHttp.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
@@ -11,7 +12,7 @@
 #include <optional>
 
 QString UpdateInfo::readDataHttp(const QString& url) {
-    const std::optional<QString> body = Tool::readHttp(url);
+    const std::optional<QString> body = LabHttp::read(url);
     Log::outputLn(url);
     if (!body) {
         Log::outputLn(QStringLiteral("サーバーとの通信に失敗"));

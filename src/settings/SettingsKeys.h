@@ -25,6 +25,7 @@ inline const QString ExecuteBt = QStringLiteral("ExecuteBt");
 inline const QString FileDownHistoryDic = QStringLiteral("FileDownHistoryDic");
 inline const QString Ftp2TargetCode = QStringLiteral("Ftp2TargetCode");
 inline const QString MacAddr = QStringLiteral("MacAddr");
+inline const QString MainTabFileInfo = QStringLiteral("MainTabFileInfo");
 inline const QString MainTabLabel = QStringLiteral("MainTabLabel");
 inline const QString MultiCustomerCheck = QStringLiteral("MultiCustomerCheck");
 inline const QString OrderActionType = QStringLiteral("OrderActionType");
@@ -61,6 +62,21 @@ inline const QString AddFileArray = QStringLiteral("AddFileArray");
 inline const QString MovPath = QStringLiteral("MovPath");
 inline const QString PicPath = QStringLiteral("PicPath");
 
+// --- Entries of the order information record ("OrderInfoDic") ---
+inline const QString OrderInfoSystemNo = QStringLiteral("OrderInfoSystemNo");
+inline const QString OrderInfoWeddingDateAndVenue = QStringLiteral("OrderInfoWeddingDateAndVenue");
+inline const QString OrderInfoBrideAndGroom = QStringLiteral("OrderInfoBrideAndGroom");
+inline const QString OrderInfoStaffName = QStringLiteral("OrderInfoStaffName");
+inline const QString OrderInfoSalon = QStringLiteral("OrderInfoSalon");
+inline const QString OrderInfoDeliveryDate = QStringLiteral("OrderInfoDeliveryDate");
+inline const QString OrderInfoDate = QStringLiteral("OrderInfoDate");
+inline const QString OrderInfoName = QStringLiteral("OrderInfoName");
+inline const QString OrderInfoNo = QStringLiteral("OrderInfoNo");
+
+// --- Entries of the FotoFusion record ("FotoFusionDic") ---
+inline const QString ManifestPath = QStringLiteral("ManifestPath");
+inline const QString ArchivePath = QStringLiteral("ArchivePath");
+
 // --- Entries of the character input record ("CharInputDic") ---
 inline const QString OrderCharName = QStringLiteral("OrderCharName");
 inline const QString OrderCharDate = QStringLiteral("OrderCharDate");
@@ -86,6 +102,9 @@ inline const QString AlBoxColPop = QStringLiteral("AlBoxColPop");
 inline const QString AlMiniPop = QStringLiteral("AlMiniPop");
 inline const QString AlMiniColPop = QStringLiteral("AlMiniColPop");
 inline const QString AlOptoinArray = QStringLiteral("AlOptoinArray"); // the stored spelling
+
+// --- Entries of the etc tab's record ("EtcDic") ---
+inline const QString EtcOrderMemoKey = QStringLiteral("EtcOrderMemoKey");
 
 // --- Entries of the resize tab's record ("ResizeDic") ---
 inline const QString ResizeSizePopKey = QStringLiteral("ResizeSizePopKey");

@@ -181,6 +181,24 @@ std::optional<QString> moveAside(const QString& path) {
     return std::nullopt;
 }
 
+// Removes the temporary files that writers killed between creating and renaming them left beside
+// the settings file ("settings.plist.tmp-XXXXXX"); the names of those removed.
+QStringList removeStaleTemporaryFiles(const QString& path) {
+    const QFileInfo info(path);
+    const QString prefix = info.fileName() + QStringLiteral(".tmp-");
+    QStringList removed;
+    const QDir folder = info.absoluteDir();
+    const QStringList names =
+        folder.entryList({prefix + QStringLiteral("??????")},
+                         QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (QFile::remove(folder.filePath(name))) {
+            removed.append(name);
+        }
+    }
+    return removed;
+}
+
 } // namespace
 
 class SettingsStore::Impl {
@@ -195,6 +213,13 @@ public:
     }
 
     void load() {
+        // Nothing else writes the file yet: every temporary file beside it is a dead writer's.
+        const QStringList stale = removeStaleTemporaryFiles(path);
+        if (!stale.isEmpty()) {
+            pendingLogLines.append(
+                QStringLiteral("書き込み途中で残った設定の一時ファイルを削除しました：%1")
+                    .arg(stale.join(QStringLiteral(", "))));
+        }
         QFileInfo info(path);
         if (!info.exists() && !info.isSymLink()) {
             return;
@@ -211,15 +236,15 @@ public:
         }
         // Unreadable or not a settings file: keep it for the user, start empty.
         if (const auto aside = moveAside(path)) {
-            pendingLogLine =
+            pendingLogLines.append(
                 QStringLiteral("設定ファイルを読み込めません。%1 に退避し、空の設定で開始します")
-                    .arg(*aside);
+                    .arg(*aside));
         } else {
             writeBlocked = true;
-            pendingLogLine =
+            pendingLogLines.append(
                 QStringLiteral(
                     "設定ファイルを読み込めず、退避もできません。設定は保存されません：%1")
-                    .arg(path);
+                    .arg(path));
         }
     }
 
@@ -280,7 +305,7 @@ public:
     }
 
     const QString path;
-    QString pendingLogLine;
+    QStringList pendingLogLines;
     bool discard = false;
 
 private:
@@ -354,13 +379,13 @@ SettingsStore::SettingsStore(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 SettingsStore::~SettingsStore() = default;
 
 SettingsStore& SettingsStore::shared() {
-    QString logLine;
+    QStringList logLines;
     SettingsStore* store = nullptr;
     {
         std::lock_guard lock(gSharedMutex);
         if (!gShared) {
             gShared.reset(new SettingsStore(std::make_unique<Impl>(resolveSettingsFilePath())));
-            logLine = std::exchange(gShared->d->pendingLogLine, QString());
+            logLines = std::exchange(gShared->d->pendingLogLines, QStringList());
         }
         // The application object may come after the first use (the start-up breadcrumb).
         if (!gPostRoutineAdded && QCoreApplication::instance() != nullptr) {
@@ -370,8 +395,8 @@ SettingsStore& SettingsStore::shared() {
         store = gShared.get();
     }
     // Logged outside the lock: the log itself reads the settings.
-    if (!logLine.isEmpty()) {
-        Log::outputLn(logLine);
+    for (const QString& line : logLines) {
+        Log::outputLn(line);
     }
     return *store;
 }

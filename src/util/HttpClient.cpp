@@ -23,10 +23,23 @@ struct ListCleanup {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+struct BodySink {
+    QByteArray body;
+    qint64 limit = 0; // 0: none
+    bool tooLarge = false;
+};
+
 size_t appendBody(char* data, size_t size, size_t count, void* userData) {
-    auto* body = static_cast<QByteArray*>(userData);
+    auto* sink = static_cast<BodySink*>(userData);
     const size_t bytes = size * count;
-    body->append(data, static_cast<qsizetype>(bytes));
+    if (sink->limit > 0 &&
+        static_cast<quint64>(sink->body.size()) + bytes > static_cast<quint64>(sink->limit)) {
+        // Returning less than was handed over makes curl end the transfer with a write error.
+        sink->tooLarge = true;
+        sink->body.clear();
+        return 0;
+    }
+    sink->body.append(data, static_cast<qsizetype>(bytes));
     return bytes;
 }
 
@@ -58,7 +71,8 @@ HttpResponse httpPerform(const HttpRequest& request) {
         }
     }
 
-    QByteArray body;
+    BodySink sink;
+    sink.limit = std::max<qint64>(0, request.maxBodyBytes);
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_URL, address.constData());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -73,7 +87,11 @@ HttpResponse httpPerform(const HttpRequest& request) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    if (sink.limit > 0) {
+        // A declared length above the limit is refused before any of the body arrives.
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
+    }
     if (request.post) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
@@ -85,9 +103,10 @@ HttpResponse httpPerform(const HttpRequest& request) {
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     response.status = status;
+    response.tooLarge = sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
     response.ok = result == CURLE_OK && status >= 200 && status < 300;
     if (response.ok) {
-        response.body = std::move(body);
+        response.body = std::move(sink.body);
     }
     return response;
 }

@@ -6,6 +6,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <plist/plist.h>
@@ -53,7 +54,19 @@ std::optional<QVariant> toVariant(plist_t node, int depth) {
         plist_get_real_val(node, &value);
         return QVariant(value);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+        // The pointer form: the copying getter aborts the program on a string holding a NUL.
+        uint64_t length = 0;
+        const char* raw = plist_get_string_ptr(node, &length);
+        if (raw == nullptr) {
+            return QVariant(QString());
+        }
+        if (length > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
+            std::memchr(raw, '\0', static_cast<size_t>(length)) != nullptr) {
+            return std::nullopt;
+        }
+        return QVariant(QString::fromUtf8(raw, static_cast<qsizetype>(length)));
+    }
     case PLIST_KEY: {
         char* raw = nullptr;
         plist_get_string_val(node, &raw);
@@ -199,6 +212,12 @@ PlistPtr fromVariant(const QVariant& value, int depth) {
 
 std::optional<QVariant> plistFromData(const QByteArray& data) {
     if (data.isEmpty() || data.size() > std::numeric_limits<int32_t>::max()) {
+        return std::nullopt;
+    }
+    // A NUL byte has no place in an XML property list, and libplist aborts the whole program on
+    // a string that holds one: such a text is refused before libplist sees it.
+    const bool binary = data.startsWith("bplist");
+    if (!binary && data.contains('\0')) {
         return std::nullopt;
     }
     plist_t raw = nullptr;

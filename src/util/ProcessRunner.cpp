@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,10 +157,38 @@ void applyStatus(ProcessResult& result, int status) {
 
 } // namespace
 
+ProcessStopper::ProcessStopper() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ProcessStopper::~ProcessStopper() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void ProcessStopper::stop() {
+    if (stopped_.exchange(true)) {
+        return;
+    }
+    if (fd_ >= 0) {
+        const uint64_t one = 1;
+        while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+bool ProcessStopper::isStopped() const {
+    return stopped_.load();
+}
+
 ProcessResult runProcess(const QString& program, const QStringList& args,
                          const ProcessOptions& options) {
     ProcessResult result;
     if (program.isEmpty()) {
+        return result;
+    }
+    const ProcessStopper* stopper = options.stopper;
+    if (stopper != nullptr && stopper->isStopped()) {
+        result.cancelled = true; // stopped before it began: nothing is started
         return result;
     }
 
@@ -302,12 +331,15 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
         if (exited && (!streamsOpen || result.cancelled)) {
             break;
         }
-        if (!streamsOpen && !options.shouldCancel && !result.cancelled) {
+        // Watched until the child exits or is asked to stop: a readable stopper would otherwise
+        // wake every poll while a grandchild still holds a stream open.
+        const bool watchStopper = stopper != nullptr && !result.cancelled && !exited;
+        if (!streamsOpen && !options.shouldCancel && !watchStopper && !result.cancelled) {
             break; // nothing to watch: wait for the exit below
         }
 
         std::vector<pollfd> fds;
-        Fd* slots[4] = {nullptr, nullptr, nullptr, nullptr};
+        Fd* slots[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
         auto add = [&](Fd& fd, short events) {
             if (fd.isOpen()) {
                 slots[fds.size()] = &fd;
@@ -320,7 +352,12 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
         if (pidFd.isOpen() && !exited) {
             add(pidFd, POLLIN);
         }
-        const bool needTimer = options.shouldCancel || result.cancelled || !pidFd.isOpen();
+        // The stopper's descriptor is only watched, never read, so it wakes every run that uses it.
+        if (watchStopper && stopper->wakeFd() >= 0) {
+            fds.push_back(pollfd{stopper->wakeFd(), POLLIN, 0});
+        }
+        const bool needTimer = options.shouldCancel || result.cancelled || !pidFd.isOpen() ||
+                               (watchStopper && stopper->wakeFd() < 0);
         const int rc = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), needTimer ? 100 : -1);
         if (rc < 0 && errno != EINTR) {
             break;
@@ -331,6 +368,9 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
                     continue;
                 }
                 Fd* fd = slots[i];
+                if (fd == nullptr) {
+                    continue; // the stopper: looked at below
+                }
                 if (fd == &outPipe.readEnd) {
                     drain(outPipe.readEnd, result.stdoutData, options.onStdout);
                 } else if (fd == &errPipe.readEnd) {
@@ -359,7 +399,9 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
             reapNoHang();
         }
 
-        if (!result.cancelled && !exited && options.shouldCancel && options.shouldCancel()) {
+        if (!result.cancelled && !exited &&
+            ((stopper != nullptr && stopper->isStopped()) ||
+             (options.shouldCancel && options.shouldCancel()))) {
             result.cancelled = true;
             ::kill(pid, SIGTERM);
             termTime = Clock::now();

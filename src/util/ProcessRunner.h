@@ -3,8 +3,29 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <optional>
+
+// Stops running children from any thread, all at once: every runProcess given this stopper
+// ends its child as soon as stop() is called (SIGTERM, SIGKILL after 2 s), and a run that starts
+// after stop() does not start its child at all. Must outlive the runs that use it.
+class ProcessStopper {
+public:
+    ProcessStopper();
+    ~ProcessStopper();
+    ProcessStopper(const ProcessStopper&) = delete;
+    ProcessStopper& operator=(const ProcessStopper&) = delete;
+
+    void stop(); // thread-safe; later calls do nothing more
+    bool isStopped() const;
+    // Becomes readable at stop() and stays so (never read): every waiting run wakes up.
+    int wakeFd() const { return fd_; }
+
+private:
+    std::atomic<bool> stopped_{false};
+    int fd_ = -1;
+};
 
 // How a child process is started and which of its streams are captured.
 struct ProcessOptions {
@@ -18,11 +39,13 @@ struct ProcessOptions {
     std::function<void(const QByteArray&)> onStderr;
     // Polled at least every 100 ms; true terminates the child (SIGTERM, SIGKILL after 2 s).
     std::function<bool()> shouldCancel;
+    // Not owned; when set, its stop() ends the child at once, from any thread.
+    const ProcessStopper* stopper = nullptr;
 };
 
 struct ProcessResult {
     bool started = false;   // false: the program or the working directory could not be used
-    bool cancelled = false; // shouldCancel asked to stop the child
+    bool cancelled = false; // shouldCancel or the stopper asked to stop the child
     bool crashed = false;   // ended by a signal
     int exitStatus = -1;
     QByteArray stdoutData;

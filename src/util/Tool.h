@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class ProcessStopper;
+
 // Encodings the program writes text files in: UTF-8 for the log, Shift_JIS (Windows-31J) for the
 // order report.
 enum class TextEncoding { Utf8, ShiftJis };
@@ -39,6 +41,12 @@ struct AlertAnswer {
 };
 
 using AlertResponder = std::function<AlertAnswer(const AlertRequest&)>;
+
+// An HTTP read of a page: its text, or none; tooLarge when the body passed the size limit.
+struct HttpReadResult {
+    std::optional<QString> text;
+    bool tooLarge = false;
+};
 
 // What one child-process runner call did. The runners never log (the log sits above this floor):
 // a caller that wants a launch failure in the log checks `launched` and writes it itself.
@@ -106,9 +114,14 @@ public:
                                        TextEncoding encoding);
 
     // --- HTTP (ToolHttp.cpp) ---
+    // The largest page or catalogue a read accepts; a larger body is refused, never held.
+    static constexpr qint64 kMaxHttpBodyBytes = 32LL * 1024 * 1024;
     // One synchronous GET, no cache; the body as UTF-8, or none on an invalid URL, failure,
-    // time-out or a body that is not UTF-8.
+    // time-out, a body over kMaxHttpBodyBytes or a body that is not UTF-8.
     static std::optional<QString> readHttp(const QString& url, double timeoutInterval = 5.0);
+    // The same, telling a body over maxBytes apart so that the caller can log it.
+    static HttpReadResult readHttpChecked(const QString& url, double timeoutInterval = 5.0,
+                                          qint64 maxBytes = kMaxHttpBodyBytes);
 
     // --- Alerts and choosers (ToolAlert.cpp) ---
     // The responder answers every alert and chooser, on the thread that raises it (the GUI's
@@ -142,14 +155,17 @@ public:
     // The image tool fits path into a square of resizeWidePix pixels (aspect kept) and writes a
     // JPEG of compressQuality ("low", "normal", "high", "best" or a percentage) to resizePath;
     // true for exit status 0. The source is never the output.
+    // A stopper, when given, ends the tool at once from another thread (the result is then false).
     static bool jpegFileResizeWithPath(const QString& path, const QString& resizePath,
                                        qint64 resizeWidePix,
-                                       const QString& compressQuality = QStringLiteral("high"));
+                                       const QString& compressQuality = QStringLiteral("high"),
+                                       const ProcessStopper* stopper = nullptr);
     // The same with the short side as the target; the long side follows from the image's size.
     static bool
     jpegFileResizeWithPathNarrowPix(const QString& path, const QString& resizePath,
                                     qint64 resizeNarrowPix,
-                                    const QString& compressQuality = QStringLiteral("high"));
+                                    const QString& compressQuality = QStringLiteral("high"),
+                                    const ProcessStopper* stopper = nullptr);
     // Long-side target for a short-side target: long × (narrow ÷ short), truncated; 0 when a side
     // is not above 0.
     static qint64 resizeWidePixForNarrowPix(qint64 pixelWidth, qint64 pixelHeight,

@@ -5,25 +5,33 @@
 #include <QStringDecoder>
 #include <QUrl>
 
-std::optional<QString> Tool::readHttp(const QString& url, double timeoutInterval) {
+HttpReadResult Tool::readHttpChecked(const QString& url, double timeoutInterval, qint64 maxBytes) {
+    HttpReadResult read;
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() || parsed.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        return std::nullopt;
+        return read;
     }
     HttpRequest request;
     request.url = url;
     request.timeoutSeconds = timeoutInterval;
+    request.maxBodyBytes = maxBytes;
     const HttpResponse response = httpPerform(request);
+    read.tooLarge = response.tooLarge;
     if (!response.ok) {
-        return std::nullopt;
+        return read;
     }
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(response.body);
     if (decoder.hasError()) {
-        return std::nullopt;
+        return read;
     }
     // An empty page is still a page.
-    return text.isNull() ? QStringLiteral("") : text;
+    read.text = text.isNull() ? QStringLiteral("") : text;
+    return read;
+}
+
+std::optional<QString> Tool::readHttp(const QString& url, double timeoutInterval) {
+    return readHttpChecked(url, timeoutInterval).text;
 }

@@ -14,12 +14,16 @@
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
 #include <memory>
+#include <sys/wait.h>
 
 using namespace testimages;
 
@@ -67,6 +71,26 @@ int resizedLineCount(const QString& log) {
         ++count;
     }
     return count;
+}
+
+// The command names of this process's children (running or not yet reaped).
+QStringList childProcessNames() {
+    QStringList names;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (comm) state ppid ...": the name may hold blanks, so split after the last ')'.
+        const QString text = QString::fromUtf8(stat.readAll());
+        const qsizetype close = text.lastIndexOf(u')');
+        const QStringList rest = text.mid(close + 2).split(u' ');
+        if (close > 0 && rest.size() > 1 && rest.at(1) == self) {
+            names.append(text.mid(text.indexOf(u'(') + 1, close - text.indexOf(u'(') - 1));
+        }
+    }
+    return names;
 }
 
 QSize sizeOf(const QString& path) {
@@ -275,6 +299,8 @@ private Q_SLOTS:
         RecordingProgress progress;
         JobInfo info(files, QString(), nullptr, &progress);
         ResizeJob job(info);
+        // One file at a time: the file after the failing one is never started.
+        job.setMaxProcesses(1);
         QVERIFY(!job.start());
         QVERIFY(job.isErr());
         QCOMPARE(progress.values, (QList<double>{1, 2}));
@@ -326,6 +352,126 @@ private Q_SLOTS:
         QCOMPARE(field(report, QStringLiteral("ErrorInfo")),
                  std::optional<QString>(QStringLiteral("キャンセルボタンによって処理が中止")));
         QVERIFY(field(report, QStringLiteral("JobTime")).has_value());
+    }
+
+    // Several image tools at once write exactly what one at a time writes.
+    void parallelStageWritesWhatTheSequentialWrites() {
+        QVERIFY(WorkFolder::checkWorkFolder());
+        const QString folder = home->filePath(QStringLiteral("order"));
+        QStringList files;
+        for (int i = 0; i < 7; ++i) {
+            const QString name = folder + QStringLiteral("/p%1.jpg").arg(i);
+            QDir().mkpath(folder);
+            QVERIFY(makePhoto(name, 500 + 40 * i, 700 - 30 * i, 30 + i));
+            files.append(name);
+        }
+        files.insert(3, folder + QStringLiteral("/note.txt"));
+        QVERIFY(writeAll(files.at(3), QByteArrayLiteral("ribbon: gold\n")));
+
+        auto runWith = [&](int processes, QList<double>& values) {
+            RecordingProgress progress;
+            JobInfo info(files, folder, nullptr, &progress);
+            ResizeJob job(info);
+            job.setMaxProcesses(processes);
+            const bool ok = job.start();
+            values = progress.values;
+            QMap<QString, QByteArray> outputs;
+            for (const QString& path : orbel::allFilePathArray(info.resizeFolderPath())) {
+                outputs.insert(QFileInfo(path).fileName(), readAll(path));
+            }
+            return std::make_pair(ok, outputs);
+        };
+        QList<double> oneValues;
+        QList<double> manyValues;
+        const auto one = runWith(1, oneValues);
+        const auto many = runWith(4, manyValues);
+        QVERIFY(one.first);
+        QVERIFY(many.first);
+        QCOMPARE(one.second.size(), 8);
+        QCOMPARE(many.second.keys(), one.second.keys());
+        for (auto it = one.second.cbegin(); it != one.second.cend(); ++it) {
+            QVERIFY2(many.second.value(it.key()) == it.value(), qPrintable(it.key()));
+        }
+        // The bar counts finished files, whichever finishes first.
+        const QList<double> counted{1, 2, 3, 4, 5, 6, 7, 8};
+        QCOMPARE(oneValues, counted);
+        QCOMPARE(manyValues, counted);
+        QVERIFY(logText().contains(QStringLiteral("] リサイズ成功（8ファイル）\n")));
+        QCOMPARE(resizedLineCount(logText()), 14);
+        QCOMPARE(alerts->count(), 0);
+    }
+
+    // Two failing files run side by side; the one that fails first in time is the later one in
+    // the selection. The error reported is still the first in selection order, and nothing new
+    // starts after a failure.
+    void firstFailureInSelectionOrderIsReported() {
+        QVERIFY(WorkFolder::checkWorkFolder());
+        const QString inbox = home->filePath(QStringLiteral("inbox"));
+        QVERIFY(QDir().mkpath(inbox));
+        // Fails only after decoding most of a large photo...
+        const QString slowBroken = inbox + QStringLiteral("/slow.jpg");
+        const QString big = home->filePath(QStringLiteral("big.jpg"));
+        QVERIFY(makePhoto(big, 4000, 3000, 9));
+        const QByteArray whole = readAll(big);
+        QVERIFY(writeAll(slowBroken, whole.left(whole.size() * 9 / 10)));
+        // ...while this one is refused at once.
+        const QString fastBroken = inbox + QStringLiteral("/fast.jpg");
+        QVERIFY(writeAll(fastBroken, QByteArrayLiteral("not a picture at all")));
+        const QString after = copyInto(photo, inbox + QStringLiteral("/after.jpg"));
+
+        RecordingProgress progress;
+        JobInfo info({slowBroken, fastBroken, after}, QString(), nullptr, &progress);
+        ResizeJob job(info);
+        job.setMaxProcesses(2);
+        QVERIFY(!job.start());
+        QVERIFY(job.isErr());
+        // Both running files finished and were counted; the third never started.
+        QCOMPARE(progress.values, (QList<double>{1, 2}));
+        QVERIFY(!orbel::isFolderOrFilePath(info.resizeFolderPath() + QStringLiteral("/after.jpg")));
+
+        QCOMPARE(alerts->count(), 1);
+        QCOMPARE(alerts->last().information,
+                 QStringLiteral("画像変換処理中にエラーが発生しました\n[%1]\n処理を中止しました")
+                     .arg(slowBroken));
+        QCOMPARE(field(lastResizeReport(), QStringLiteral("ErrorInfo")),
+                 std::optional<QString>(QStringLiteral("画像変換処理中にエラーが発生(slow.jpg)")));
+    }
+
+    // A cancel while several image tools run stops them all; nothing after the cancel is counted.
+    void cancelStopsEveryRunningTool() {
+        QVERIFY(WorkFolder::checkWorkFolder());
+        const QString inbox = home->filePath(QStringLiteral("many"));
+        QVERIFY(QDir().mkpath(inbox));
+        QStringList files{copyInto(photo, inbox + QStringLiteral("/first.jpg"))};
+        const QString big = home->filePath(QStringLiteral("big.jpg"));
+        QVERIFY(makePhoto(big, 4000, 3000, 10));
+        for (int i = 0; i < 6; ++i) {
+            files.append(copyInto(big, inbox + QStringLiteral("/big%1.jpg").arg(i)));
+        }
+        RecordingProgress progress;
+        progress.cancelAtValue = 1;
+        JobInfo info(files, QString(), nullptr, &progress);
+        ResizeJob job(info);
+        job.setMaxProcesses(3);
+        QVERIFY(!job.start());
+        QVERIFY(job.isCancel());
+        QCOMPARE(progress.values, QList<double>{1});
+        QCOMPARE(resizedLineCount(logText()), 1);
+        QVERIFY(!orbel::isFolderOrFilePath(info.resizeFolderPath()));
+        QCOMPARE(alerts->count(), 1);
+        QCOMPARE(alerts->last().message, QStringLiteral("処理を中止しました"));
+        // Every image tool has been waited for: none is left running or unreaped.
+        QCOMPARE(childProcessNames().count(QStringLiteral("halvix-sips")), 0);
+    }
+
+    void maxProcessesFollowsTheCores() {
+        JobInfo info({photo}, QString(), nullptr, nullptr);
+        ResizeJob job(info);
+        QCOMPARE(job.maxProcesses(), std::max(1, QThread::idealThreadCount()));
+        job.setMaxProcesses(3);
+        QCOMPARE(job.maxProcesses(), 3);
+        job.setMaxProcesses(0);
+        QCOMPARE(job.maxProcesses(), std::max(1, QThread::idealThreadCount()));
     }
 
     void missingWorkAreaIsReported() {

@@ -333,6 +333,73 @@ private Q_SLOTS:
         QCOMPARE(logText().contains(QStringLiteral("読み込んだデータが不正")), reachable);
     }
 
+    // A body that would crash or stall the table reader is refused before it is stored: the
+    // stored copy stays in use and is what the next start reads too.
+    void hostileXmlBodyIsNeverStored_data() {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("reason");
+        QString deep = QStringLiteral("<data><xml_ver><ver_no>9</ver_no></xml_ver>"
+                                      "<tb_print_list><id>1</id><name>");
+        deep += QStringLiteral("<a>").repeated(80000) + QStringLiteral("</a>").repeated(80000);
+        deep += QStringLiteral("</name></tb_print_list></data>");
+        QTest::newRow("80,000 deep") << deep << QStringLiteral("要素の入れ子が32段を超えるデータ");
+        QTest::newRow("entity")
+            << QStringLiteral("<!DOCTYPE d [<!ENTITY e \"x\">]><d><xml_ver><ver_no>9</ver_no>"
+                              "</xml_ver></d>")
+            << QStringLiteral("実体宣言または未定義の実体参照を含むデータ");
+    }
+    void hostileXmlBodyIsNeverStored() {
+        QFETCH(QString, body);
+        QFETCH(QString, reason);
+        store(QStringLiteral("PrintData"), xmlText(QStringLiteral("StoredPrint"), 3));
+        serve(QStringLiteral("/xml/print.xml"), body);
+        const QString info =
+            updateInfo({{QStringLiteral("PRINT_XML_VER"), QStringLiteral("9")},
+                        {QStringLiteral("PRINT_XML_URL"), url(QStringLiteral("/xml/print.xml"))}});
+
+        ProductData data(info);
+        QCOMPARE(data.printData()->xmlData(), xmlText(QStringLiteral("StoredPrint"), 3));
+        QCOMPARE(data.printData()->tableInfoDicForTagNo(301)->allRecords().size(), 1);
+        QCOMPARE(stored(QStringLiteral("PrintData")), xmlText(QStringLiteral("StoredPrint"), 3));
+        const QString log = logText();
+        QVERIFY(log.contains(QStringLiteral("] ネットからプリントデータ入手\n")));
+        QVERIFY(log.contains(QStringLiteral("] 読み込んだデータが不正\n")));
+        QVERIFY(log.contains(QStringLiteral("] ") + reason + u'\n'));
+    }
+
+    // A hostile text stored by an older version is not read again: the shipped copy replaces it.
+    void hostileStoredXmlFallsBackToShipped() {
+        QString deep = QStringLiteral("<data><xml_ver><ver_no>9</ver_no></xml_ver>") +
+                       QStringLiteral("<x>").repeated(80000) +
+                       QStringLiteral("</x>").repeated(80000) + QStringLiteral("</data>");
+        store(QStringLiteral("SchoolData"), deep);
+        QCOMPARE(ProductData::schoolXmlData(QStringLiteral("\n")),
+                 xmlText(QStringLiteral("ShippedSchool"), 2));
+        QCOMPARE(stored(QStringLiteral("SchoolData")), xmlText(QStringLiteral("ShippedSchool"), 2));
+        QVERIFY(logText().contains(QStringLiteral("保存されているSchoolDataが不正なため同梱のデータ"
+                                                  "を使用：要素の入れ子が32段を超えるデータ")));
+    }
+
+    // A catalogue larger than any real one is refused while it arrives, and the refusal is logged.
+    void oversizedXmlBodyIsRefused() {
+        store(QStringLiteral("ResizeData"), xmlText(QStringLiteral("StoredResize"), 3));
+        QByteArray huge = xmlText(QStringLiteral("Huge"), 9).toUtf8();
+        huge.insert(huge.indexOf("</data>"),
+                    QByteArray(Tool::kMaxHttpBodyBytes, ' ')); // valid XML, one byte too many
+        QVERIFY(lab->putHttpFile(QStringLiteral("/xml/resize.xml"), huge));
+        const QString address = url(QStringLiteral("/xml/resize.xml"));
+        const QString info = updateInfo({{QStringLiteral("RESIZE_XML_VER"), QStringLiteral("9")},
+                                         {QStringLiteral("RESIZE_XML_URL"), address}});
+
+        QCOMPARE(ProductData::resizeXmlData(info), xmlText(QStringLiteral("StoredResize"), 3));
+        QCOMPARE(stored(QStringLiteral("ResizeData")), xmlText(QStringLiteral("StoredResize"), 3));
+        const QString log = logText();
+        QVERIFY(log.contains(QStringLiteral("受信データが大きすぎるため破棄（上限%1バイト）：%2")
+                                 .arg(Tool::kMaxHttpBodyBytes)
+                                 .arg(address)));
+        QVERIFY(!log.contains(QStringLiteral("ネットからリサイズデータ入手")));
+    }
+
     void developModeUsesTestXmlWithoutStoring() {
         store(QStringLiteral("PhotoStudioName"), QStringLiteral("ミラベル開発テスト"));
         store(QStringLiteral("ResizeData"), xmlText(QStringLiteral("StoredResize"), 5));

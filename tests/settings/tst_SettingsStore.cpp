@@ -227,6 +227,58 @@ private Q_SLOTS:
         QCOMPARE(readAll(asidePath), garbage);
     }
 
+    // Writers killed between creating their temporary file and renaming it leave it behind;
+    // the next load removes those, and only those.
+    void deadWritersTemporaryFilesAreRemoved() {
+        TestHome home;
+        const QByteArray original = plistXmlFromVariant(
+            QVariantMap{{QStringLiteral("CustomerCode"), QStringLiteral("77")}});
+        QVERIFY(writeFile(settingsPath(home), original));
+        const QString folder = home.filePath(QStringLiteral(".config/halvix2/"));
+        const QStringList stale{QStringLiteral("settings.plist.tmp-a1B2c3"),
+                                QStringLiteral("settings.plist.tmp-XXXXXX")};
+        const QStringList others{QStringLiteral("settings.plist.tmp-toolong"),
+                                 QStringLiteral("settings.plist.corrupt-20261208090000"),
+                                 QStringLiteral("other.plist.tmp-a1B2c3")};
+        for (const QString& name : stale + others) {
+            QVERIFY(writeFile(folder + name, QByteArray("<?xml version=\"1.0\"?><plist><di")));
+        }
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("CustomerCode")),
+                 std::optional<QString>(QStringLiteral("77")));
+        for (const QString& name : stale) {
+            QVERIFY2(!QFile::exists(folder + name), qPrintable(name));
+        }
+        for (const QString& name : others) {
+            QVERIFY2(QFile::exists(folder + name), qPrintable(name));
+        }
+        QCOMPARE(readAll(settingsPath(home)), original);
+        const QStringList logs = QDir(WorkFolder::logFolderPath()).entryList(QDir::Files);
+        QCOMPARE(logs.size(), 1);
+        QVERIFY(
+            QString::fromUtf8(
+                readAll(WorkFolder::logFolderPath() + QLatin1Char('/') + logs.first()))
+                .contains(QStringLiteral("書き込み途中で残った設定の一時ファイルを削除しました")));
+    }
+
+    void nulInAStringIsADamagedFile() {
+        TestHome home;
+        const QByteArray bad(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+            "<key>CustomerCode</key><string>35\0"
+            "00</string></dict></plist>\n",
+            127);
+        QVERIFY(bad.contains('\0'));
+        QVERIFY(bad.endsWith("</plist>\n"));
+        QVERIFY(writeFile(settingsPath(home), bad));
+        QVERIFY(UserDef::stdUserDef().snapshot().isEmpty());
+        const QStringList aside = asideFiles(home);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(home.filePath(QStringLiteral(".config/halvix2/") + aside.first())), bad);
+        UserDef::setObject(QStringLiteral("3500"), QStringLiteral("CustomerCode"), true);
+        QCOMPARE(fileContents(home).value(QStringLiteral("CustomerCode")).toString(),
+                 QStringLiteral("3500"));
+    }
+
     void wrongRootIsKeptAside() {
         TestHome home;
         const QByteArray list = plistXmlFromVariant(QVariantList{QStringLiteral("a")});

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTest>
+#include <atomic>
 #include <cerrno>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -203,6 +205,59 @@ private Q_SLOTS:
             runProcess(QStringLiteral("/bin/sleep"), {QStringLiteral("1000")}, options);
         QVERIFY(quiet.cancelled);
         QVERIFY(noChildLeft());
+    }
+
+    // One stop() from another thread ends every child that runs with the stopper, whatever the
+    // runner is waiting for, and refuses to start any more.
+    void stopperEndsEveryRunningChildAtOnce() {
+        TestHome home;
+        ProcessStopper stopper;
+        std::atomic<int> talking{0};
+
+        ProcessOptions reading; // waits on the child's output streams
+        reading.stopper = &stopper;
+        reading.onStdout = [&](const QByteArray&) { ++talking; };
+        ProcessOptions quiet; // waits for the exit only
+        quiet.stopper = &stopper;
+        quiet.captureStdout = false;
+        quiet.captureStderr = false;
+        const QString marker = home.filePath(QStringLiteral("quiet-started"));
+
+        ProcessResult a;
+        ProcessResult b;
+        ProcessResult c;
+        std::thread first(
+            [&] { a = shell(QStringLiteral("echo up; exec /bin/sleep 1000"), reading); });
+        std::thread second([&] {
+            b = shell(QStringLiteral("echo up; trap '' TERM; exec /bin/sleep 1000"), reading);
+        });
+        std::thread third([&] {
+            c = runProcess(kSh,
+                           {QStringLiteral("-c"),
+                            QStringLiteral("touch \"$1\"; exec /bin/sleep 1000"),
+                            QStringLiteral("sh"), marker},
+                           quiet);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(talking.load() == 2 && QFile::exists(marker), 30000);
+        QVERIFY(!stopper.isStopped());
+        stopper.stop();
+        first.join();
+        second.join();
+        third.join();
+        for (const ProcessResult* r : {&a, &b, &c}) {
+            QVERIFY(r->started);
+            QVERIFY(r->cancelled);
+            QVERIFY(!r->crashed);
+            QVERIFY(!r->succeeded());
+        }
+        QVERIFY(noChildLeft());
+
+        // Once stopped, nothing new starts.
+        const ProcessResult late = runProcess(QStringLiteral("/bin/true"), {}, quiet);
+        QVERIFY(!late.started);
+        QVERIFY(late.cancelled);
+        stopper.stop(); // a second stop changes nothing
+        QVERIFY(stopper.isStopped());
     }
 
     void childStartsWithDefaultSignals() {

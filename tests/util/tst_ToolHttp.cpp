@@ -74,6 +74,7 @@ private Q_SLOTS:
     void invalidUrlsGiveNone();
     void refusedConnectionGivesNone();
     void silentServerTimesOut();
+    void bodiesOverTheLimitAreRefused();
 };
 
 void TestToolHttp::readsUtf8Pages() {
@@ -155,6 +156,77 @@ void TestToolHttp::silentServerTimesOut() {
     LocalServer server({QStringLiteral("-c"), script});
     QVERIFY2(server.port() > 0, "the silent server did not start");
     QVERIFY(!Tool::readHttp(server.url("/info.html"), 0.5).has_value());
+}
+
+void TestToolHttp::bodiesOverTheLimitAreRefused() {
+    // "/exact/N" and "/declared/N" send N bytes with their length; "/endless" sends chunks of
+    // "a" without end and without a length, as a broken or hostile server might.
+    const QString script = QStringLiteral(
+        "import http.server, socketserver\n"
+        "class H(http.server.BaseHTTPRequestHandler):\n"
+        "    protocol_version = 'HTTP/1.1'\n"
+        "    def log_message(self, *a): pass\n"
+        "    def do_GET(self):\n"
+        "        if self.path == '/endless':\n"
+        "            self.send_response(200)\n"
+        "            self.send_header('Transfer-Encoding', 'chunked')\n"
+        "            self.end_headers()\n"
+        "            chunk = b'a' * 65536\n"
+        "            try:\n"
+        "                while True:\n"
+        "                    self.wfile.write(b'%x\\r\\n' % len(chunk) + chunk + b'\\r\\n')\n"
+        "            except OSError:\n"
+        "                return\n"
+        "        n = int(self.path.rsplit('/', 1)[1])\n"
+        "        self.send_response(200)\n"
+        "        self.send_header('Content-Length', str(n))\n"
+        "        self.end_headers()\n"
+        "        try:\n"
+        "            self.wfile.write(b'b' * n)\n"
+        "        except OSError:\n"
+        "            pass\n"
+        "class S(socketserver.ThreadingMixIn, http.server.HTTPServer):\n"
+        "    daemon_threads = True\n"
+        "s = S(('127.0.0.1', 0), H)\n"
+        "print('port', s.server_address[1], flush=True)\n"
+        "s.serve_forever()\n");
+    LocalServer server({QStringLiteral("-c"), script});
+    QVERIFY2(server.port() > 0, "the local HTTP server did not start");
+
+    constexpr qint64 limit = 100000;
+    HttpRequest request = getRequest(server.url(QStringLiteral("/exact/%1").arg(limit)));
+    request.maxBodyBytes = limit;
+    const HttpResponse exact = httpPerform(request);
+    QVERIFY(exact.ok);
+    QVERIFY(!exact.tooLarge);
+    QCOMPARE(exact.body.size(), qsizetype(limit));
+
+    request.url = server.url(QStringLiteral("/declared/%1").arg(limit + 1));
+    const HttpResponse declared = httpPerform(request);
+    QVERIFY(!declared.ok);
+    QVERIFY(declared.tooLarge);
+    QVERIFY(declared.body.isEmpty());
+
+    // Without a length only the arriving bytes tell: the transfer ends at the limit (a body that
+    // were read to its end would never end, and the read would time out instead).
+    request.url = server.url(QStringLiteral("/endless"));
+    request.timeoutSeconds = 60.0;
+    const HttpResponse endless = httpPerform(request);
+    QVERIFY(!endless.ok);
+    QVERIFY(endless.tooLarge);
+    QVERIFY(endless.body.isEmpty());
+
+    // Pages and catalogues are read with the program's own limit.
+    const HttpReadResult page = Tool::readHttpChecked(server.url(QStringLiteral("/endless")), 60.0);
+    QVERIFY(page.tooLarge);
+    QCOMPARE(page.text, std::nullopt);
+    QVERIFY(
+        !Tool::readHttp(server.url(QStringLiteral("/declared/%1").arg(Tool::kMaxHttpBodyBytes + 1)))
+             .has_value());
+    const HttpReadResult small =
+        Tool::readHttpChecked(server.url(QStringLiteral("/exact/10")), 5.0, 10);
+    QCOMPARE(small.text, std::optional<QString>(QStringLiteral("bbbbbbbbbb")));
+    QVERIFY(!small.tooLarge);
 }
 
 QTEST_GUILESS_MAIN(TestToolHttp)
