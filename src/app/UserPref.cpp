@@ -56,7 +56,7 @@ QString UserPref::invalidCodeMessage() {
 
 QString UserPref::invalidCodeInformation(const QString& typed) {
     return QStringLiteral("「%1」はお客様コードとして使えないため、保存しませんでした。\n"
-                          "お客様コードは数字で入力してください。支店番号がある場合は、"
+                          "お客様コードは1以上の数字で入力してください。支店番号がある場合は、"
                           "「-」に続けて英数字で入力します（例：1234、1234-01）。")
         .arg(typed.trimmed());
 }

@@ -211,7 +211,19 @@ void PreferencesWindow::fillFields() {
 void PreferencesWindow::showCustomerViewForSetting() {
     const bool multi = UserPref::isMultiCustomer();
     multiCustomerCb->setChecked(multi);
+    showCustomerView(multi);
+}
+
+void PreferencesWindow::showCustomerView(bool multi) {
+    // The hidden view takes no room, so the single view does not keep the list's height.
+    for (int i = 0; i < customerViews->count(); ++i) {
+        const bool current = i == (multi ? 1 : 0);
+        customerViews->widget(i)->setSizePolicy(
+            QSizePolicy::Preferred, current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    }
     customerViews->setCurrentIndex(multi ? 1 : 0);
+    customerViews->adjustSize();
+    adjustSize();
 }
 
 void PreferencesWindow::preferencesAction() {
@@ -231,13 +243,13 @@ void PreferencesWindow::mutiCustomerCbAction(bool on) {
     if (on) {
         UserPref::multiCustomerOn(photoStudioNameField->text(), customerCodeField->text());
         model->reload();
-        customerViews->setCurrentIndex(1);
+        showCustomerView(true);
     } else {
         const auto [name, code] = UserPref::multiCustomerOff();
         photoStudioNameField->setText(name);
         customerCodeField->setText(code);
         customerCodeErrorMsg->hide();
-        customerViews->setCurrentIndex(0);
+        showCustomerView(false);
     }
     multiCustomerCb->setChecked(on);
 }
@@ -249,8 +261,10 @@ void PreferencesWindow::editCustomerCodeAction() {
         customerCodeErrorMsg->hide();
         return;
     }
-    customerCodeErrorMsg->setText(UserPref::invalidCodeMessage() + QStringLiteral("：") +
-                                  QStringLiteral("数字で入力してください（例：1234、1234-01）"));
+    customerCodeErrorMsg->setText(
+        UserPref::invalidCodeMessage() +
+        QStringLiteral("：1以上の数字で入力してください（支店番号は「-」の後に英数字。"
+                       "例：1234、1234-01）"));
     customerCodeErrorMsg->show();
 }
 

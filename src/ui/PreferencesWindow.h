@@ -50,6 +50,7 @@ protected:
 
 private:
     void fillFields();
+    void showCustomerView(bool multi);
     void updateSelectedEntry();
     void addCustomer();
     void removeCustomers();
