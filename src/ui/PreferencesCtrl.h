@@ -1,12 +1,13 @@
 #pragma once
 
+#include "ui/PassCheckWindow.h"
+#include "ui/PhotoStudioNamePop.h"
+#include "ui/PreferencesWindow.h"
+
 #include <QObject>
 #include <QPointer>
 
-class PassCheckWindow;
-class PhotoStudioNamePop;
 class PreferencesHost;
-class PreferencesWindow;
 class QWidget;
 
 // The controller's preferences, password-check and version-up operations for the widget half of
