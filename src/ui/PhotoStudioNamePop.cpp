@@ -8,6 +8,8 @@ PhotoStudioNamePop::PhotoStudioNamePop(QWidget* parent) : QComboBox(parent) {
     setObjectName(QStringLiteral("photoStudioNamePop"));
     setAccessibleName(QStringLiteral("写真館"));
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    setMinimumContentsLength(12);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // Only a choice of the user switches the customer, never a rebuild or a re-selection.
     connect(this, &QComboBox::activated, this,
             [this](int index) { Q_EMIT photoStudioChosen(itemText(index)); });

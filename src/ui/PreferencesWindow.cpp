@@ -22,6 +22,7 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -128,6 +129,28 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     customerEmailField =
         named(new QLineEdit(customerBox), "customerEmailField", QStringLiteral("メールアドレス"));
     emailForm->addRow(QStringLiteral("メールアドレス"), customerEmailField);
+
+    // One label column for both views and the e-mail row, so the fields line up.
+    QList<QWidget*> labels;
+    for (QWidget* field :
+         {static_cast<QWidget*>(photoStudioNameField), static_cast<QWidget*>(customerCodeField)}) {
+        labels.append(singleForm->labelForField(field));
+    }
+    for (QWidget* field : {static_cast<QWidget*>(selectedPhotoStudioNameField),
+                           static_cast<QWidget*>(selectedCustomerCodeField)}) {
+        labels.append(selectedForm->labelForField(field));
+    }
+    labels.append(emailForm->labelForField(customerEmailField));
+    int labelWidth = 0;
+    for (QWidget* label : labels) {
+        labelWidth = std::max(labelWidth, label ? label->sizeHint().width() : 0);
+    }
+    for (QWidget* label : labels) {
+        if (auto* text = qobject_cast<QLabel*>(label)) {
+            text->setMinimumWidth(labelWidth);
+            text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
 
     auto* customerLayout = new QVBoxLayout(customerBox);
     customerLayout->addWidget(multiCustomerCb);

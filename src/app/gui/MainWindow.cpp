@@ -115,6 +115,7 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     strip->setContentsMargins(0, 0, 0, 0);
     strip->addWidget(versionField_);
     strip->addWidget(testModeMsg_, 1);
+    strip->addStretch(0);
     strip->addWidget(studioLabel);
     strip->addWidget(prefs_->photoStudioNamePop());
     layout->addLayout(strip);
