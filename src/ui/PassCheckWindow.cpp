@@ -46,7 +46,8 @@ PassCheckWindow::PassCheckWindow(QWidget* parent)
     layout->addWidget(passCheckMsg);
     layout->addLayout(form);
     layout->addWidget(buttons);
-    setMinimumWidth(fontMetrics().averageCharWidth() * 56);
+    // Room for the explanation's longer line without breaking it (about 36 full-width letters).
+    setMinimumWidth(fontMetrics().horizontalAdvance(QString(36, QChar(0x3042))));
 
     connect(passCheckOkBt, &QPushButton::clicked, this, [this] { Q_EMIT passCheckRequested(); });
     connect(passCheckCancelBt, &QPushButton::clicked, this, [this] { reject(); });
