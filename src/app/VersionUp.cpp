@@ -8,7 +8,6 @@
 #include "service/LabEndpoints.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
-#include "util/PathUtil.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
 #include "util/VersionText.h"
@@ -64,20 +63,6 @@ QString VersionUp::unpackFolderPath(const QString& version) {
 
 QString VersionUp::installerPath(const QString& version) {
     return unpackFolderPath(version) + QLatin1Char('/') + QLatin1String(kInstallerName);
-}
-
-QStringList VersionUp::installerLeftoverPaths() {
-    const QString base = WorkFolder::workFolderPath() + QStringLiteral("/Halvix2_v") +
-                         QString(Tool::applicationVersion()).remove(QLatin1Char('.'));
-    return {base, base + QLatin1Char('b')};
-}
-
-bool VersionUp::removeInstallerLeftover(const QString& path) {
-    if (!orbel::isFolderPath(path)) {
-        return false;
-    }
-    Log::outputLn(QStringLiteral("インストール用ファイル（%1）をゴミ箱へ").arg(path));
-    return orbel::limitMoveTrashFileOrFolder(path);
 }
 
 bool VersionUp::startInstaller(const QString& installerPath) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 class PreferencesHost;
 
@@ -36,14 +35,6 @@ public:
     // "<work area>/Halvix2_v<digits>" and "<work area>/Halvix2_v<digits>/Halvix2_Install.mpkg".
     static QString unpackFolderPath(const QString& version);
     static QString installerPath(const QString& version);
-
-    // The folders an earlier version-up of this version left in the work area:
-    // "<work area>/Halvix2_v<digits>" and "<work area>/Halvix2_v<digits>b" of the program's own
-    // version. The start-up removes them one by one (its breadcrumbs go between the two).
-    static QStringList installerLeftoverPaths();
-    // When path is a folder: logs "インストール用ファイル（path）をゴミ箱へ" and moves it to the
-    // Trash (only inside the work area). True when it was moved.
-    static bool removeInstallerLeftover(const QString& path);
 
     // Starts the installer: "/bin/sh <installer>" detached, in the installer's folder. True when
     // it started.

@@ -222,22 +222,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(home.path() + QStringLiteral("/MVL_WorkArea/Halvix2_v301.zip")));
     }
 
-    // What an earlier version-up to this very version left behind goes to the Trash at start.
-    void installerLeftoversAreTrashed() {
-        TestHome home;
-        const QStringList paths = VersionUp::installerLeftoverPaths();
-        QCOMPARE(paths, (QStringList{home.path() + QStringLiteral("/MVL_WorkArea/Halvix2_v200"),
-                                     home.path() + QStringLiteral("/MVL_WorkArea/Halvix2_v200b")}));
-        QVERIFY(writeFile(paths.at(0) + QStringLiteral("/Halvix2_Install.mpkg"), "x"));
-        QVERIFY(VersionUp::removeInstallerLeftover(paths.at(0)));
-        QVERIFY(!VersionUp::removeInstallerLeftover(paths.at(1))); // not there
-        QVERIFY(!QFileInfo::exists(paths.at(0)));
-        QVERIFY(QFileInfo::exists(home.path() +
-                                  QStringLiteral("/.local/share/Trash/files/Halvix2_v200")));
-        QVERIFY(logText().contains(
-            QStringLiteral("インストール用ファイル（%1）をゴミ箱へ").arg(paths.at(0))));
-    }
-
     void nothingHappensWithoutANewerVersion_data() {
         QTest::addColumn<QString>("updateInfo");
         QTest::addColumn<QString>("logLine");
