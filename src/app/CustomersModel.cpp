@@ -2,6 +2,7 @@
 
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/StringUtil.h"
 
 #include <QVariantMap>
 
@@ -75,7 +76,7 @@ bool CustomersModel::setData(const QModelIndex& index, const QVariant& value, in
     } else if (text.trimmed().isEmpty()) {
         entry.remove(SettingsKey::CustomerCode);
     } else {
-        const std::optional<QString> code = UserDef::normalizedCustomerCode(text);
+        const std::optional<QString> code = orbel::normalizedCustomerCode(text);
         if (!code) {
             Q_EMIT codeRefused(text);
             return false;

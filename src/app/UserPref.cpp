@@ -2,6 +2,7 @@
 
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/StringUtil.h"
 
 #include <QVariantList>
 #include <QVariantMap>
@@ -65,7 +66,7 @@ std::optional<QString> UserPref::editCustomerCode(const QString& text) {
     if (text.trimmed().isEmpty()) {
         return QString();
     }
-    return UserDef::normalizedCustomerCode(text);
+    return orbel::normalizedCustomerCode(text);
 }
 
 void UserPref::customerCodeFilter() {
@@ -84,7 +85,7 @@ void UserPref::customerCodeFilter() {
         // A code that is not a customer code (also one written by an older version) is dropped,
         // never bent into another customer's number.
         if (const std::optional<QString> code =
-                UserDef::normalizedCustomerCode(entryText(entry, "CustomerCode"))) {
+                orbel::normalizedCustomerCode(entryText(entry, "CustomerCode"))) {
             out.insert(key("CustomerCode"), *code);
         }
         filtered.append(out);
@@ -137,7 +138,7 @@ std::optional<UserPref::Refusal> UserPref::save(const Input& input) {
             }
         }
         if (!code.isEmpty()) {
-            const std::optional<QString> normalized = UserDef::normalizedCustomerCode(code);
+            const std::optional<QString> normalized = orbel::normalizedCustomerCode(code);
             if (!normalized) {
                 return Refusal{invalidCodeMessage(), invalidCodeInformation(code)};
             }

@@ -123,16 +123,6 @@ public:
     static QString customerCodeForPhotoStudioName(const QString& photoStudioName);
     static QStringList photoStudioNames();
 
-    // --- Customer code as typed ---
-    // A customer code is a number of 1 to 2147483647 written in digits (leading zeros allowed),
-    // optionally followed by "-" and a branch suffix of letters and digits ("1234", "1234-01").
-    // Blanks around it are ignored and full-width digits, letters and hyphens count as their
-    // half-width forms. Anything else, also a number too large to read, is not a code.
-    static bool isValidCustomerCode(const QString& code);
-    // The code as it is stored: half-width, trimmed, leading zeros of the number removed
-    // ("00456" gives "456", "0123-ab" gives "123-ab"); none when it is not a valid code.
-    static std::optional<QString> normalizedCustomerCode(const QString& code);
-
     // --- Custom customers ---
     static bool isCustomCustomerForCode(const std::optional<QString>& code);
     static bool isCustomCustomer();

@@ -1,8 +1,8 @@
-#include "settings/UserDef.h"
+#include "util/StringUtil.h"
 
 #include <QTest>
 
-// What counts as a customer code, and how it is stored.
+// What counts as a customer code, and how a typed one is stored.
 class TestCustomerCode : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -35,13 +35,32 @@ private Q_SLOTS:
     void normalised() {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        const std::optional<QString> code = UserDef::normalizedCustomerCode(typed);
-        QCOMPARE(UserDef::isValidCustomerCode(typed), !stored.isEmpty());
+        const std::optional<QString> code = orbel::normalizedCustomerCode(typed);
         if (stored.isEmpty()) {
             QVERIFY2(!code, qPrintable(code.value_or(QString())));
+            QVERIFY(!orbel::isValidCustomerCode(typed));
         } else {
             QCOMPARE(code, std::optional<QString>(stored));
+            QVERIFY(orbel::isValidCustomerCode(stored));
         }
+    }
+
+    // The stored form is checked strictly: what typing tolerates is not a stored code.
+    void validStoredForm_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << QStringLiteral("1234") << true;
+        QTest::newRow("branch letters") << QStringLiteral("1234-B1") << true;
+        QTest::newRow("blank around") << QStringLiteral(" 1234") << false;
+        QTest::newRow("line feed") << QStringLiteral("1234\n") << false;
+        QTest::newRow("full-width") << QStringLiteral("１２３４") << false;
+        QTest::newRow("overflow") << QStringLiteral("99999999999") << false;
+        QTest::newRow("percent") << QStringLiteral("1234%") << false;
+    }
+    void validStoredForm() {
+        QFETCH(QString, code);
+        QFETCH(bool, valid);
+        QCOMPARE(orbel::isValidCustomerCode(code), valid);
     }
 };
 

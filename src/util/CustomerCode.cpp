@@ -1,4 +1,4 @@
-#include "settings/UserDef.h"
+#include "util/StringUtil.h"
 
 #include <algorithm>
 #include <limits>
@@ -35,18 +35,16 @@ bool isAsciiAlnum(QChar c) {
            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-} // namespace
-
-std::optional<QString> UserDef::normalizedCustomerCode(const QString& code) {
-    const QString text = halfWidth(code).trimmed();
-    const qsizetype dash = text.indexOf(QLatin1Char('-'));
-    const QString number = dash < 0 ? text : text.left(dash);
-    const QString suffix = dash < 0 ? QString() : text.mid(dash + 1);
+// The number of a code in stored form, or none; the branch suffix goes to *suffix.
+std::optional<qint64> codeNumber(const QString& code, QString* suffix) {
+    const qsizetype dash = code.indexOf(QLatin1Char('-'));
+    const QString number = dash < 0 ? code : code.left(dash);
+    const QString branch = dash < 0 ? QString() : code.mid(dash + 1);
     if (number.isEmpty() || !std::all_of(number.begin(), number.end(), isAsciiDigit)) {
         return std::nullopt;
     }
     if (dash >= 0 &&
-        (suffix.isEmpty() || !std::all_of(suffix.begin(), suffix.end(), isAsciiAlnum))) {
+        (branch.isEmpty() || !std::all_of(branch.begin(), branch.end(), isAsciiAlnum))) {
         return std::nullopt;
     }
     // Read as a whole, never cut: 99999999999 must not turn into some other customer's number.
@@ -55,10 +53,27 @@ std::optional<QString> UserDef::normalizedCustomerCode(const QString& code) {
     if (!ok || value < 1 || value > std::numeric_limits<qint32>::max()) {
         return std::nullopt;
     }
-    const QString digits = QString::number(value);
-    return dash < 0 ? digits : digits + QLatin1Char('-') + suffix;
+    *suffix = branch;
+    return value;
 }
 
-bool UserDef::isValidCustomerCode(const QString& code) {
-    return normalizedCustomerCode(code).has_value();
+} // namespace
+
+namespace orbel {
+
+bool isValidCustomerCode(const QString& code) {
+    QString suffix;
+    return codeNumber(code, &suffix).has_value();
 }
+
+std::optional<QString> normalizedCustomerCode(const QString& text) {
+    QString suffix;
+    const std::optional<qint64> number = codeNumber(halfWidth(text).trimmed(), &suffix);
+    if (!number) {
+        return std::nullopt;
+    }
+    const QString digits = QString::number(*number);
+    return suffix.isEmpty() ? digits : digits + QLatin1Char('-') + suffix;
+}
+
+} // namespace orbel
