@@ -75,9 +75,13 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     _productData = std::make_unique<ProductData>(_updateInfo);
     CustomAuth::autoAllCustomDataLoad();
 
-    // 6: the version-up check comes with its own window; until then it only says so.
+    // 6
     breadcrumb("AppCtrl awakeFromNib4");
-    Log::outputLn(QStringLiteral("バージョンアップの確認はこの版では行いません"));
+    if (hooks.applicationUpdateCheck(_updateInfo)) {
+        // The installer runs and the termination is on its way: nothing more is set up.
+        hooks.closeWaitPanel();
+        return;
+    }
     UpdateInfo::storeFtp2TargetCode(_updateInfo);
 
     // 7

@@ -25,6 +25,12 @@ public:
     virtual bool openPreferencesWindow() = 0;
     // The photo-studio name pop-up of the preferences.
     virtual void buildPhotoStudioNamePopup() = 0;
+    // The version-up check with the update information; true when the installer of a new
+    // version was started and the run is ending (start-up then stops).
+    virtual bool applicationUpdateCheck(const QString& updateInfo) {
+        Q_UNUSED(updateInfo);
+        return false;
+    }
     // Window title and the version strip.
     virtual void setTitles(const QString& windowTitle, const QString& versionText) = 0;
     virtual void selectTab(OrderTab tab) = 0;

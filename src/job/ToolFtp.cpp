@@ -5,22 +5,49 @@
 
 #include <QFileInfo>
 
+namespace {
+
+constexpr int kConnectTimeoutSeconds = 20;
+constexpr int kStallBytesPerSecond = 1024;
+constexpr int kStallSeconds = 60;
+constexpr int kMaxSeconds = 1800;
+
+} // namespace
+
 bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
                                            const QString& user, const QString& pass,
                                            const QString& downFolder) {
-    const QStringList args{QStringLiteral("-O"), QStringLiteral("ftp://") + host + path,
-                           QStringLiteral("-u"), user + QLatin1Char(':') + pass};
+    // "-O" names the local file after the last component of the remote path.
+    const QString fileName = QFileInfo(path).fileName();
+    if (fileName.isEmpty())
+        return false;
+    const QString localPath = orbel::expandTilde(downFolder) + QLatin1Char('/') + fileName;
+    // A server that stops answering must not hold the start-up forever: give up after a stall
+    // of a minute below 1 KB/s, or after half an hour in all.
+    const QStringList args{QStringLiteral("-sS"),
+                           QStringLiteral("--connect-timeout"),
+                           QString::number(kConnectTimeoutSeconds),
+                           QStringLiteral("--speed-limit"),
+                           QString::number(kStallBytesPerSecond),
+                           QStringLiteral("--speed-time"),
+                           QString::number(kStallSeconds),
+                           QStringLiteral("--max-time"),
+                           QString::number(kMaxSeconds),
+                           QStringLiteral("-O"),
+                           QStringLiteral("ftp://") + host + path,
+                           QStringLiteral("-u"),
+                           user + QLatin1Char(':') + pass};
     const QString curl = ToolPaths::curl();
     const ToolRunResult run = taskRunWithCmd(curl, args, downFolder);
     if (!run.launched) {
         Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")
                           .arg(curl, downFolder));
     }
-    if (!run.ok)
+    if (!run.ok) {
+        // A broken transfer leaves a truncated archive; the next attempt starts clean.
+        if (fileName.endsWith(QStringLiteral(".zip")) && orbel::isFilePath(localPath))
+            orbel::deleteFileOrFolder(localPath);
         return false;
-    // "-O" names the local file after the last component of the remote path.
-    const QString fileName = QFileInfo(path).fileName();
-    if (fileName.isEmpty())
-        return false;
-    return unzipAndDeleteWithPath(orbel::expandTilde(downFolder) + QLatin1Char('/') + fileName);
+    }
+    return unzipAndDeleteWithPath(localPath);
 }

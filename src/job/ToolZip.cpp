@@ -5,6 +5,9 @@
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
 
+#include <QFileInfo>
+#include <array>
+
 namespace {
 
 // The order files' packer stores the same suffixes. zip matches them case-sensitively, so every
@@ -70,14 +73,24 @@ bool Tool::unzipAndDeleteWithPath(const QString& zipPath) {
     if (!zipPath.endsWith(QStringLiteral(".zip"))) {
         return false;
     }
+    // The lab's archive holds its own top folder ("Halvix2_v215/..."), so it is expanded beside
+    // itself, as an archive utility does; the folder named like the archive must then exist.
     const QString folder = zipPath.left(zipPath.size() - 4);
+    const QString parent = QFileInfo(zipPath).absolutePath();
     ProcessOptions options;
-    options.workingDirectory = QStringLiteral("~");
+    options.workingDirectory = parent;
     const ProcessResult result = runProcess(
         ToolPaths::unzip(),
-        {QStringLiteral("-o"), QStringLiteral("-q"), zipPath, QStringLiteral("-d"), folder},
+        {QStringLiteral("-o"), QStringLiteral("-q"), zipPath, QStringLiteral("-d"), parent},
         options);
-    if (!result.succeeded() || !orbel::isFolderPath(folder)) {
+    if (!result.succeeded()) {
+        Log::outputLn(QStringLiteral("unzipコマンドエラー(%1) %2")
+                          .arg(result.started ? result.exitStatus : -1)
+                          .arg(QString::fromUtf8(result.stderrData).trimmed()));
+        return false;
+    }
+    if (!orbel::isFolderPath(folder)) {
+        Log::outputLn(QStringLiteral("解凍したフォルダがありません（%1）").arg(folder));
         return false;
     }
     return orbel::deleteFileOrFolder(zipPath);

@@ -13,6 +13,7 @@
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"
+#include "util/VersionText.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -73,20 +74,6 @@ void consoleLine(const QString& text) {
 
 QString marker(const QString& updateInfo, const char* name) {
     return UpdateInfo::markerValue(updateInfo, QLatin1String(name));
-}
-
-// Version texts such as "2.1.5" compare by their leading decimal number ("2.1"), read as a 32-bit
-// float; a text without one reads as 0.
-float leadingFloat(const QString& text) {
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch()) {
-        return 0.0f;
-    }
-    bool ok = false;
-    const float value = m.captured(0).trimmed().toFloat(&ok);
-    return ok ? value : 0.0f;
 }
 
 // The leading integer of a text ("12", " 12abc"); 0 when there is none.
@@ -252,11 +239,10 @@ QString ProductData::albumStrData(const QString& updateInfo) {
         currentStamp = QStringLiteral("1999/01/01 00:00:00");
     }
 
-    const float thisVersion = leadingFloat(thisVer);
-    const float supportVersion = leadingFloat(supportVer);
-    Log::outputLn(QString::asprintf("ThisVer=%f SupportVer=%f", static_cast<double>(thisVersion),
-                                    static_cast<double>(supportVersion)));
-    if (thisVersion < supportVersion) {
+    // Component by component: as decimal numbers 2.10 would read as older than 2.9.
+    Log::outputLn(QStringLiteral("ThisVer=%1 SupportVer=%2")
+                      .arg(orbel::versionLogText(thisVer), orbel::versionLogText(supportVer)));
+    if (orbel::compareVersionText(thisVer, supportVer) < 0) {
         Log::outputLn(QStringLiteral("サポートされていないアルバムデータ"));
         return currentText;
     }
@@ -318,11 +304,9 @@ bool ProductData::isAvailableXmlThisAppVersion(const QString& version) {
     if (thisVer.isEmpty()) {
         return false;
     }
-    const float thisVersion = leadingFloat(thisVer);
-    const float targetVersion = leadingFloat(version);
-    Log::outputLn(QString::asprintf("ThisVer=%f TargetVer=%f", static_cast<double>(thisVersion),
-                                    static_cast<double>(targetVersion)));
-    return thisVersion >= targetVersion;
+    Log::outputLn(QStringLiteral("ThisVer=%1 TargetVer=%2")
+                      .arg(orbel::versionLogText(thisVer), orbel::versionLogText(version)));
+    return orbel::compareVersionText(thisVer, version) >= 0;
 }
 
 QString ProductData::customDataForCode(const QString& code, const QString& key) {

@@ -140,11 +140,4 @@ bool isOverCheckWithDateTimeStr(const QString& text, const QString& other) {
     return mine < theirs;
 }
 
-bool isValidCustomerCode(const QString& code) {
-    // Anchored as a whole: "$" alone would let a trailing line feed through.
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+(-[0-9A-Za-z]+)?")));
-    return pattern.match(code).hasMatch();
-}
-
 } // namespace orbel

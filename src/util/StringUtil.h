@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // Text operations used throughout the program: replacement, line ends, marker extraction from
 // fetched pages, line splitting and date-time texts ("YYYY/MM/DD hh:mm:ss" and its compressed
@@ -37,9 +38,13 @@ bool isDateTimeStr(const QString& text);
 // Both are valid date-times and text is strictly earlier than other.
 bool isOverCheckWithDateTimeStr(const QString& text, const QString& other);
 
-// A customer code as the lab hands it out: ASCII digits, optionally followed by "-" and a branch
-// of ASCII letters or digits ("1234", "1234-2"). Nothing else may name an archive or reach the
-// lab's server.
+// A customer code as it is stored: ASCII digits naming a number from 1 to 2147483647, optionally
+// followed by "-" and a branch suffix of ASCII letters and digits ("1234", "1234-01"). Anything
+// else, also a number too large to read, is not a code (src/util/CustomerCode.cpp).
 bool isValidCustomerCode(const QString& code);
+// A customer code as typed: blanks around it ignored, full-width digits, letters and hyphens read
+// as half-width, leading zeros of the number removed ("00456" gives "456", "0123-ab" gives
+// "123-ab"); none when the result is not a valid code.
+std::optional<QString> normalizedCustomerCode(const QString& text);
 
 } // namespace orbel

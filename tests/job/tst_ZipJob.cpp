@@ -428,16 +428,26 @@ void TestZipJob::fotoFusionCleanupDeletesOnlyScrapPackages() {
 
 void TestZipJob::unzipExpandsBesideAndDeletesTheArchive() {
     TestHome home;
-    const QString source = home.filePath(QStringLiteral("src/Halvix2/readme.txt"));
+    // The lab's archive holds its own top folder: it lands beside the archive, not a level deeper.
+    const QString source = home.filePath(QStringLiteral("src/Halvix2_v210/readme.txt"));
     QVERIFY(kit::writeText(source, "new version"));
     const QString archive = home.filePath(QStringLiteral("down/Halvix2_v210.zip"));
     QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("down"))));
-    QVERIFY(Tool::zipWithOption(QStringLiteral("-r"), archive, QStringLiteral("Halvix2"),
+    QVERIFY(Tool::zipWithOption(QStringLiteral("-r"), archive, QStringLiteral("Halvix2_v210"),
                                 home.filePath(QStringLiteral("src"))));
     QVERIFY(Tool::unzipAndDeleteWithPath(archive));
     QVERIFY(!QFileInfo::exists(archive));
-    QCOMPARE(kit::readAll(home.filePath(QStringLiteral("down/Halvix2_v210/Halvix2/readme.txt"))),
+    QCOMPARE(kit::readAll(home.filePath(QStringLiteral("down/Halvix2_v210/readme.txt"))),
              QByteArray("new version"));
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("down/Halvix2_v210/Halvix2_v210"))));
+
+    // An archive without the folder of its own name is not what the lab sends: refused, kept.
+    const QString other = home.filePath(QStringLiteral("down/Halvix2_v211.zip"));
+    QVERIFY(kit::writeText(home.filePath(QStringLiteral("src/loose.txt")), "x"));
+    QVERIFY(Tool::zipWithOption(QStringLiteral("-r"), other, QStringLiteral("loose.txt"),
+                                home.filePath(QStringLiteral("src"))));
+    QVERIFY(!Tool::unzipAndDeleteWithPath(other));
+    QVERIFY(QFileInfo::exists(other));
 
     const QString notZip = home.filePath(QStringLiteral("down/file.tar"));
     QVERIFY(kit::writeText(notZip, "x"));

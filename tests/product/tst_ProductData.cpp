@@ -255,7 +255,7 @@ private Q_SLOTS:
 
         QCOMPARE(ProductData::albumStrData(info), albumText(QStringLiteral("Stored")));
         const QString log = logText();
-        QVERIFY(log.contains(QStringLiteral("SupportVer=99.500000")));
+        QVERIFY(log.contains(QStringLiteral("SupportVer=99.5")));
         QVERIFY(log.contains(QStringLiteral("サポートされていないアルバムデータ")));
     }
 
@@ -444,7 +444,14 @@ private Q_SLOTS:
         QVERIFY(ProductData::isAvailableXmlThisAppVersion(QStringLiteral("0.5")));
         QVERIFY(!ProductData::isAvailableXmlThisAppVersion(QStringLiteral("99")));
         QVERIFY(!ProductData::isAvailableXmlThisAppVersion(QStringLiteral("99.1.2")));
-        QVERIFY(logText().contains(QStringLiteral("TargetVer=99.000000")));
+        QVERIFY(logText().contains(QStringLiteral("TargetVer=99")));
+        // Component by component (the program is 2.0.0): a decimal reading would take 2.0.1 for
+        // 2.0 and 1.10 for 1.1.
+        QCOMPARE(Tool::applicationVersion(), QStringLiteral("2.0.0"));
+        QVERIFY(!ProductData::isAvailableXmlThisAppVersion(QStringLiteral("2.0.1")));
+        QVERIFY(ProductData::isAvailableXmlThisAppVersion(QStringLiteral("2.0")));
+        QVERIFY(ProductData::isAvailableXmlThisAppVersion(QStringLiteral("1.10")));
+        QVERIFY(!ProductData::isAvailableXmlThisAppVersion(QStringLiteral("2.10")));
     }
 
     // --- Custom catalogues ---

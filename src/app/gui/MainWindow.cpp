@@ -1,8 +1,10 @@
 #include "app/gui/MainWindow.h"
 
 #include "app/AppCtrl.h"
+#include "app/PreferencesHost.h"
 #include "app/gui/MainTabViewCtrl.h"
 #include "job/NotificationCenter.h"
+#include "product/ProductData.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
@@ -10,6 +12,8 @@
 #include "ui/EtcTabPage.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
+#include "ui/PhotoStudioNamePop.h"
+#include "ui/PreferencesCtrl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,6 +55,32 @@ private:
     AppCtrl& ctrl_;
 };
 
+// The preferences, password and version-up windows' view of the controller.
+class MainWindow::PrefHost : public PreferencesHost {
+public:
+    PrefHost(AppCtrl& ctrl, MainWindow& window) : ctrl_(ctrl), window_(window) {}
+    void setPrefWindowVisible(bool visible) override { ctrl_.setPrefWindowVisible(visible); }
+    void comViewRefresh() override { ctrl_.comViewRefresh(); }
+    void reloadDataAndUIInit() override {
+        ProductData* data = ctrl_.productData();
+        if (data && data->reloadData()) {
+            for (OrderTab tab : {OrderTab::Album, OrderTab::Print, OrderTab::School}) {
+                window_.tabUIInit(tab);
+            }
+        }
+    }
+    void setWaitPanelText(const QString& text) override { window_.showWaitPanel(text); }
+    void terminateApplication() override {
+        // At start-up the event loop is not turning yet: the termination waits for it.
+        QMetaObject::invokeMethod(
+            &ctrl_, [this] { ctrl_.terminateNow(); }, Qt::QueuedConnection);
+    }
+
+private:
+    AppCtrl& ctrl_;
+    MainWindow& window_;
+};
+
 namespace {
 
 const char kTagProperty[] = "tag";
@@ -59,7 +89,8 @@ const char kGeometryKey[] = "MainWindowGeometry";
 } // namespace
 
 MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
-    : QMainWindow(parent), ctrl_(ctrl), sheetHost_(std::make_unique<SheetHost>(ctrl)) {
+    : QMainWindow(parent), ctrl_(ctrl), sheetHost_(std::make_unique<SheetHost>(ctrl)),
+      prefHost_(std::make_unique<PrefHost>(ctrl, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("HALVIX"));
     setMinimumSize(1024, 700);
@@ -79,10 +110,16 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     testModeMsg_->setStyleSheet(QStringLiteral(
         "QLabel { background: #d00000; color: white; font-weight: bold; padding: 2px 8px; }"));
     testModeMsg_->setVisible(false);
+    prefs_ = new PreferencesCtrl(this, *prefHost_);
+    auto* studioLabel = new QLabel(QStringLiteral("写真館"), central);
+    studioLabel->setBuddy(prefs_->photoStudioNamePop());
     auto* strip = new QHBoxLayout;
     strip->setContentsMargins(0, 0, 0, 0);
     strip->addWidget(versionField_);
     strip->addWidget(testModeMsg_, 1);
+    strip->addStretch(0);
+    strip->addWidget(studioLabel);
+    strip->addWidget(prefs_->photoStudioNamePop());
     layout->addLayout(strip);
 
     auto* tabs = new QTabWidget(central);
@@ -199,6 +236,8 @@ QTabWidget* MainWindow::mainTabView() const {
 
 void MainWindow::comViewRefresh() {
     testModeMsg_->setVisible(UserDef::isTestSendMode());
+    prefs_->photoStudioNamePop()->setEnabled(ctrl_.isEnabled());
+    prefs_->selectPhotoStudioNamePop();
     if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
         page(*tab)->viewRefresh();
     }
@@ -361,7 +400,13 @@ void MainWindow::applicationWillBecomeActive() {
 // --- AppWindowHooks ---
 
 void MainWindow::showWaitPanel(const QString& text) {
-    if (!waitPanel_) {
+    if (waitPanel_) {
+        // The same panel goes on with a new text (the version-up's download).
+        if (auto* label = waitPanel_->findChild<QLabel*>(QStringLiteral("waitPanelMsg"))) {
+            label->setText(text);
+        }
+        waitPanel_->setAccessibleName(text);
+    } else {
         auto* panel = new QDialog(this, Qt::Dialog | Qt::FramelessWindowHint);
         panel->setObjectName(QStringLiteral("waitPanel"));
         panel->setAccessibleName(text);
@@ -400,23 +445,28 @@ void MainWindow::tabUIInit(OrderTab tab) {
 }
 
 bool MainWindow::openCustomAuthWindow() {
-    if (customAuthOpener && customAuthOpener()) {
-        return true;
+    if (customAuthOpener) {
+        return customAuthOpener();
     }
-    Log::outputLn(QStringLiteral("カスタムモードの認証画面はこの版ではまだ使用できません"));
-    return false;
+    prefs_->passCheckWindowOpen();
+    return true;
 }
 
 bool MainWindow::openPreferencesWindow() {
-    if (preferencesOpener && preferencesOpener()) {
-        return true;
+    if (preferencesOpener) {
+        return preferencesOpener();
     }
-    Log::outputLn(QStringLiteral("環境設定画面はこの版ではまだ使用できません"));
-    return false;
+    prefs_->preferencesAction();
+    return true;
 }
 
 void MainWindow::buildPhotoStudioNamePopup() {
-    // The studio name pop-up lives in the preferences window, which comes with its own work.
+    prefs_->makePhotoStudioNamePop();
+    prefs_->selectPhotoStudioNamePop();
+}
+
+bool MainWindow::applicationUpdateCheck(const QString& updateInfo) {
+    return prefs_->applicationUpdateCheck(updateInfo);
 }
 
 void MainWindow::setTitles(const QString& windowTitle, const QString& versionText) {

@@ -16,6 +16,7 @@ class EtcTabPage;
 class MainTabViewCtrl;
 class OrderSheets;
 class OrderTabPage;
+class PreferencesCtrl;
 class QAction;
 class QDialog;
 class QLabel;
@@ -38,6 +39,8 @@ public:
     OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     EtcTabPage* etcPage() const { return etcPage_; }
     OrderSheets& orderSheets() const { return *sheets_; }
+    // The preferences and custom-mode password windows, the studio pop-up and the version-up.
+    PreferencesCtrl& preferences() const { return *prefs_; }
     QAction* menuAction(const QString& objectName) const;
 
     // Plug points of later windows: each returns whether its window was opened.
@@ -75,6 +78,7 @@ public:
     bool openCustomAuthWindow() override;
     bool openPreferencesWindow() override;
     void buildPhotoStudioNamePopup() override;
+    bool applicationUpdateCheck(const QString& updateInfo) override;
     void setTitles(const QString& windowTitle, const QString& versionText) override;
     void selectTab(OrderTab tab) override;
     void removeTab(OrderTab tab) override;
@@ -86,6 +90,7 @@ protected:
 
 private:
     class SheetHost;
+    class PrefHost;
     void buildMenus();
     void comViewRefresh();
     QAction* addMenuAction(class QMenu* menu, const QString& objectName, const QString& text,
@@ -93,10 +98,12 @@ private:
 
     AppCtrl& ctrl_;
     std::unique_ptr<SheetHost> sheetHost_;
+    std::unique_ptr<PrefHost> prefHost_;
     MainTabViewCtrl* tabCtrl_ = nullptr;
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
     OrderSheets* sheets_ = nullptr;
+    PreferencesCtrl* prefs_ = nullptr;
     QLabel* versionField_ = nullptr;
     QLabel* testModeMsg_ = nullptr;
     QPointer<QDialog> waitPanel_;
