@@ -1,16 +1,16 @@
 #include "app/VersionUp.h"
 
 #include "app/PreferencesHost.h"
-#include "job/WorkFolder.h"
-#include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
+#include "util/MiravellPath.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
 #include "util/VersionText.h"
+#include "util/WorkFolder.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -3,9 +3,9 @@
 #include "PreferencesHostRecorder.h"
 #include "TestHome.h"
 #include "app/VersionUp.h"
-#include "job/WorkFolder.h"
 #include "settings/Log.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>
