@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -40,23 +40,27 @@ ConnectionTestWindow::ConnectionTestWindow(QWidget* parent)
                                             "注文データは送信されません。"),
                              this);
     intro->setWordWrap(true);
-    list_ = new QTreeWidget(this);
+    list_ = new QTableWidget(ConnectionTest::CheckCount, 3, this);
     list_->setObjectName(QStringLiteral("connectionTestList"));
     list_->setAccessibleName(QStringLiteral("確認項目と結果"));
-    list_->setColumnCount(3);
-    list_->setHeaderLabels(
+    list_->setHorizontalHeaderLabels(
         {QStringLiteral("確認項目"), QStringLiteral("結果"), QStringLiteral("内容と対処")});
-    list_->setRootIsDecorated(false);
     list_->setWordWrap(true);
-    list_->setUniformRowHeights(false);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
-    list_->header()->setStretchLastSection(true);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->verticalHeader()->hide();
+    // Rows grow with their wrapped advice, so every word of it stays readable.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list_->horizontalHeader()->setStretchLastSection(true);
     const int unit = list_->fontMetrics().horizontalAdvance(QStringLiteral("0"));
-    list_->setColumnWidth(TitleColumn, unit * 34);
-    list_->setColumnWidth(StateColumn, unit * 10);
+    list_->setColumnWidth(TitleColumn, unit * 28);
+    list_->setColumnWidth(StateColumn, unit * 9);
     for (int check = 0; check < ConnectionTest::CheckCount; ++check) {
-        auto* item = new QTreeWidgetItem(list_);
-        item->setText(TitleColumn, ConnectionTest::checkTitle(check));
+        for (int column = 0; column < 3; ++column)
+            list_->setItem(check, column, new QTableWidgetItem);
+        list_->item(check, TitleColumn)->setText(ConnectionTest::checkTitle(check));
+        list_->item(check, StateColumn)->setTextAlignment(Qt::AlignCenter);
     }
 
     summaryField_ = new QLabel(this);
@@ -102,11 +106,11 @@ void ConnectionTestWindow::connectionTestOpen() {
 }
 
 void ConnectionTestWindow::startTest() {
-    for (int check = 0; check < list_->topLevelItemCount(); ++check) {
-        QTreeWidgetItem* item = list_->topLevelItem(check);
-        item->setText(StateColumn, QStringLiteral("待機中"));
-        item->setForeground(StateColumn, stateColor(ConnectionCheckResult::State::Skipped));
-        item->setText(DetailColumn, QString());
+    for (int check = 0; check < list_->rowCount(); ++check) {
+        list_->item(check, StateColumn)->setText(QStringLiteral("待機中"));
+        list_->item(check, StateColumn)
+            ->setForeground(stateColor(ConnectionCheckResult::State::Skipped));
+        list_->item(check, DetailColumn)->setText(QString());
     }
     summaryField_->setText(QStringLiteral("確認しています..."));
     if (test_->start()) {
@@ -116,19 +120,18 @@ void ConnectionTestWindow::startTest() {
 }
 
 void ConnectionTestWindow::checkStarted(int check) {
-    if (QTreeWidgetItem* item = list_->topLevelItem(check))
-        item->setText(StateColumn, QStringLiteral("確認中..."));
+    if (QTableWidgetItem* item = list_->item(check, StateColumn))
+        item->setText(QStringLiteral("確認中..."));
 }
 
 void ConnectionTestWindow::checkFinished(int check, int state, const QString& detail) {
-    QTreeWidgetItem* item = list_->topLevelItem(check);
-    if (!item)
+    if (check < 0 || check >= list_->rowCount())
         return;
     const auto s = static_cast<ConnectionCheckResult::State>(state);
-    item->setText(StateColumn, ConnectionTest::stateLabel(s));
-    item->setForeground(StateColumn, stateColor(s));
-    item->setText(DetailColumn, detail);
-    item->setToolTip(DetailColumn, detail);
+    list_->item(check, StateColumn)->setText(ConnectionTest::stateLabel(s));
+    list_->item(check, StateColumn)->setForeground(stateColor(s));
+    list_->item(check, DetailColumn)->setText(detail);
+    list_->item(check, DetailColumn)->setToolTip(detail);
 }
 
 void ConnectionTestWindow::testFinished(bool allOk) {

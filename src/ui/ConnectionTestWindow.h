@@ -5,7 +5,7 @@
 class ConnectionTest;
 class QLabel;
 class QPushButton;
-class QTreeWidget;
+class QTableWidget;
 
 // The connection test: one row per check, filled in as each check ends, with what to do.
 class ConnectionTestWindow : public QDialog {
@@ -32,7 +32,7 @@ private:
     void testFinished(bool allOk);
 
     ConnectionTest* test_ = nullptr;
-    QTreeWidget* list_ = nullptr;
+    QTableWidget* list_ = nullptr;
     QLabel* summaryField_ = nullptr;
     QPushButton* startButton_ = nullptr;
     QPushButton* closeButton_ = nullptr;

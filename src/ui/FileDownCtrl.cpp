@@ -84,6 +84,7 @@ FileDownCtrl::FileDownCtrl(ServiceWindowHost& host, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(statusField_, 1);
+    buttons->addStretch(); // keeps the buttons at their size while the status is hidden
     buttons->addWidget(closeButton_);
     buttons->addWidget(downloadButton_);
     auto* layout = new QVBoxLayout(this);

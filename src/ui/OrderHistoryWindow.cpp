@@ -23,6 +23,7 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     setWindowTitle(QStringLiteral("送信履歴"));
     setAccessibleName(windowTitle());
     setMinimumSize(900, 480);
+    resize(1100, 600);
 
     auto* filterLabel = new QLabel(QStringLiteral("結果:"), this);
     filterPop_ = new QComboBox(this);
@@ -57,7 +58,7 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     view_->setColumnWidth(OrderHistoryTable::Archive, unit * 34);
     view_->setColumnWidth(OrderHistoryTable::Files, unit * 9);
     view_->setColumnWidth(OrderHistoryTable::Size, unit * 10);
-    view_->setColumnWidth(OrderHistoryTable::Outcome, unit * 14);
+    view_->setColumnWidth(OrderHistoryTable::Outcome, unit * 20);
 
     sendButton_ = new QPushButton(QStringLiteral("この注文を送信"), this);
     sendButton_->setObjectName(QStringLiteral("orderHistorySendButton"));

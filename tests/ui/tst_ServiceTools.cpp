@@ -20,7 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTreeWidget>
+#include <QTableWidget>
 #include <QtTest>
 #include <memory>
 
@@ -42,9 +42,9 @@ QList<CheckRow> runConnectionTest(ConnectionTestWindow& window) {
     window.connectionTestOpen();
     [&] { QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 90000); }();
     QList<CheckRow> rows;
-    auto* list = part<QTreeWidget>(&window, "connectionTestList");
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows.append({list->topLevelItem(i)->text(1), list->topLevelItem(i)->text(2)});
+    auto* list = part<QTableWidget>(&window, "connectionTestList");
+    for (int i = 0; i < list->rowCount(); ++i)
+        rows.append({list->item(i, 1)->text(), list->item(i, 2)->text()});
     return rows;
 }
 
