@@ -138,6 +138,22 @@ private Q_SLOTS:
             QCOMPARE(call.at(1).toDouble(), 0.0);
     }
 
+    void underTwoHundredKilobytesShowsNoDeterminateBar() {
+        TestHome home;
+        QTemporaryDir save;
+        QVERIFY(lab->putFtpFile(folder, QStringLiteral("small.pdf"), bytes(150000, 'p')));
+        FileDownLoader loader;
+        QSignalSpy progress(&loader, &FileDownLoader::progressChanged);
+        const FileDownResult result =
+            loader.downloadExecute(request(save.path(), {QStringLiteral("small.pdf")}, {150000}));
+        QVERIFY2(result.success, qPrintable(result.errorMessage));
+        for (const QList<QVariant>& call : progress)
+            QCOMPARE(call.at(1).toDouble(), 0.0);
+        const QList<QJsonObject> ok = reportsOf(*lab, QStringLiteral("FTP-D"));
+        QCOMPARE(field(ok.last(), QStringLiteral("FileName")), QStringLiteral("small.pdf"));
+        QCOMPARE(field(ok.last(), QStringLiteral("First200kbTime")), QStringLiteral("<absent>"));
+    }
+
     void droppedConnectionLeavesNoTruncatedFileAndKeepsTheOldOne() {
         TestHome home;
         QTemporaryDir save;
