@@ -6,11 +6,11 @@
 
 #include "job/JobInfo.h"
 #include "job/SendJob.h"
-#include "job/WorkFolder.h"
 #include "service/LabConfig.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -4,11 +4,11 @@
 // Runs in a temporary HOME of its own; nothing outside it is touched.
 
 #include "job/JobInfo.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "settings/UserDef.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

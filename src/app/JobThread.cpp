@@ -4,7 +4,6 @@
 #include "job/NotificationCenter.h"
 #include "job/ResizeJob.h"
 #include "job/SendJob.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
@@ -12,6 +11,7 @@
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,13 +1,13 @@
 #include "job/JobInfo.h"
 
 #include "job/ProgressTarget.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
-#include "report/MiravellPath.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -62,7 +62,7 @@ JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* produ
 
     const std::optional<QString> code = UserDef::customerCode();
     _customerCode = code && !code->isEmpty() ? *code : QStringLiteral("0000");
-    _customerEmail = settingOr(QStringLiteral("CustomerEmail"), QStringLiteral("NoEmailAddress"));
+    _customerEmail = settingOr(SettingsKey::CustomerEmail, QStringLiteral("NoEmailAddress"));
     _bagNo = UserDef::integerForKey(SettingsKey::BagNo) + 1;
     _macAddress = UserDef::macAddress();
 }

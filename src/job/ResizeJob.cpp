@@ -2,9 +2,9 @@
 
 #include "job/JobInfo.h"
 #include "job/StopWatch.h"
-#include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
 

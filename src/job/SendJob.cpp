@@ -2,17 +2,17 @@
 
 #include "job/SendJobProgressReader.h"
 #include "job/StopWatch.h"
-#include "job/WorkFolder.h"
-#include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QFileInfo>
 #include <QVariantMap>

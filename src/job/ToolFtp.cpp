@@ -1,3 +1,4 @@
+#include "settings/Log.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
@@ -9,7 +10,13 @@ bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& p
                                            const QString& downFolder) {
     const QStringList args{QStringLiteral("-O"), QStringLiteral("ftp://") + host + path,
                            QStringLiteral("-u"), user + QLatin1Char(':') + pass};
-    if (!taskWithCmd(ToolPaths::curl(), args, downFolder))
+    const QString curl = ToolPaths::curl();
+    const ToolRunResult run = taskRunWithCmd(curl, args, downFolder);
+    if (!run.launched) {
+        Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")
+                          .arg(curl, downFolder));
+    }
+    if (!run.ok)
         return false;
     // "-O" names the local file after the last component of the remote path.
     const QString fileName = QFileInfo(path).fileName();

@@ -2,11 +2,11 @@
 
 #include "job/JobInfo.h"
 #include "job/StopWatch.h"
-#include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"

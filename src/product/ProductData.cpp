@@ -7,6 +7,7 @@
 #include "service/LabEndpoints.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/StringUtil.h"
 #include "util/Tool.h"
@@ -21,12 +22,6 @@
 
 namespace {
 
-const QString kAlbumDataKey = QStringLiteral("AlbumData");
-const QString kAlbumDataDateTimeKey = QStringLiteral("AlbumDataDateTime");
-const QString kPrintDataKey = QStringLiteral("PrintData");
-const QString kSchoolDataKey = QStringLiteral("SchoolData");
-const QString kResizeDataKey = QStringLiteral("ResizeData");
-
 // How one XML catalogue is stored, shipped, announced and logged.
 struct XmlCatalogue {
     QString settingsKey;
@@ -39,7 +34,7 @@ struct XmlCatalogue {
 };
 
 const XmlCatalogue& printCatalogue() {
-    static const XmlCatalogue c{kPrintDataKey,
+    static const XmlCatalogue c{SettingsKey::PrintData,
                                 QStringLiteral("tbl_print_new"),
                                 LabEndpoints::kMarkerPrintXmlMacVer,
                                 LabEndpoints::kMarkerPrintXmlVer,
@@ -50,7 +45,7 @@ const XmlCatalogue& printCatalogue() {
 }
 
 const XmlCatalogue& schoolCatalogue() {
-    static const XmlCatalogue c{kSchoolDataKey,
+    static const XmlCatalogue c{SettingsKey::SchoolData,
                                 QStringLiteral("tbl_school"),
                                 LabEndpoints::kMarkerSchoolXmlMacVer,
                                 LabEndpoints::kMarkerSchoolXmlVer,
@@ -61,7 +56,7 @@ const XmlCatalogue& schoolCatalogue() {
 }
 
 const XmlCatalogue& resizeCatalogue() {
-    static const XmlCatalogue c{kResizeDataKey,
+    static const XmlCatalogue c{SettingsKey::ResizeData,
                                 QStringLiteral("tbl_resize"),
                                 LabEndpoints::kMarkerResizeXmlMacVer,
                                 LabEndpoints::kMarkerResizeXmlVer,
@@ -199,17 +194,17 @@ QString ProductData::albumStrData(const QString& updateInfo) {
         Tool::readResourceTextFile(QStringLiteral("AlbumDateTime")).value_or(QString()));
     const std::optional<QString> shippedText =
         Tool::readResourceTextFile(QStringLiteral("AlbumData"));
-    QString currentStamp =
-        orbel::deleteLineFeedCode(UserDef::stringForKey(kAlbumDataDateTimeKey).value_or(QString()));
-    std::optional<QString> current = storedText(kAlbumDataKey);
+    QString currentStamp = orbel::deleteLineFeedCode(
+        UserDef::stringForKey(SettingsKey::AlbumDataDateTime).value_or(QString()));
+    std::optional<QString> current = storedText(SettingsKey::AlbumData);
 
     const bool storedUnusable = !orbel::isDateTimeStr(currentStamp) || !current ||
                                 orbel::isOverCheckWithDateTimeStr(currentStamp, shippedStamp);
     // Without a shipped copy the stored one, however old, is still the best there is.
     if (storedUnusable && shippedText && !shippedText->isEmpty()) {
         Log::outputLn(QStringLiteral("リソースのアルバムデータを読み込み"));
-        UserDef::setObject(shippedStamp, kAlbumDataDateTimeKey, false);
-        UserDef::setObject(*shippedText, kAlbumDataKey, true);
+        UserDef::setObject(shippedStamp, SettingsKey::AlbumDataDateTime, false);
+        UserDef::setObject(*shippedText, SettingsKey::AlbumData, true);
         currentStamp = shippedStamp;
         current = *shippedText;
     }
@@ -258,8 +253,8 @@ QString ProductData::albumStrData(const QString& updateInfo) {
         Log::outputLn(QStringLiteral("開発モードなのでローカルデータは更新しない"));
         return *body;
     }
-    UserDef::setObject(newestStamp, kAlbumDataDateTimeKey, false);
-    UserDef::setObject(*body, kAlbumDataKey, true);
+    UserDef::setObject(newestStamp, SettingsKey::AlbumDataDateTime, false);
+    UserDef::setObject(*body, SettingsKey::AlbumData, true);
     Log::outputLn(QStringLiteral("最新データに更新"));
     return *body;
 }
@@ -316,13 +311,13 @@ QString ProductData::customDataForCode(const QString& code, const QString& key) 
     }
     const QString family = key.toLower();
     if (family.contains(QStringLiteral("album"))) {
-        return standardStoredText(kAlbumDataKey);
+        return standardStoredText(SettingsKey::AlbumData);
     }
     if (family.contains(QStringLiteral("print"))) {
-        return standardStoredText(kPrintDataKey);
+        return standardStoredText(SettingsKey::PrintData);
     }
     if (family.contains(QStringLiteral("school"))) {
-        return standardStoredText(kSchoolDataKey);
+        return standardStoredText(SettingsKey::SchoolData);
     }
     return QString();
 }
@@ -334,9 +329,10 @@ bool ProductData::reloadData() {
         }
         // Leaving custom mode: back to the standard catalogues, whatever their texts.
         customDataFlg_ = false;
-        albumData_ = std::make_shared<ProductAlbumData>(standardStoredText(kAlbumDataKey));
-        printData_ = std::make_shared<ProductPrintData>(standardStoredText(kPrintDataKey));
-        schoolData_ = std::make_shared<ProductSchoolData>(standardStoredText(kSchoolDataKey));
+        albumData_ = std::make_shared<ProductAlbumData>(standardStoredText(SettingsKey::AlbumData));
+        printData_ = std::make_shared<ProductPrintData>(standardStoredText(SettingsKey::PrintData));
+        schoolData_ =
+            std::make_shared<ProductSchoolData>(standardStoredText(SettingsKey::SchoolData));
         return true;
     }
 

@@ -3,6 +3,7 @@
 #include "job/JobInfo.h"
 #include "report/ReportLines.h"
 #include "report/TabReports.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 
 #include <optional>
@@ -166,6 +167,6 @@ QString perFileOrderReport(const JobInfo& info, const PerFileOrderKeys& keys,
 QString printReportPrintTab(const JobInfo& info) {
     return perFileOrderReport(
         info, PerFileOrderKeys::print(), UserDef::printOrderArray().value_or(QVariantList()),
-        UserDef::objectForKeyFromPrintDic(QStringLiteral("PrintOrderMasterMemoKey")).toString(),
+        UserDef::objectForKeyFromPrintDic(SettingsKey::PrintOrderMasterMemoKey).toString(),
         &printProductCode);
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-const QString kSurface = QStringLiteral("ResizeSurfacePopKey");
-const QString kGoods = QStringLiteral("ResizeGoodsPopKey");
 const QString kName = QStringLiteral("name");
 const QString kCode = QStringLiteral("code");
 const QString kCut = QStringLiteral("cut");
@@ -23,8 +21,8 @@ QVariantMap currentResizeDic() {
 
 QString resizeUnitProductDescription(const QVariantMap& resizeDic) {
     QString text = reportRecordText(resizeDic, SettingsKey::ResizeSizePopKey, kName);
-    if (hasReportRecord(resizeDic, kGoods)) {
-        text += u'(' + reportRecordText(resizeDic, kGoods, kName) + u')';
+    if (hasReportRecord(resizeDic, SettingsKey::ResizeGoodsPopKey)) {
+        text += u'(' + reportRecordText(resizeDic, SettingsKey::ResizeGoodsPopKey, kName) + u')';
     }
     if (hasReportRecord(resizeDic, SettingsKey::ResizeGoodsOptionPopKey)) {
         text +=
@@ -35,7 +33,7 @@ QString resizeUnitProductDescription(const QVariantMap& resizeDic) {
 
 QString resizeProductCode(const QVariantMap& resizeDic) {
     const QString size = reportRecordText(resizeDic, SettingsKey::ResizeSizePopKey, kCode);
-    const QString goods = reportRecordText(resizeDic, kGoods, kCode);
+    const QString goods = reportRecordText(resizeDic, SettingsKey::ResizeGoodsPopKey, kCode);
     const QString goodsOption =
         reportRecordText(resizeDic, SettingsKey::ResizeGoodsOptionPopKey, kCode);
     const QString none = QStringLiteral("---");
@@ -45,7 +43,7 @@ QString resizeProductCode(const QVariantMap& resizeDic) {
     case 12:
         return size;
     case 9:
-        return size + u',' + reportRecordText(resizeDic, kSurface, kCode);
+        return size + u',' + reportRecordText(resizeDic, SettingsKey::ResizeSurfacePopKey, kCode);
     case 4:
         if (goods.size() == 4) {
             return size + u',' + goods + QStringLiteral(",11");
@@ -66,11 +64,12 @@ QString resizeProductCode(const QVariantMap& resizeDic) {
 }
 
 QString resizeProductQuality(const QVariantMap& resizeDic) {
-    return reportRecordText(resizeDic, kSurface, kName);
+    return reportRecordText(resizeDic, SettingsKey::ResizeSurfacePopKey, kName);
 }
 
 qint64 resizeProdocutSheetsCalcInfo(const QVariantMap& resizeDic) {
-    const qint64 goodsCut = reportInteger(reportRecordText(resizeDic, kGoods, kCut));
+    const qint64 goodsCut =
+        reportInteger(reportRecordText(resizeDic, SettingsKey::ResizeGoodsPopKey, kCut));
     if (goodsCut != 0) {
         return goodsCut;
     }
@@ -111,7 +110,7 @@ QString notJpgFileListText(const JobInfo& info) {
 
 QString printReportResizeTab(const JobInfo& info) {
     const QVariantMap dic = currentResizeDic();
-    const qint64 count = reportInteger(dic.value(QStringLiteral("ResizeOrderNumKey")).toString());
+    const qint64 count = reportInteger(dic.value(SettingsKey::ResizeOrderNumKey).toString());
     const QStringList jpegs = jpgOnlyOrderFilePassArray(info);
     const qint64 perSheet = resizeProdocutSheetsCalcInfo(dic);
     const QString description = reportSingleLine(resizeUnitProductDescription(dic));
@@ -160,7 +159,7 @@ QString printReportResizeTab(const JobInfo& info) {
     text += reportLine(kReportSeparator);
     text += reportLine(kReportSeparator);
     text += reportLine(QStringLiteral("Special_Instraction=") +
-                       reportMemo(dic.value(QStringLiteral("ResizeOrderMemoKey")).toString()));
+                       reportMemo(dic.value(SettingsKey::ResizeOrderMemoKey).toString()));
     const QString attachments = notJpgFileListText(info);
     if (!attachments.isEmpty()) {
         text += reportLine(QString());

@@ -1,12 +1,13 @@
 #include "settings/Log.h"
 
-#include "job/WorkFolder.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 QString Log::logFilePath() {
     // BootDate is written at every start; before that (or when it is unusable) the day's date.
-    QString date = UserDef::stringForKey(QStringLiteral("BootDate")).value_or(QString());
+    QString date = UserDef::stringForKey(SettingsKey::BootDate).value_or(QString());
     if (date.isEmpty() || date.contains(QLatin1Char('/'))) {
         date = Tool::nowDateCompress();
     }

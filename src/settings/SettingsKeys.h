@@ -2,23 +2,70 @@
 
 #include <QString>
 
-// Settings keys read or written by more than one source file, spelled once so the files cannot
-// drift apart. Each name is the key itself. Use them inside functions only: as inline variables
+// Every settings key the program reads or writes, spelled once so the files cannot drift apart.
+// Each name is the key itself. Use them inside functions only: as inline variables
 // they are initialised at start-up, so another file's namespace-scope constant must not copy them.
 namespace SettingsKey {
 
 // --- Top-level keys ---
 inline const QString AlbumSetName = QStringLiteral("AlbumSetName");
+inline const QString AlbumSetTitles = QStringLiteral("AlbumSetTitles");
+inline const QString AppPreviousStatus = QStringLiteral("AppPreviousStatus");
+inline const QString AppStatus = QStringLiteral("AppStatus");
 inline const QString BagNo = QStringLiteral("BagNo");
+inline const QString BootDate = QStringLiteral("BootDate");
 inline const QString CustomCustomerCode = QStringLiteral("CustomCustomerCode");
+inline const QString CustomDataDic = QStringLiteral("CustomDataDic");
 inline const QString CustomerCode =
     QStringLiteral("CustomerCode"); // also in each "Customers" entry
+inline const QString CustomerEmail = QStringLiteral("CustomerEmail");
+inline const QString CustomerMD5Dic = QStringLiteral("CustomerMD5Dic");
 inline const QString Customers = QStringLiteral("Customers");
+inline const QString ExecuteBt = QStringLiteral("ExecuteBt");
+inline const QString FileDownHistoryDic = QStringLiteral("FileDownHistoryDic");
 inline const QString Ftp2TargetCode = QStringLiteral("Ftp2TargetCode");
+inline const QString MacAddr = QStringLiteral("MacAddr");
 inline const QString MainTabLabel = QStringLiteral("MainTabLabel");
+inline const QString MultiCustomerCheck = QStringLiteral("MultiCustomerCheck");
 inline const QString OrderActionType = QStringLiteral("OrderActionType");
 inline const QString OrderSavePath = QStringLiteral("OrderSavePath");
+inline const QString PhotoStudioName = QStringLiteral("PhotoStudioName");
 inline const QString WorkApp = QStringLiteral("WorkApp");
+
+// --- Stored catalogues ---
+inline const QString AlbumData = QStringLiteral("AlbumData");
+inline const QString AlbumDataDateTime = QStringLiteral("AlbumDataDateTime");
+inline const QString PrintData = QStringLiteral("PrintData");
+inline const QString SchoolData = QStringLiteral("SchoolData");
+inline const QString ResizeData = QStringLiteral("ResizeData");
+
+// --- Records of the tabs and the order sheets ---
+inline const QString PrintDic = QStringLiteral("PrintDic");
+inline const QString PrintOrderArray = QStringLiteral("PrintOrderArray");
+inline const QString SchoolDic = QStringLiteral("SchoolDic");
+inline const QString SchoolOrderArray = QStringLiteral("SchoolOrderArray");
+inline const QString AlbumDic = QStringLiteral("AlbumDic");
+inline const QString ResizeDic = QStringLiteral("ResizeDic");
+inline const QString EtcDic = QStringLiteral("EtcDic");
+inline const QString OrderInfoDic = QStringLiteral("OrderInfoDic");
+inline const QString CharInputDic = QStringLiteral("CharInputDic");
+inline const QString FotoFusionDic = QStringLiteral("FotoFusionDic");
+inline const QString AlbumKineloDic = QStringLiteral("AlbumKineloDic");
+inline const QString PrintKineloDic = QStringLiteral("PrintKineloDic");
+
+// --- Entries of the Kinelo records ("AlbumKineloDic", "PrintKineloDic") ---
+inline const QString OrderType = QStringLiteral("OrderType");
+inline const QString AddFileArray = QStringLiteral("AddFileArray");
+inline const QString MovPath = QStringLiteral("MovPath");
+inline const QString PicPath = QStringLiteral("PicPath");
+
+// --- Entries of the character input record ("CharInputDic") ---
+inline const QString OrderCharName = QStringLiteral("OrderCharName");
+inline const QString OrderCharDate = QStringLiteral("OrderCharDate");
+
+// --- Entries of the print and school records ("PrintDic", "SchoolDic") ---
+inline const QString PrintOrderMasterMemoKey = QStringLiteral("PrintOrderMasterMemoKey");
+inline const QString SchoolOrderMasterMemoKey = QStringLiteral("SchoolOrderMasterMemoKey");
 
 // --- Entries of the album tab's record ("AlbumDic") ---
 inline const QString AlAlbumPop = QStringLiteral("AlAlbumPop");
@@ -40,6 +87,11 @@ inline const QString AlOptoinArray = QStringLiteral("AlOptoinArray"); // the sto
 
 // --- Entries of the resize tab's record ("ResizeDic") ---
 inline const QString ResizeSizePopKey = QStringLiteral("ResizeSizePopKey");
+inline const QString ResizeSurfacePopKey = QStringLiteral("ResizeSurfacePopKey");
+inline const QString ResizeGoodsPopKey = QStringLiteral("ResizeGoodsPopKey");
 inline const QString ResizeGoodsOptionPopKey = QStringLiteral("ResizeGoodsOptionPopKey");
+inline const QString ResizeOrderNumKey = QStringLiteral("ResizeOrderNumKey");
+inline const QString ResizeOrderMemoKey = QStringLiteral("ResizeOrderMemoKey");
+inline const QString ResizeResizeCbKey = QStringLiteral("ResizeResizeCbKey");
 
 } // namespace SettingsKey

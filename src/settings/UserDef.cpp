@@ -2,45 +2,11 @@
 
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "util/OrderTab.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
 
 namespace {
-
-const QString kAppStatus = QStringLiteral("AppStatus");
-const QString kAppPreviousStatus = QStringLiteral("AppPreviousStatus");
-const QString kMacAddr = QStringLiteral("MacAddr");
-const QString kPhotoStudioName = QStringLiteral("PhotoStudioName");
-const QString kMultiCustomerCheck = QStringLiteral("MultiCustomerCheck");
-const QString kExecuteBt = QStringLiteral("ExecuteBt");
-const QString kCustomerMD5Dic = QStringLiteral("CustomerMD5Dic");
-const QString kCustomDataDic = QStringLiteral("CustomDataDic");
-const QString kAlbumKineloDic = QStringLiteral("AlbumKineloDic");
-const QString kPrintKineloDic = QStringLiteral("PrintKineloDic");
-const QString kAlbumSetTitles = QStringLiteral("AlbumSetTitles");
-
-const QString kPrintDic = QStringLiteral("PrintDic");
-const QString kSchoolDic = QStringLiteral("SchoolDic");
-const QString kAlbumDic = QStringLiteral("AlbumDic");
-const QString kResizeDic = QStringLiteral("ResizeDic");
-const QString kEtcDic = QStringLiteral("EtcDic");
-const QString kOrderInfoDic = QStringLiteral("OrderInfoDic");
-const QString kCharInputDic = QStringLiteral("CharInputDic");
-const QString kFotoFusionDic = QStringLiteral("FotoFusionDic");
-const QString kFileDownHistoryDic = QStringLiteral("FileDownHistoryDic");
-const QString kPrintOrderArray = QStringLiteral("PrintOrderArray");
-const QString kSchoolOrderArray = QStringLiteral("SchoolOrderArray");
-
-const QString kOrderType = QStringLiteral("OrderType");
-const QString kAddFileArray = QStringLiteral("AddFileArray");
-const QString kMovPath = QStringLiteral("MovPath");
-const QString kPicPath = QStringLiteral("PicPath");
-
-const QString kTabPrint = QStringLiteral("プリント");
-const QString kTabSchool = QStringLiteral("スクール");
-const QString kTabAlbum = QStringLiteral("アルバム");
-const QString kTabResize = QStringLiteral("リサイズ");
-const QString kTabEtc = QStringLiteral("その他");
 
 bool isIntegerType(const QVariant& v) {
     switch (v.typeId()) {
@@ -121,7 +87,7 @@ qint64 kineloOrderType(const QString& dicKey) {
     if (!record) {
         return 0;
     }
-    const auto type = textOf(record->value(kOrderType));
+    const auto type = textOf(record->value(SettingsKey::OrderType));
     if (type == QLatin1String("1")) {
         return 1;
     }
@@ -144,7 +110,7 @@ std::optional<QStringList> kineloFiles(const QString& dicKey) {
     if (!record) {
         return std::nullopt;
     }
-    const auto list = listOf(record->value(kAddFileArray));
+    const auto list = listOf(record->value(SettingsKey::AddFileArray));
     if (!list) {
         return std::nullopt;
     }
@@ -222,38 +188,38 @@ QVariant UserDef::objectForKeyFromDic(const QString& key, const QString& dicKey)
         return dictionaryForKey(keyConst);                                                         \
     }
 
-HALVIX_DIC_TRIPLE(PrintDic, printDic, kPrintDic)
-HALVIX_DIC_TRIPLE(SchoolDic, schoolDic, kSchoolDic)
-HALVIX_DIC_TRIPLE(AlbumDic, albumDic, kAlbumDic)
-HALVIX_DIC_TRIPLE(ResizeDic, resizeDic, kResizeDic)
-HALVIX_DIC_TRIPLE(EtcDic, etcDic, kEtcDic)
-HALVIX_DIC_TRIPLE(OrderInfoDic, orderInfoDic, kOrderInfoDic)
-HALVIX_DIC_TRIPLE(CharInputDic, charInputDic, kCharInputDic)
-HALVIX_DIC_TRIPLE(FotoFusionDic, fotoFusionDic, kFotoFusionDic)
-HALVIX_DIC_TRIPLE(FileDownHistoryDic, fileDownHistoryDic, kFileDownHistoryDic)
+HALVIX_DIC_TRIPLE(PrintDic, printDic, SettingsKey::PrintDic)
+HALVIX_DIC_TRIPLE(SchoolDic, schoolDic, SettingsKey::SchoolDic)
+HALVIX_DIC_TRIPLE(AlbumDic, albumDic, SettingsKey::AlbumDic)
+HALVIX_DIC_TRIPLE(ResizeDic, resizeDic, SettingsKey::ResizeDic)
+HALVIX_DIC_TRIPLE(EtcDic, etcDic, SettingsKey::EtcDic)
+HALVIX_DIC_TRIPLE(OrderInfoDic, orderInfoDic, SettingsKey::OrderInfoDic)
+HALVIX_DIC_TRIPLE(CharInputDic, charInputDic, SettingsKey::CharInputDic)
+HALVIX_DIC_TRIPLE(FotoFusionDic, fotoFusionDic, SettingsKey::FotoFusionDic)
+HALVIX_DIC_TRIPLE(FileDownHistoryDic, fileDownHistoryDic, SettingsKey::FileDownHistoryDic)
 
 #undef HALVIX_DIC_TRIPLE
 
 // --- Order arrays and plain setters ---
 
 void UserDef::setPrintOrderArray(const QVariantList& array) {
-    setObject(array, kPrintOrderArray);
+    setObject(array, SettingsKey::PrintOrderArray);
 }
 
 std::optional<QVariantList> UserDef::printOrderArray() {
-    return arrayForKey(kPrintOrderArray);
+    return arrayForKey(SettingsKey::PrintOrderArray);
 }
 
 void UserDef::setSchoolOrderArray(const QVariantList& array) {
-    setObject(array, kSchoolOrderArray);
+    setObject(array, SettingsKey::SchoolOrderArray);
 }
 
 std::optional<QVariantList> UserDef::schoolOrderArray() {
-    return arrayForKey(kSchoolOrderArray);
+    return arrayForKey(SettingsKey::SchoolOrderArray);
 }
 
 void UserDef::setExecuteButton(const QString& value) {
-    setObject(value, kExecuteBt);
+    setObject(value, SettingsKey::ExecuteBt);
 }
 
 void UserDef::setOrderActionType(const QString& value) {
@@ -267,7 +233,7 @@ void UserDef::setOrderSavePath(const QString& value) {
 // --- Lettering ---
 
 void UserDef::removeCharInputDic() {
-    removeObjectForKey(kCharInputDic);
+    removeObjectForKey(SettingsKey::CharInputDic);
 }
 
 bool UserDef::isCharInputDic() {
@@ -275,31 +241,29 @@ bool UserDef::isCharInputDic() {
 }
 
 QString UserDef::charInputName() {
-    return textOf(objectForKeyFromCharInputDic(QStringLiteral("OrderCharName")))
-        .value_or(QString());
+    return textOf(objectForKeyFromCharInputDic(SettingsKey::OrderCharName)).value_or(QString());
 }
 
 QString UserDef::charInputDate() {
-    return textOf(objectForKeyFromCharInputDic(QStringLiteral("OrderCharDate")))
-        .value_or(QString());
+    return textOf(objectForKeyFromCharInputDic(SettingsKey::OrderCharDate)).value_or(QString());
 }
 
 // --- Run status ---
 
 void UserDef::setAppStatus(const QString& status) {
-    setObject(status, kAppStatus, true);
+    setObject(status, SettingsKey::AppStatus, true);
 }
 
 QString UserDef::appStatus() {
-    return stringForKey(kAppStatus).value_or(QString());
+    return stringForKey(SettingsKey::AppStatus).value_or(QString());
 }
 
 void UserDef::backupPreviousAppStatus() {
-    setObject(appStatus(), kAppPreviousStatus, true);
+    setObject(appStatus(), SettingsKey::AppPreviousStatus, true);
 }
 
 QString UserDef::previousAppStatus() {
-    return stringForKey(kAppPreviousStatus).value_or(QString());
+    return stringForKey(SettingsKey::AppPreviousStatus).value_or(QString());
 }
 
 // --- Identity ---
@@ -309,14 +273,14 @@ QString UserDef::macAddress() {
 }
 
 QString UserDef::macAddress(const std::function<QString()>& addressReader) {
-    if (const auto cached = stringForKey(kMacAddr); cached && !cached->isEmpty()) {
+    if (const auto cached = stringForKey(SettingsKey::MacAddr); cached && !cached->isEmpty()) {
         return *cached;
     }
     const QString address = addressReader ? addressReader() : QString();
     if (address.length() != 12) {
         return QStringLiteral("000000000000");
     }
-    setObject(address, kMacAddr);
+    setObject(address, SettingsKey::MacAddr);
     return address;
 }
 
@@ -334,23 +298,23 @@ bool UserDef::isMainTab(const QString& label) {
 }
 
 bool UserDef::isPrintTab() {
-    return isMainTab(kTabPrint);
+    return isMainTab(orderTabLabel(OrderTab::Print));
 }
 
 bool UserDef::isSchoolTab() {
-    return isMainTab(kTabSchool);
+    return isMainTab(orderTabLabel(OrderTab::School));
 }
 
 bool UserDef::isAlbumTab() {
-    return isMainTab(kTabAlbum);
+    return isMainTab(orderTabLabel(OrderTab::Album));
 }
 
 bool UserDef::isResizeTab() {
-    return isMainTab(kTabResize);
+    return isMainTab(orderTabLabel(OrderTab::Resize));
 }
 
 bool UserDef::isEtcTab() {
-    return isMainTab(kTabEtc);
+    return isMainTab(orderTabLabel(OrderTab::Etc));
 }
 
 bool UserDef::isFullPathTab() {
@@ -362,7 +326,7 @@ bool UserDef::isResizeMode() {
         return false;
     }
     const auto dic = resizeDic();
-    return dic && dic->contains(QStringLiteral("ResizeResizeCbKey"));
+    return dic && dic->contains(SettingsKey::ResizeResizeCbKey);
 }
 
 // --- Order action ---
@@ -384,7 +348,7 @@ bool UserDef::isOrderActionSave() {
 }
 
 bool UserDef::isSendOnly() {
-    return stringForKey(kExecuteBt) == QLatin1String("BtSendOnly");
+    return stringForKey(SettingsKey::ExecuteBt) == QLatin1String("BtSendOnly");
 }
 
 bool UserDef::isOnline() {
@@ -409,21 +373,21 @@ bool isTestStudioName(const std::optional<QString>& name) {
 } // namespace
 
 bool UserDef::isTestMode() {
-    return isTestStudioName(stringForKey(kPhotoStudioName)) &&
+    return isTestStudioName(stringForKey(SettingsKey::PhotoStudioName)) &&
            customerCode() == QLatin1String("3500");
 }
 
 bool UserDef::isAlbumTestMode() {
-    return isTestStudioName(stringForKey(kPhotoStudioName));
+    return isTestStudioName(stringForKey(SettingsKey::PhotoStudioName));
 }
 
 bool UserDef::isTestSendMode() {
-    return stringForKey(kPhotoStudioName) == QStringLiteral("オーベルテスト送信") &&
+    return stringForKey(SettingsKey::PhotoStudioName) == QStringLiteral("オーベルテスト送信") &&
            customerCode() == QLatin1String("3500");
 }
 
 bool UserDef::isDevelopMode() {
-    const auto name = stringForKey(kPhotoStudioName);
+    const auto name = stringForKey(SettingsKey::PhotoStudioName);
     return name == QStringLiteral("オーベル開発テスト") ||
            name == QStringLiteral("ミラベル開発テスト");
 }
@@ -445,7 +409,7 @@ std::optional<QString> UserDef::customerCode() {
 std::optional<QString> UserDef::customerCodeTop() {
     std::optional<QString> code;
     const auto customers = arrayForKey(SettingsKey::Customers);
-    if (integerForKey(kMultiCustomerCheck) != 0 && customers && !customers->isEmpty()) {
+    if (integerForKey(SettingsKey::MultiCustomerCheck) != 0 && customers && !customers->isEmpty()) {
         if (const auto first = mapOf(customers->first())) {
             code = textOf(first->value(SettingsKey::CustomerCode));
         }
@@ -465,7 +429,7 @@ QString UserDef::customerCodeForPhotoStudioName(const QString& photoStudioName) 
     }
     for (const QVariant& entry : *customers) {
         const auto customer = mapOf(entry);
-        if (customer && textOf(customer->value(kPhotoStudioName)) == photoStudioName) {
+        if (customer && textOf(customer->value(SettingsKey::PhotoStudioName)) == photoStudioName) {
             return textOf(customer->value(SettingsKey::CustomerCode)).value_or(QString());
         }
     }
@@ -481,8 +445,9 @@ QStringList UserDef::photoStudioNames() {
     // One name per entry, so positions match the entries of Customers.
     for (const QVariant& entry : *customers) {
         const auto customer = mapOf(entry);
-        names.append(customer ? textOf(customer->value(kPhotoStudioName)).value_or(QString())
-                              : QString());
+        names.append(customer
+                         ? textOf(customer->value(SettingsKey::PhotoStudioName)).value_or(QString())
+                         : QString());
     }
     return names;
 }
@@ -529,14 +494,14 @@ void UserDef::saveCustomerMD5(const QString& md5) {
     if (!code) {
         return;
     }
-    QVariantMap dic = dictionaryForKey(kCustomerMD5Dic).value_or(QVariantMap());
+    QVariantMap dic = dictionaryForKey(SettingsKey::CustomerMD5Dic).value_or(QVariantMap());
     dic.insert(*code, md5);
-    setObject(dic, kCustomerMD5Dic, true);
+    setObject(dic, SettingsKey::CustomerMD5Dic, true);
 }
 
 std::optional<QString> UserDef::passMD5ForCode(const std::optional<QString>& code) {
     const auto c = presentCode(code);
-    const auto dic = dictionaryForKey(kCustomerMD5Dic);
+    const auto dic = dictionaryForKey(SettingsKey::CustomerMD5Dic);
     if (!c || !dic) {
         return std::nullopt;
     }
@@ -567,9 +532,9 @@ void UserDef::saveCustomData(const QString& data, const std::optional<QString>& 
     if (!c) {
         return;
     }
-    QVariantMap dic = dictionaryForKey(kCustomDataDic).value_or(QVariantMap());
+    QVariantMap dic = dictionaryForKey(SettingsKey::CustomDataDic).value_or(QVariantMap());
     dic.insert(customDataEntryKey(*c, key), data);
-    setObject(dic, kCustomDataDic, true);
+    setObject(dic, SettingsKey::CustomDataDic, true);
 }
 
 void UserDef::deleteCustomDataForCode(const std::optional<QString>& code,
@@ -578,15 +543,15 @@ void UserDef::deleteCustomDataForCode(const std::optional<QString>& code,
     if (!c || !key) {
         return;
     }
-    QVariantMap dic = dictionaryForKey(kCustomDataDic).value_or(QVariantMap());
+    QVariantMap dic = dictionaryForKey(SettingsKey::CustomDataDic).value_or(QVariantMap());
     dic.remove(customDataEntryKey(*c, *key));
-    setObject(dic, kCustomDataDic, true);
+    setObject(dic, SettingsKey::CustomDataDic, true);
 }
 
 std::optional<QString> UserDef::customDataForCode(const std::optional<QString>& code,
                                                   const QString& key) {
     const auto c = presentCode(code);
-    const auto dic = dictionaryForKey(kCustomDataDic);
+    const auto dic = dictionaryForKey(SettingsKey::CustomDataDic);
     if (!c || !dic) {
         return std::nullopt;
     }
@@ -632,74 +597,76 @@ void UserDef::customDataSaveOrDelete(const std::optional<QString>& text,
 // --- Kinelo records ---
 
 void UserDef::setAlbumKineloOrderFileOnly() {
-    setObject(QVariantMap{{kOrderType, QStringLiteral("0")}}, kAlbumKineloDic, true);
+    setObject(QVariantMap{{SettingsKey::OrderType, QStringLiteral("0")}},
+              SettingsKey::AlbumKineloDic, true);
 }
 
 void UserDef::setAlbumKineloAddFiles(const QStringList& files) {
-    setObject(QVariantMap{{kOrderType, QStringLiteral("1")}, {kAddFileArray, files}},
-              kAlbumKineloDic, true);
+    setObject(QVariantMap{{SettingsKey::OrderType, QStringLiteral("1")},
+                          {SettingsKey::AddFileArray, files}},
+              SettingsKey::AlbumKineloDic, true);
 }
 
 void UserDef::setAlbumKineloMovFilePath(const QString& movPath, const QString& picFilePath) {
-    setObject(QVariantMap{{kOrderType, QStringLiteral("2")},
-                          {kMovPath, movPath},
-                          {kPicPath, picFilePath}},
-              kAlbumKineloDic, true);
+    setObject(QVariantMap{{SettingsKey::OrderType, QStringLiteral("2")},
+                          {SettingsKey::MovPath, movPath},
+                          {SettingsKey::PicPath, picFilePath}},
+              SettingsKey::AlbumKineloDic, true);
 }
 
 void UserDef::setPrintKineloMovFilePath(const QString& movPath, const QString& picFilePath) {
-    setObject(QVariantMap{{kOrderType, QStringLiteral("2")},
-                          {kMovPath, movPath},
-                          {kPicPath, picFilePath}},
-              kPrintKineloDic, true);
+    setObject(QVariantMap{{SettingsKey::OrderType, QStringLiteral("2")},
+                          {SettingsKey::MovPath, movPath},
+                          {SettingsKey::PicPath, picFilePath}},
+              SettingsKey::PrintKineloDic, true);
 }
 
 bool UserDef::isAlbumKineloFile() {
-    return kineloRecord(kAlbumKineloDic).has_value();
+    return kineloRecord(SettingsKey::AlbumKineloDic).has_value();
 }
 
 bool UserDef::isPrintKineloFile() {
-    return kineloRecord(kPrintKineloDic).has_value();
+    return kineloRecord(SettingsKey::PrintKineloDic).has_value();
 }
 
 void UserDef::removeAlbumKineloFile() {
-    removeObjectForKey(kAlbumKineloDic);
+    removeObjectForKey(SettingsKey::AlbumKineloDic);
 }
 
 void UserDef::removePrintKineloFile() {
-    removeObjectForKey(kPrintKineloDic);
+    removeObjectForKey(SettingsKey::PrintKineloDic);
 }
 
 qint64 UserDef::albumKinloOrderType() {
-    return kineloOrderType(kAlbumKineloDic);
+    return kineloOrderType(SettingsKey::AlbumKineloDic);
 }
 
 qint64 UserDef::printKinloOrderType() {
-    return kineloOrderType(kPrintKineloDic);
+    return kineloOrderType(SettingsKey::PrintKineloDic);
 }
 
 std::optional<QStringList> UserDef::albumKineloAddFiles() {
-    return kineloFiles(kAlbumKineloDic);
+    return kineloFiles(SettingsKey::AlbumKineloDic);
 }
 
 std::optional<QString> UserDef::albumKineloMovFilePath() {
-    return kineloText(kAlbumKineloDic, kMovPath);
+    return kineloText(SettingsKey::AlbumKineloDic, SettingsKey::MovPath);
 }
 
 std::optional<QString> UserDef::albumKineloPicFilePath() {
-    return kineloText(kAlbumKineloDic, kPicPath);
+    return kineloText(SettingsKey::AlbumKineloDic, SettingsKey::PicPath);
 }
 
 std::optional<QStringList> UserDef::printKineloAddFiles() {
-    return kineloFiles(kPrintKineloDic);
+    return kineloFiles(SettingsKey::PrintKineloDic);
 }
 
 std::optional<QString> UserDef::printKineloMovFilePath() {
-    return kineloText(kPrintKineloDic, kMovPath);
+    return kineloText(SettingsKey::PrintKineloDic, SettingsKey::MovPath);
 }
 
 std::optional<QString> UserDef::printKineloPicFilePath() {
-    return kineloText(kPrintKineloDic, kPicPath);
+    return kineloText(SettingsKey::PrintKineloDic, SettingsKey::PicPath);
 }
 
 double UserDef::albumKineloAllFileSize() {
@@ -725,6 +692,6 @@ double UserDef::printKineloAllFileSize() {
 // --- Album sets ---
 
 qint64 UserDef::albumSetNum() {
-    const auto titles = arrayForKey(kAlbumSetTitles);
+    const auto titles = arrayForKey(SettingsKey::AlbumSetTitles);
     return titles ? titles->size() : 0;
 }

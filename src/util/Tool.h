@@ -34,6 +34,14 @@ struct AlertAnswer {
 
 using AlertResponder = std::function<AlertAnswer(const AlertRequest&)>;
 
+// What one child-process runner call did. The runners never log (the log sits above this floor):
+// a caller that wants a launch failure in the log checks `launched` and writes it itself.
+struct ToolRunResult {
+    bool launched = false;         // false: the program or the working folder could not be used
+    bool ok = false;               // the runner's own answer (see each runner)
+    std::optional<QString> output; // the runner's text answer, where it has one
+};
+
 // Static operations that touch the machine: network address, system texts, version and resources,
 // size and date texts, text files, HTTP, alerts, and the child-process runners.
 class Tool {
@@ -158,12 +166,20 @@ public:
     // "/bin/sh -c command": standard output, or none when standard error is not empty or the
     // launch fails.
     static std::optional<QString> simpleShell(const QString& command);
+    // The same with the launch reported apart: output as simpleShell's result, ok = output held.
+    static ToolRunResult simpleShellRun(const QString& command);
     // The program with its arguments (no shell) in currentPath ("~" expanded), waiting for the
     // exit; true only for exit status 0.
     static bool taskWithCmd(const QString& program, const QStringList& args = {},
                             const QString& currentPath = QStringLiteral("~"));
+    // The same with the launch reported apart: ok = exit status 0, no output.
+    static ToolRunResult taskRunWithCmd(const QString& program, const QStringList& args = {},
+                                        const QString& currentPath = QStringLiteral("~"));
     // As taskWithCmd, capturing standard output; none when the launch fails.
     static std::optional<QString>
     outputTaskWithCmd(const QString& program, const QStringList& args = {},
                       const QString& currentPath = QStringLiteral("~"));
+    // The same with the launch reported apart: output as outputTaskWithCmd's result.
+    static ToolRunResult outputTaskRunWithCmd(const QString& program, const QStringList& args = {},
+                                              const QString& currentPath = QStringLiteral("~"));
 };

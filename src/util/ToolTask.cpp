@@ -1,33 +1,41 @@
-#include "settings/Log.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 
-bool Tool::taskWithCmd(const QString& program, const QStringList& args,
-                       const QString& currentPath) {
+ToolRunResult Tool::taskRunWithCmd(const QString& program, const QStringList& args,
+                                   const QString& currentPath) {
     ProcessOptions options;
     options.workingDirectory = currentPath;
     options.captureStdout = false;
     options.captureStderr = false;
     const ProcessResult result = runProcess(program, args, options);
-    if (!result.started) {
-        Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")
-                          .arg(program, currentPath));
-        return false;
-    }
-    return result.succeeded();
+    ToolRunResult run;
+    run.launched = result.started;
+    run.ok = result.succeeded();
+    return run;
 }
 
-std::optional<QString> Tool::outputTaskWithCmd(const QString& program, const QStringList& args,
-                                               const QString& currentPath) {
+bool Tool::taskWithCmd(const QString& program, const QStringList& args,
+                       const QString& currentPath) {
+    return taskRunWithCmd(program, args, currentPath).ok;
+}
+
+ToolRunResult Tool::outputTaskRunWithCmd(const QString& program, const QStringList& args,
+                                         const QString& currentPath) {
     ProcessOptions options;
     options.workingDirectory = currentPath;
     options.captureStdout = true;
     options.captureStderr = false;
     const ProcessResult result = runProcess(program, args, options);
-    if (!result.started) {
-        Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")
-                          .arg(program, currentPath));
-        return std::nullopt;
+    ToolRunResult run;
+    run.launched = result.started;
+    if (result.started) {
+        run.output = QString::fromUtf8(result.stdoutData);
     }
-    return QString::fromUtf8(result.stdoutData);
+    run.ok = run.output.has_value();
+    return run;
+}
+
+std::optional<QString> Tool::outputTaskWithCmd(const QString& program, const QStringList& args,
+                                               const QString& currentPath) {
+    return outputTaskRunWithCmd(program, args, currentPath).output;
 }

@@ -4,9 +4,9 @@
 #include "TestHome.h"
 #include "app/JobThread.h"
 #include "job/NotificationCenter.h"
-#include "job/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/WorkFolder.h"
 
 #include <QColor>
 #include <QImage>

@@ -4,9 +4,9 @@
 #include "job/Job.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
-#include "job/WorkFolder.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
+#include "util/WorkFolder.h"
 
 #include <QRegularExpression>
 #include <QtTest>

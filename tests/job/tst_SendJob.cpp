@@ -5,11 +5,11 @@
 #include "job/NotificationCenter.h"
 #include "job/ProgressTarget.h"
 #include "job/SendJob.h"
-#include "job/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QFile>
 #include <QJsonArray>

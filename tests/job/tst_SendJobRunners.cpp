@@ -3,10 +3,10 @@
 #include "TestHome.h"
 #include "job/JobInfo.h"
 #include "job/SendJob.h"
-#include "job/WorkFolder.h"
 #include "service/LabConfig.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QFile>
 #include <QJsonObject>

@@ -3,11 +3,11 @@
 #include "TestHome.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
 #include "../job/PipelineTestKit.h"
 #include "TestHome.h"
 #include "job/JobInfo.h"
-#include "job/WorkFolder.h"
-#include "report/MiravellPath.h"
 #include "report/TabReports.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 #include "TestHome.h"
-#include "job/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
+#include "util/WorkFolder.h"
 
 #include <QDate>
 #include <QDir>

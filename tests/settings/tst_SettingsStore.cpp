@@ -1,8 +1,8 @@
 #include "TestHome.h"
-#include "job/WorkFolder.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
 #include "util/PlistVariant.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

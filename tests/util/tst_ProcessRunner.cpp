@@ -3,6 +3,7 @@
 #include "util/Tool.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 #include <cerrno>
 #include <sys/wait.h>
@@ -57,6 +58,36 @@ private Q_SLOTS:
                  std::nullopt);
         QVERIFY(Tool::taskWithCmd(QStringLiteral("/bin/true")));
         QVERIFY(!Tool::taskWithCmd(QStringLiteral("/bin/false")));
+        QVERIFY(noChildLeft());
+    }
+
+    // The runners log nothing themselves: the caller learns a launch failure from the result.
+    void launchFailureIsToldApart() {
+        TestHome home;
+        const ToolRunResult missing = Tool::taskRunWithCmd(QStringLiteral("/nonexistent/program"));
+        QVERIFY(!missing.launched);
+        QVERIFY(!missing.ok);
+        const ToolRunResult failing = Tool::taskRunWithCmd(QStringLiteral("/bin/false"));
+        QVERIFY(failing.launched);
+        QVERIFY(!failing.ok);
+        QVERIFY(Tool::taskRunWithCmd(QStringLiteral("/bin/true")).ok);
+
+        const ToolRunResult badFolder = Tool::outputTaskRunWithCmd(
+            QStringLiteral("/bin/pwd"), {}, home.path() + QStringLiteral("/missing"));
+        QVERIFY(!badFolder.launched);
+        QCOMPARE(badFolder.output, std::nullopt);
+        const ToolRunResult printed =
+            Tool::outputTaskRunWithCmd(QStringLiteral("/usr/bin/printf"), {QStringLiteral("x")});
+        QVERIFY(printed.launched && printed.ok);
+        QCOMPARE(printed.output, std::optional<QString>(QStringLiteral("x")));
+
+        // Standard error makes the shell runner's answer none, but the shell did start.
+        const ToolRunResult noisy = Tool::simpleShellRun(QStringLiteral("echo a; echo b >&2"));
+        QVERIFY(noisy.launched);
+        QVERIFY(!noisy.ok);
+        QCOMPARE(noisy.output, std::nullopt);
+        // No log is written by any of them (the work area is not even created).
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("MVL_WorkArea"))));
         QVERIFY(noChildLeft());
     }
 

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// The fixed working folders in the user's home folder.
+// The fixed working folders in the user's home folder. The work area's root is spelled here only;
+// the guarded operations inside it are in util/MiravellPath.h.
 class WorkFolder {
 public:
     WorkFolder() = delete;

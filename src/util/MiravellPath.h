@@ -3,12 +3,13 @@
 #include <QString>
 
 // Guarded file operations: creating, deleting and trashing only inside the program's own work
-// areas. A path ("~" expanded, "." and ".." resolved) counts as inside when it is the area's folder
-// itself or lies below it; anything else is refused with false and left alone.
+// areas (the work area's folders are named by util/WorkFolder.h). A path ("~" expanded, "." and
+// ".." resolved) counts as inside when it is the area's folder itself or lies below it; anything
+// else is refused with false and left alone.
 namespace orbel {
 
 // The three areas, "~" expanded.
-QString miravellWorkFolderPath();    // ~/MVL_WorkArea
+QString miravellWorkFolderPath();    // WorkFolder::workFolderPath(), cleaned
 QString miravellZipWorkFolderPath(); // ~/_MivelZipW_
 QString fotoFusionWorkFolderPath();  // ~/Documents/HALVIX 2
 

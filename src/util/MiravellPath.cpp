@@ -1,6 +1,7 @@
-#include "report/MiravellPath.h"
+#include "util/MiravellPath.h"
 
 #include "util/PathUtil.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 
@@ -26,7 +27,8 @@ bool isInside(const QString& path, const QString& area) {
 namespace orbel {
 
 QString miravellWorkFolderPath() {
-    return cleanExpanded(QStringLiteral("~/MVL_WorkArea"));
+    // The work area's root is named once, by WorkFolder.
+    return QDir::cleanPath(WorkFolder::workFolderPath());
 }
 
 QString miravellZipWorkFolderPath() {

@@ -1,6 +1,6 @@
 #include "TestHome.h"
 #include "job/StopWatch.h"
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 
 #include "util/PathUtil.h"
 

@@ -1,0 +1,6 @@
+#include "app/gui/MainWindow.h"
+#include "ui/Widget.h"
+
+int main() {
+    return 0;
+}

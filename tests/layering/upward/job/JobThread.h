@@ -1,0 +1,2 @@
+#include "job/Job.h"
+#include "ui/Widget.h"

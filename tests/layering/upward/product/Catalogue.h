@@ -1,0 +1,2 @@
+#include "service/Lab.h"
+#include "ui/Widget.h"

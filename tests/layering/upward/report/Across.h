@@ -1,0 +1,3 @@
+#include "app/JobThread.h"
+#include "job/JobInfo.h"
+#include "product/Catalogue.h"

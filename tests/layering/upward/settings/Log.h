@@ -1,0 +1,2 @@
+#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"

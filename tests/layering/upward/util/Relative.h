@@ -1,0 +1,2 @@
+#include "../settings/Log.h"
+#include "Up.h"

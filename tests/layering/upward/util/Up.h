@@ -1,0 +1,3 @@
+#include "Relative.h"
+#include "settings/Log.h"
+#include "util/PathUtil.h"
