@@ -1,7 +1,7 @@
 #include "service/OrderHistoryTable.h"
 
-#include "job/WorkFolder.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,5 @@
 #include "service/SupportBundle.h"
 
-#include "job/WorkFolder.h"
 #include "job/ZipJob.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
@@ -11,6 +10,7 @@
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "ui/OrderHistoryWindow.h"
 
-#include "job/WorkFolder.h"
 #include "service/OrderHistoryTable.h"
 #include "ui/ServiceWindowHost.h"
+#include "util/WorkFolder.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

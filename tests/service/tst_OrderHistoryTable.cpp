@@ -1,6 +1,6 @@
 #include "TestHome.h"
-#include "job/WorkFolder.h"
 #include "service/OrderHistoryTable.h"
+#include "util/WorkFolder.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,5 +1,4 @@
 #include "TestHome.h"
-#include "job/WorkFolder.h"
 #include "service/OrderHistoryTable.h"
 #include "service/SupportBundle.h"
 #include "settings/Log.h"
@@ -7,6 +6,7 @@
 #include "settings/UserDef.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QDirIterator>

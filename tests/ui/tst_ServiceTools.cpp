@@ -2,13 +2,13 @@
 #include "LabSim.h"
 #include "ServiceHostRecorder.h"
 #include "TestHome.h"
-#include "job/WorkFolder.h"
 #include "service/ConnectionTest.h"
 #include "service/OrderHistoryTable.h"
 #include "settings/UserDef.h"
 #include "ui/ConnectionTestWindow.h"
 #include "ui/OrderHistoryWindow.h"
 #include "ui/ServiceWindows.h"
+#include "util/WorkFolder.h"
 
 #include <QAction>
 #include <QComboBox>
