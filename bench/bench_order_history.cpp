@@ -22,19 +22,21 @@ void run(int count, const QString& folder) {
         return;
     const QStringList outcomes = OrderHistoryTable::knownOutcomes();
     for (int i = 0; i < count; ++i) {
-        file.write(QStringLiteral("{\"time\":\"2026/%1/%2 %3:%4:00\",\"tab\":\"プリント\","
-                                  "\"archive\":\"1234_001122AABBCC_%5.zip\",\"files\":120,"
-                                  "\"size\":734003200,\"outcome\":\"%6\",\"error\":\"%7\"}\n")
-                       .arg(1 + i / 40000 % 12, 2, 10, QLatin1Char('0'))
-                       .arg(1 + i / 1440 % 28, 2, 10, QLatin1Char('0'))
-                       .arg(i / 60 % 24, 2, 10, QLatin1Char('0'))
-                       .arg(i % 60, 2, 10, QLatin1Char('0'))
-                       .arg(i, 7, 10, QLatin1Char('0'))
-                       .arg(outcomes.at(i % outcomes.size()))
-                       .arg(i % 5 == 3
-                                ? QStringLiteral("(67)エラーが発生（サーバーへのログインエラー）")
+        file.write(
+            QStringLiteral("{\"dateTime\":\"2026-%1-%2T%3:%4:00\",\"tab\":\"プリント\","
+                           "\"archive\":\"1234_001122AABBCC_%5.zip\",\"customerCode\":\"1234\","
+                           "\"fileCount\":120,\"size\":734003200,\"outcome\":\"%6\","
+                           "\"errorCode\":%7,\"errorText\":\"%8\"}\n")
+                .arg(1 + i / 40000 % 12, 2, 10, QLatin1Char('0'))
+                .arg(1 + i / 1440 % 28, 2, 10, QLatin1Char('0'))
+                .arg(i / 60 % 24, 2, 10, QLatin1Char('0'))
+                .arg(i % 60, 2, 10, QLatin1Char('0'))
+                .arg(i, 7, 10, QLatin1Char('0'))
+                .arg(outcomes.at(i % outcomes.size()))
+                .arg(i % 5 == 3 ? 67 : 0)
+                .arg(i % 5 == 3 ? QStringLiteral("(67)エラーが発生（サーバーへのログインエラー）")
                                 : QString())
-                       .toUtf8());
+                .toUtf8());
     }
     file.close();
 

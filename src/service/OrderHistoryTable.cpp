@@ -5,34 +5,36 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
 
-// A field under the first of its names that the record has.
-QJsonValue pick(const QJsonObject& object, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        const QJsonValue value = object.value(QLatin1String(name));
-        if (!value.isUndefined() && !value.isNull())
-            return value;
-    }
-    return {};
-}
-
-qint64 number(const QJsonValue& value) {
+qint64 integer(const QJsonValue& value, qint64 fallback) {
     if (value.isDouble())
         return static_cast<qint64>(value.toDouble());
-    if (value.isString())
-        return value.toString().toLongLong();
-    if (value.isArray())
-        return value.toArray().size(); // a list of file names counts its files
-    return 0;
+    if (value.isString()) {
+        bool ok = false;
+        const qint64 n = value.toString().toLongLong(&ok);
+        return ok ? n : fallback;
+    }
+    return fallback;
 }
 
 } // namespace
+
+// Text work instead of a date parse: reading stays fast for a history of tens of thousands.
+QString OrderHistoryRow::dateTimeText() const {
+    static const QRegularExpression iso(
+        QStringLiteral("^(\\d{4})-(\\d\\d)-(\\d\\d)T(\\d\\d:\\d\\d:\\d\\d)"));
+    const QRegularExpressionMatch m = iso.match(when);
+    if (!m.hasMatch())
+        return when;
+    return QStringLiteral("%1/%2/%3 %4")
+        .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4));
+}
 
 OrderHistoryTable::OrderHistoryTable(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -60,13 +62,16 @@ QList<OrderHistoryRow> OrderHistoryTable::readJsonLines(const QString& path) {
             continue; // a half-written last line or damage: the others still count
         const QJsonObject o = doc.object();
         OrderHistoryRow row;
-        row.dateTime = pick(o, {"time", "dateTime", "date"}).toString();
-        row.tab = pick(o, {"tab", "tabLabel"}).toString();
-        row.archive = pick(o, {"archive", "zipName", "archiveName"}).toString();
-        row.files = number(pick(o, {"files", "fileCount"}));
-        row.size = number(pick(o, {"size", "bytes", "archiveSize"}));
-        row.outcome = pick(o, {"outcome", "result"}).toString();
-        row.error = pick(o, {"error", "errorText", "errorInfo"}).toString();
+        row.archive = o.value(QStringLiteral("archive")).toString();
+        if (row.archive.isEmpty())
+            continue;
+        row.when = o.value(QStringLiteral("dateTime")).toString();
+        row.tab = o.value(QStringLiteral("tab")).toString();
+        row.files = integer(o.value(QStringLiteral("fileCount")), -1);
+        row.size = integer(o.value(QStringLiteral("size")), 0);
+        row.outcome = o.value(QStringLiteral("outcome")).toString();
+        row.errorCode = static_cast<int>(integer(o.value(QStringLiteral("errorCode")), 0));
+        row.error = o.value(QStringLiteral("errorText")).toString();
         rows.append(row);
     }
     return rows;
@@ -94,10 +99,11 @@ QStringList OrderHistoryTable::knownOutcomes() {
 void OrderHistoryTable::setRecords(QList<OrderHistoryRow> records) {
     beginResetModel();
     std::reverse(records.begin(), records.end());
-    // Appended in time order; a stable sort keeps that order among equal times.
+    // Appended in time order; a stable sort keeps that order among equal times. ISO texts of
+    // local time sort as the times do.
     std::stable_sort(
         records.begin(), records.end(),
-        [](const OrderHistoryRow& a, const OrderHistoryRow& b) { return a.dateTime > b.dateTime; });
+        [](const OrderHistoryRow& a, const OrderHistoryRow& b) { return a.when > b.when; });
     records_ = std::move(records);
     rebuildIndex();
     endResetModel();
@@ -152,13 +158,13 @@ QVariant OrderHistoryTable::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case DateTime:
-        return row.dateTime;
+        return row.dateTimeText();
     case Tab:
         return row.tab;
     case Archive:
         return row.archive;
     case Files:
-        return row.files;
+        return row.files < 0 ? QVariant(QString()) : QVariant(row.files);
     case Size:
         return Tool::autoDataByteStringWithByte(static_cast<double>(row.size));
     case Outcome:

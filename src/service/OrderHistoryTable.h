@@ -8,13 +8,15 @@
 
 // One line of the order history: what became of one order archive.
 struct OrderHistoryRow {
-    QString dateTime; // "%Y/%m/%d %H:%M:%S" as recorded
-    QString tab;      // the tab's label
-    QString archive;  // archive file name
-    qint64 files = 0; // image files in it
-    qint64 size = 0;  // bytes
-    QString outcome;  // "pooled", "saved", "sent", "failed", "duplicate" (as recorded)
-    QString error;    // error text of a failure, "" otherwise
+    QString when;                 // local time of the outcome in ISO form ("2026-01-02T10:00:00")
+    QString tab;                  // the tab's label
+    QString archive;              // archive file name
+    qint64 files = -1;            // order files in it; -1 when not known
+    qint64 size = 0;              // bytes
+    QString outcome;              // "pooled", "saved", "sent", "failed", "duplicate" (as recorded)
+    int errorCode = 0;            // the send error's code; 0 for none
+    QString error;                // the error as the user was told it, "" otherwise
+    QString dateTimeText() const; // "%Y/%m/%d %H:%M:%S" (the recorded text when not ISO)
 };
 
 // The order history as a table, newest first, optionally narrowed to one outcome. Built for tens
@@ -26,9 +28,12 @@ public:
 
     explicit OrderHistoryTable(QObject* parent = nullptr);
 
-    // The history file of the work area: one JSON object per line.
+    // The order history of the work area ("OrderHistory.jsonl"): one JSON object per archive
+    // outcome, as the order job appends them (dateTime in ISO form, archive, tab, customerCode,
+    // fileCount, size, outcome, errorCode, errorText).
     static QString historyFilePath();
-    // Every readable record of a JSON Lines file, oldest first; unreadable lines are skipped.
+    // Every readable record of such a file, oldest first; damaged lines and lines without an
+    // archive name are skipped.
     static QList<OrderHistoryRow> readJsonLines(const QString& path);
     // The Japanese label of an outcome; the recorded text itself for an unknown one.
     static QString outcomeLabel(const QString& outcome);

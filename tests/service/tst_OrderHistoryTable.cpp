@@ -14,19 +14,21 @@ private Q_SLOTS:
         QVERIFY(WorkFolder::checkWorkFolder());
         QFile file(OrderHistoryTable::historyFilePath());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{\"time\":\"2026/01/02 "
-                   "10:00:00\",\"tab\":\"プリント\",\"archive\":\"1234_A_0000001.zip\","
-                   "\"files\":3,\"size\":1500000,\"outcome\":\"sent\"}\n"
-                   "not json at all\n"
-                   "{\"time\":\"2026/01/03 "
-                   "09:00:00\",\"tab\":\"その他\",\"archive\":\"1234_A_0000002.zip\","
-                   "\"files\":[\"a.jpg\",\"b.jpg\"],\"size\":\"2048\",\"outcome\":\"failed\","
-                   "\"error\":\"(67)エラーが発生（サーバーへのログインエラー）\"}\n"
-                   "{\"time\":\"2026/01/03 "
-                   "09:00:00\",\"tab\":\"アルバム\",\"archive\":\"1234_A_0000003.zip\","
-                   "\"outcome\":\"pooled\"}\n"
-                   "{\"time\":\"2026/01/04 "
-                   "08:00:00\",\"tab\":\"リサイズ\",\"archive\":\"1234_A_0000004.zip\",");
+        // Records as the order job appends them; one damaged line, one without an archive name
+        // and a half-written last line are skipped.
+        file.write(
+            "{\"dateTime\":\"2026-01-02T10:00:00\",\"tab\":\"プリント\",\"archive\":"
+            "\"1234_A_0000001.zip\",\"customerCode\":\"1234\",\"fileCount\":3,\"size\":1500000,"
+            "\"outcome\":\"sent\",\"errorCode\":0,\"errorText\":\"\"}\n"
+            "not json at all\n"
+            "{\"dateTime\":\"2026-01-03T09:00:00\",\"tab\":\"その他\",\"archive\":"
+            "\"1234_A_0000002.zip\",\"fileCount\":2,\"size\":2048,\"outcome\":\"failed\","
+            "\"errorCode\":67,\"errorText\":\"(67)エラーが発生（サーバーへのログインエラー）\"}\n"
+            "{\"dateTime\":\"2026-01-03T09:00:00\",\"tab\":\"\",\"archive\":\"1234_A_0000003.zip\","
+            "\"fileCount\":-1,\"size\":10,\"outcome\":\"pooled\"}\n"
+            "{\"dateTime\":\"2026-01-05T09:00:00\",\"outcome\":\"sent\"}\n"
+            "{\"dateTime\":\"2026-01-04T08:00:00\",\"tab\":\"リサイズ\",\"archive\":\"1234_A_"
+            "0000004.zip\",");
         file.close();
         OrderHistoryTable table;
         QVERIFY(table.reload());
@@ -39,6 +41,10 @@ private Q_SLOTS:
         QCOMPARE(table.rowAt(2).archive, QStringLiteral("1234_A_0000001.zip"));
         QCOMPARE(table.rowAt(1).files, 2);
         QCOMPARE(table.rowAt(1).size, 2048);
+        QCOMPARE(table.rowAt(1).errorCode, 67);
+        QCOMPARE(table.index(2, OrderHistoryTable::DateTime).data().toString(),
+                 QStringLiteral("2026/01/02 10:00:00"));
+        QCOMPARE(table.index(0, OrderHistoryTable::Files).data().toString(), QString()); // unknown
         QCOMPARE(table.index(2, OrderHistoryTable::Size).data().toString(),
                  QStringLiteral("1.5 MB"));
         QCOMPARE(table.index(1, OrderHistoryTable::Outcome).data().toString(),

@@ -73,9 +73,10 @@ private Q_SLOTS:
             writeFile(QDir(logFolder).filePath(
                           QStringLiteral("2000%1.log").arg(day, 4, 10, QLatin1Char('0'))),
                       "old day\n");
-        writeFile(OrderHistoryTable::historyFilePath(),
-                  "{\"time\":\"2026/01/02 10:00:00\",\"tab\":\"プリント\",\"archive\":\"a.zip\","
-                  "\"outcome\":\"sent\"}\n");
+        writeFile(
+            OrderHistoryTable::historyFilePath(),
+            "{\"dateTime\":\"2026-01-02T10:00:00\",\"tab\":\"プリント\",\"archive\":\"a.zip\","
+            "\"outcome\":\"sent\"}\n");
 
         QTemporaryDir out;
         const QString zipPath = out.filePath(QStringLiteral("bundle.zip"));

@@ -80,15 +80,16 @@ private Q_SLOTS:
         const QStringList outcomes = OrderHistoryTable::knownOutcomes();
         for (int i = 0; i < 5000; ++i) {
             const QString outcome = outcomes.at(i % outcomes.size());
-            history.write(QStringLiteral("{\"time\":\"2026/01/01 %1:%2:%3\",\"tab\":\"プリント\","
-                                         "\"archive\":\"1234_A_%4.zip\",\"files\":2,\"size\":1000,"
-                                         "\"outcome\":\"%5\"}\n")
-                              .arg(i / 3600, 2, 10, QLatin1Char('0'))
-                              .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                              .arg(i % 60, 2, 10, QLatin1Char('0'))
-                              .arg(i, 7, 10, QLatin1Char('0'))
-                              .arg(outcome)
-                              .toUtf8());
+            history.write(
+                QStringLiteral("{\"dateTime\":\"2026-01-01T%1:%2:%3\",\"tab\":\"プリント\","
+                               "\"archive\":\"1234_A_%4.zip\",\"fileCount\":2,\"size\":1000,"
+                               "\"outcome\":\"%5\",\"errorCode\":0,\"errorText\":\"\"}\n")
+                    .arg(i / 3600, 2, 10, QLatin1Char('0'))
+                    .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                    .arg(i % 60, 2, 10, QLatin1Char('0'))
+                    .arg(i, 7, 10, QLatin1Char('0'))
+                    .arg(outcome)
+                    .toUtf8());
         }
         history.close();
         // The newest record (4999, "duplicate"... 4999 % 5 = 4) and a pooled one still waiting.
