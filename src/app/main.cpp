@@ -1,7 +1,15 @@
+#include "app/AppCtrl.h"
+#include "app/InstanceGuard.h"
+#include "app/TerminationSignals.h"
 #include "app/gui/MainWindow.h"
+#include "settings/UserDef.h"
 #include "ui/MessageBoxResponder.h"
+#include "util/Tool.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QSessionManager>
+#include <QStyleFactory>
 #include <cstdio>
 #include <cstring>
 
@@ -13,12 +21,46 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    // The guard reads only /proc and the order pool: it runs before the settings are read, so an
+    // instance it ends has written its own settings before this one reads them, and a refused
+    // instance never writes its stale copy over them.
+    const bool alreadyBooted = InstanceGuard::isAlreadyBooted();
+    if (!alreadyBooted) {
+        UserDef::backupPreviousAppStatus();
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("halvix2"));
+    QApplication::setApplicationDisplayName(QStringLiteral("HALVIX 2"));
     QApplication::setApplicationVersion(QStringLiteral(HALVIX_VERSION));
-    // Alerts from every thread are answered by message boxes on this thread from here on.
-    MessageBoxResponder::install();
-    MainWindow window;
+    QApplication::setDesktopFileName(QStringLiteral("halvix2"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (const QString icon = Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));
+        !icon.isEmpty()) {
+        QApplication::setWindowIcon(QIcon(icon));
+    }
+    // Alerts from every thread are answered by message boxes on this thread. Unattended runs
+    // (scripts) write them to standard error and take the default button instead.
+    if (qEnvironmentVariableIsEmpty("HALVIX_UNATTENDED")) {
+        MessageBoxResponder::install();
+    }
+
+    if (alreadyBooted) {
+        // Qt ignores quit() before exec(): the refused instance simply returns, writing nothing.
+        AppCtrl::refuseMultipleBoot();
+        return 1;
+    }
+
+    TerminationSignals signalsPipe;
+    AppCtrl ctrl(QApplication::arguments());
+    MainWindow window(ctrl);
+    QObject::connect(&signalsPipe, &TerminationSignals::terminationRequested, &ctrl,
+                     [&ctrl](int) { ctrl.terminateNow(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &ctrl,
+                     [&ctrl](QSessionManager&) { ctrl.terminateNow(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &ctrl,
+                     [&ctrl] { ctrl.applicationShouldTerminate(); });
     window.show();
+    ctrl.awakeFromNib(window);
     return QApplication::exec();
 }

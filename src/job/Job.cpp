@@ -159,11 +159,11 @@ bool Job::createPrintReportFile(const QString& folder) const {
 }
 
 bool Job::isZipAddFullPath() const {
-    return UserDef::isFullPathTab();
+    return _info.isFullPathTab();
 }
 
 QStringList Job::zipJobFiles() const {
-    if (UserDef::isResizeMode()) {
+    if (_info.isResizeMode()) {
         return orbel::allFilePathArray(resizeFolderPath());
     }
     return jobFiles();
@@ -175,9 +175,9 @@ bool Job::isPassZip() {
     }
     if (_allFileSize == 0) {
         double size = static_cast<double>(orbel::arrayAllFilesSize(zipJobFiles()));
-        if (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) {
+        if (_info.isTab(OrderTab::Print) && UserDef::isPrintKineloFile()) {
             size += UserDef::printKineloAllFileSize();
-        } else if (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile()) {
+        } else if (_info.isTab(OrderTab::Album) && UserDef::isAlbumKineloFile()) {
             size += UserDef::albumKineloAllFileSize();
         }
         _allFileSize = size;

@@ -52,7 +52,13 @@ void clearWorkPath(const QString& path) {
 
 JobInfo::JobInfo(QStringList selectFiles, QString selectInfo, ProductData* productData,
                  ProgressTarget* jobIndicator, ProgressTarget* jobMsg)
-    : _selectFiles(std::move(selectFiles)), _selectInfo(std::move(selectInfo)),
+    : JobInfo(
+          orderTabFromLabel(UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString())),
+          std::move(selectFiles), std::move(selectInfo), productData, jobIndicator, jobMsg) {}
+
+JobInfo::JobInfo(std::optional<OrderTab> tab, QStringList selectFiles, QString selectInfo,
+                 ProductData* productData, ProgressTarget* jobIndicator, ProgressTarget* jobMsg)
+    : _tab(tab), _selectFiles(std::move(selectFiles)), _selectInfo(std::move(selectInfo)),
       _jobIndicator(jobIndicator), _jobMsg(jobMsg != nullptr ? jobMsg : jobIndicator),
       _productData(productData) {
     const QString now = Tool::nowDateTimeNomal();
@@ -151,7 +157,7 @@ bool JobInfo::createZipFile() {
 }
 
 qint64 JobInfo::selectProductResizePix() const {
-    if (!UserDef::isResizeTab()) {
+    if (!isTab(OrderTab::Resize)) {
         return kDefaultResizePix;
     }
     QVariantMap record =
@@ -203,4 +209,16 @@ void JobInfo::indicatorUpdate(double value) const {
     if (_jobIndicator != nullptr) {
         _jobIndicator->indicatorUpdate(value);
     }
+}
+
+bool JobInfo::isFullPathTab() const {
+    return isTab(OrderTab::Album) || isTab(OrderTab::Etc);
+}
+
+bool JobInfo::isResizeMode() const {
+    if (!isTab(OrderTab::Resize)) {
+        return false;
+    }
+    const auto dic = UserDef::resizeDic();
+    return dic && dic->contains(QStringLiteral("ResizeResizeCbKey"));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/OrderTab.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +18,21 @@ public:
     // and may be null (nothing is shown); a null jobMsg means the messages go to jobIndicator.
     JobInfo(QStringList selectFiles, QString selectInfo, ProductData* productData,
             ProgressTarget* jobIndicator, ProgressTarget* jobMsg = nullptr);
+    // The same for the order of one tab, captured on the main thread when Send was pressed. The
+    // first form takes the tab from the stored "MainTabLabel" at construction, for records made
+    // outside a running job.
+    JobInfo(std::optional<OrderTab> tab, QStringList selectFiles, QString selectInfo,
+            ProductData* productData, ProgressTarget* jobIndicator,
+            ProgressTarget* jobMsg = nullptr);
+
+    // --- The order's tab (never the tab selected now: the user may switch during a job) ---
+    std::optional<OrderTab> tab() const { return _tab; }
+    bool isTab(OrderTab tab) const { return _tab == tab; }
+    QString tabLabel() const { return _tab ? orderTabLabel(*_tab) : QString(); }
+    // The album and etc tabs keep full paths below the selection in the archive.
+    bool isFullPathTab() const;
+    // Resize tab with its resize box ticked ("ResizeResizeCbKey" in "ResizeDic").
+    bool isResizeMode() const;
 
     // --- Selection and identity ---
     const QStringList& selectFiles() const { return _selectFiles; }
@@ -88,6 +105,7 @@ public:
                                                  const QString& optText);
 
 private:
+    std::optional<OrderTab> _tab;
     QStringList _selectFiles;
     QStringList _selectWorkFiles;
     QString _selectInfo;

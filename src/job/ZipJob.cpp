@@ -81,7 +81,7 @@ QString ZipJob::zipWorkFolderPath() {
 }
 
 QString ZipJob::baseFolderPath() const {
-    if (UserDef::isResizeMode()) {
+    if (info().isResizeMode()) {
         return resizeFolderPath() + u'/';
     }
     if (isSelectFolder()) {
@@ -95,11 +95,11 @@ QString ZipJob::baseFolderPath() const {
 }
 
 ZipJob::EntryPlan ZipJob::planForFile(const QString& path) const {
-    if (UserDef::isPrintTab() || UserDef::isSchoolTab()) {
+    if (info().isTab(OrderTab::Print) || info().isTab(OrderTab::School)) {
         return {path, QStringLiteral("-gj"), {}};
     }
     const QString base = baseFolderPath();
-    if (UserDef::isResizeTab()) {
+    if (info().isTab(OrderTab::Resize)) {
         if (base.isEmpty()) {
             return {path, QStringLiteral("-gj"), {}};
         }
@@ -120,7 +120,7 @@ void ZipJob::directZipFlagSetup() {
     _directZipFlg = true;
     const bool fullPath = isZipAddFullPath();
     const bool selectFolder = isSelectFolder();
-    const QString base = UserDef::isResizeMode() ? resizeFolderPath() : selectInfo();
+    const QString base = info().isResizeMode() ? resizeFolderPath() : selectInfo();
     for (const QString& file : zipJobFiles()) {
         QString tested;
         if (fullPath) {
@@ -213,12 +213,12 @@ bool ZipJob::kineloZipJob(const QString& zipFilePath) {
     QStringList addFiles;
     std::optional<QString> movPath;
     std::optional<QString> picPath;
-    if (UserDef::isAlbumTab()) {
+    if (info().isTab(OrderTab::Album)) {
         type = UserDef::albumKinloOrderType();
         addFiles = UserDef::albumKineloAddFiles().value_or(QStringList());
         movPath = UserDef::albumKineloMovFilePath();
         picPath = UserDef::albumKineloPicFilePath();
-    } else if (UserDef::isPrintTab()) {
+    } else if (info().isTab(OrderTab::Print)) {
         type = UserDef::printKinloOrderType();
         if (type != 0) {
             type = 2; // the print tab takes a movie and a picture only
@@ -352,8 +352,8 @@ bool ZipJob::start() {
             setErr(!ok);
         }
 
-        const bool kinelo = (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) ||
-                            (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile());
+        const bool kinelo = (info().isTab(OrderTab::Print) && UserDef::isPrintKineloFile()) ||
+                            (info().isTab(OrderTab::Album) && UserDef::isAlbumKineloFile());
         if (!isFailure() && kinelo) {
             postDic.insert(QStringLiteral("kinelo"), QStringLiteral("あり"));
             if (!kineloZipJob(*zipFile)) {

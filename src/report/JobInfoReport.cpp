@@ -49,19 +49,19 @@ bool JobInfo::createPrintReportFile(const QString& folder) const {
 }
 
 QString JobInfo::printReport() const {
-    if (UserDef::isPrintTab()) {
+    if (isTab(OrderTab::Print)) {
         return printReportPrintTab(*this);
     }
-    if (UserDef::isSchoolTab()) {
+    if (isTab(OrderTab::School)) {
         return printReportSchoolTab(*this);
     }
-    if (UserDef::isAlbumTab()) {
+    if (isTab(OrderTab::Album)) {
         return printReportAlbumTab(*this);
     }
-    if (UserDef::isResizeTab()) {
+    if (isTab(OrderTab::Resize)) {
         return printReportResizeTab(*this);
     }
-    if (UserDef::isEtcTab()) {
+    if (isTab(OrderTab::Etc)) {
         return printReportEtcTab(*this);
     }
     return {};
@@ -77,8 +77,7 @@ QString JobInfo::reportHead() const {
     text += line(QStringLiteral("CURRENT_DATE=") + _dateStr);
     text += line(QStringLiteral("CURRENT_TIME=") + _timeStr);
     text += line(QStringLiteral("CUSTOMER_ORDER_ID=") + zipName());
-    text += line(QStringLiteral("ORDER_TYPE=") +
-                 UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString()));
+    text += line(QStringLiteral("ORDER_TYPE=") + tabLabel());
     text += sysInfo();
     const QString workApp = UserDef::stringForKey(SettingsKey::WorkApp).value_or(QString());
     if (!workApp.isEmpty()) {
@@ -133,7 +132,7 @@ QString JobInfo::orderOptions() const {
             oneLine(orderInfoValue(QStringLiteral("OrderInfoName"))));
         add(QStringLiteral("貴社管理番号など"), QStringLiteral("spec_NUMBER"),
             oneLine(orderInfoValue(QStringLiteral("OrderInfoNo"))));
-        if (UserDef::isAlbumTab() && _productData != nullptr && _productData->albumData()) {
+        if (isTab(OrderTab::Album) && _productData != nullptr && _productData->albumData()) {
             add(QStringLiteral("標準表紙種別"), QStringLiteral("stndrd_Cvr_in"),
                 _productData->albumData()->hyouIdCode());
         }
@@ -150,7 +149,7 @@ QString JobInfo::orderOptions() const {
         return QStringLiteral("%1,%2").arg(QFileInfo(mov.value_or(QString())).fileName(),
                                            QFileInfo(pic.value_or(QString())).fileName());
     };
-    if (UserDef::isAlbumTab() && UserDef::isAlbumKineloFile()) {
+    if (isTab(OrderTab::Album) && UserDef::isAlbumKineloFile()) {
         QString label = QStringLiteral("キネロデータの作成");
         QString value;
         switch (UserDef::albumKinloOrderType()) {
@@ -166,7 +165,7 @@ QString JobInfo::orderOptions() const {
             break;
         }
         add(label, kineloCode(label), value);
-    } else if (UserDef::isPrintTab() && UserDef::isPrintKineloFile()) {
+    } else if (isTab(OrderTab::Print) && UserDef::isPrintKineloFile()) {
         const QString label = QStringLiteral("キネロのお申し込み");
         add(label, kineloCode(label),
             fileNames(UserDef::printKineloMovFilePath(), UserDef::printKineloPicFilePath()));

@@ -31,8 +31,27 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
         result.folderPath = folder;
         return result;
     }
+    case AlertRequest::Kind::OpenFile: {
+        const QString file =
+            QFileDialog::getOpenFileName(parentFor(request), request.message, QDir::homePath(),
+                                         request.nameFilters.join(QStringLiteral(";;")));
+        result.ok = !file.isEmpty();
+        result.filePath = file;
+        return result;
+    }
+    case AlertRequest::Kind::SaveFile: {
+        const QString folder = request.folder.isEmpty() ? QDir::homePath() : request.folder;
+        // The caller asks about replacing, for the name it will really write.
+        const QString file = QFileDialog::getSaveFileName(
+            parentFor(request), request.message, QDir(folder).filePath(request.proposedName),
+            QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+        result.ok = !file.isEmpty();
+        result.filePath = file;
+        return result;
+    }
     case AlertRequest::Kind::Message:
     case AlertRequest::Kind::OkNg:
+    case AlertRequest::Kind::ThreeButton:
         break;
     }
 
@@ -44,7 +63,13 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
     box.setText(request.message);
     box.setInformativeText(request.information);
     QPushButton* ok = box.addButton(request.okTitle, QMessageBox::AcceptRole);
-    if (request.kind == AlertRequest::Kind::OkNg) {
+    QPushButton* second = nullptr;
+    QPushButton* third = nullptr;
+    if (request.kind == AlertRequest::Kind::ThreeButton) {
+        second = box.addButton(request.ngTitle, QMessageBox::DestructiveRole);
+        third = box.addButton(request.thirdTitle, QMessageBox::RejectRole);
+        box.setEscapeButton(third);
+    } else if (request.kind == AlertRequest::Kind::OkNg) {
         QPushButton* ng = box.addButton(request.ngTitle, QMessageBox::RejectRole);
         box.setEscapeButton(ng);
     } else {
@@ -53,6 +78,9 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
     box.setDefaultButton(ok);
     box.exec();
     result.ok = box.clickedButton() == ok;
+    if (request.kind == AlertRequest::Kind::ThreeButton) {
+        result.button = box.clickedButton() == second ? 2 : box.clickedButton() == third ? 3 : 1;
+    }
     return result;
 }
 

@@ -17,19 +17,25 @@ enum class TextEncoding { Utf8, ShiftJis };
 // What an alert or chooser asks of the human. The GUI answers with a message box on the main
 // thread; tests install a responder that records each request and answers it.
 struct AlertRequest {
-    enum class Kind { Message, OkNg, FolderSelect, Beep };
+    enum class Kind { Message, OkNg, FolderSelect, Beep, ThreeButton, OpenFile, SaveFile };
     Kind kind = Kind::Message;
-    QString message;     // the alert's message text
-    QString information; // the informative text, shown literally
-    QString okTitle;     // first (default) button
-    QString ngTitle;     // second button (OkNg only)
+    QString message;         // the alert's message text; a chooser's title
+    QString information;     // the informative text, shown literally
+    QString okTitle;         // first (default) button
+    QString ngTitle;         // second button (OkNg, ThreeButton)
+    QString thirdTitle;      // third button (ThreeButton only)
+    QStringList nameFilters; // OpenFile: "画像 (*.jpg *.jpeg)" and the like; empty = any file
+    QString folder;          // SaveFile: the folder the chooser opens in
+    QString proposedName;    // SaveFile: the file name it proposes
     // Message only: the window the alert is placed over, horizontally centred (may be null).
     QPointer<QObject> baseWindow;
 };
 
 struct AlertAnswer {
-    bool ok = true;     // the first button was chosen
+    bool ok = true;     // the first button was chosen (choosers: a path was chosen)
     QString folderPath; // FolderSelect: the chosen folder, empty when cancelled
+    int button = 1;     // ThreeButton: 1, 2 or 3
+    QString filePath;   // OpenFile / SaveFile: the chosen file, empty when cancelled
 };
 
 using AlertResponder = std::function<AlertAnswer(const AlertRequest&)>;
@@ -117,6 +123,16 @@ public:
     // One-button alert placed over baseWindow.
     static void alertWithMsg(const QString& msg, const QString& msg2, QObject* baseWindow);
     static void beep(const QString& name);
+    // Three buttons; answers 1, 2 or 3 for the button chosen (1 is the default, 3 the escape).
+    static int alertThreeButtonWithMsg(const QString& msg, const QString& msg2, const QString& bt1,
+                                       const QString& bt2, const QString& bt3);
+    // One existing file; nameFilters as a file chooser takes them. None when cancelled.
+    static std::optional<QString> openFileSelect(const QString& title,
+                                                 const QStringList& nameFilters = {});
+    // A file name to write, starting in folder with proposedName. The chooser itself never asks
+    // about replacing an existing file: the caller knows the final name and asks for that one.
+    static std::optional<QString> saveFileSelect(const QString& title, const QString& folder,
+                                                 const QString& proposedName);
     static std::optional<QString> folderSelect();
     // The folder chooser as a sheet on window; delegate receives the chosen folder or none.
     static void folderSelectSheet(QObject* window,

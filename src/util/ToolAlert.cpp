@@ -19,7 +19,8 @@ AlertResponder& installedResponder() {
 // Without a responder nobody can answer: the alert goes to standard error and its default
 // button is taken, so a job never blocks on a missing window.
 AlertAnswer answerUnattended(const AlertRequest& request) {
-    if (request.kind == AlertRequest::Kind::Message || request.kind == AlertRequest::Kind::OkNg) {
+    if (request.kind == AlertRequest::Kind::Message || request.kind == AlertRequest::Kind::OkNg ||
+        request.kind == AlertRequest::Kind::ThreeButton) {
         const QByteArray line =
             (QStringLiteral("[アラート] ") + request.message + QStringLiteral(" / ") +
              request.information + QStringLiteral(" [") + request.okTitle + QStringLiteral("]\n"))
@@ -28,7 +29,10 @@ AlertAnswer answerUnattended(const AlertRequest& request) {
         std::fflush(stderr);
     }
     AlertAnswer answer;
-    answer.ok = request.kind != AlertRequest::Kind::FolderSelect;
+    // Nobody can choose a file or folder: choosers answer "cancelled".
+    answer.ok = request.kind != AlertRequest::Kind::FolderSelect &&
+                request.kind != AlertRequest::Kind::OpenFile &&
+                request.kind != AlertRequest::Kind::SaveFile;
     return answer;
 }
 
@@ -108,4 +112,41 @@ void Tool::folderSelectSheet(QObject* window,
     } else {
         delegate(answer.folderPath);
     }
+}
+
+int Tool::alertThreeButtonWithMsg(const QString& msg, const QString& msg2, const QString& bt1,
+                                  const QString& bt2, const QString& bt3) {
+    AlertRequest request = message(msg, msg2, bt1);
+    request.kind = AlertRequest::Kind::ThreeButton;
+    request.ngTitle = bt2;
+    request.thirdTitle = bt3;
+    const int button = ask(request).button;
+    // A responder that answers something else gets the default button, never a fourth choice.
+    return button >= 1 && button <= 3 ? button : 1;
+}
+
+std::optional<QString> Tool::openFileSelect(const QString& title, const QStringList& nameFilters) {
+    AlertRequest request;
+    request.kind = AlertRequest::Kind::OpenFile;
+    request.message = title;
+    request.nameFilters = nameFilters;
+    const AlertAnswer answer = ask(request);
+    if (!answer.ok || answer.filePath.isEmpty()) {
+        return std::nullopt;
+    }
+    return answer.filePath;
+}
+
+std::optional<QString> Tool::saveFileSelect(const QString& title, const QString& folder,
+                                            const QString& proposedName) {
+    AlertRequest request;
+    request.kind = AlertRequest::Kind::SaveFile;
+    request.message = title;
+    request.folder = folder;
+    request.proposedName = proposedName;
+    const AlertAnswer answer = ask(request);
+    if (!answer.ok || answer.filePath.isEmpty()) {
+        return std::nullopt;
+    }
+    return answer.filePath;
 }

@@ -2,7 +2,7 @@
 #include "AlertRecorder.h"
 #include "LabSim.h"
 #include "TestHome.h"
-#include "app/JobThread.h"
+#include "job/JobThread.h"
 #include "job/NotificationCenter.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
@@ -106,7 +106,7 @@ void TestOrderRoad::etcOrderOfThreeFilesReachesTheLab() {
     DirectActions actions;
     RecordingProgress progress;
     JobThreadRunner runner(actions);
-    QVERIFY(runner.executeJobThread({files, folder, nullptr, &progress, false}));
+    QVERIFY(runner.executeJobThread({OrderTab::Etc, files, folder, nullptr, &progress, false}));
     runner.waitForJob();
     QVERIFY(!runner.isJobExecuting());
 
@@ -171,7 +171,7 @@ void TestOrderRoad::resizeOrderPacksTheScaledTree() {
 
     DirectActions actions;
     JobThreadRunner runner(actions);
-    QVERIFY(runner.jobThread({{big, png}, folder, nullptr, nullptr, false}));
+    QVERIFY(runner.jobThread({OrderTab::Resize, {big, png}, folder, nullptr, nullptr, false}));
 
     // Pooled, not sent; the scaled tree below the chosen folder's name; resize folder gone.
     QCOMPARE(pool(), QStringList{kArchive1});
@@ -218,7 +218,7 @@ void TestOrderRoad::cancelDuringZipKeepsTheBagNumber() {
         }
     };
     JobThreadRunner runner(actions);
-    QVERIFY(!runner.jobThread({files, folder, nullptr, &progress, false}));
+    QVERIFY(!runner.jobThread({OrderTab::Etc, files, folder, nullptr, &progress, false}));
 
     QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(9));
     QVERIFY(pool().isEmpty());
@@ -255,7 +255,7 @@ void TestOrderRoad::saveActionLeavesThePoolAlone() {
 
     DirectActions actions;
     JobThreadRunner runner(actions);
-    QVERIFY(runner.jobThread({{file}, QString(), nullptr, nullptr, false}));
+    QVERIFY(runner.jobThread({OrderTab::Etc, {file}, QString(), nullptr, nullptr, false}));
 
     QCOMPARE(pool(), QStringList{QStringLiteral("earlier.zip")});
     QCOMPARE(kit::readAll(waiting), QByteArray("an earlier order"));
@@ -281,7 +281,7 @@ void TestOrderRoad::failedSendKeepsTheArchiveInThePool() {
 
     DirectActions actions;
     JobThreadRunner runner(actions);
-    QVERIFY(!runner.jobThread({{file}, QString(), nullptr, nullptr, true}));
+    QVERIFY(!runner.jobThread({OrderTab::Etc, {file}, QString(), nullptr, nullptr, true}));
 
     // The order is packed and safe in the pool for a later pool send.
     QCOMPARE(pool(), QStringList{kArchive1});
@@ -308,7 +308,7 @@ void TestOrderRoad::blockedWorkAreaStopsBeforeAnyStage() {
 
     DirectActions actions;
     JobThreadRunner runner(actions);
-    QVERIFY(!runner.jobThread({{file}, QString(), nullptr, nullptr, false}));
+    QVERIFY(!runner.jobThread({OrderTab::Etc, {file}, QString(), nullptr, nullptr, false}));
     QCOMPARE(alerts.count(), 1);
     QCOMPARE(alerts.last().message, QStringLiteral("作業フォルダが作成できません"));
     QCOMPARE(alerts.last().information, QStringLiteral("作業フォルダが作成できませんでした"));
@@ -331,10 +331,10 @@ void TestOrderRoad::sendOnlyWithEmptyPoolFails() {
     JobThreadRunner runner(actions);
     // No second start while a job runs.
     runner.jobExecuteingOn();
-    QVERIFY(!runner.executeJobThread({{file}, QString(), nullptr, nullptr, false}));
+    QVERIFY(!runner.executeJobThread({OrderTab::Etc, {file}, QString(), nullptr, nullptr, false}));
     QVERIFY(actions.calls().isEmpty());
     runner.jobExecuteingOff();
-    QVERIFY(runner.executeJobThread({{file}, QString(), nullptr, nullptr, false}));
+    QVERIFY(runner.executeJobThread({OrderTab::Etc, {file}, QString(), nullptr, nullptr, false}));
     runner.waitForJob();
     QVERIFY(logText().contains(QStringLiteral("送信ファイル数 = 0")));
     QVERIFY(logText().contains(kAbortLine));

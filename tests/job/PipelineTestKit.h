@@ -3,7 +3,7 @@
 // Helpers shared by the order-pipeline tests: a recording progress target, window actions that
 // run directly, real files of a given size, and archive inspection with the real unzip.
 
-#include "app/JobThread.h"
+#include "job/JobThread.h"
 #include "job/ProgressTarget.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"

@@ -26,6 +26,7 @@ class TestJobInfo : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void tabIsTheOneCapturedAtSendNotTheOneSelectedNow();
     void zipNameCarriesCodeAddressAndNextBagNumber();
     void firstOrderAndDefaults();
     void eightDigitBagNumberIsNotCut();
@@ -252,3 +253,26 @@ void TestJobInfo::notificationCenterDeliversInOrderAndSurvivesRemoval() {
 
 QTEST_GUILESS_MAIN(TestJobInfo)
 #include "tst_JobInfo.moc"
+
+void TestJobInfo::tabIsTheOneCapturedAtSendNotTheOneSelectedNow() {
+    TestHome home;
+    UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+    UserDef::setEtcDic({{QStringLiteral("EtcOrderMemoKey"), QStringLiteral("メモ")}});
+    UserDef::setResizeDic({{QStringLiteral("ResizeResizeCbKey"), QStringLiteral("On")},
+                           {QStringLiteral("ResizeSizePopKey"),
+                            QVariantMap{{QStringLiteral("resize_pix"), QStringLiteral("1600")}}}});
+    // The user switched to the resize tab after pressing Send on the etc tab.
+    UserDef::setObject(QStringLiteral("リサイズ"), QStringLiteral("MainTabLabel"));
+    const JobInfo info(OrderTab::Etc, {}, QString(), nullptr, nullptr);
+    QVERIFY(info.isTab(OrderTab::Etc));
+    QVERIFY(!info.isResizeMode());
+    QVERIFY(info.isFullPathTab());
+    QCOMPARE(info.selectProductResizePix(), qint64(1999));
+    QVERIFY(info.printReport().contains(QStringLiteral("ORDER_TYPE=その他")));
+    QVERIFY(!info.printReport().contains(QStringLiteral("ORDER_TYPE=リサイズ")));
+    // A record made outside a job still follows the stored label.
+    const JobInfo stored({}, QString(), nullptr, nullptr);
+    QVERIFY(stored.isTab(OrderTab::Resize));
+    QVERIFY(stored.isResizeMode());
+    QCOMPARE(stored.selectProductResizePix(), qint64(1600));
+}

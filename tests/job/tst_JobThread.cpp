@@ -1,6 +1,6 @@
 #include "AlertRecorder.h"
 #include "TestHome.h"
-#include "app/JobThread.h"
+#include "job/JobThread.h"
 #include "job/NotificationCenter.h"
 
 #include <QEventLoop>

@@ -18,7 +18,9 @@ AlertAnswer AlertRecorder::answer(const AlertRequest& request) {
     requests_.append(request);
     if (queue_.isEmpty()) {
         AlertAnswer first;
-        first.ok = request.kind != AlertRequest::Kind::FolderSelect;
+        first.ok = request.kind != AlertRequest::Kind::FolderSelect &&
+                   request.kind != AlertRequest::Kind::OpenFile &&
+                   request.kind != AlertRequest::Kind::SaveFile;
         return first;
     }
     return queue_.takeFirst();
@@ -30,15 +32,37 @@ void AlertRecorder::enqueue(const AlertAnswer& answer) {
 }
 
 void AlertRecorder::enqueueOk() {
-    enqueue(AlertAnswer{true, {}});
+    AlertAnswer answer;
+    answer.ok = true;
+    enqueue(answer);
 }
 
 void AlertRecorder::enqueueNg() {
-    enqueue(AlertAnswer{false, {}});
+    AlertAnswer answer;
+    answer.ok = false;
+    answer.button = 2;
+    enqueue(answer);
 }
 
 void AlertRecorder::enqueueFolder(const QString& folderPath) {
-    enqueue(AlertAnswer{!folderPath.isEmpty(), folderPath});
+    AlertAnswer answer;
+    answer.ok = !folderPath.isEmpty();
+    answer.folderPath = folderPath;
+    enqueue(answer);
+}
+
+void AlertRecorder::enqueueButton(int button) {
+    AlertAnswer answer;
+    answer.ok = button == 1;
+    answer.button = button;
+    enqueue(answer);
+}
+
+void AlertRecorder::enqueueFile(const QString& filePath) {
+    AlertAnswer answer;
+    answer.ok = !filePath.isEmpty();
+    answer.filePath = filePath;
+    enqueue(answer);
 }
 
 QList<AlertRequest> AlertRecorder::requests() const {
@@ -61,7 +85,8 @@ QStringList AlertRecorder::messages() const {
     QStringList result;
     for (const AlertRequest& request : requests_) {
         if (request.kind == AlertRequest::Kind::Message ||
-            request.kind == AlertRequest::Kind::OkNg) {
+            request.kind == AlertRequest::Kind::OkNg ||
+            request.kind == AlertRequest::Kind::ThreeButton) {
             result.append(request.message);
         }
     }

@@ -8,8 +8,8 @@
 
 // Stands in for the human at the alert gateway: while it lives it is the installed responder.
 // Every alert and chooser request is recorded (beeps separately, by name); answers come from a
-// queue (when the queue is empty: the first button, and no folder for a folder chooser). Safe to
-// be called from the job thread.
+// queue (when the queue is empty: the first button, and nothing chosen for a folder or file
+// chooser). Safe to be called from the job thread.
 class AlertRecorder {
 public:
     AlertRecorder();  // installs itself with Tool::setAlertResponder
@@ -21,6 +21,8 @@ public:
     void enqueueOk();                              // first button
     void enqueueNg();                              // second button
     void enqueueFolder(const QString& folderPath); // a folder chooser's choice
+    void enqueueButton(int button);                // a three-button alert's choice (1, 2, 3)
+    void enqueueFile(const QString& filePath);     // an open or save chooser's choice ("" cancels)
 
     QList<AlertRequest> requests() const; // every alert and chooser so far, in order
     qsizetype count() const;              // how many of them

@@ -1,21 +1,104 @@
 #pragma once
 
-#include <QMainWindow>
-#include <QStringList>
+#include "app/AppWindowHooks.h"
+#include "util/OrderTab.h"
 
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+
+class AppCtrl;
+class EtcTabPage;
+class MainTabViewCtrl;
+class OrderSheets;
+class OrderTabPage;
+class QAction;
+class QDialog;
+class QLabel;
 class QTabWidget;
 
-// The single window of the program: five order tabs under one tab view.
-class MainWindow : public QMainWindow {
+// The single window of the program: the version strip with the test-mode banner, the five order
+// tabs and the menus. It presents what the controller holds and forwards what the user does; the
+// sheets of an order open over it.
+class MainWindow : public QMainWindow, public AppWindowHooks {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(AppCtrl& ctrl, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // The tab labels, in the order the tabs stand; they identify the tabs everywhere.
+    // The tab labels, in the order the tabs stand.
     static QStringList tabLabels();
 
-    QTabWidget* mainTabView() const { return tabView_; }
+    QTabWidget* mainTabView() const;
+    MainTabViewCtrl& tabViewCtrl() const { return *tabCtrl_; }
+    OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
+    EtcTabPage* etcPage() const { return etcPage_; }
+    OrderSheets& orderSheets() const { return *sheets_; }
+    QAction* menuAction(const QString& objectName) const;
+
+    // Plug points of later windows: each returns whether its window was opened.
+    std::function<bool()> preferencesOpener;
+    std::function<bool()> customAuthOpener;
+    std::function<bool()> fileDownloadOpener;
+    std::function<bool()> albumSetExporter;
+    std::function<bool()> albumSetImporter;
+
+    // --- Selected-tab accessors (the control of the selected tab, or null) ---
+    QWidget* selectedTabImageFolderPath() const;
+    QWidget* selectedTabImageFileNum() const;
+    QWidget* selectedTabFileInfoTextView() const;
+    QWidget* selectedTabJobIndicator() const;
+    QWidget* selectedTabJobMsg() const;
+
+    // --- Menu actions ---
+    void preferencesAction();
+    void QuitAction();
+    void poolOrderSendAction();
+    void albumSetExportAction();
+    void albumSetImportAction();
+    void fileDownloadCheckAction();
+    void openWebSite();
+    void openDocumentWebSite();
+    // The menus follow the controller's rules (validateMenuItem by tag).
+    void refreshMenus();
+    void applicationWillBecomeActive();
+
+    // --- AppWindowHooks ---
+    void showWaitPanel(const QString& text) override;
+    void closeWaitPanel() override;
+    void setupKineloButtons(bool kineloOff) override;
+    void tabUIInit(OrderTab tab) override;
+    bool openCustomAuthWindow() override;
+    bool openPreferencesWindow() override;
+    void buildPhotoStudioNamePopup() override;
+    void setTitles(const QString& windowTitle, const QString& versionText) override;
+    void selectTab(OrderTab tab) override;
+    void removeTab(OrderTab tab) override;
+    void hideAlbumDropMessage() override;
+    void enableKineloPathDrops() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    QTabWidget* tabView_ = nullptr; // owned by the window through Qt's parent chain
+    class SheetHost;
+    void buildMenus();
+    void comViewRefresh();
+    QAction* addMenuAction(class QMenu* menu, const QString& objectName, const QString& text,
+                           int tag, std::function<void()> slot);
+
+    AppCtrl& ctrl_;
+    std::unique_ptr<SheetHost> sheetHost_;
+    MainTabViewCtrl* tabCtrl_ = nullptr;
+    std::array<OrderTabPage*, 5> pages_{};
+    EtcTabPage* etcPage_ = nullptr;
+    OrderSheets* sheets_ = nullptr;
+    QLabel* versionField_ = nullptr;
+    QLabel* testModeMsg_ = nullptr;
+    QPointer<QDialog> waitPanel_;
+    QList<QAction*> taggedActions_;
 };

@@ -1,4 +1,4 @@
-#include "app/JobThread.h"
+#include "job/JobThread.h"
 
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
@@ -98,7 +98,7 @@ void JobThreadRunner::waitForJob() {
 bool JobThreadRunner::jobThread(const JobThreadInput& input) {
     UserDef::setAppStatus(QStringLiteral("JOB Thread"));
     jobExecuteingOn();
-    JobInfo info(input.selectFiles, input.selectInfo, input.productData, input.progress);
+    JobInfo info(input.tab, input.selectFiles, input.selectInfo, input.productData, input.progress);
     bool finished = false;
     bool zipped = false;
     bool terminate = false;
@@ -112,7 +112,7 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
         const bool sendOnly = UserDef::isSendOnly();
         bool ok = true;
 
-        if (UserDef::isResizeMode() && !sendOnly) {
+        if (info.isResizeMode() && !sendOnly) {
             UserDef::setAppStatus(QStringLiteral("JOB Thread Resize"));
             Log::outputLn(QStringLiteral("リサイズ処理実行 ===="));
             ResizeJob resizeJob(info);
@@ -170,6 +170,7 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
     if (terminate) {
         _actions.terminateApplication();
     }
+    _actions.jobThreadEnded(finished);
     return finished;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "util/OrderTab.h"
+
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class ProductData;
@@ -13,6 +16,9 @@ class QObject;
 
 // What the job thread needs of the tab that started it, gathered on the main thread.
 struct JobThreadInput {
+    // The tab the order was sent from; the job reads its tab only from here, never from the
+    // tab selected while it runs. None for a pool send started without a tab.
+    std::optional<OrderTab> tab;
     QStringList selectFiles;            // the selected tab's files
     QString selectInfo;                 // the selected tab's selection text
     ProductData* productData = nullptr; // the catalogues (not owned; may be null)
@@ -35,6 +41,9 @@ public:
     // FotoFusion mode after a finished order: ask the application to quit. Must not wait for the
     // quit itself (the job thread is still ending).
     virtual void terminateApplication() = 0;
+    // The very last call of the job thread, with its outcome (true: "***処理終了"). Called on the
+    // job thread; must not wait for the main thread.
+    virtual void jobThreadEnded(bool finished) {}
 };
 
 // The job-thread group of the controller: starts one order job on its own thread (at most one at

@@ -1,0 +1,184 @@
+// Window set-up: the steps that fill the main window after it exists.
+#include "app/AppCtrl.h"
+#include "app/AppWindowHooks.h"
+#include "product/ProductData.h"
+#include "service/CustomAuth.h"
+#include "service/LabConfig.h"
+#include "service/UpdateInfo.h"
+#include "settings/Log.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDef.h"
+#include "util/Tool.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+void breadcrumb(const char* text) {
+    UserDef::setAppStatus(QString::fromUtf8(text));
+}
+
+} // namespace
+
+QString AppCtrl::fetchUpdateInfoInParallel() {
+    // Both pages at once: an unreachable lab costs one time-out, not two. The event loop keeps
+    // turning meanwhile, so the wait panel stays alive. A pool of their own: on a two-core
+    // machine the shared pool may be busy with the start-up reports.
+    QThreadPool pool;
+    pool.setMaxThreadCount(2);
+    QFuture<QString> app =
+        QtConcurrent::run(&pool, [] { return UpdateInfo::readDataHttp(LabConfig::appInfoUrl()); });
+    QFuture<QString> album = QtConcurrent::run(
+        &pool, [] { return UpdateInfo::readDataHttp(LabConfig::albumInfoUrl()); });
+    QFutureWatcher<QString> appWatcher;
+    QFutureWatcher<QString> albumWatcher;
+    QEventLoop loop;
+    const auto quitWhenBoth = [&] {
+        if (app.isFinished() && album.isFinished()) {
+            loop.quit();
+        }
+    };
+    QObject::connect(&appWatcher, &QFutureWatcher<QString>::finished, &loop, quitWhenBoth);
+    QObject::connect(&albumWatcher, &QFutureWatcher<QString>::finished, &loop, quitWhenBoth);
+    appWatcher.setFuture(app);
+    albumWatcher.setFuture(album);
+    if (!(app.isFinished() && album.isFinished())) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return QStringLiteral("%1\n%2").arg(app.result(), album.result());
+}
+
+void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
+    // 1
+    breadcrumb("AppCtrl awakeFromNib");
+    const QString storedTabLabel =
+        UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString());
+    Log::outputLn(QStringLiteral("更新情報の確認"));
+    hooks.showWaitPanel(QStringLiteral("更新情報を確認しています"));
+
+    // 2
+    breadcrumb("AppCtrl awakeFromNib2");
+    _updateInfo = fetchUpdateInfoInParallel();
+
+    // 3
+    const bool kineloOff = !UserDef::isDevelopMode() && UpdateInfo::isKineloOff(_updateInfo);
+    hooks.setupKineloButtons(kineloOff);
+    // 4
+    UpdateInfo::storeCustomCustomerCode(_updateInfo);
+
+    // 5
+    breadcrumb("AppCtrl awakeFromNib3");
+    _productData = std::make_unique<ProductData>(_updateInfo);
+    CustomAuth::autoAllCustomDataLoad();
+
+    // 6: the version-up check comes with its own window; until then it only says so.
+    breadcrumb("AppCtrl awakeFromNib4");
+    Log::outputLn(QStringLiteral("バージョンアップの確認はこの版では行いません"));
+    UpdateInfo::storeFtp2TargetCode(_updateInfo);
+
+    // 7
+    breadcrumb("AppCtrl awakeFromNib5");
+    hooks.closeWaitPanel();
+
+    // 8
+    breadcrumb("AppCtrl awakeFromNib6");
+    if (UserDef::isCustomCustomer()) {
+        if (CustomAuth::isNeedToAuth()) {
+            hooks.openCustomAuthWindow();
+        }
+        if (_productData->reloadData()) {
+            Log::outputLn(QStringLiteral("カスタムデータを再読み込み"));
+        }
+    }
+
+    // 9
+    hooks.tabUIInit(OrderTab::Album);
+    breadcrumb("AppCtrl awakeFromNib7");
+    breadcrumb("AppCtrl awakeFromNib8");
+    hooks.tabUIInit(OrderTab::Print);
+    breadcrumb("AppCtrl awakeFromNib9");
+    hooks.tabUIInit(OrderTab::School);
+    breadcrumb("AppCtrl awakeFromNib10");
+    hooks.tabUIInit(OrderTab::Resize);
+    hooks.tabUIInit(OrderTab::Etc);
+
+    // 10
+    breadcrumb("AppCtrl awakeFromNib11");
+    _fileCountText[index(_selectedTab)].clear();
+    jobMsgClear();
+    breadcrumb("AppCtrl awakeFromNib11");
+    _tabFlg.fill(true);
+    fileDragDropOn();
+    menuUseOn();
+    for (const QString& key :
+         {QStringLiteral("ThumbnailView"), QStringLiteral("AlbumSlectionSave")}) {
+        if (!UserDef::objectForKey(key).isValid()) {
+            UserDef::setObject(QStringLiteral("ON"), key);
+        }
+    }
+    if (!UserDef::fileDownHistoryDic()) {
+        UserDef::setFileDownHistoryDic({});
+    }
+
+    // 11
+    breadcrumb("AppCtrl awakeFromNib14");
+    if (!isCustomerInfo()) {
+        if (hooks.openPreferencesWindow()) {
+            setPrefWindowVisible(true);
+        }
+    }
+    hooks.setTitles(QStringLiteral("HALVIX"),
+                    QStringLiteral("HALVIX v%1").arg(Tool::applicationVersion()));
+    UserDef::removePrintKineloFile();
+    UserDef::removeAlbumKineloFile();
+
+    // 12
+    breadcrumb("AppCtrl awakeFromNib12");
+    hooks.buildPhotoStudioNamePopup();
+    breadcrumb("AppCtrl awakeFromNib13");
+    comViewRefresh();
+
+    // 13
+    if (UserDef::isTestMode()) {
+        QString args;
+        const QStringList arguments = QCoreApplication::arguments();
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            args += QStringLiteral("[ %1 ] : %2\n").arg(i).arg(arguments[i]);
+        }
+        Tool::alertWithMsg(QStringLiteral("args"), args);
+    }
+
+    // 14
+    breadcrumb("AppCtrl awakeFromNib15");
+    if (_fotoFusionMode) {
+        hooks.selectTab(OrderTab::Album);
+        setSelectedTab(OrderTab::Album);
+        if (!UpdateInfo::isFfTabOn(_updateInfo)) {
+            for (OrderTab tab :
+                 {OrderTab::Print, OrderTab::School, OrderTab::Resize, OrderTab::Etc}) {
+                hooks.removeTab(tab);
+                _tabFlg[index(tab)] = false;
+            }
+        }
+        // Both files go to the album tab as if dropped ("DragDropFolderAndFiles").
+        _fileIntake.dragDropFolderAndFiles({_fotoFusionManifestPath, _fotoFusionArchivePath});
+    } else if (const std::optional<OrderTab> tab = orderTabFromLabel(storedTabLabel)) {
+        hooks.selectTab(*tab);
+        setSelectedTab(*tab);
+    }
+
+    // 15
+    hooks.enableKineloPathDrops();
+    breadcrumb("AppCtrl awakeFromNib end");
+
+    // 16
+    if (_fotoFusionMode) {
+        hooks.hideAlbumDropMessage();
+        fileDragDropOff();
+        comViewRefresh();
+    }
+}

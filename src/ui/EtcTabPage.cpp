@@ -1,0 +1,140 @@
+#include "ui/EtcTabPage.h"
+
+#include "app/AppCtrl.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "ui/DragDropScrollView.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
+    : OrderTabPage(OrderTab::Etc, ctrl, QStringLiteral("etcSendButton"), parent) {
+    imageFolderPath_ = new QLineEdit(this);
+    imageFolderPath_->setObjectName(QStringLiteral("etcImageFolderPath"));
+    imageFolderPath_->setAccessibleName(QStringLiteral("選択されたフォルダ"));
+    imageFolderPath_->setReadOnly(true);
+    connect(imageFolderPath_, &QLineEdit::textChanged, imageFolderPath_, &QLineEdit::setToolTip);
+
+    imageFolderSelectButton_ = new QPushButton(QStringLiteral("フォルダ選択…"), this);
+    imageFolderSelectButton_->setObjectName(QStringLiteral("etcImageFolderSelectButton"));
+    imageFolderSelectButton_->setAccessibleName(QStringLiteral("フォルダ選択"));
+
+    fileInfoTextView_ = new QPlainTextEdit(this);
+    fileInfoTextView_->setObjectName(QStringLiteral("etcFileInfoTextView"));
+    fileInfoTextView_->setAccessibleName(QStringLiteral("選択されたファイル"));
+    fileInfoTextView_->setReadOnly(true);
+    fileInfoTextView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    orderMemo_ = new QPlainTextEdit(this);
+    orderMemo_->setObjectName(QStringLiteral("etcOrderMemo"));
+    orderMemo_->setAccessibleName(QStringLiteral("注文メモ"));
+    orderMemo_->setTabChangesFocus(true);
+    orderMemo_->setMaximumHeight(fontMetrics().height() * 5);
+
+    kineloButton_ = new QPushButton(QStringLiteral("キネロのお申し込み"), this);
+    kineloButton_->setObjectName(QStringLiteral("etcKineloButton"));
+    kineloButton_->setAccessibleName(QStringLiteral("キネロのお申し込み"));
+    kineloButton_->setVisible(false); // hidden for the whole run
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(imageFolderPath_, 1);
+    folderRow->addWidget(imageFolderSelectButton_);
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(QStringLiteral("選択："), folderRow);
+    form->addRow(QStringLiteral("ファイル："), fileInfoTextView_);
+    form->addRow(QStringLiteral("メモ："), orderMemo_);
+    formLayout()->addLayout(form);
+    // The list of chosen files takes the room; the drop area stays a clear target above it.
+    dragDropView()->setMaximumHeight(fontMetrics().height() * 9);
+    fileInfoTextView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    // Reading order: the form from the top, then cancel and Send.
+    setTabOrder(imageFolderPath_, imageFolderSelectButton_);
+    setTabOrder(imageFolderSelectButton_, fileInfoTextView_);
+    setTabOrder(fileInfoTextView_, orderMemo_);
+    setTabOrder(orderMemo_, cancelButton());
+    setTabOrder(cancelButton(), sendButton());
+
+    sendButton()->setProperty("tag", 502);
+    cancelButton()->setProperty("tag", 503);
+    imageFolderSelectButton_->setProperty("tag", 501);
+    // The cancel button of the base page asks directly; here it goes through the tab's action.
+    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    connect(cancelButton(), &QPushButton::clicked, this, [this] { etcAction(503); });
+    connect(sendButton(), &QPushButton::clicked, this, [this] { etcAction(502); });
+    connect(imageFolderSelectButton_, &QPushButton::clicked, this, [this] { etcAction(501); });
+    connect(orderMemo_, &QPlainTextEdit::textChanged, this, [this] {
+        UserDef::setEtcDic({{QStringLiteral("EtcOrderMemoKey"), orderMemo_->toPlainText()}});
+    });
+}
+
+void EtcTabPage::etcUIInit() {
+    etcViewRefresh();
+}
+
+void EtcTabPage::etcViewRefresh() {
+    AppCtrl& c = ctrl();
+    imageFolderPath_->setText(c.selectInfoOf(OrderTab::Etc));
+    imageFileNum()->setText(c.fileCountTextOf(OrderTab::Etc));
+    if (fileInfoTextView_->toPlainText() != c.fileInfoTextOf(OrderTab::Etc)) {
+        fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Etc));
+    }
+    const bool hasFiles = !c.selectFilesOf(OrderTab::Etc).isEmpty();
+
+    bool folder = false;
+    bool memo = false;
+    bool send = false;
+    bool cancel = false;
+    QString reason;
+    if (c.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
+        reason = c.prefWindowVisible() ? QStringLiteral("環境設定を閉じてください")
+                                       : QStringLiteral("環境設定でお客様情報を設定してください");
+    } else if (c.isJobExecuting()) {
+        cancel = true;
+        reason = QStringLiteral("処理中です");
+    } else if (c.isMenuUseOk()) {
+        folder = true;
+        memo = true;
+        send = hasFiles;
+        reason = QStringLiteral("送信するファイルをドロップしてください");
+    }
+    imageFolderSelectButton_->setEnabled(folder);
+    orderMemo_->setEnabled(memo);
+    kineloButton_->setEnabled(send);
+    cancelButton()->setEnabled(cancel);
+    setSendEnabled(send, reason);
+    updateDropHint();
+    UserDef::setEtcDic({{QStringLiteral("EtcOrderMemoKey"), orderMemo_->toPlainText()}});
+}
+
+void EtcTabPage::etcAction(int tag) {
+    Log::outputLn(QStringLiteral("Etc（%1）").arg(tag));
+    switch (tag) {
+    case 501:
+        ctrl().fileIntake().imageFolderSelect(window());
+        break;
+    case 502:
+        UserDef::setExecuteButton(QStringLiteral("BtSend"));
+        ctrl().comViewRefresh();
+        ctrl().executeOrderActionJob();
+        break;
+    case 503:
+        ctrl().cancelBtJob();
+        break;
+    default:
+        break;
+    }
+    ctrl().comViewRefresh();
+}
+
+void EtcTabPage::orderMemoClear() {
+    orderMemo_->clear();
+}

@@ -1,0 +1,141 @@
+#include "ui/OrderTabPage.h"
+
+#include "app/AppCtrl.h"
+#include "ui/DragDropScrollView.h"
+#include "ui/WidgetProgressTarget.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
+    : QWidget(parent), tab_(tab), ctrl_(ctrl) {
+    const QString p = prefix(tab);
+    setObjectName(p + QStringLiteral("TabPage"));
+
+    dragDropView_ = new DragDropScrollView(this);
+    dragDropView_->setObjectName(p + QStringLiteral("DragDropView"));
+    dragDropView_->setAccessibleName(QStringLiteral("ドロップエリア"));
+    dragDropView_->setHintText(
+        QStringLiteral("ここにファイルまたはフォルダをドロップしてください"));
+    if (QLabel* hint = dragDropView_->hintLabel()) {
+        hint->setObjectName(p + QStringLiteral("DragDropMsg"));
+        hint->setAccessibleName(hint->text());
+    }
+    dragDropView_->setMinimumHeight(fontMetrics().height() * 6);
+
+    formLayout_ = new QVBoxLayout;
+    formLayout_->setContentsMargins(0, 0, 0, 0);
+
+    jobMsg_ = new QLineEdit(this);
+    jobMsg_->setObjectName(p + QStringLiteral("JobMsg"));
+    jobMsg_->setAccessibleName(QStringLiteral("処理メッセージ"));
+    jobMsg_->setReadOnly(true);
+    jobMsg_->setFocusPolicy(Qt::NoFocus);
+    // A long message is never cut without a way to read it.
+    connect(jobMsg_, &QLineEdit::textChanged, jobMsg_, &QLineEdit::setToolTip);
+
+    imageFileNum_ = new QLabel(this);
+    imageFileNum_->setObjectName(p + QStringLiteral("ImageFileNum"));
+    imageFileNum_->setAccessibleName(QStringLiteral("ファイル数"));
+    imageFileNum_->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("0000 ファイル　000.0 MB")));
+
+    jobIndicator_ = new QProgressBar(this);
+    jobIndicator_->setObjectName(p + QStringLiteral("JobIndicator"));
+    jobIndicator_->setAccessibleName(QStringLiteral("処理の進み具合"));
+    jobIndicator_->setRange(0, 1);
+    jobIndicator_->setValue(0);
+    jobIndicator_->setTextVisible(false);
+
+    cancelButton_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancelButton_->setObjectName(p + QStringLiteral("CancelButton"));
+    cancelButton_->setAccessibleName(QStringLiteral("キャンセル"));
+
+    sendButton_ = new QPushButton(QStringLiteral("送　信"), this);
+    sendButton_->setObjectName(sendName);
+    sendButton_->setAccessibleName(QStringLiteral("送信"));
+    sendButton_->setDefault(true);
+    auto* sendShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+    sendShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(sendShortcut, &QShortcut::activated, sendButton_, [this] {
+        if (sendButton_->isEnabled()) {
+            sendButton_->click();
+        }
+    });
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(imageFileNum_);
+    bottom->addWidget(jobIndicator_, 1);
+    bottom->addWidget(cancelButton_);
+    bottom->addWidget(sendButton_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(dragDropView_, 1);
+    layout->addLayout(formLayout_, 1);
+    layout->addWidget(jobMsg_);
+    layout->addLayout(bottom);
+
+    progress_ = new WidgetProgressTarget(jobIndicator_, jobMsg_, this);
+    ctrl_.setProgressTarget(tab_, progress_);
+
+    connect(dragDropView_, &DragDropScrollView::filesDropped, this,
+            [this](const QStringList& paths) { ctrl_.fileIntake().dragDropFolderAndFiles(paths); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { ctrl_.cancelBtJob(); });
+}
+
+QString OrderTabPage::prefix(OrderTab tab) {
+    switch (tab) {
+    case OrderTab::Print:
+        return QStringLiteral("print");
+    case OrderTab::School:
+        return QStringLiteral("school");
+    case OrderTab::Album:
+        return QStringLiteral("album");
+    case OrderTab::Resize:
+        return QStringLiteral("resize");
+    case OrderTab::Etc:
+        return QStringLiteral("etc");
+    }
+    return {};
+}
+
+QLabel* OrderTabPage::dragDropMsg() const {
+    return dragDropView_->hintLabel();
+}
+
+void OrderTabPage::uiInit() {
+    viewRefresh();
+}
+
+void OrderTabPage::viewRefresh() {
+    // The order form of this tab comes with its own work: files can already be dropped, but
+    // nothing can be ordered from here yet, and the button says so.
+    imageFileNum_->setText(ctrl_.fileCountTextOf(tab_));
+    cancelButton_->setEnabled(ctrl_.isJobExecuting());
+    setSendEnabled(false, QStringLiteral("このタブの注文画面は準備中です"));
+    updateDropHint();
+}
+
+void OrderTabPage::updateDropHint() {
+    QLabel* hint = dragDropMsg();
+    if (hint == nullptr) {
+        return;
+    }
+    const QString count = imageFileNum_->text();
+    qsizetype digits = 0;
+    while (digits < count.size() && count[digits].isDigit()) {
+        ++digits;
+    }
+    hint->setVisible(!(digits > 0 && count.left(digits).toLongLong() > 0));
+}
+
+void OrderTabPage::setSendEnabled(bool enabled, const QString& reasonWhenOff) {
+    sendButton_->setEnabled(enabled);
+    sendButton_->setToolTip(enabled ? QString() : reasonWhenOff);
+}

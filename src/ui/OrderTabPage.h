@@ -1,0 +1,63 @@
+#pragma once
+
+#include "util/OrderTab.h"
+
+#include <QString>
+#include <QWidget>
+
+class AppCtrl;
+class DragDropScrollView;
+class QBoxLayout;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class WidgetProgressTarget;
+
+// The skeleton every order tab shares: the drop area on top, the tab's own form in the middle,
+// and at the bottom, always in the same place, the message field over the row of file count,
+// progress bar, cancel and Send. A tab's own work fills formLayout() and viewRefresh().
+class OrderTabPage : public QWidget {
+    Q_OBJECT
+public:
+    // The controls are named after the tab ("etcDragDropView", "etcJobMsg", ...); sendName is the
+    // Send button's name ("etcSendButton", "resizeResizeAndSendButton", ...).
+    OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent = nullptr);
+
+    OrderTab tab() const { return tab_; }
+    static QString prefix(OrderTab tab); // "print", "school", "album", "resize", "etc"
+
+    DragDropScrollView* dragDropView() const { return dragDropView_; }
+    QLabel* dragDropMsg() const;
+    QLabel* imageFileNum() const { return imageFileNum_; }
+    QLineEdit* jobMsg() const { return jobMsg_; }
+    QProgressBar* jobIndicator() const { return jobIndicator_; }
+    QPushButton* sendButton() const { return sendButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    WidgetProgressTarget* progressTarget() const { return progress_; }
+
+    // The tab's UI init and view refresh. The plain page has no order form of its own yet: its
+    // Send stays off and says why.
+    virtual void uiInit();
+    virtual void viewRefresh();
+
+protected:
+    QBoxLayout* formLayout() const { return formLayout_; }
+    AppCtrl& ctrl() const { return ctrl_; }
+    // The drop hint is hidden while the count field starts with a number above 0.
+    void updateDropHint();
+    // Send's tooltip gives the reason it is off; empty while it is on.
+    void setSendEnabled(bool enabled, const QString& reasonWhenOff);
+
+private:
+    OrderTab tab_;
+    AppCtrl& ctrl_;
+    DragDropScrollView* dragDropView_ = nullptr;
+    QBoxLayout* formLayout_ = nullptr;
+    QLabel* imageFileNum_ = nullptr;
+    QLineEdit* jobMsg_ = nullptr;
+    QProgressBar* jobIndicator_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    WidgetProgressTarget* progress_ = nullptr;
+};
