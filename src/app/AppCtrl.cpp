@@ -2,10 +2,10 @@
 #include "app/AppCtrl.h"
 
 #include "job/NotificationCenter.h"
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "product/ProductData.h"
 #include "product/ProductPopUpButton.h"
-#include "report/MiravellPath.h"
+#include "util/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"

@@ -1,6 +1,6 @@
 #include "app/InstanceGuard.h"
 
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
 

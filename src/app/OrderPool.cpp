@@ -1,6 +1,6 @@
 #include "app/OrderPool.h"
 
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "util/PathUtil.h"
 
 #include <QDir>

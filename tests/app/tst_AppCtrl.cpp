@@ -4,7 +4,7 @@
 #include "app/AppCtrl.h"
 #include "app/InstanceGuard.h"
 #include "app/OrderPool.h"
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "product/ProductPopUpList.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"

@@ -3,7 +3,7 @@
 #include "TestHome.h"
 #include "app/InstanceGuard.h"
 #include "job/JobThread.h"
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"

@@ -10,7 +10,7 @@
 #include "app/AppCtrl.h"
 #include "app/gui/MainTabViewCtrl.h"
 #include "app/gui/MainWindow.h"
-#include "job/WorkFolder.h"
+#include "util/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/ProcessRunner.h"
