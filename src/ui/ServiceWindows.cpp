@@ -11,23 +11,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QStandardPaths>
-
-namespace {
-
-std::optional<QString> askSavePath(QWidget* parent, const QString& proposed) {
-    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("サポート情報を保存"),
-                                                      proposed, QStringLiteral("zip (*.zip)"));
-    if (path.isEmpty())
-        return std::nullopt;
-    return path.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive)
-               ? path
-               : path + QStringLiteral(".zip");
-}
-
-} // namespace
 
 ServiceWindows::ServiceWindows(ServiceWindowHost& host, QObject* parent)
     : QObject(parent), host_(host) {}
@@ -73,11 +59,19 @@ void ServiceWindows::supportBundleAction() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
-    const QString proposed = QDir(folder).filePath(SupportBundle::proposedFileName());
-    const std::optional<QString> path =
-        chooser_ ? chooser_(proposed) : askSavePath(host_.mainWindow(), proposed);
+    std::optional<QString> path = Tool::saveFileSelect(QStringLiteral("サポート情報を保存"), folder,
+                                                       SupportBundle::proposedFileName());
     if (!path)
         return;
+    if (!path->endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive))
+        *path += QStringLiteral(".zip");
+    // The chooser leaves the question of an existing file to us.
+    if (QFileInfo::exists(*path) &&
+        !Tool::alertOkNgWithMsg(QStringLiteral("同じ名前のファイルがあります"),
+                                QStringLiteral("「%1」はすでにあります。置き換えてよろしいですか？")
+                                    .arg(QFileInfo(*path).fileName()))) {
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::optional<QString> error = SupportBundle::write(*path);
     QApplication::restoreOverrideCursor();
@@ -102,10 +96,10 @@ void ServiceWindows::installMenuActions(QMenu* fileMenu, QMenu* helpMenu) {
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, slot);
     };
-    add(fileMenu, QStringLiteral("ファイルダウンロード..."), "fileDownloadMenuItem",
-        &ServiceWindows::fileDownloadCheckAction);
     add(fileMenu, QStringLiteral("送信履歴"), "orderHistoryMenuItem",
         &ServiceWindows::orderHistoryAction);
+    if (helpMenu && !helpMenu->actions().isEmpty())
+        helpMenu->addSeparator();
     add(helpMenu, QStringLiteral("接続テスト"), "connectionTestMenuItem",
         &ServiceWindows::connectionTestAction);
     add(helpMenu, QStringLiteral("サポート情報を保存"), "supportBundleMenuItem",

@@ -2,8 +2,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <functional>
-#include <optional>
 
 class ConnectionTestWindow;
 class FileDownCtrl;
@@ -24,13 +22,9 @@ public:
     void connectionTestAction();
     void supportBundleAction();
 
-    // Adds the four items to the menus: ファイル gets the download and the order history, ヘルプ
-    // the connection test and the support bundle.
+    // Adds the order history to ファイル, the connection test and the support bundle to ヘルプ.
+    // (The file download item belongs to the shell, which guards it with the other menu items.)
     void installMenuActions(QMenu* fileMenu, QMenu* helpMenu);
-
-    // Asks where to save the bundle (a save dialog); tests answer in place of the human.
-    using SavePathChooser = std::function<std::optional<QString>(const QString& proposedPath)>;
-    void setSavePathChooser(SavePathChooser chooser) { chooser_ = std::move(chooser); }
 
     FileDownCtrl* fileDownCtrl();
     OrderHistoryWindow* orderHistoryWindow();
@@ -41,5 +35,4 @@ private:
     QPointer<FileDownCtrl> fileDown_;
     QPointer<OrderHistoryWindow> history_;
     QPointer<ConnectionTestWindow> connectionTest_;
-    SavePathChooser chooser_;
 };

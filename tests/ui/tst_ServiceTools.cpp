@@ -237,38 +237,45 @@ private Q_SLOTS:
         ServiceHostRecorder host;
         ServiceWindows tools(host);
         QTemporaryDir out;
-        QString proposed;
-        std::optional<QString> answer;
-        tools.setSavePathChooser([&](const QString& p) {
-            proposed = p;
-            return answer;
-        });
         QMenu fileMenu;
         QMenu helpMenu;
+        helpMenu.addAction(QStringLiteral("ウェブサイト"));
         tools.installMenuActions(&fileMenu, &helpMenu);
-        QCOMPARE(fileMenu.actions().size(), 2);
-        QCOMPARE(helpMenu.actions().size(), 2);
+        QCOMPARE(fileMenu.actions().size(), 1);
+        QCOMPARE(helpMenu.actions().size(), 4); // after the shell's own item and a separator
         QAction* bundle = helpMenu.findChild<QAction*>(QStringLiteral("supportBundleMenuItem"));
         QVERIFY(bundle);
         QCOMPARE(bundle->text(), QStringLiteral("サポート情報を保存"));
-        QVERIFY(fileMenu.findChild<QAction*>(QStringLiteral("orderHistoryMenuItem")));
-        QVERIFY(helpMenu.findChild<QAction*>(QStringLiteral("connectionTestMenuItem")));
+        QCOMPARE(fileMenu.findChild<QAction*>(QStringLiteral("orderHistoryMenuItem"))->text(),
+                 QStringLiteral("送信履歴"));
+        QCOMPARE(helpMenu.findChild<QAction*>(QStringLiteral("connectionTestMenuItem"))->text(),
+                 QStringLiteral("接続テスト"));
 
-        bundle->trigger(); // the save dialog cancelled: nothing written, nothing said
-        QVERIFY(proposed.endsWith(QStringLiteral(".zip")));
-        QVERIFY(QFileInfo(proposed).fileName().startsWith(QStringLiteral("HALVIX2_サポート情報_")));
-        QCOMPARE(alerts.count(), 0);
-
-        answer = out.filePath(QStringLiteral("support.zip"));
+        alerts.enqueueFile(QString()); // the save dialog cancelled: nothing written, nothing said
         bundle->trigger();
-        QVERIFY(QFileInfo(*answer).size() > 0);
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(alerts.last().kind, AlertRequest::Kind::SaveFile);
+        QVERIFY(alerts.last().proposedName.startsWith(QStringLiteral("HALVIX2_サポート情報_")));
+        QVERIFY(alerts.last().proposedName.endsWith(QStringLiteral(".zip")));
+
+        const QString path = out.filePath(QStringLiteral("support.zip"));
+        alerts.enqueueFile(out.filePath(QStringLiteral("support"))); // ".zip" is added
+        bundle->trigger();
+        QVERIFY(QFileInfo(path).size() > 0);
         QCOMPARE(alerts.last().message, QStringLiteral("サポート情報を保存しました"));
 
-        // The download item with no download folder on the server says so and opens nothing.
-        UserDef::setObject(QStringLiteral("4321"), QStringLiteral("CustomerCode"));
-        fileMenu.findChild<QAction*>(QStringLiteral("fileDownloadMenuItem"))->trigger();
-        QCOMPARE(alerts.last().message, QStringLiteral("ダウンロードできるファイルはありません"));
-        QCOMPARE(host.menuOffCount, 0);
+        // The same name again: いいえ keeps the file as it is, はい replaces it.
+        QFile::resize(path, 3);
+        alerts.enqueueFile(path);
+        alerts.enqueueNg();
+        bundle->trigger();
+        QCOMPARE(alerts.last().message, QStringLiteral("同じ名前のファイルがあります"));
+        QCOMPARE(QFileInfo(path).size(), 3);
+        alerts.enqueueFile(path);
+        alerts.enqueueOk();
+        bundle->trigger();
+        QCOMPARE(alerts.last().message, QStringLiteral("サポート情報を保存しました"));
+        QVERIFY(QFileInfo(path).size() > 3);
     }
 
     void connectionTestWithTheLabGone() {

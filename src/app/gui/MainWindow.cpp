@@ -10,6 +10,8 @@
 #include "ui/EtcTabPage.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
+#include "ui/ServiceWindowHost.h"
+#include "ui/ServiceWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,6 +51,22 @@ public:
 
 private:
     AppCtrl& ctrl_;
+};
+
+// What the service windows need of the shell. A history row's "send" opens the pool-send sheet,
+// which sends the waiting orders after the user confirms.
+class MainWindow::ServiceHost : public ServiceWindowHost {
+public:
+    ServiceHost(AppCtrl& ctrl, MainWindow& window) : ctrl_(ctrl), window_(window) {}
+    QWidget* mainWindow() const override { return &window_; }
+    void menuUseOffAndViewRefresh() override { ctrl_.menuUseOffAndViewRefresh(); }
+    void menuUseOnAndViewRefresh() override { ctrl_.menuUseOnAndViewRefresh(); }
+    bool isJobExecuting() const override { return ctrl_.isJobExecuting(); }
+    void sendPooledOrder(const QString&) override { window_.poolOrderSendAction(); }
+
+private:
+    AppCtrl& ctrl_;
+    MainWindow& window_;
 };
 
 namespace {
@@ -105,6 +123,12 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     setCentralWidget(central);
 
     sheets_ = new OrderSheets(this, *sheetHost_, this);
+    serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
+    services_ = new ServiceWindows(*serviceHost_, this);
+    fileDownloadOpener = [this] {
+        services_->fileDownloadCheckAction();
+        return true;
+    };
     buildMenus();
 
     // Size and place of the last run.
@@ -171,6 +195,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The service windows use the host below; they go first (a download thread is joined).
+    delete services_;
+    services_ = nullptr;
     // A job shows its progress in this window's widgets: it ends before they go.
     if (ctrl_.isJobExecuting()) {
         NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
@@ -287,6 +314,7 @@ void MainWindow::buildMenus() {
                   [this] { openWebSite(); });
     addMenuAction(help, QStringLiteral("documentMenuItem"), QStringLiteral("ドキュメント"), 0,
                   [this] { openDocumentWebSite(); });
+    services_->installMenuActions(file, help);
 }
 
 QAction* MainWindow::menuAction(const QString& objectName) const {
