@@ -1,4 +1,5 @@
 #include "AppShellFixture.h"
+#include "service/FileDownListDataSource.h"
 #include "service/OrderHistoryTable.h"
 #include "ui/ConnectionTestWindow.h"
 #include "ui/FileDownCtrl.h"
@@ -58,7 +59,10 @@ private Q_SLOTS:
         auto* send = history->findChild<QPushButton*>(QStringLiteral("orderHistorySendButton"));
         QVERIFY(send->isEnabled());
         send->click();
-        QVERIFY(waitSheet(QStringLiteral("poolOrderSendWindow")));
+        // The history window stays open beside the sheet.
+        QVERIFY(QTest::qWaitFor(
+            [] { return SheetDriver::openSheet(QStringLiteral("poolOrderSendWindow")) != nullptr; },
+            10000));
         QVERIFY(SheetDriver::confirm(QStringLiteral("poolOrderSendWindow")));
         QVERIFY(app.waitJob());
         QCOMPARE(lab.ftpFolderFiles(QStringLiteral("/ntordrsm2/")), QStringList{archive});
