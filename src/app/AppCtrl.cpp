@@ -4,15 +4,15 @@
 #include "job/NotificationCenter.h"
 #include "product/ProductData.h"
 #include "product/ProductPopUpButton.h"
+#include "util/WorkFolder.h"
+#include "util/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
-#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/PlistVariant.h"
 #include "util/Tool.h"
-#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -118,8 +118,8 @@ inline constexpr char kDownloadFolder[] = "/dwnld/";
 inline constexpr char kDownloadFolderUrlFormat[] = "ftp://%1%2%3/"; // host, "/dwnld/", code
 inline constexpr char kDownloadInfoUrlFormat[] =
     "ftp://%1%2%3/%4.txt"; // host, "/dwnld/", code, code
-inline constexpr char kDownloadFilesUrlFormat[] =
-    "ftp://%1%2%3/{%4}"; // host, "/dwnld/", code, names
+// One file each: host, "/dwnld/", code, the name (percent-encoded; curl runs with --globoff).
+inline constexpr char kDownloadFileUrlFormat[] = "ftp://%1%2%3/%4";
 inline constexpr char kDownloadInfoFileFormat[] = "%1.txt";
 
 } // namespace LabEndpoints

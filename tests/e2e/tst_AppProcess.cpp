@@ -3,11 +3,11 @@
 #include "TestHome.h"
 #include "app/InstanceGuard.h"
 #include "job/JobThread.h"
+#include "util/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
 #include "util/PlistVariant.h"
-#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

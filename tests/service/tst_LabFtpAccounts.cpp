@@ -297,20 +297,21 @@ private Q_SLOTS:
         QVERIFY(info.succeeded());
         QCOMPARE(QString::fromUtf8(info.stdoutData), QStringLiteral("お知らせです"));
 
-        // The marked files in one transfer, each saved under its own name.
+        // Each marked file by its own transfer (no URL globbing), saved under its own name.
         QTemporaryDir save(home->filePath(QStringLiteral("save-XXXXXX")));
         QVERIFY(save.isValid());
-        const ProcessResult download =
-            runProcess(ToolPaths::curl(),
-                       {QStringLiteral("--trace-ascii"), QStringLiteral("-"), QStringLiteral("-u"),
-                        a.user + QLatin1Char(':') + a.password,
-                        s(LabEndpoints::kDownloadFilesUrlFormat)
-                            .arg(a.host, s(LabEndpoints::kDownloadFolder), code,
-                                 QStringLiteral("template.zip,1234.txt")),
-                        QStringLiteral("-o"), save.path() + QStringLiteral("/#1"),
-                        QStringLiteral("-m"), s(LabEndpoints::kCurlMaxSeconds)},
-                       options);
-        QVERIFY(download.succeeded());
+        for (const QString& name : {QStringLiteral("template.zip"), QStringLiteral("1234.txt")}) {
+            const ProcessResult download =
+                runProcess(ToolPaths::curl(),
+                           {QStringLiteral("--globoff"), QStringLiteral("-s"), QStringLiteral("-u"),
+                            a.user + QLatin1Char(':') + a.password,
+                            s(LabEndpoints::kDownloadFileUrlFormat)
+                                .arg(a.host, s(LabEndpoints::kDownloadFolder), code, name),
+                            QStringLiteral("-o"), save.filePath(name), QStringLiteral("-m"),
+                            s(LabEndpoints::kCurlMaxSeconds)},
+                           options);
+            QVERIFY(download.succeeded());
+        }
         QCOMPARE(readFile(save.filePath(QStringLiteral("template.zip"))), archiveBytes(1234567));
         QCOMPARE(readFile(save.filePath(QStringLiteral("1234.txt"))),
                  QByteArrayLiteral("お知らせです"));

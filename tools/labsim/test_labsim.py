@@ -10,6 +10,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
@@ -543,6 +544,55 @@ class FaultTest(LabsimCase):
         self.assertEqual(self.lab.get("/album_info_8.html")[0], 500)
         self.lab.post("/_control/faults", b"{}")
         self.assertEqual(self.lab.get("/album_info_8.html")[0], 200)
+
+    def put_download(self, name, size):
+        folder = self.lab.path("ftp", "order", "dwnld", "1234")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as fh:
+            fh.write(b"d" * size)
+
+    def test_drop_download_after_bytes_only_for_matching_names(self):
+        self.put_download("big.zip", 3000000)
+        self.put_download("small.txt", 1000)
+        self.lab.faults({"drop_download_after": 200000, "download_match": "*.zip"})
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        got = bytearray()
+        f.retrbinary("RETR /dwnld/1234/small.txt", got.extend)
+        self.assertEqual(len(got), 1000)
+        got = bytearray()
+        with self.assertRaises((ftplib.Error, OSError, EOFError)):
+            f.retrbinary("RETR /dwnld/1234/big.zip", got.extend)
+        self.assertEqual(len(got), 200000)
+
+    def test_hold_download_stalls_until_the_fault_is_cleared_and_refuse_delete(self):
+        self.put_download("big.zip", 1000000)
+        self.lab.faults({"hold_download_after": 100000})
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        got = bytearray()
+        held = threading.Event()
+
+        def receive(chunk):
+            got.extend(chunk)
+            if len(got) >= 100000:
+                held.set()
+
+        reader = threading.Thread(target=f.retrbinary, args=("RETR /dwnld/1234/big.zip", receive))
+        reader.start()
+        self.assertTrue(held.wait(20))
+        reader.join(0.5)
+        self.assertTrue(reader.is_alive())  # stalled at the limit, connection still open
+        self.assertEqual(len(got), 100000)
+        self.lab.faults({"refuse_delete": "upload_*"})
+        reader.join(20)
+        self.assertFalse(reader.is_alive())
+        self.assertEqual(len(got), 1000000)
+        upload(f, "/ntordrsm2/upload_probe", b"1")
+        with self.assertRaises(ftplib.error_perm):
+            f.delete("/ntordrsm2/upload_probe")
+        self.lab.faults({})
+        f.delete("/ntordrsm2/upload_probe")
 
     def test_unreadable_faults_file_means_no_faults(self):
         with open(self.lab.path("faults.json"), "w") as fh:

@@ -14,6 +14,8 @@
 #include "ui/OrderTabPage.h"
 #include "ui/PhotoStudioNamePop.h"
 #include "ui/PreferencesCtrl.h"
+#include "ui/ServiceWindowHost.h"
+#include "ui/ServiceWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,6 +77,16 @@ public:
         QMetaObject::invokeMethod(
             &ctrl_, [this] { ctrl_.terminateNow(); }, Qt::QueuedConnection);
     }
+// What the service windows need of the shell. A history row's "send" opens the pool-send sheet,
+// which sends the waiting orders after the user confirms.
+class MainWindow::ServiceHost : public ServiceWindowHost {
+public:
+    ServiceHost(AppCtrl& ctrl, MainWindow& window) : ctrl_(ctrl), window_(window) {}
+    QWidget* mainWindow() const override { return &window_; }
+    void menuUseOffAndViewRefresh() override { ctrl_.menuUseOffAndViewRefresh(); }
+    void menuUseOnAndViewRefresh() override { ctrl_.menuUseOnAndViewRefresh(); }
+    bool isJobExecuting() const override { return ctrl_.isJobExecuting(); }
+    void sendPooledOrder(const QString&) override { window_.poolOrderSendAction(); }
 
 private:
     AppCtrl& ctrl_;
@@ -142,6 +154,12 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     setCentralWidget(central);
 
     sheets_ = new OrderSheets(this, *sheetHost_, this);
+    serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
+    services_ = new ServiceWindows(*serviceHost_, this);
+    fileDownloadOpener = [this] {
+        services_->fileDownloadCheckAction();
+        return true;
+    };
     buildMenus();
 
     // Size and place of the last run.
@@ -208,6 +226,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The service windows use the host below; they go first (a download thread is joined).
+    delete services_;
+    services_ = nullptr;
     // A job shows its progress in this window's widgets: it ends before they go.
     if (ctrl_.isJobExecuting()) {
         NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
@@ -326,6 +347,7 @@ void MainWindow::buildMenus() {
                   [this] { openWebSite(); });
     addMenuAction(help, QStringLiteral("documentMenuItem"), QStringLiteral("ドキュメント"), 0,
                   [this] { openDocumentWebSite(); });
+    services_->installMenuActions(file, help);
 }
 
 QAction* MainWindow::menuAction(const QString& objectName) const {

@@ -21,6 +21,7 @@ class QAction;
 class QDialog;
 class QLabel;
 class QTabWidget;
+class ServiceWindows;
 
 // The single window of the program: the version strip with the test-mode banner, the five order
 // tabs and the menus. It presents what the controller holds and forwards what the user does; the
@@ -42,6 +43,8 @@ public:
     // The preferences and custom-mode password windows, the studio pop-up and the version-up.
     PreferencesCtrl& preferences() const { return *prefs_; }
     QAction* menuAction(const QString& objectName) const;
+    // The download window, the order history, the connection test and the support bundle.
+    ServiceWindows& serviceWindows() const { return *services_; }
 
     // Plug points of later windows: each returns whether its window was opened.
     std::function<bool()> preferencesOpener;
@@ -91,6 +94,7 @@ protected:
 private:
     class SheetHost;
     class PrefHost;
+    class ServiceHost;
     void buildMenus();
     void comViewRefresh();
     QAction* addMenuAction(class QMenu* menu, const QString& objectName, const QString& text,
@@ -99,6 +103,8 @@ private:
     AppCtrl& ctrl_;
     std::unique_ptr<SheetHost> sheetHost_;
     std::unique_ptr<PrefHost> prefHost_;
+    std::unique_ptr<ServiceHost> serviceHost_;
+    ServiceWindows* services_ = nullptr; // child of the window
     MainTabViewCtrl* tabCtrl_ = nullptr;
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+class OrderHistoryTable;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class ServiceWindowHost;
+
+// The order history: every archive's outcome as a table, newest first, narrowed by outcome. An
+// order that still waits in the pool can be sent from here; the pool folder can be opened.
+class OrderHistoryWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent = nullptr);
+
+    // Reads the history again and shows the window.
+    void orderHistoryWindowOpen();
+    void reload();
+    OrderHistoryTable* table() const { return table_; }
+    // The pooled archive of the selected row; "" when the row's archive is not in the pool.
+    QString selectedPoolArchivePath() const;
+
+private:
+    void filterChanged();
+    void refreshButtons();
+    void sendSelected();
+    void openPoolFolder();
+
+    ServiceWindowHost& host_;
+    OrderHistoryTable* table_ = nullptr;
+    QTableView* view_ = nullptr;
+    QComboBox* filterPop_ = nullptr;
+    QLabel* countField_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* openPoolButton_ = nullptr;
+};
