@@ -1,6 +1,7 @@
 // The controller's construction, selections, refresh and order start.
 #include "app/AppCtrl.h"
 
+#include "app/FileListRows.h"
 #include "job/NotificationCenter.h"
 #include "job/WorkFolder.h"
 #include "product/ProductData.h"
@@ -325,12 +326,14 @@ void AppCtrl::imageFilesInfoUpdate(const QStringList& files) {
 
 void AppCtrl::selectFilesClear() {
     selectInfoClear();
-    if (_selectedTab == OrderTab::Print) {
-        _printRows.clear();
-        Q_EMIT listReloaded(FileListKind::Print);
-    } else if (_selectedTab == OrderTab::School) {
-        _schoolRows.clear();
-        Q_EMIT listReloaded(FileListKind::School);
+    if (_selectedTab == OrderTab::Print || _selectedTab == OrderTab::School) {
+        const FileListKind list =
+            _selectedTab == OrderTab::Print ? FileListKind::Print : FileListKind::School;
+        if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+            rows->removeAllRecords();
+        }
+        (list == FileListKind::Print ? _printRows : _schoolRows).clear();
+        Q_EMIT listReloaded(list);
     }
     setSelectFiles({});
 }
@@ -368,7 +371,14 @@ QList<QVariantMap> AppCtrl::listRows(FileListKind list) const {
     return {};
 }
 
+void AppCtrl::setFileListRows(FileListKind list, FileListRows* rows) {
+    _fileListRows[static_cast<std::size_t>(list)] = rows;
+}
+
 QStringList AppCtrl::listFilePaths(FileListKind list) const {
+    if (const FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        return rows->filePaths();
+    }
     QStringList paths;
     const QString key = filePathKey(list);
     for (const QVariantMap& row : listRows(list)) {
@@ -378,6 +388,11 @@ QStringList AppCtrl::listFilePaths(FileListKind list) const {
 }
 
 void AppCtrl::appendListRows(FileListKind list, const QStringList& paths) {
+    if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        rows->appendFilePaths(paths);
+        reloadList(list);
+        return;
+    }
     QList<QVariantMap>& rows = list == FileListKind::Print    ? _printRows
                                : list == FileListKind::School ? _schoolRows
                                                               : _kineloRows;

@@ -7,8 +7,10 @@
 #include "settings/UserDef.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
+#include "ui/FileListTabPage.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
+#include "ui/ResizeTabPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,6 +92,15 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
         if (tab == OrderTab::Etc) {
             etcPage_ = new EtcTabPage(ctrl_, tabs);
             page = etcPage_;
+        } else if (tab == OrderTab::Print) {
+            printPage_ = new PrintTabPage(ctrl_, tabs);
+            page = printPage_;
+        } else if (tab == OrderTab::School) {
+            schoolPage_ = new SchoolTabPage(ctrl_, tabs);
+            page = schoolPage_;
+        } else if (tab == OrderTab::Resize) {
+            resizePage_ = new ResizeTabPage(ctrl_, tabs);
+            page = resizePage_;
         } else {
             const QString sendName = tab == OrderTab::Resize
                                          ? QStringLiteral("resizeResizeAndSendButton")
@@ -141,6 +152,12 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     connect(&ctrl_, &AppCtrl::orderMemoClearRequested, this, [this](OrderTab tab) {
         if (tab == OrderTab::Etc) {
             etcPage_->orderMemoClear();
+        } else if (tab == OrderTab::Print) {
+            printPage_->orderMemoClear();
+        } else if (tab == OrderTab::School) {
+            schoolPage_->orderMemoClear();
+        } else if (tab == OrderTab::Resize) {
+            resizePage_->orderMemoClear();
         }
     });
     connect(&ctrl_, &AppCtrl::jobMsgClearRequested, this, [this] {
@@ -199,7 +216,10 @@ QWidget* MainWindow::selectedTabImageFolderPath() const {
     if (tab == OrderTab::Etc) {
         return etcPage_->etcImageFolderPath();
     }
-    // The album and resize tabs get their path field with their own forms.
+    if (tab == OrderTab::Resize) {
+        return resizePage_->resizeImageFolderPath();
+    }
+    // The album tab gets its path field with its own form.
     return nullptr;
 }
 
@@ -210,6 +230,9 @@ QWidget* MainWindow::selectedTabImageFileNum() const {
 
 QWidget* MainWindow::selectedTabFileInfoTextView() const {
     const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    if (tab == OrderTab::Resize) {
+        return resizePage_->resizeFileInfoTextView();
+    }
     return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
 }
 

@@ -16,6 +16,9 @@ class EtcTabPage;
 class MainTabViewCtrl;
 class OrderSheets;
 class OrderTabPage;
+class PrintTabPage;
+class ResizeTabPage;
+class SchoolTabPage;
 class QAction;
 class QDialog;
 class QLabel;
@@ -37,6 +40,9 @@ public:
     MainTabViewCtrl& tabViewCtrl() const { return *tabCtrl_; }
     OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     EtcTabPage* etcPage() const { return etcPage_; }
+    PrintTabPage* printPage() const { return printPage_; }
+    SchoolTabPage* schoolPage() const { return schoolPage_; }
+    ResizeTabPage* resizePage() const { return resizePage_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     QAction* menuAction(const QString& objectName) const;
 
@@ -96,6 +102,9 @@ private:
     MainTabViewCtrl* tabCtrl_ = nullptr;
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
+    PrintTabPage* printPage_ = nullptr;
+    SchoolTabPage* schoolPage_ = nullptr;
+    ResizeTabPage* resizePage_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     QLabel* versionField_ = nullptr;
     QLabel* testModeMsg_ = nullptr;
