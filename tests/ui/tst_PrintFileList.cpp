@@ -55,6 +55,43 @@ bool writeTwoColourJpeg(const QString& path, int width, int height, quint16 orie
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
+// A red JPEG carrying a green EXIF thumbnail of the given size: which one a thumbnail shows tells
+// whether the camera's copy was used.
+bool writeWithExifThumbnail(const QString& path, QSize main, QSize small) {
+    QImage image(main, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QImage copy(small, QImage::Format_RGB32);
+    copy.fill(Qt::green);
+    QByteArray data;
+    QByteArray embedded;
+    QBuffer a(&data);
+    QBuffer b(&embedded);
+    if (!a.open(QIODevice::WriteOnly) || !image.save(&a, "JPEG") || !b.open(QIODevice::WriteOnly) ||
+        !copy.save(&b, "JPEG")) {
+        return false;
+    }
+    const auto be16 = [](QByteArray& x, quint32 v) { x.append(char(v >> 8)).append(char(v)); };
+    const auto be32 = [&](QByteArray& x, quint32 v) {
+        be16(x, v >> 16);
+        be16(x, v & 0xffff);
+    };
+    QByteArray tiff("MM\x00\x2A", 4);
+    be32(tiff, 8);
+    be16(tiff, 0);  // IFD0 without entries
+    be32(tiff, 14); // IFD1
+    be16(tiff, 2);
+    be16(tiff, 0x0201), be16(tiff, 4), be32(tiff, 1), be32(tiff, 14 + 2 + 24 + 4);
+    be16(tiff, 0x0202), be16(tiff, 4), be32(tiff, 1), be32(tiff, quint32(embedded.size()));
+    be32(tiff, 0);
+    tiff += embedded;
+    QByteArray app1("\xFF\xE1", 2);
+    be16(app1, quint32(tiff.size() + 8));
+    app1 += QByteArray("Exif\x00\x00", 6) + tiff;
+    data.insert(2, app1);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
 bool isReddish(QRgb pixel) {
     return qRed(pixel) > 180 && qBlue(pixel) < 80;
 }
@@ -97,6 +134,17 @@ void TestPrintFileList::thumbnailsAreScaledUprightOrNotImage() {
     QVERIFY(isBluish(b.pixel(23, 62)));
 
     QVERIFY(ThumbnailLoader::makeThumbnail(broken).isNull());
+
+    // A camera's EXIF copy is used when it is tall enough and of the same shape; else the photo.
+    const QString camera = home.filePath(QStringLiteral("camera.jpg"));
+    QVERIFY(writeWithExifThumbnail(camera, QSize(1200, 800), QSize(240, 160)));
+    const QImage fromCopy = ThumbnailLoader::makeThumbnail(camera);
+    QCOMPARE(fromCopy.size(), QSize(105, 70));
+    QVERIFY(qGreen(fromCopy.pixel(50, 35)) > 180 && qRed(fromCopy.pixel(50, 35)) < 80);
+    QVERIFY(writeWithExifThumbnail(camera, QSize(1200, 800), QSize(96, 64)));
+    QVERIFY(isReddish(ThumbnailLoader::makeThumbnail(camera).pixel(50, 35)));
+    QVERIFY(writeWithExifThumbnail(camera, QSize(1200, 800), QSize(160, 120)));
+    QVERIFY(isReddish(ThumbnailLoader::makeThumbnail(camera).pixel(50, 35)));
     ThumbnailLoader loader;
     QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
     loader.request(broken);
