@@ -542,10 +542,11 @@ bool AppCtrl::isCharInputProduct() const {
 
 QString AppCtrl::orderNumCheckAndConvert(const QString& text) {
     qint64 value = leadingInteger(text).value_or(1);
-    value = value < 0 ? -value : value;
-    if (value == 0 || value > 9999) {
+    // Out of range before the sign is dropped: the smallest integer has no positive twin.
+    if (value < -9999 || value > 9999 || value == 0) {
         value = 1;
     }
+    value = value < 0 ? -value : value;
     return QString::number(value);
 }
 

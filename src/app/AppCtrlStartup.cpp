@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -25,11 +26,14 @@ void breadcrumb(const char* text) {
 
 QString AppCtrl::fetchUpdateInfoInParallel() {
     // Both pages at once: an unreachable lab costs one time-out, not two. The event loop keeps
-    // turning meanwhile, so the wait panel stays alive.
+    // turning meanwhile, so the wait panel stays alive. A pool of their own: on a two-core
+    // machine the shared pool may be busy with the start-up reports.
+    QThreadPool pool;
+    pool.setMaxThreadCount(2);
     QFuture<QString> app =
-        QtConcurrent::run([] { return UpdateInfo::readDataHttp(LabConfig::appInfoUrl()); });
-    QFuture<QString> album =
-        QtConcurrent::run([] { return UpdateInfo::readDataHttp(LabConfig::albumInfoUrl()); });
+        QtConcurrent::run(&pool, [] { return UpdateInfo::readDataHttp(LabConfig::appInfoUrl()); });
+    QFuture<QString> album = QtConcurrent::run(
+        &pool, [] { return UpdateInfo::readDataHttp(LabConfig::albumInfoUrl()); });
     QFutureWatcher<QString> appWatcher;
     QFutureWatcher<QString> albumWatcher;
     QEventLoop loop;

@@ -4,8 +4,10 @@
 #include "app/gui/MainWindow.h"
 #include "settings/UserDef.h"
 #include "ui/MessageBoxResponder.h"
+#include "util/Tool.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSessionManager>
 #include <QStyleFactory>
 #include <cstdio>
@@ -33,6 +35,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(HALVIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("halvix2"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (const QString icon = Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));
+        !icon.isEmpty()) {
+        QApplication::setWindowIcon(QIcon(icon));
+    }
     // Alerts from every thread are answered by message boxes on this thread. Unattended runs
     // (scripts) write them to standard error and take the default button instead.
     if (qEnvironmentVariableIsEmpty("HALVIX_UNATTENDED")) {

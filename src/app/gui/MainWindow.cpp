@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The order sheets' view of the controller.
 class MainWindow::SheetHost : public OrderSheetHost {
@@ -120,7 +121,10 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
         restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
     } else {
-        resize(1100, 760);
+        // First run: a comfortable size that still fits the screen.
+        const QRect available = screen()->availableGeometry();
+        resize(std::max(minimumWidth(), std::min(1200, available.width())),
+               std::max(minimumHeight(), std::min(820, available.height())));
     }
 
     connect(tabCtrl_, &MainTabViewCtrl::didSelectTab, this, [this](OrderTab tab) {

@@ -1,3 +1,5 @@
+#include "TestHome.h"
+#include "app/AppCtrl.h"
 #include "app/gui/MainWindow.h"
 
 #include <QTabWidget>
@@ -7,7 +9,9 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void titleAndTabs() {
-        MainWindow w;
+        TestHome home;
+        AppCtrl ctrl({QStringLiteral("halvix2")});
+        MainWindow w(ctrl);
         QCOMPARE(w.windowTitle(), QStringLiteral("HALVIX"));
         QTabWidget* tabs = w.mainTabView();
         QVERIFY(tabs);
@@ -17,6 +21,7 @@ private Q_SLOTS:
         QCOMPARE(tabs->count(), expected.size());
         for (int i = 0; i < tabs->count(); ++i)
             QCOMPARE(tabs->tabText(i), expected.at(i));
+        QCOMPARE(MainWindow::tabLabels(), expected);
     }
 };
 
