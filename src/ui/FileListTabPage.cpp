@@ -14,7 +14,6 @@
 
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -169,13 +168,16 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
     buttons->addWidget(addMemoOneFileButton_, 1, 1);
     buttons->addWidget(addMemoAllButton_, 2, 0);
     buttons->addWidget(kineloButton_, 2, 1);
-    buttons->setRowStretch(3, 1);
 
     auto* row = new QHBoxLayout;
     row->addLayout(form, 3);
     row->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
     row->addLayout(buttons, 2);
     formLayout()->addLayout(row);
+    // The list gets the room the window has; the form keeps its natural height.
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->setStretchFactor(formLayout(), 0);
+    }
 
     sendButton()->setProperty("tag", base + 23);
     cancelButton()->setProperty("tag", base + 24);
@@ -525,21 +527,27 @@ void FileListTabPage::openMemoSheet(const QString& message, const QString& text,
     content->setTabChangesFocus(true);
     content->setPlainText(text);
     content->setMinimumSize(fontMetrics().horizontalAdvance(u'0') * 50, fontMetrics().height() * 8);
-    auto* buttons = new QDialogButtonBox(sheet);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    // The default button on the right, キャンセル to its left, on every desktop.
+    auto* buttons = new QHBoxLayout;
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), sheet);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAccessibleName(cancel->text());
+    cancel->setProperty("tag", 0);
+    cancel->setAutoDefault(false);
+    auto* ok = new QPushButton(QStringLiteral("OK"), sheet);
     ok->setObjectName(QStringLiteral("okButton"));
+    ok->setAccessibleName(ok->text());
     ok->setProperty("tag", 1);
     ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setProperty("tag", 0);
-    connect(buttons, &QDialogButtonBox::accepted, sheet, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    buttons->addWidget(ok);
+    connect(ok, &QPushButton::clicked, sheet, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, sheet, &QDialog::reject);
     auto* layout = new QVBoxLayout(sheet);
     layout->addWidget(msg);
     layout->addWidget(content, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
 
     memoSheet_ = sheet;
     ctrl().menuUseOff();

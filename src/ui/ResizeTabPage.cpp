@@ -107,7 +107,13 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     fileInfoTextView_->setAccessibleName(QStringLiteral("選択されたファイル"));
     fileInfoTextView_->setReadOnly(true);
     fileInfoTextView_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    fileInfoTextView_->setMaximumHeight(fontMetrics().height() * 5);
+    // The chosen files are listed inside the drop area, where the hint stood; drops on the list
+    // go to the area around it.
+    fileInfoTextView_->setAcceptDrops(false);
+    fileInfoTextView_->viewport()->setAcceptDrops(false);
+    fileInfoTextView_->setFrameShape(QFrame::NoFrame);
+    fileInfoTextView_->setVisible(false);
+    dragDropView()->layout()->addWidget(fileInfoTextView_);
 
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(imageFolderPath_, 1);
@@ -120,7 +126,6 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     orderForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     orderForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     orderForm->addRow(QStringLiteral("選択"), folderRow);
-    orderForm->addRow(QStringLiteral("ファイル"), fileInfoTextView_);
     orderForm->addRow(QStringLiteral("枚数"), countRow);
     orderForm->addRow(QStringLiteral("メモ"), orderMemo_);
 
@@ -129,6 +134,12 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     row->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
     row->addLayout(orderForm, 1);
     formLayout()->addLayout(row);
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->setStretchFactor(formLayout(), 0);
+    }
+    sendButton()->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("リサイズして送信")) +
+        fontMetrics().horizontalAdvance(u'0') * 4);
 
     sendButton()->setProperty("tag", 422);
     cancelButton()->setProperty("tag", 423);
@@ -284,6 +295,7 @@ void ResizeTabPage::resizeViewRefresh() {
         }
     }
     updateDropHint();
+    fileInfoTextView_->setVisible(dragDropMsg() != nullptr && dragDropMsg()->isHidden());
     saveResizetUiInfo();
 }
 

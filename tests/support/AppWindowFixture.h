@@ -99,6 +99,25 @@ public:
         return items;
     }
 
+    // With HALVIX_SHOT_DIR set, pictures of the window at the smallest and at a full-HD size
+    // (name-1024x700.png, name-1920x1080.png), to look at; nothing otherwise.
+    void shoot(const QString& name) const {
+        const QString dir = qEnvironmentVariable("HALVIX_SHOT_DIR");
+        if (dir.isEmpty() || !window) {
+            return;
+        }
+        const QSize before = window->size();
+        for (const QSize size : {QSize(1024, 700), QSize(1920, 1080)}) {
+            window->resize(size);
+            QTest::qWait(400); // layouts settle, thumbnails arrive
+            window->grab().save(QStringLiteral("%1/%2-%3x%4.png")
+                                    .arg(dir, name)
+                                    .arg(size.width())
+                                    .arg(size.height()));
+        }
+        window->resize(before);
+    }
+
     // Declared in the order they must be torn down in reverse: the program before its lab and home.
     TestHome home;
     LabSim lab;

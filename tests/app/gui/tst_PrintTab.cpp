@@ -181,6 +181,8 @@ void TestPrintTab::stampingRowsAndLoadingThemBack() {
              (QStringList{t.files[0], t.files[0], t.files[1], t.files[2], t.files[2]}));
     QVERIFY(!send->isEnabled());
 
+    app.shoot(QStringLiteral("print-tab"));
+
     // The please-select category stamps nothing.
     QVERIFY(app.choose(QStringLiteral("printCategoryPop"), kPlease));
     QVERIFY(!app.find<QPushButton>(QStringLiteral("printOrderSetButton"))->isEnabled());
@@ -218,6 +220,10 @@ void TestPrintTab::memosOnRowsAndOnTheOrder() {
     QCOMPARE(sheet->findChild<QLabel*>(QStringLiteral("printMemoInputMsgTextField"))->text(),
              QStringLiteral("選択中の2件のファイルにメモを登録します"));
     QVERIFY(!app.ctrl->isMenuUseOk());
+    if (const QString dir = qEnvironmentVariable("HALVIX_SHOT_DIR"); !dir.isEmpty()) {
+        QTest::qWait(300);
+        sheet->grab().save(dir + QStringLiteral("/print-memo-sheet.png"));
+    }
     answerMemo(QStringLiteral("printMemoInputWindow"), QStringLiteral("色補正なし\n明るめ"));
     QVERIFY(app.ctrl->isMenuUseOk());
     QCOMPARE(t.list->fileInfoArray().at(0).value(memoKey).toString(),
@@ -387,6 +393,8 @@ void TestPrintTab::schoolTabKeepsItsOwnRules() {
              QStringLiteral("7"));
     QCOMPARE(recordName(*UserDef::schoolDic(), QStringLiteral("SchoolCateoryPopKey")),
              QStringLiteral("ポストカード"));
+
+    app.shoot(QStringLiteral("school-tab"));
 
     // Send hands the rows on under the school's key and opens the order sheets.
     QVERIFY(app.click(QStringLiteral("schoolSendButton")));

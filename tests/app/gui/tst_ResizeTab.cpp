@@ -124,6 +124,7 @@ void TestResizeTab::sendNeedsFilesAndAProduct() {
     QVERIFY(!send->isEnabled());
     QVERIFY(app.choose(QStringLiteral("resizeCategoryPop"), kPrintResize));
     QVERIFY(send->isEnabled());
+    app.shoot(QStringLiteral("resize-tab"));
     QVERIFY(app.choose(QStringLiteral("resizeCategoryPop"), kPlease));
     QVERIFY(!send->isEnabled());
 }
