@@ -323,6 +323,13 @@ void FileListTabPage::refreshOrderNumChoices() {
 void FileListTabPage::tabViewRefresh() {
     AppCtrl& c = ctrl();
     refreshOrderNumChoices();
+    // The thumbnail setting may have changed in the preferences.
+    const bool thumbnails =
+        UserDef::stringForKey(QStringLiteral("ThumbnailView")).value_or(QString()) !=
+        QStringLiteral("OFF");
+    if (thumbnails != list_->dataSource().thumbnailsOn()) {
+        list_->reloadData();
+    }
 
     const bool hasRows = !list_->isNoFile();
     const bool selected = list_->isSelectedRow();
