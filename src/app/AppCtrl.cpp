@@ -360,6 +360,14 @@ QString AppCtrl::filePathKey(FileListKind list) {
 }
 
 QList<QVariantMap> AppCtrl::listRows(FileListKind list) const {
+    // A plugged-in list keeps the rows; the controller sees their paths.
+    if (const FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        QList<QVariantMap> records;
+        for (const QString& path : rows->filePaths()) {
+            records.append({{filePathKey(list), path}});
+        }
+        return records;
+    }
     switch (list) {
     case FileListKind::Print:
         return _printRows;
