@@ -18,6 +18,7 @@
 
 class AppWindowHooks;
 class FileListRows;
+class ProductPopUpButton;
 class ProductData;
 class ProgressTarget;
 
@@ -141,6 +142,9 @@ public:
     // Album tab's name-and-date rule; the album tab's own work fills isCharInputProductHook.
     bool isCharInputProduct() const;
     std::function<bool()> isCharInputProductHook;
+    // The "label" of the pop-up's selected record, or none; the pop-up's title, or "".
+    static std::optional<QString> labelFromPop(const ProductPopUpButton* pop);
+    static QString popTitleNotNil(const ProductPopUpButton* pop);
     static QString orderNumCheckAndConvert(const QString& text);
     static QString orderNumCheckAndConvert2(const QString& text);
 

@@ -56,6 +56,13 @@ EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     dragDropView()->setMaximumHeight(fontMetrics().height() * 9);
     fileInfoTextView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
+    // Reading order: the form from the top, then cancel and Send.
+    setTabOrder(imageFolderPath_, imageFolderSelectButton_);
+    setTabOrder(imageFolderSelectButton_, fileInfoTextView_);
+    setTabOrder(fileInfoTextView_, orderMemo_);
+    setTabOrder(orderMemo_, cancelButton());
+    setTabOrder(cancelButton(), sendButton());
+
     sendButton()->setProperty("tag", 502);
     cancelButton()->setProperty("tag", 503);
     imageFolderSelectButton_->setProperty("tag", 501);

@@ -253,9 +253,7 @@ void FileListTabPage::captionRefresh() {
                     {surfacePop_, surfaceLabel_, "面質"},
                     {laminatePop_, laminateLabel_, "ラミネート"}};
     for (const auto& entry : captions) {
-        const std::optional<ProductRecord> record = entry.pop->selectedRecordDic();
-        const QString label =
-            record ? productRecordText(*record, QStringLiteral("label")) : QString();
+        const QString label = AppCtrl::labelFromPop(entry.pop).value_or(QString());
         entry.caption->setText(label.isEmpty() ? QString::fromUtf8(entry.fallback) : label);
     }
 }

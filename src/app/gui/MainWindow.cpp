@@ -2,6 +2,7 @@
 
 #include "app/AppCtrl.h"
 #include "app/gui/MainTabViewCtrl.h"
+#include "job/NotificationCenter.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
@@ -187,6 +188,14 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // A job shows its progress in this window's widgets: it ends before they go.
+    if (ctrl_.isJobExecuting()) {
+        NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        ctrl_.waitForJobEnd();
+    }
+    for (OrderTab tab : kAllOrderTabs) {
+        ctrl_.setProgressTarget(tab, nullptr);
+    }
     UserDef::setObject(QString::fromLatin1(saveGeometry().toBase64()),
                        QString::fromLatin1(kGeometryKey));
 }
