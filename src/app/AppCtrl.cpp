@@ -1,6 +1,7 @@
 // The controller's construction, selections, refresh and order start.
 #include "app/AppCtrl.h"
 
+#include "app/FileListRows.h"
 #include "job/NotificationCenter.h"
 #include "product/ProductData.h"
 #include "product/ProductPopUpButton.h"
@@ -326,12 +327,14 @@ void AppCtrl::imageFilesInfoUpdate(const QStringList& files) {
 
 void AppCtrl::selectFilesClear() {
     selectInfoClear();
-    if (_selectedTab == OrderTab::Print) {
-        _printRows.clear();
-        Q_EMIT listReloaded(FileListKind::Print);
-    } else if (_selectedTab == OrderTab::School) {
-        _schoolRows.clear();
-        Q_EMIT listReloaded(FileListKind::School);
+    if (_selectedTab == OrderTab::Print || _selectedTab == OrderTab::School) {
+        const FileListKind list =
+            _selectedTab == OrderTab::Print ? FileListKind::Print : FileListKind::School;
+        if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+            rows->removeAllRecords();
+        }
+        (list == FileListKind::Print ? _printRows : _schoolRows).clear();
+        Q_EMIT listReloaded(list);
     }
     setSelectFiles({});
 }
@@ -358,6 +361,14 @@ QString AppCtrl::filePathKey(FileListKind list) {
 }
 
 QList<QVariantMap> AppCtrl::listRows(FileListKind list) const {
+    // A plugged-in list keeps the rows; the controller sees their paths.
+    if (const FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        QList<QVariantMap> records;
+        for (const QString& path : rows->filePaths()) {
+            records.append({{filePathKey(list), path}});
+        }
+        return records;
+    }
     switch (list) {
     case FileListKind::Print:
         return _printRows;
@@ -369,7 +380,14 @@ QList<QVariantMap> AppCtrl::listRows(FileListKind list) const {
     return {};
 }
 
+void AppCtrl::setFileListRows(FileListKind list, FileListRows* rows) {
+    _fileListRows[static_cast<std::size_t>(list)] = rows;
+}
+
 QStringList AppCtrl::listFilePaths(FileListKind list) const {
+    if (const FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        return rows->filePaths();
+    }
     QStringList paths;
     const QString key = filePathKey(list);
     for (const QVariantMap& row : listRows(list)) {
@@ -379,6 +397,11 @@ QStringList AppCtrl::listFilePaths(FileListKind list) const {
 }
 
 void AppCtrl::appendListRows(FileListKind list, const QStringList& paths) {
+    if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
+        rows->appendFilePaths(paths);
+        reloadList(list);
+        return;
+    }
     QList<QVariantMap>& rows = list == FileListKind::Print    ? _printRows
                                : list == FileListKind::School ? _schoolRows
                                                               : _kineloRows;

@@ -17,6 +17,7 @@
 #include <optional>
 
 class AppWindowHooks;
+class FileListRows;
 class ProductPopUpButton;
 class ProductData;
 class ProgressTarget;
@@ -107,6 +108,9 @@ public:
     void appendListRows(FileListKind list, const QStringList& paths) override;
     void reloadList(FileListKind list) override;
     static QString filePathKey(FileListKind list);
+    // The print and school lists keep their rows in their own model; once it is plugged in,
+    // the controller reads and appends through it (rows must outlive the controller's use).
+    void setFileListRows(FileListKind list, FileListRows* rows);
     // The Kinelo window comes with its own work.
     bool kineloWindowOpen() const override { return false; }
     bool resizeExeChecked() const override;
@@ -222,6 +226,7 @@ private:
     QList<QVariantMap> _printRows;
     QList<QVariantMap> _schoolRows;
     QList<QVariantMap> _kineloRows;
+    std::array<FileListRows*, 3> _fileListRows{};
     QFuture<void> _startReports; // the start-up usage reports, sent beside the window set-up
     OrderPool _orderPool;
     FileIntake _fileIntake{*this};

@@ -17,6 +17,9 @@ class MainTabViewCtrl;
 class OrderSheets;
 class OrderTabPage;
 class PreferencesCtrl;
+class PrintTabPage;
+class ResizeTabPage;
+class SchoolTabPage;
 class QAction;
 class QDialog;
 class QLabel;
@@ -39,6 +42,9 @@ public:
     MainTabViewCtrl& tabViewCtrl() const { return *tabCtrl_; }
     OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     EtcTabPage* etcPage() const { return etcPage_; }
+    PrintTabPage* printPage() const { return printPage_; }
+    SchoolTabPage* schoolPage() const { return schoolPage_; }
+    ResizeTabPage* resizePage() const { return resizePage_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     // The preferences and custom-mode password windows, the studio pop-up and the version-up.
     PreferencesCtrl& preferences() const { return *prefs_; }
@@ -108,6 +114,9 @@ private:
     MainTabViewCtrl* tabCtrl_ = nullptr;
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
+    PrintTabPage* printPage_ = nullptr;
+    SchoolTabPage* schoolPage_ = nullptr;
+    ResizeTabPage* resizePage_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     PreferencesCtrl* prefs_ = nullptr;
     QLabel* versionField_ = nullptr;

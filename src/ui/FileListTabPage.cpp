@@ -1,0 +1,761 @@
+#include "ui/FileListTabPage.h"
+
+#include "app/AppCtrl.h"
+#include "product/ProductData.h"
+#include "product/ProductPrintData.h"
+#include "product/ProductSchoolData.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "ui/DragDropScrollView.h"
+#include "ui/PrintFileListCtrl.h"
+#include "ui/PrintFileListDataSource.h"
+#include "ui/ProductPopUpComboBox.h"
+#include "util/Tool.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kMemoTitle = QStringLiteral("添付メモ");
+const QString kMemoTitleSet = QStringLiteral("添付メモ有り");
+
+QStringList oneToTen() {
+    QStringList choices;
+    for (int i = 1; i <= 10; ++i) {
+        choices.append(QString::number(i));
+    }
+    return choices;
+}
+
+// The integer value of a count text, at least 1 (what the box shows after a refresh).
+QString atLeastOne(const QString& text) {
+    const QString t = text.trimmed();
+    qsizetype end = 0;
+    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
+        ++end;
+    }
+    while (end < t.size() && t[end].isDigit()) {
+        ++end;
+    }
+    bool ok = false;
+    const qint64 value = t.left(end).toLongLong(&ok);
+    return QString::number(ok && value > 1 ? value : 1);
+}
+
+QString lowerFirst(const QString& text) {
+    return text.left(1).toLower() + text.mid(1);
+}
+
+QPushButton* makeButton(const QString& title, const QString& name, int tag, QWidget* parent) {
+    auto* button = new QPushButton(title, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(title);
+    button->setProperty("tag", tag);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+const QString FileListTabPage::kPleaseSelect = ProductPopUpButton::kPleaseSelectTitle;
+
+FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names, QWidget* parent)
+    : OrderTabPage(tab, ctrl, lowerFirst(names.prefix) + QStringLiteral("SendButton"), parent),
+      names_(names) {
+    const QString p = lowerFirst(names.prefix);
+    const int base = names.tagBase;
+
+    dragDropView()->setHintText(QStringLiteral("ここに画像ファイルをドロップしてください"));
+    if (QLabel* hint = dragDropMsg()) {
+        hint->setAccessibleName(hint->text());
+    }
+    list_ = new PrintFileListCtrl(names.prefix, dragDropMsg(), dragDropView());
+    dragDropView()->layout()->setContentsMargins(0, 0, 0, 0);
+    dragDropView()->layout()->addWidget(list_);
+
+    categoryPop_ = new ProductPopUpComboBox(base + 1, this);
+    sizePop_ = new ProductPopUpComboBox(base + 2, this);
+    surfacePop_ = new ProductPopUpComboBox(base + 3, this);
+    laminatePop_ = new ProductPopUpComboBox(base + 4, this);
+    const struct {
+        ProductPopUpComboBox* pop;
+        const char* name;
+        const char* label;
+    } pops[] = {{categoryPop_, "CategoryPop", "カテゴリ"},
+                {sizePop_, "SizePop", "サイズ"},
+                {surfacePop_, "SurfacePop", "面質"},
+                {laminatePop_, "LaminatePop", "ラミネート"}};
+    for (const auto& entry : pops) {
+        entry.pop->setObjectName(p + QLatin1String(entry.name));
+        entry.pop->setAccessibleName(QString::fromUtf8(entry.label));
+        entry.pop->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        ProductPopUpComboBox* pop = entry.pop;
+        connect(pop, &QComboBox::activated, this, [this, pop] { tabAction(pop->tag()); });
+    }
+    auto makeCaption = [&](const QString& text, const char* name) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(p + QLatin1String(name));
+        label->setAccessibleName(text);
+        return label;
+    };
+    sizeLabel_ = makeCaption(QStringLiteral("サイズ"), "SizeLabel");
+    surfaceLabel_ = makeCaption(QStringLiteral("面質"), "SurfaceLabel");
+    laminateLabel_ = makeCaption(QStringLiteral("ラミネート"), "LaminateLabel");
+    sizeLabel_->setBuddy(sizePop_);
+    surfaceLabel_->setBuddy(surfacePop_);
+    laminateLabel_->setBuddy(laminatePop_);
+
+    orderNum_ = new QComboBox(this);
+    orderNum_->setObjectName(p + QStringLiteral("OrderNum"));
+    orderNum_->setAccessibleName(QStringLiteral("枚数"));
+    orderNum_->setEditable(true);
+    orderNum_->setInsertPolicy(QComboBox::NoInsert);
+    orderNum_->addItems(oneToTen());
+    orderNum_->setProperty("tag", base + 30);
+    orderNum_->setMinimumContentsLength(5);
+    connect(orderNum_, &QComboBox::activated, this, [this, base] { tabAction(base + 30); });
+    connect(orderNum_->lineEdit(), &QLineEdit::editingFinished, this,
+            [this, base] { tabAction(base + 30); });
+
+    orderSetButton_ = makeButton(QStringLiteral("選択ファイルに注文内容を設定"),
+                                 p + QStringLiteral("OrderSetButton"), base + 21, this);
+    anotherSizeButton_ = makeButton(QStringLiteral("別サイズでも注文"),
+                                    p + QStringLiteral("AnotherSizeButton"), base + 25, this);
+    addMemoOneFileButton_ = makeButton(QStringLiteral("選択ファイルにメモ"),
+                                       p + QStringLiteral("AddMemoOneFileButton"), base + 22, this);
+    addMemoAllButton_ =
+        makeButton(kMemoTitle, p + QStringLiteral("AddMemoAllButton"), base + 26, this);
+    kineloButton_ = makeButton(QStringLiteral("キネロのお申し込み"),
+                               p + QStringLiteral("KineloButton"), 0, this);
+    kineloButton_->setVisible(false); // hidden from start-up
+    for (QPushButton* button :
+         {orderSetButton_, anotherSizeButton_, addMemoOneFileButton_, addMemoAllButton_}) {
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { tabAction(button->property("tag").toInt()); });
+    }
+    connect(kineloButton_, &QPushButton::clicked, this, [this] { kineloAction(); });
+
+    // The form: the product chain on the left, count and the row operations on the right.
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    auto* categoryCaption = new QLabel(QStringLiteral("カテゴリ"), this);
+    categoryCaption->setBuddy(categoryPop_);
+    form->addRow(categoryCaption, categoryPop_);
+    form->addRow(sizeLabel_, sizePop_);
+    form->addRow(surfaceLabel_, surfacePop_);
+    form->addRow(laminateLabel_, laminatePop_);
+
+    auto* countRow = new QHBoxLayout;
+    auto* countCaption = new QLabel(QStringLiteral("枚数"), this);
+    countCaption->setBuddy(orderNum_);
+    countRow->addWidget(countCaption);
+    countRow->addWidget(orderNum_);
+    countRow->addWidget(orderSetButton_, 1);
+    auto* buttons = new QGridLayout;
+    buttons->addLayout(countRow, 0, 0, 1, 2);
+    buttons->addWidget(anotherSizeButton_, 1, 0);
+    buttons->addWidget(addMemoOneFileButton_, 1, 1);
+    buttons->addWidget(addMemoAllButton_, 2, 0);
+    buttons->addWidget(kineloButton_, 2, 1);
+
+    auto* row = new QHBoxLayout;
+    row->addLayout(form, 3);
+    row->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
+    row->addLayout(buttons, 2);
+    formLayout()->addLayout(row);
+    // The list gets the room the window has; the form keeps its natural height.
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->setStretchFactor(formLayout(), 0);
+    }
+
+    sendButton()->setProperty("tag", base + 23);
+    cancelButton()->setProperty("tag", base + 24);
+    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    connect(cancelButton(), &QPushButton::clicked, this, [this, base] { tabAction(base + 24); });
+    connect(sendButton(), &QPushButton::clicked, this, [this, base] { tabAction(base + 23); });
+
+    connect(list_, &PrintFileListCtrl::tableViewSelectChange, this,
+            &FileListTabPage::tableViewSelectChange);
+    connect(list_, &PrintFileListCtrl::deleteKeyPressed, this, [this, base] {
+        if (cancelButton()->isEnabled() && !this->ctrl().isJobExecuting()) {
+            tabAction(base + 24);
+        }
+    });
+    connect(&ctrl, &AppCtrl::listReloaded, this, [this](FileListKind list) {
+        if (list == names_.list) {
+            list_->reloadData();
+            filesNumInfoRefrash();
+        }
+    });
+    ctrl.setFileListRows(names.list, &list_->dataSource());
+}
+
+QDialog* FileListTabPage::memoInputWindow() const {
+    return memoSheet_;
+}
+
+void FileListTabPage::uiInit() {
+    tabUIInit();
+}
+
+void FileListTabPage::viewRefresh() {
+    tabViewRefresh();
+}
+
+// --- Pop-up cascade ---
+
+void FileListTabPage::categoryPopRebuild() {
+    if (const ProductXmlCatalog* c = catalog()) {
+        c->makePopup(*categoryPop_, std::nullopt);
+    } else {
+        categoryPop_->removeAllItems();
+    }
+    categoryPop_->addPleaseSelect();
+    categoryPop_->setEnabled(true);
+}
+
+void FileListTabPage::rebuildLower(ProductPopUpComboBox* pop) {
+    std::optional<QVariantMap> query;
+    if (pop == sizePop_) {
+        query = QVariantMap{
+            {QStringLiteral("list_id"), categoryPop_->selectedRecordId().value_or(QString())}};
+    } else {
+        query = QVariantMap{{QStringLiteral("size_id"),
+                             sizePop_->selectedRecordId().value_or(QStringLiteral("-1"))}};
+    }
+    if (catalog() != nullptr) {
+        makePopupSelectKeep(*pop, query);
+    } else {
+        pop->removeAllItems();
+    }
+    pop->setEnabled(!pop->isNoItem());
+    captionRefresh();
+}
+
+void FileListTabPage::captionRefresh() {
+    // Each caption follows the chosen record's "label" (labelFromPop:), else its default.
+    const struct {
+        ProductPopUpComboBox* pop;
+        QLabel* caption;
+        const char* fallback;
+    } captions[] = {{sizePop_, sizeLabel_, "サイズ"},
+                    {surfacePop_, surfaceLabel_, "面質"},
+                    {laminatePop_, laminateLabel_, "ラミネート"}};
+    for (const auto& entry : captions) {
+        const QString label = AppCtrl::labelFromPop(entry.pop).value_or(QString());
+        entry.caption->setText(label.isEmpty() ? QString::fromUtf8(entry.fallback) : label);
+    }
+}
+
+void FileListTabPage::sizePopRebuild() {
+    rebuildLower(sizePop_);
+}
+
+void FileListTabPage::surfacePopRebuild() {
+    rebuildLower(surfacePop_);
+}
+
+void FileListTabPage::laminatePopRebuild() {
+    rebuildLower(laminatePop_);
+}
+
+void FileListTabPage::tabUIInit() {
+    categoryPopRebuild();
+    sizePopRebuild();
+    surfacePopRebuild();
+    laminatePopRebuild();
+    loadUiInfo();
+    initialised_ = true;
+    tabViewRefresh();
+}
+
+void FileListTabPage::loadUiInfo() {
+    const std::optional<QVariantMap> dic = UserDef::dictionaryForKey(names_.dicKey);
+    if (!dic) {
+        return;
+    }
+    const auto idOf = [&](const char* suffix) {
+        return dic->value(rowKey(suffix)).toMap().value(QStringLiteral("id")).toString();
+    };
+    const QString category = idOf("CateoryPopKey");
+    if (!category.isEmpty() && categoryPop_->selectItemFromRecordId(category)) {
+        sizePopRebuild();
+        const QString size = idOf("SizePopKey");
+        if (!size.isEmpty()) {
+            sizePop_->selectItemFromRecordId(size);
+        }
+        surfacePopRebuild();
+        laminatePopRebuild();
+        surfacePop_->selectItemFromRecordId(idOf("SurfacePopKey"));
+        laminatePop_->selectItemFromRecordId(idOf("LaminatePopKey"));
+    }
+    const QString count = dic->value(rowKey("OrderNumKey")).toString();
+    if (!count.isEmpty()) {
+        refreshOrderNumChoices();
+        orderNum_->setEditText(AppCtrl::orderNumCheckAndConvert(count));
+    }
+}
+
+// --- Refresh ---
+
+void FileListTabPage::refreshOrderNumChoices() {
+    const QStringList wanted = orderNumChoices();
+    if (orderNum_->count() != wanted.size()) {
+        orderNum_->clear();
+        orderNum_->addItems(wanted);
+        orderNum_->setCurrentIndex(0);
+    }
+}
+
+void FileListTabPage::tabViewRefresh() {
+    AppCtrl& c = ctrl();
+    refreshOrderNumChoices();
+    // The thumbnail setting may have changed in the preferences.
+    const bool thumbnails =
+        UserDef::stringForKey(QStringLiteral("ThumbnailView")).value_or(QString()) !=
+        QStringLiteral("OFF");
+    if (thumbnails != list_->dataSource().thumbnailsOn()) {
+        list_->reloadData();
+    }
+
+    const bool hasRows = !list_->isNoFile();
+    const bool selected = list_->isSelectedRow();
+    bool pops = false;
+    bool send = false;
+    bool cancel = false;
+    bool memoAll = false;
+    bool memoOne = false;
+    bool orderSet = false;
+    QString cancelTitle = QStringLiteral("全削除");
+    QString reason;
+    if (c.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
+        reason = c.prefWindowVisible() ? QStringLiteral("環境設定を閉じてください")
+                                       : QStringLiteral("環境設定でお客様情報を設定してください");
+    } else if (c.isJobExecuting()) {
+        cancelTitle = QStringLiteral("キャンセル");
+        cancel = true;
+        reason = QStringLiteral("処理中です");
+    } else if (c.isMenuUseOk()) {
+        pops = true;
+        send = list_->isSendOk();
+        reason = hasRows ? QStringLiteral("すべての行に注文内容を設定してください")
+                         : QStringLiteral("ファイルをドロップしてください");
+        if (hasRows) {
+            memoAll = true;
+            cancel = true;
+        }
+        if (hasRows && selected) {
+            cancelTitle = QStringLiteral("選択ファイルを削除");
+            memoOne = true;
+            orderSet = !categoryPop_->isPleaseSelect();
+        }
+    }
+    captionRefresh();
+    for (ProductPopUpComboBox* pop : {categoryPop_, sizePop_, surfacePop_, laminatePop_}) {
+        pop->setEnabled(pops);
+        pop->autoDisable();
+    }
+    orderNum_->setEnabled(pops);
+    orderSetButton_->setEnabled(orderSet);
+    anotherSizeButton_->setEnabled(orderSet);
+    addMemoOneFileButton_->setEnabled(memoOne);
+    addMemoAllButton_->setEnabled(memoAll);
+    cancelButton()->setText(cancelTitle);
+    cancelButton()->setAccessibleName(cancelTitle);
+    cancelButton()->setEnabled(cancel);
+    setSendEnabled(send, reason);
+    kineloRefresh(memoAll);
+    addMemoAllButton_->setText(memo_ ? kMemoTitleSet : kMemoTitle);
+
+    if (orderNum_->lineEdit() == nullptr || !orderNum_->lineEdit()->hasFocus()) {
+        const QString count = atLeastOne(orderNum_->currentText());
+        if (orderNum_->currentText() != count) {
+            orderNum_->setEditText(count);
+        }
+    }
+    saveUiInfo();
+}
+
+void FileListTabPage::selectFilesRefrash() {
+    // The controller takes the list's paths as the tab's selected files and announces the reload.
+    ctrl().reloadList(names_.list);
+}
+
+void FileListTabPage::filesNumInfoRefrash() {
+    const QString text = list_->isNoFile() ? QString()
+                                           : QStringLiteral("%1 ファイル　%2")
+                                                 .arg(list_->fileCount())
+                                                 .arg(list_->allFileSizeStr());
+    imageFileNum()->setText(text);
+    imageFileNum()->setToolTip(text);
+    UserDef::setObject(text, QStringLiteral("MainTabFileInfo"));
+}
+
+QVariantMap FileListTabPage::nowUiDic() const {
+    QVariantMap dic;
+    const struct {
+        ProductPopUpComboBox* pop;
+        const char* key;
+    } pops[] = {{categoryPop_, "CateoryPopKey"},
+                {sizePop_, "SizePopKey"},
+                {surfacePop_, "SurfacePopKey"},
+                {laminatePop_, "LaminatePopKey"}};
+    for (const auto& entry : pops) {
+        if (const std::optional<ProductRecord> record = entry.pop->selectedRecordDic()) {
+            dic.insert(rowKey(entry.key), *record);
+        }
+    }
+    dic.insert(rowKey("OrderNumKey"), orderNum_->currentText());
+    dic.insert(rowKey("OrderMasterMemoKey"), memo_.value_or(QString()));
+    return dic;
+}
+
+void FileListTabPage::saveUiInfo() {
+    if (!initialised_) {
+        return;
+    }
+    UserDef::setObject(nowUiDic(), names_.dicKey);
+}
+
+// --- Actions ---
+
+void FileListTabPage::normaliseOrderNum() {
+    const QString count = AppCtrl::orderNumCheckAndConvert(orderNum_->currentText());
+    if (orderNum_->currentText() != count) {
+        orderNum_->setEditText(count);
+    }
+}
+
+void FileListTabPage::tabAction(int tag) {
+    normaliseOrderNum();
+    const int base = names_.tagBase;
+    switch (tag - base) {
+    case 1:
+        sizePopRebuild();
+        surfacePopRebuild();
+        laminatePopRebuild();
+        break;
+    case 2:
+        surfacePopRebuild();
+        laminatePopRebuild();
+        break;
+    case 3:
+    case 4:
+    case 30:
+        break;
+    case 21:
+        orderSet();
+        break;
+    case 22:
+        memoOneFileEditJob();
+        break;
+    case 23:
+        UserDef::setObject(list_->orderFileInfoArray(), names_.orderArray);
+        UserDef::setExecuteButton(QStringLiteral("BtSend"));
+        ctrl().comViewRefresh();
+        ctrl().executeOrderActionJob();
+        break;
+    case 24:
+        if (ctrl().isJobExecuting()) {
+            ctrl().cancelBtJob();
+        } else {
+            fileClear();
+        }
+        break;
+    case 25:
+        anotherSize();
+        break;
+    case 26:
+        memoAllEditJob();
+        break;
+    default:
+        Log::outputLn(names_.uiLogFormat.arg(tag));
+        break;
+    }
+    ctrl().comViewRefresh();
+}
+
+void FileListTabPage::orderSet() {
+    const QList<int> rows = list_->selectedRowIndexes();
+    const QString count = orderNum_->currentText();
+    const struct {
+        ProductPopUpComboBox* pop;
+        const char* key;
+    } pops[] = {{categoryPop_, "CateoryPopKey"},
+                {sizePop_, "SizePopKey"},
+                {surfacePop_, "SurfacePopKey"},
+                {laminatePop_, "LaminatePopKey"}};
+    PrintFileListDataSource& source = list_->dataSource();
+    for (int row : rows) {
+        QVariantMap record = source.rowAt(row);
+        record.insert(rowKey("OrderNumKey"), count);
+        for (const auto& entry : pops) {
+            if (const std::optional<ProductRecord> chosen = entry.pop->selectedRecordDic()) {
+                record.insert(rowKey(entry.key), *chosen);
+            } else {
+                record.remove(rowKey(entry.key));
+            }
+        }
+        source.setRowAt(row, record);
+    }
+    orderSetDone();
+    list_->reloadData();
+}
+
+void FileListTabPage::openMemoSheet(const QString& message, const QString& text,
+                                    std::function<void(const QString&)> onOk) {
+    const QString p = lowerFirst(names_.prefix);
+    auto* sheet = new QDialog(window());
+    sheet->setObjectName(p + QStringLiteral("MemoInputWindow"));
+    sheet->setAccessibleName(QStringLiteral("メモの登録"));
+    sheet->setWindowTitle(QStringLiteral("メモ"));
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    auto* msg = new QLabel(message, sheet);
+    msg->setObjectName(p + QStringLiteral("MemoInputMsgTextField"));
+    msg->setAccessibleName(message);
+    msg->setWordWrap(true);
+    auto* content = new QPlainTextEdit(sheet);
+    content->setObjectName(p + QStringLiteral("MemoInputContentTextView"));
+    content->setAccessibleName(QStringLiteral("メモ"));
+    content->setTabChangesFocus(true);
+    content->setPlainText(text);
+    content->setMinimumSize(fontMetrics().horizontalAdvance(u'0') * 50, fontMetrics().height() * 8);
+    // The default button on the right, キャンセル to its left, on every desktop.
+    auto* buttons = new QHBoxLayout;
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), sheet);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAccessibleName(cancel->text());
+    cancel->setProperty("tag", 0);
+    cancel->setAutoDefault(false);
+    auto* ok = new QPushButton(QStringLiteral("OK"), sheet);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setAccessibleName(ok->text());
+    ok->setProperty("tag", 1);
+    ok->setDefault(true);
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    buttons->addWidget(ok);
+    connect(ok, &QPushButton::clicked, sheet, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, sheet, &QDialog::reject);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->addWidget(msg);
+    layout->addWidget(content, 1);
+    layout->addLayout(buttons);
+
+    memoSheet_ = sheet;
+    ctrl().menuUseOff();
+    connect(sheet, &QDialog::finished, this,
+            [this, sheet, content, onOk = std::move(onOk)](int result) {
+                // The OK button's tag is 1, QDialog::Accepted.
+                if (result == 1) {
+                    onOk(content->toPlainText());
+                }
+                if (memoSheet_ == sheet) {
+                    memoSheet_ = nullptr;
+                }
+                ctrl().menuUseOn();
+                list_->reloadData();
+                ctrl().comViewRefresh();
+            });
+    sheet->open();
+    content->setFocus();
+}
+
+void FileListTabPage::memoOneFileEditJob() {
+    if (!list_->isSelectedRow()) {
+        return;
+    }
+    const QList<int> rows = list_->selectedRowIndexes();
+    const QString memoKey = rowKey("OrderMemoKey");
+    const QString text =
+        list_->selectedTopRowDic().value_or(QVariantMap()).value(memoKey).toString();
+    openMemoSheet(QStringLiteral("選択中の%1件のファイルにメモを登録します").arg(rows.size()), text,
+                  [this, rows, memoKey](const QString& memo) {
+                      PrintFileListDataSource& source = list_->dataSource();
+                      for (int row : rows) {
+                          QVariantMap record = source.rowAt(row);
+                          if (memo.isEmpty()) {
+                              record.remove(memoKey);
+                          } else {
+                              record.insert(memoKey, memo);
+                          }
+                          source.setRowAt(row, record);
+                      }
+                  });
+}
+
+void FileListTabPage::memoAllEditJob() {
+    openMemoSheet(QStringLiteral("添付メモを登録します"), memo_.value_or(QString()),
+                  [this](const QString& memo) {
+                      if (memo.isEmpty()) {
+                          memo_.reset();
+                      } else {
+                          memo_ = memo;
+                      }
+                      addMemoAllButton_->setText(memo_ ? kMemoTitleSet : kMemoTitle);
+                  });
+}
+
+void FileListTabPage::fileClear() {
+    if (list_->isSelectedRow()) {
+        list_->removeSelectedRecords();
+        list_->deselectAll();
+        selectFilesRefrash();
+        return;
+    }
+    if (Tool::alertOkNgWithMsg(QStringLiteral("登録されたファイルを全て削除します。"), QString(),
+                               QStringLiteral("OK"), QStringLiteral("キャンセル"))) {
+        fileAllClear();
+    }
+}
+
+void FileListTabPage::fileAllClear() {
+    list_->removeAllRecords();
+    orderMemoClear();
+    selectFilesRefrash();
+}
+
+void FileListTabPage::anotherSize() {
+    list_->duplicateSelectedRecords();
+    selectFilesRefrash();
+}
+
+void FileListTabPage::orderMemoClear() {
+    memo_.reset();
+    addMemoAllButton_->setText(kMemoTitle);
+}
+
+void FileListTabPage::tableViewSelectChange() {
+    const std::optional<QVariantMap> top = list_->selectedTopRowDic();
+    if (top && top->contains(rowKey("OrderNumKey"))) {
+        orderNum_->setEditText(top->value(rowKey("OrderNumKey")).toString());
+        const auto idOf = [&](const char* suffix) {
+            return top->value(rowKey(suffix)).toMap().value(QStringLiteral("id")).toString();
+        };
+        if (top->contains(rowKey("CateoryPopKey")) &&
+            categoryPop_->selectItemFromRecordId(idOf("CateoryPopKey"))) {
+            sizePopRebuild();
+            surfacePopRebuild();
+            laminatePopRebuild();
+            if (top->contains(rowKey("SizePopKey")) &&
+                sizePop_->selectItemFromRecordId(idOf("SizePopKey"))) {
+                surfacePopRebuild();
+                laminatePopRebuild();
+                surfacePop_->selectItemFromRecordId(idOf("SurfacePopKey"));
+                laminatePop_->selectItemFromRecordId(idOf("LaminatePopKey"));
+            }
+        }
+    }
+    ctrl().comViewRefresh();
+}
+
+// --- Print ---
+
+PrintTabPage::PrintTabPage(AppCtrl& ctrl, QWidget* parent)
+    : FileListTabPage(OrderTab::Print, ctrl,
+                      Names{QStringLiteral("Print"), QStringLiteral("PrintDic"),
+                            QStringLiteral("PrintOrderArray"), QStringLiteral("PrintUI Tag（%1）"),
+                            300, FileListKind::Print},
+                      parent) {}
+
+const ProductXmlCatalog* PrintTabPage::catalog() const {
+    ProductData* products = ctrl().productData();
+    return products != nullptr ? products->printData().get() : nullptr;
+}
+
+void PrintTabPage::makePopupSelectKeep(ProductPopUpButton& popup,
+                                       const std::optional<QVariantMap>& queryDic) const {
+    if (ProductData* products = ctrl().productData();
+        products != nullptr && products->printData()) {
+        products->printData()->makePopupSelectKeep(popup, queryDic);
+    }
+}
+
+bool PrintTabPage::isSizePopPostcard() const {
+    return categoryPop()->titleOfSelectedItem() == QStringLiteral("ポストカード");
+}
+
+QStringList PrintTabPage::orderNumChoices() const {
+    if (UserDef::isCustomCustomer3465() && isSizePopPostcard()) {
+        return {QStringLiteral("10"), QStringLiteral("50")};
+    }
+    return oneToTen();
+}
+
+bool PrintTabPage::isKineroOrder() const {
+    const QString key = rowKey("CateoryPopKey");
+    for (const QVariantMap& row : fileListCtrl()->fileInfoArray()) {
+        const QString name = row.value(key).toMap().value(QStringLiteral("name")).toString();
+        if (name == QStringLiteral("ポストカード") ||
+            name == QStringLiteral("ウェルカムボードおよび販促グッズ")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void PrintTabPage::orderSetDone() {
+    if (isKineroOrder()) {
+        kineloButton()->setVisible(true);
+    }
+}
+
+void PrintTabPage::kineloRefresh(bool listHasRows) {
+    const QString title = UserDef::isPrintKineloFile() ? QStringLiteral("キネロファイル登録済み")
+                                                       : QStringLiteral("キネロのお申し込み");
+    kineloButton()->setText(title);
+    kineloButton()->setAccessibleName(title);
+    kineloButton()->setEnabled(listHasRows);
+}
+
+void PrintTabPage::kineloAction() {
+    if (kineloOpener) {
+        kineloOpener();
+        return;
+    }
+    Log::outputLn(QStringLiteral("キネロの申し込み画面はこの版ではまだ使用できません"));
+}
+
+// --- School ---
+
+SchoolTabPage::SchoolTabPage(AppCtrl& ctrl, QWidget* parent)
+    : FileListTabPage(OrderTab::School, ctrl,
+                      Names{QStringLiteral("School"), QStringLiteral("SchoolDic"),
+                            QStringLiteral("SchoolOrderArray"),
+                            QStringLiteral("SchoolUI Tag（%1）"), 600, FileListKind::School},
+                      parent) {}
+
+const ProductXmlCatalog* SchoolTabPage::catalog() const {
+    ProductData* products = ctrl().productData();
+    return products != nullptr ? products->schoolData().get() : nullptr;
+}
+
+void SchoolTabPage::makePopupSelectKeep(ProductPopUpButton& popup,
+                                        const std::optional<QVariantMap>& queryDic) const {
+    if (ProductData* products = ctrl().productData();
+        products != nullptr && products->schoolData()) {
+        products->schoolData()->makePopupSelectKeep(popup, queryDic);
+    }
+}
+
+QStringList SchoolTabPage::orderNumChoices() const {
+    return oneToTen();
+}
+
+void SchoolTabPage::kineloRefresh(bool listHasRows) {
+    // Hidden for the whole run; its title and enabling follow the tab all the same.
+    kineloButton()->setText(QStringLiteral("キネロのお申し込み"));
+    kineloButton()->setEnabled(listHasRows);
+}
