@@ -79,460 +79,476 @@ public:
         QMetaObject::invokeMethod(
             &ctrl_, [this] { ctrl_.terminateNow(); }, Qt::QueuedConnection);
     }
-    // What the service windows need of the shell. A history row's "send" opens the pool-send sheet,
-    // which sends the waiting orders after the user confirms.
-    class MainWindow::ServiceHost : public ServiceWindowHost {
-    public:
-        ServiceHost(AppCtrl& ctrl, MainWindow& window) : ctrl_(ctrl), window_(window) {}
-        QWidget* mainWindow() const override { return &window_; }
-        void menuUseOffAndViewRefresh() override { ctrl_.menuUseOffAndViewRefresh(); }
-        void menuUseOnAndViewRefresh() override { ctrl_.menuUseOnAndViewRefresh(); }
-        bool isJobExecuting() const override { return ctrl_.isJobExecuting(); }
-        void sendPooledOrder(const QString&) override { window_.poolOrderSendAction(); }
 
-    private:
-        AppCtrl& ctrl_;
-        MainWindow& window_;
-    };
+private:
+    AppCtrl& ctrl_;
+    MainWindow& window_;
+};
 
-    namespace {
+// What the service windows need of the shell. A history row's "send" opens the pool-send sheet,
+// which sends the waiting orders after the user confirms.
+class MainWindow::ServiceHost : public ServiceWindowHost {
+public:
+    ServiceHost(AppCtrl& ctrl, MainWindow& window) : ctrl_(ctrl), window_(window) {}
+    QWidget* mainWindow() const override { return &window_; }
+    void menuUseOffAndViewRefresh() override { ctrl_.menuUseOffAndViewRefresh(); }
+    void menuUseOnAndViewRefresh() override { ctrl_.menuUseOnAndViewRefresh(); }
+    bool isJobExecuting() const override { return ctrl_.isJobExecuting(); }
+    void sendPooledOrder(const QString&) override { window_.poolOrderSendAction(); }
 
-    const char kTagProperty[] = "tag";
-    const char kGeometryKey[] = "MainWindowGeometry";
+private:
+    AppCtrl& ctrl_;
+    MainWindow& window_;
+};
 
-    } // namespace
+namespace {
 
-    MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
-        : QMainWindow(parent), ctrl_(ctrl), sheetHost_(std::make_unique<SheetHost>(ctrl)),
-          prefHost_(std::make_unique<PrefHost>(ctrl, *this)) {
-        setObjectName(QStringLiteral("mainWindow"));
-        setWindowTitle(QStringLiteral("HALVIX"));
-        setMinimumSize(1024, 700);
+const char kTagProperty[] = "tag";
+const char kGeometryKey[] = "MainWindowGeometry";
 
-        auto* central = new QWidget(this);
-        auto* layout = new QVBoxLayout(central);
+} // namespace
 
-        versionField_ = new QLabel(central);
-        versionField_->setObjectName(QStringLiteral("versionField"));
-        versionField_->setAccessibleName(QStringLiteral("バージョン"));
-        testModeMsg_ = new QLabel(
-            QStringLiteral("テスト送信モード：オーダーはラボのテスト用サーバーへ送信されます"),
-            central);
-        testModeMsg_->setObjectName(QStringLiteral("testModeMsg"));
-        testModeMsg_->setAccessibleName(QStringLiteral("テスト送信モード"));
-        testModeMsg_->setAlignment(Qt::AlignCenter);
-        testModeMsg_->setStyleSheet(QStringLiteral(
-            "QLabel { background: #d00000; color: white; font-weight: bold; padding: 2px 8px; }"));
-        testModeMsg_->setVisible(false);
-        prefs_ = new PreferencesCtrl(this, *prefHost_);
-        auto* studioLabel = new QLabel(QStringLiteral("写真館"), central);
-        studioLabel->setBuddy(prefs_->photoStudioNamePop());
-        auto* strip = new QHBoxLayout;
-        strip->setContentsMargins(0, 0, 0, 0);
-        strip->addWidget(versionField_);
-        strip->addWidget(testModeMsg_, 1);
-        strip->addStretch(0);
-        strip->addWidget(studioLabel);
-        strip->addWidget(prefs_->photoStudioNamePop());
-        layout->addLayout(strip);
+MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
+    : QMainWindow(parent), ctrl_(ctrl), sheetHost_(std::make_unique<SheetHost>(ctrl)),
+      prefHost_(std::make_unique<PrefHost>(ctrl, *this)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("HALVIX"));
+    setMinimumSize(1024, 700);
 
-        auto* tabs = new QTabWidget(central);
-        tabCtrl_ = new MainTabViewCtrl(tabs, this);
-        for (OrderTab tab : kAllOrderTabs) {
-            OrderTabPage* page = nullptr;
-            if (tab == OrderTab::Etc) {
-                etcPage_ = new EtcTabPage(ctrl_, tabs);
-                page = etcPage_;
-            } else if (tab == OrderTab::Print) {
-                printPage_ = new PrintTabPage(ctrl_, tabs);
-                page = printPage_;
-            } else if (tab == OrderTab::School) {
-                schoolPage_ = new SchoolTabPage(ctrl_, tabs);
-                page = schoolPage_;
-            } else if (tab == OrderTab::Resize) {
-                resizePage_ = new ResizeTabPage(ctrl_, tabs);
-                page = resizePage_;
-            } else {
-                const QString sendName =
-                    tab == OrderTab::Resize
-                        ? QStringLiteral("resizeResizeAndSendButton")
-                        : OrderTabPage::prefix(tab) + QStringLiteral("SendButton");
-                page = new OrderTabPage(tab, ctrl_, sendName, tabs);
-            }
-            pages_[static_cast<std::size_t>(tab)] = page;
-            tabCtrl_->addTab(page, tab);
-        }
-        layout->addWidget(tabs, 1);
-        setCentralWidget(central);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
 
-        sheets_ = new OrderSheets(this, *sheetHost_, this);
-        serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
-        services_ = new ServiceWindows(*serviceHost_, this);
-        fileDownloadOpener = [this] {
-            services_->fileDownloadCheckAction();
-            return true;
-        };
-        buildMenus();
+    versionField_ = new QLabel(central);
+    versionField_->setObjectName(QStringLiteral("versionField"));
+    versionField_->setAccessibleName(QStringLiteral("バージョン"));
+    testModeMsg_ = new QLabel(
+        QStringLiteral("テスト送信モード：オーダーはラボのテスト用サーバーへ送信されます"),
+        central);
+    testModeMsg_->setObjectName(QStringLiteral("testModeMsg"));
+    testModeMsg_->setAccessibleName(QStringLiteral("テスト送信モード"));
+    testModeMsg_->setAlignment(Qt::AlignCenter);
+    testModeMsg_->setStyleSheet(QStringLiteral(
+        "QLabel { background: #d00000; color: white; font-weight: bold; padding: 2px 8px; }"));
+    testModeMsg_->setVisible(false);
+    prefs_ = new PreferencesCtrl(this, *prefHost_);
+    auto* studioLabel = new QLabel(QStringLiteral("写真館"), central);
+    studioLabel->setBuddy(prefs_->photoStudioNamePop());
+    auto* strip = new QHBoxLayout;
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->addWidget(versionField_);
+    strip->addWidget(testModeMsg_, 1);
+    strip->addStretch(0);
+    strip->addWidget(studioLabel);
+    strip->addWidget(prefs_->photoStudioNamePop());
+    layout->addLayout(strip);
 
-        // Size and place of the last run.
-        if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
-            restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
-        } else {
-            // First run: a comfortable size that still fits the screen.
-            const QRect available = screen()->availableGeometry();
-            resize(std::max(minimumWidth(), std::min(1200, available.width())),
-                   std::max(minimumHeight(), std::min(820, available.height())));
-        }
-
-        connect(tabCtrl_, &MainTabViewCtrl::didSelectTab, this, [this](OrderTab tab) {
-            ctrl_.setSelectedTab(tab);
-            ctrl_.comViewRefresh();
-        });
-        connect(&ctrl_, &AppCtrl::viewRefreshRequested, this, &MainWindow::comViewRefresh);
-        connect(&ctrl_, &AppCtrl::tabLockChanged, this, [this](bool locked) {
-            if (locked) {
-                tabCtrl_->mainTabItemLock();
-            } else {
-                tabCtrl_->mainTabItemUnLock();
-            }
-        });
-        connect(&ctrl_, &AppCtrl::dragDropChanged, this, [this](bool on) {
-            for (OrderTab tab : kAllOrderTabs) {
-                if (!ctrl_.tabFlg(tab) && on) {
-                    continue;
-                }
-                if (on) {
-                    page(tab)->dragDropView()->dragDropOn();
-                } else {
-                    page(tab)->dragDropView()->dragDropOff();
-                }
-            }
-        });
-        connect(&ctrl_, &AppCtrl::selectionChanged, this,
-                [this](OrderTab tab) { page(tab)->viewRefresh(); });
-        connect(&ctrl_, &AppCtrl::orderMemoClearRequested, this, [this](OrderTab tab) {
-            if (tab == OrderTab::Etc) {
-                etcPage_->orderMemoClear();
-            } else if (tab == OrderTab::Print) {
-                printPage_->orderMemoClear();
-            } else if (tab == OrderTab::School) {
-                schoolPage_->orderMemoClear();
-            } else if (tab == OrderTab::Resize) {
-                resizePage_->orderMemoClear();
-            }
-        });
-        connect(&ctrl_, &AppCtrl::jobMsgClearRequested, this, [this] {
-            for (OrderTabPage* p : pages_) {
-                p->jobMsg()->clear();
-            }
-        });
-        connect(&ctrl_, &AppCtrl::orderChainRequested, sheets_, &OrderSheets::startOrderChain);
-        connect(&ctrl_, &AppCtrl::poolSheetRequested, sheets_,
-                &OrderSheets::poolOrderSendWindowSheet);
-        connect(&ctrl_, &AppCtrl::orderPoolChanged, this, [this] {
-            refreshMenus();
-            sheets_->applicationWillBecomeActive();
-        });
-        connect(&ctrl_, &AppCtrl::menuUseChanged, this, &MainWindow::refreshMenus);
-        connect(&ctrl_, &AppCtrl::prefWindowVisibleChanged, this, &MainWindow::refreshMenus);
-        connect(qApp, &QGuiApplication::applicationStateChanged, this,
-                [this](Qt::ApplicationState state) {
-                    if (state == Qt::ApplicationActive) {
-                        applicationWillBecomeActive();
-                    }
-                });
-        refreshMenus();
-    }
-
-    MainWindow::~MainWindow() {
-        // The service windows use the host below; they go first (a download thread is joined).
-        delete services_;
-        services_ = nullptr;
-        // A job shows its progress in this window's widgets: it ends before they go.
-        if (ctrl_.isJobExecuting()) {
-            NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
-            ctrl_.waitForJobEnd();
-        }
-        for (OrderTab tab : kAllOrderTabs) {
-            ctrl_.setProgressTarget(tab, nullptr);
-        }
-        UserDef::setObject(QString::fromLatin1(saveGeometry().toBase64()),
-                           QString::fromLatin1(kGeometryKey));
-    }
-
-    QStringList MainWindow::tabLabels() {
-        QStringList labels;
-        for (OrderTab tab : kAllOrderTabs) {
-            labels.append(orderTabLabel(tab));
-        }
-        return labels;
-    }
-
-    QTabWidget* MainWindow::mainTabView() const { return tabCtrl_->mainTab(); }
-
-    // --- Refresh ---
-
-    void MainWindow::comViewRefresh() {
-        testModeMsg_->setVisible(UserDef::isTestSendMode());
-        prefs_->photoStudioNamePop()->setEnabled(ctrl_.isEnabled());
-        prefs_->selectPhotoStudioNamePop();
-        if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
-            page(*tab)->viewRefresh();
-        }
-        refreshMenus();
-    }
-
-    // --- Selected-tab accessors ---
-
-    QWidget* MainWindow::selectedTabImageFolderPath() const {
-        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    auto* tabs = new QTabWidget(central);
+    tabCtrl_ = new MainTabViewCtrl(tabs, this);
+    for (OrderTab tab : kAllOrderTabs) {
+        OrderTabPage* page = nullptr;
         if (tab == OrderTab::Etc) {
-            return etcPage_->etcImageFolderPath();
-        }
-        if (tab == OrderTab::Resize) {
-            return resizePage_->resizeImageFolderPath();
-        }
-        // The album tab gets its path field with its own form.
-        return nullptr;
-    }
-
-    QWidget* MainWindow::selectedTabImageFileNum() const {
-        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
-        return tab ? page(*tab)->imageFileNum() : nullptr;
-    }
-
-    QWidget* MainWindow::selectedTabFileInfoTextView() const {
-        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
-        if (tab == OrderTab::Resize) {
-            return resizePage_->resizeFileInfoTextView();
-        }
-        return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
-    }
-
-    QWidget* MainWindow::selectedTabJobIndicator() const {
-        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
-        return tab ? page(*tab)->jobIndicator() : nullptr;
-    }
-
-    QWidget* MainWindow::selectedTabJobMsg() const {
-        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
-        return tab ? page(*tab)->jobMsg() : nullptr;
-    }
-
-    // --- Menus ---
-
-    QAction* MainWindow::addMenuAction(QMenu* menu, const QString& objectName, const QString& text,
-                                       int tag, std::function<void()> slot) {
-        auto* action = new QAction(text, this);
-        action->setObjectName(objectName);
-        action->setProperty(kTagProperty, tag);
-        connect(action, &QAction::triggered, this, [slot = std::move(slot)] { slot(); });
-        menu->addAction(action);
-        if (tag != 0) {
-            taggedActions_.append(action);
-        }
-        return action;
-    }
-
-    void MainWindow::buildMenus() {
-        QMenu* app = menuBar()->addMenu(QStringLiteral("HALVIX"));
-        app->setObjectName(QStringLiteral("appMenu"));
-        QAction* prefs =
-            addMenuAction(app, QStringLiteral("preferencesMenuItem"), QStringLiteral("環境設定…"),
-                          100, [this] { preferencesAction(); });
-        prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-        prefs->setMenuRole(QAction::PreferencesRole);
-        app->addSeparator();
-        QAction* quit = addMenuAction(app, QStringLiteral("quitMenuItem"), QStringLiteral("終了"),
-                                      0, [this] { QuitAction(); });
-        quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-        quit->setMenuRole(QAction::QuitRole);
-
-        QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
-        file->setObjectName(QStringLiteral("fileMenu"));
-        addMenuAction(file, QStringLiteral("poolOrderSendMenuItem"),
-                      QStringLiteral("オーダーを全て送信"), 300, [this] { poolOrderSendAction(); });
-        file->addSeparator();
-        addMenuAction(file, QStringLiteral("albumSetExportMenuItem"),
-                      QStringLiteral("アルバムセットの書き出し…"), 200,
-                      [this] { albumSetExportAction(); });
-        addMenuAction(file, QStringLiteral("albumSetImportMenuItem"),
-                      QStringLiteral("アルバムセットの読み込み…"), 201,
-                      [this] { albumSetImportAction(); });
-        file->addSeparator();
-        addMenuAction(file, QStringLiteral("fileDownloadMenuItem"),
-                      QStringLiteral("ファイルダウンロード…"), 400,
-                      [this] { fileDownloadCheckAction(); });
-
-        QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ"));
-        help->setObjectName(QStringLiteral("helpMenu"));
-        addMenuAction(help, QStringLiteral("webSiteMenuItem"), QStringLiteral("ウェブサイト"), 0,
-                      [this] { openWebSite(); });
-        addMenuAction(help, QStringLiteral("documentMenuItem"), QStringLiteral("ドキュメント"), 0,
-                      [this] { openDocumentWebSite(); });
-        services_->installMenuActions(file, help);
-    }
-
-    QAction* MainWindow::menuAction(const QString& objectName) const {
-        return findChild<QAction*>(objectName);
-    }
-
-    void MainWindow::refreshMenus() {
-        for (QAction* action : taggedActions_) {
-            const AppCtrl::MenuItemState state =
-                ctrl_.validateMenuItem(action->property(kTagProperty).toInt());
-            action->setEnabled(state.enabled);
-            if (state.title) {
-                action->setText(*state.title);
-            }
-        }
-    }
-
-    void MainWindow::preferencesAction() {
-        if (openPreferencesWindow()) {
-            ctrl_.setPrefWindowVisible(true);
-        }
-        ctrl_.comViewRefresh();
-    }
-
-    void MainWindow::QuitAction() {
-        if (ctrl_.QuitAction() == QuitDecision::Terminate) {
-            QCoreApplication::quit();
-        }
-    }
-
-    void MainWindow::poolOrderSendAction() {
-        sheets_->poolOrderSendWindowSheet();
-        ctrl_.comViewRefresh();
-    }
-
-    void MainWindow::albumSetExportAction() {
-        ctrl_.fileDragDropOff();
-        if (!(albumSetExporter && albumSetExporter())) {
-            Log::outputLn(QStringLiteral("アルバムセットの書き出しはこの版ではまだ使用できません"));
-        }
-        ctrl_.fileDragDropOn();
-        ctrl_.comViewRefresh();
-    }
-
-    void MainWindow::albumSetImportAction() {
-        ctrl_.fileDragDropOff();
-        if (!(albumSetImporter && albumSetImporter())) {
-            Log::outputLn(QStringLiteral("アルバムセットの読み込みはこの版ではまだ使用できません"));
-        }
-        ctrl_.fileDragDropOn();
-        ctrl_.comViewRefresh();
-    }
-
-    void MainWindow::fileDownloadCheckAction() {
-        if (!(fileDownloadOpener && fileDownloadOpener())) {
-            Log::outputLn(QStringLiteral("ファイルダウンロードはこの版ではまだ使用できません"));
-        }
-    }
-
-    void MainWindow::openWebSite() { QDesktopServices::openUrl(QUrl(LabConfig::webServer())); }
-
-    void MainWindow::openDocumentWebSite() {
-        QDesktopServices::openUrl(QUrl(LabConfig::webServer() + QStringLiteral("/formacdoc.html")));
-    }
-
-    void MainWindow::applicationWillBecomeActive() { sheets_->applicationWillBecomeActive(); }
-
-    // --- AppWindowHooks ---
-
-    void MainWindow::showWaitPanel(const QString& text) {
-        if (waitPanel_) {
-            // The same panel goes on with a new text (the version-up's download).
-            if (auto* label = waitPanel_->findChild<QLabel*>(QStringLiteral("waitPanelMsg"))) {
-                label->setText(text);
-            }
-            waitPanel_->setAccessibleName(text);
+            etcPage_ = new EtcTabPage(ctrl_, tabs);
+            page = etcPage_;
+        } else if (tab == OrderTab::Print) {
+            printPage_ = new PrintTabPage(ctrl_, tabs);
+            page = printPage_;
+        } else if (tab == OrderTab::School) {
+            schoolPage_ = new SchoolTabPage(ctrl_, tabs);
+            page = schoolPage_;
+        } else if (tab == OrderTab::Resize) {
+            resizePage_ = new ResizeTabPage(ctrl_, tabs);
+            page = resizePage_;
         } else {
-            auto* panel = new QDialog(this, Qt::Dialog | Qt::FramelessWindowHint);
-            panel->setObjectName(QStringLiteral("waitPanel"));
-            panel->setAccessibleName(text);
-            auto* label = new QLabel(text, panel);
-            label->setObjectName(QStringLiteral("waitPanelMsg"));
-            auto* bar = new QProgressBar(panel);
-            bar->setObjectName(QStringLiteral("waitPanelIndicator"));
-            bar->setAccessibleName(QStringLiteral("確認中"));
-            bar->setRange(0, 0); // indeterminate and animated
-            auto* box = new QVBoxLayout(panel);
-            box->setContentsMargins(24, 16, 24, 16);
-            box->addWidget(label);
-            box->addWidget(bar);
-            waitPanel_ = panel;
+            const QString sendName = tab == OrderTab::Resize
+                                         ? QStringLiteral("resizeResizeAndSendButton")
+                                         : OrderTabPage::prefix(tab) + QStringLiteral("SendButton");
+            page = new OrderTabPage(tab, ctrl_, sendName, tabs);
         }
-        waitPanel_->adjustSize();
-        const QRect area = isVisible() ? frameGeometry() : screen()->availableGeometry();
-        waitPanel_->move(area.center() - waitPanel_->rect().center());
-        waitPanel_->show();
+        pages_[static_cast<std::size_t>(tab)] = page;
+        tabCtrl_->addTab(page, tab);
     }
+    layout->addWidget(tabs, 1);
+    setCentralWidget(central);
 
-    void MainWindow::closeWaitPanel() {
-        if (waitPanel_) {
-            waitPanel_->close();
-            waitPanel_->deleteLater();
-        }
-    }
-
-    void MainWindow::setupKineloButtons(bool kineloOff) {
-        // The Kinelo buttons come with the Kinelo order window; until then none is shown.
-        Q_UNUSED(kineloOff);
-    }
-
-    void MainWindow::tabUIInit(OrderTab tab) { page(tab)->uiInit(); }
-
-    bool MainWindow::openCustomAuthWindow() {
-        if (customAuthOpener) {
-            return customAuthOpener();
-        }
-        prefs_->passCheckWindowOpen();
+    sheets_ = new OrderSheets(this, *sheetHost_, this);
+    serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
+    services_ = new ServiceWindows(*serviceHost_, this);
+    fileDownloadOpener = [this] {
+        services_->fileDownloadCheckAction();
         return true;
+    };
+    buildMenus();
+
+    // Size and place of the last run.
+    if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
+        restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
+    } else {
+        // First run: a comfortable size that still fits the screen.
+        const QRect available = screen()->availableGeometry();
+        resize(std::max(minimumWidth(), std::min(1200, available.width())),
+               std::max(minimumHeight(), std::min(820, available.height())));
     }
 
-    bool MainWindow::openPreferencesWindow() {
-        if (preferencesOpener) {
-            return preferencesOpener();
+    connect(tabCtrl_, &MainTabViewCtrl::didSelectTab, this, [this](OrderTab tab) {
+        ctrl_.setSelectedTab(tab);
+        ctrl_.comViewRefresh();
+    });
+    connect(&ctrl_, &AppCtrl::viewRefreshRequested, this, &MainWindow::comViewRefresh);
+    connect(&ctrl_, &AppCtrl::tabLockChanged, this, [this](bool locked) {
+        if (locked) {
+            tabCtrl_->mainTabItemLock();
+        } else {
+            tabCtrl_->mainTabItemUnLock();
         }
-        prefs_->preferencesAction();
-        return true;
+    });
+    connect(&ctrl_, &AppCtrl::dragDropChanged, this, [this](bool on) {
+        for (OrderTab tab : kAllOrderTabs) {
+            if (!ctrl_.tabFlg(tab) && on) {
+                continue;
+            }
+            if (on) {
+                page(tab)->dragDropView()->dragDropOn();
+            } else {
+                page(tab)->dragDropView()->dragDropOff();
+            }
+        }
+    });
+    connect(&ctrl_, &AppCtrl::selectionChanged, this,
+            [this](OrderTab tab) { page(tab)->viewRefresh(); });
+    connect(&ctrl_, &AppCtrl::orderMemoClearRequested, this, [this](OrderTab tab) {
+        if (tab == OrderTab::Etc) {
+            etcPage_->orderMemoClear();
+        } else if (tab == OrderTab::Print) {
+            printPage_->orderMemoClear();
+        } else if (tab == OrderTab::School) {
+            schoolPage_->orderMemoClear();
+        } else if (tab == OrderTab::Resize) {
+            resizePage_->orderMemoClear();
+        }
+    });
+    connect(&ctrl_, &AppCtrl::jobMsgClearRequested, this, [this] {
+        for (OrderTabPage* p : pages_) {
+            p->jobMsg()->clear();
+        }
+    });
+    connect(&ctrl_, &AppCtrl::orderChainRequested, sheets_, &OrderSheets::startOrderChain);
+    connect(&ctrl_, &AppCtrl::poolSheetRequested, sheets_, &OrderSheets::poolOrderSendWindowSheet);
+    connect(&ctrl_, &AppCtrl::orderPoolChanged, this, [this] {
+        refreshMenus();
+        sheets_->applicationWillBecomeActive();
+    });
+    connect(&ctrl_, &AppCtrl::menuUseChanged, this, &MainWindow::refreshMenus);
+    connect(&ctrl_, &AppCtrl::prefWindowVisibleChanged, this, &MainWindow::refreshMenus);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive) {
+                    applicationWillBecomeActive();
+                }
+            });
+    refreshMenus();
+}
+
+MainWindow::~MainWindow() {
+    // The service windows use the host below; they go first (a download thread is joined).
+    delete services_;
+    services_ = nullptr;
+    // A job shows its progress in this window's widgets: it ends before they go.
+    if (ctrl_.isJobExecuting()) {
+        NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        ctrl_.waitForJobEnd();
     }
-
-    void MainWindow::buildPhotoStudioNamePopup() {
-        prefs_->makePhotoStudioNamePop();
-        prefs_->selectPhotoStudioNamePop();
+    for (OrderTab tab : kAllOrderTabs) {
+        ctrl_.setProgressTarget(tab, nullptr);
     }
+    UserDef::setObject(QString::fromLatin1(saveGeometry().toBase64()),
+                       QString::fromLatin1(kGeometryKey));
+}
 
-    bool MainWindow::applicationUpdateCheck(const QString& updateInfo) {
-        return prefs_->applicationUpdateCheck(updateInfo);
+QStringList MainWindow::tabLabels() {
+    QStringList labels;
+    for (OrderTab tab : kAllOrderTabs) {
+        labels.append(orderTabLabel(tab));
     }
+    return labels;
+}
 
-    void MainWindow::setTitles(const QString& windowTitle, const QString& versionText) {
-        setWindowTitle(windowTitle);
-        versionField_->setText(versionText);
+QTabWidget* MainWindow::mainTabView() const {
+    return tabCtrl_->mainTab();
+}
+
+// --- Refresh ---
+
+void MainWindow::comViewRefresh() {
+    testModeMsg_->setVisible(UserDef::isTestSendMode());
+    prefs_->photoStudioNamePop()->setEnabled(ctrl_.isEnabled());
+    prefs_->selectPhotoStudioNamePop();
+    if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
+        page(*tab)->viewRefresh();
     }
+    refreshMenus();
+}
 
-    void MainWindow::selectTab(OrderTab tab) { tabCtrl_->selectTabForLabel(orderTabLabel(tab)); }
+// --- Selected-tab accessors ---
 
-    void MainWindow::removeTab(OrderTab tab) { tabCtrl_->removeTabForLabel(orderTabLabel(tab)); }
+QWidget* MainWindow::selectedTabImageFolderPath() const {
+    const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    if (tab == OrderTab::Etc) {
+        return etcPage_->etcImageFolderPath();
+    }
+    if (tab == OrderTab::Resize) {
+        return resizePage_->resizeImageFolderPath();
+    }
+    // The album tab gets its path field with its own form.
+    return nullptr;
+}
 
-    void MainWindow::hideAlbumDropMessage() {
-        if (QLabel* hint = page(OrderTab::Album)->dragDropMsg()) {
-            hint->setVisible(false);
+QWidget* MainWindow::selectedTabImageFileNum() const {
+    const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    return tab ? page(*tab)->imageFileNum() : nullptr;
+}
+
+QWidget* MainWindow::selectedTabFileInfoTextView() const {
+    const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    if (tab == OrderTab::Resize) {
+        return resizePage_->resizeFileInfoTextView();
+    }
+    return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
+}
+
+QWidget* MainWindow::selectedTabJobIndicator() const {
+    const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    return tab ? page(*tab)->jobIndicator() : nullptr;
+}
+
+QWidget* MainWindow::selectedTabJobMsg() const {
+    const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    return tab ? page(*tab)->jobMsg() : nullptr;
+}
+
+// --- Menus ---
+
+QAction* MainWindow::addMenuAction(QMenu* menu, const QString& objectName, const QString& text,
+                                   int tag, std::function<void()> slot) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(objectName);
+    action->setProperty(kTagProperty, tag);
+    connect(action, &QAction::triggered, this, [slot = std::move(slot)] { slot(); });
+    menu->addAction(action);
+    if (tag != 0) {
+        taggedActions_.append(action);
+    }
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    QMenu* app = menuBar()->addMenu(QStringLiteral("HALVIX"));
+    app->setObjectName(QStringLiteral("appMenu"));
+    QAction* prefs =
+        addMenuAction(app, QStringLiteral("preferencesMenuItem"), QStringLiteral("環境設定…"), 100,
+                      [this] { preferencesAction(); });
+    prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    prefs->setMenuRole(QAction::PreferencesRole);
+    app->addSeparator();
+    QAction* quit = addMenuAction(app, QStringLiteral("quitMenuItem"), QStringLiteral("終了"), 0,
+                                  [this] { QuitAction(); });
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    addMenuAction(file, QStringLiteral("poolOrderSendMenuItem"),
+                  QStringLiteral("オーダーを全て送信"), 300, [this] { poolOrderSendAction(); });
+    file->addSeparator();
+    addMenuAction(file, QStringLiteral("albumSetExportMenuItem"),
+                  QStringLiteral("アルバムセットの書き出し…"), 200,
+                  [this] { albumSetExportAction(); });
+    addMenuAction(file, QStringLiteral("albumSetImportMenuItem"),
+                  QStringLiteral("アルバムセットの読み込み…"), 201,
+                  [this] { albumSetImportAction(); });
+    file->addSeparator();
+    addMenuAction(file, QStringLiteral("fileDownloadMenuItem"),
+                  QStringLiteral("ファイルダウンロード…"), 400,
+                  [this] { fileDownloadCheckAction(); });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    addMenuAction(help, QStringLiteral("webSiteMenuItem"), QStringLiteral("ウェブサイト"), 0,
+                  [this] { openWebSite(); });
+    addMenuAction(help, QStringLiteral("documentMenuItem"), QStringLiteral("ドキュメント"), 0,
+                  [this] { openDocumentWebSite(); });
+    services_->installMenuActions(file, help);
+}
+
+QAction* MainWindow::menuAction(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void MainWindow::refreshMenus() {
+    for (QAction* action : taggedActions_) {
+        const AppCtrl::MenuItemState state =
+            ctrl_.validateMenuItem(action->property(kTagProperty).toInt());
+        action->setEnabled(state.enabled);
+        if (state.title) {
+            action->setText(*state.title);
         }
     }
+}
 
-    void MainWindow::enableKineloPathDrops() {
-        // The four Kinelo path fields come with the Kinelo order window.
+void MainWindow::preferencesAction() {
+    if (openPreferencesWindow()) {
+        ctrl_.setPrefWindowVisible(true);
     }
+    ctrl_.comViewRefresh();
+}
 
-    void MainWindow::closeEvent(QCloseEvent* event) {
-        if (ctrl_.isTerminated()) {
-            event->accept();
-            return;
+void MainWindow::QuitAction() {
+    if (ctrl_.QuitAction() == QuitDecision::Terminate) {
+        QCoreApplication::quit();
+    }
+}
+
+void MainWindow::poolOrderSendAction() {
+    sheets_->poolOrderSendWindowSheet();
+    ctrl_.comViewRefresh();
+}
+
+void MainWindow::albumSetExportAction() {
+    ctrl_.fileDragDropOff();
+    if (!(albumSetExporter && albumSetExporter())) {
+        Log::outputLn(QStringLiteral("アルバムセットの書き出しはこの版ではまだ使用できません"));
+    }
+    ctrl_.fileDragDropOn();
+    ctrl_.comViewRefresh();
+}
+
+void MainWindow::albumSetImportAction() {
+    ctrl_.fileDragDropOff();
+    if (!(albumSetImporter && albumSetImporter())) {
+        Log::outputLn(QStringLiteral("アルバムセットの読み込みはこの版ではまだ使用できません"));
+    }
+    ctrl_.fileDragDropOn();
+    ctrl_.comViewRefresh();
+}
+
+void MainWindow::fileDownloadCheckAction() {
+    if (!(fileDownloadOpener && fileDownloadOpener())) {
+        Log::outputLn(QStringLiteral("ファイルダウンロードはこの版ではまだ使用できません"));
+    }
+}
+
+void MainWindow::openWebSite() {
+    QDesktopServices::openUrl(QUrl(LabConfig::webServer()));
+}
+
+void MainWindow::openDocumentWebSite() {
+    QDesktopServices::openUrl(QUrl(LabConfig::webServer() + QStringLiteral("/formacdoc.html")));
+}
+
+void MainWindow::applicationWillBecomeActive() {
+    sheets_->applicationWillBecomeActive();
+}
+
+// --- AppWindowHooks ---
+
+void MainWindow::showWaitPanel(const QString& text) {
+    if (waitPanel_) {
+        // The same panel goes on with a new text (the version-up's download).
+        if (auto* label = waitPanel_->findChild<QLabel*>(QStringLiteral("waitPanelMsg"))) {
+            label->setText(text);
         }
-        // The close box is a Quit: the same questions, the same termination path.
-        event->ignore();
-        QTimer::singleShot(0, this, [this] { QuitAction(); });
+        waitPanel_->setAccessibleName(text);
+    } else {
+        auto* panel = new QDialog(this, Qt::Dialog | Qt::FramelessWindowHint);
+        panel->setObjectName(QStringLiteral("waitPanel"));
+        panel->setAccessibleName(text);
+        auto* label = new QLabel(text, panel);
+        label->setObjectName(QStringLiteral("waitPanelMsg"));
+        auto* bar = new QProgressBar(panel);
+        bar->setObjectName(QStringLiteral("waitPanelIndicator"));
+        bar->setAccessibleName(QStringLiteral("確認中"));
+        bar->setRange(0, 0); // indeterminate and animated
+        auto* box = new QVBoxLayout(panel);
+        box->setContentsMargins(24, 16, 24, 16);
+        box->addWidget(label);
+        box->addWidget(bar);
+        waitPanel_ = panel;
     }
+    waitPanel_->adjustSize();
+    const QRect area = isVisible() ? frameGeometry() : screen()->availableGeometry();
+    waitPanel_->move(area.center() - waitPanel_->rect().center());
+    waitPanel_->show();
+}
+
+void MainWindow::closeWaitPanel() {
+    if (waitPanel_) {
+        waitPanel_->close();
+        waitPanel_->deleteLater();
+    }
+}
+
+void MainWindow::setupKineloButtons(bool kineloOff) {
+    // The Kinelo buttons come with the Kinelo order window; until then none is shown.
+    Q_UNUSED(kineloOff);
+}
+
+void MainWindow::tabUIInit(OrderTab tab) {
+    page(tab)->uiInit();
+}
+
+bool MainWindow::openCustomAuthWindow() {
+    if (customAuthOpener) {
+        return customAuthOpener();
+    }
+    prefs_->passCheckWindowOpen();
+    return true;
+}
+
+bool MainWindow::openPreferencesWindow() {
+    if (preferencesOpener) {
+        return preferencesOpener();
+    }
+    prefs_->preferencesAction();
+    return true;
+}
+
+void MainWindow::buildPhotoStudioNamePopup() {
+    prefs_->makePhotoStudioNamePop();
+    prefs_->selectPhotoStudioNamePop();
+}
+
+bool MainWindow::applicationUpdateCheck(const QString& updateInfo) {
+    return prefs_->applicationUpdateCheck(updateInfo);
+}
+
+void MainWindow::setTitles(const QString& windowTitle, const QString& versionText) {
+    setWindowTitle(windowTitle);
+    versionField_->setText(versionText);
+}
+
+void MainWindow::selectTab(OrderTab tab) {
+    tabCtrl_->selectTabForLabel(orderTabLabel(tab));
+}
+
+void MainWindow::removeTab(OrderTab tab) {
+    tabCtrl_->removeTabForLabel(orderTabLabel(tab));
+}
+
+void MainWindow::hideAlbumDropMessage() {
+    if (QLabel* hint = page(OrderTab::Album)->dragDropMsg()) {
+        hint->setVisible(false);
+    }
+}
+
+void MainWindow::enableKineloPathDrops() {
+    // The four Kinelo path fields come with the Kinelo order window.
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (ctrl_.isTerminated()) {
+        event->accept();
+        return;
+    }
+    // The close box is a Quit: the same questions, the same termination path.
+    event->ignore();
+    QTimer::singleShot(0, this, [this] { QuitAction(); });
+}
