@@ -589,7 +589,11 @@ void AppCtrl::removeKineloOrder() {
 }
 
 void AppCtrl::albumDirectOrderNumClear() {
-    // The album tab's direct order counts come with the album tab; nothing to clear before.
+    onMain([this] {
+        if (albumDirectOrderNumClearHook) {
+            albumDirectOrderNumClearHook();
+        }
+    });
 }
 
 // --- Menus ---

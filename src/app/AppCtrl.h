@@ -137,6 +137,8 @@ public:
     // Album tab's name-and-date rule; the album tab's own work fills isCharInputProductHook.
     bool isCharInputProduct() const;
     std::function<bool()> isCharInputProductHook;
+    // The album tab puts "0" back into its direct count after a job; filled by the album tab.
+    std::function<void()> albumDirectOrderNumClearHook;
     static QString orderNumCheckAndConvert(const QString& text);
     static QString orderNumCheckAndConvert2(const QString& text);
 

@@ -1,10 +1,12 @@
 #include "app/gui/MainWindow.h"
 
+#include "app/AlbumSet.h"
 #include "app/AppCtrl.h"
 #include "app/gui/MainTabViewCtrl.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/AlbumTabPage.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
 #include "ui/OrderSheets.h"
@@ -90,6 +92,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
         if (tab == OrderTab::Etc) {
             etcPage_ = new EtcTabPage(ctrl_, tabs);
             page = etcPage_;
+        } else if (tab == OrderTab::Album) {
+            albumPage_ = new AlbumTabPage(ctrl_, tabs);
+            page = albumPage_;
         } else {
             const QString sendName = tab == OrderTab::Resize
                                          ? QStringLiteral("resizeResizeAndSendButton")
@@ -104,6 +109,19 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 
     sheets_ = new OrderSheets(this, *sheetHost_, this);
     buildMenus();
+
+    // The album tab's parts of the shell.
+    ctrl_.isCharInputProductHook = [this] { return albumPage_->isCharInputProduct(); };
+    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
+    albumSetExporter = [] {
+        AlbumSet::exportAlbumSet();
+        return true;
+    };
+    albumSetImporter = [this] {
+        AlbumSet::importAlbumSet();
+        albumPage_->loadAlbumSetPop();
+        return true;
+    };
 
     // Size and place of the last run.
     if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
@@ -199,7 +217,10 @@ QWidget* MainWindow::selectedTabImageFolderPath() const {
     if (tab == OrderTab::Etc) {
         return etcPage_->etcImageFolderPath();
     }
-    // The album and resize tabs get their path field with their own forms.
+    if (tab == OrderTab::Album) {
+        return albumPage_->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
+    }
+    // The resize tab gets its path field with its own form.
     return nullptr;
 }
 
@@ -210,6 +231,9 @@ QWidget* MainWindow::selectedTabImageFileNum() const {
 
 QWidget* MainWindow::selectedTabFileInfoTextView() const {
     const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+    if (tab == OrderTab::Album) {
+        return albumPage_->findChild<QWidget*>(QStringLiteral("albumFileInfoTextView"));
+    }
     return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
 }
 
@@ -378,8 +402,8 @@ void MainWindow::closeWaitPanel() {
 }
 
 void MainWindow::setupKineloButtons(bool kineloOff) {
-    // The Kinelo buttons come with the Kinelo order window; until then none is shown.
-    Q_UNUSED(kineloOff);
+    // The print, school and etc buttons stay hidden; the album tab's follows the lab.
+    albumPage_->setKineloButtonAllowed(!kineloOff);
 }
 
 void MainWindow::tabUIInit(OrderTab tab) {
@@ -427,6 +451,13 @@ void MainWindow::hideAlbumDropMessage() {
 
 void MainWindow::enableKineloPathDrops() {
     // The four Kinelo path fields come with the Kinelo order window.
+}
+
+void MainWindow::albumSetStartUp() {
+    AlbumSet::albumSetDicCheck();
+    AlbumSet::albumSetAutoReset();
+    AlbumSet::albumSetAutoConvert();
+    albumPage_->loadAlbumSetPop();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class AlbumTabPage;
 class AppCtrl;
 class EtcTabPage;
 class MainTabViewCtrl;
@@ -37,6 +38,7 @@ public:
     MainTabViewCtrl& tabViewCtrl() const { return *tabCtrl_; }
     OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     EtcTabPage* etcPage() const { return etcPage_; }
+    AlbumTabPage* albumPage() const { return albumPage_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     QAction* menuAction(const QString& objectName) const;
 
@@ -80,6 +82,7 @@ public:
     void removeTab(OrderTab tab) override;
     void hideAlbumDropMessage() override;
     void enableKineloPathDrops() override;
+    void albumSetStartUp() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +99,7 @@ private:
     MainTabViewCtrl* tabCtrl_ = nullptr;
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
+    AlbumTabPage* albumPage_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     QLabel* versionField_ = nullptr;
     QLabel* testModeMsg_ = nullptr;
