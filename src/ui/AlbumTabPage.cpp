@@ -249,8 +249,9 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
         line({p("alBoxPop"), orderBoxNum_, orderUnitBoxLabel_, p("alBoxColPop")}));
     row(right, 5, l("alMiniPop"),
         line({p("alMiniPop"), orderMiniNum_, orderUnitMiniLabel_, p("alMiniColPop")}));
+    // Both columns start at the top; the room left over goes below the memo.
     left->setRowStretch(8, 1);
-    right->setRowStretch(6, 1);
+    right->setRowStretch(8, 1);
 
     auto* optionFrame = new QFrame(this);
     optionFrame->setObjectName(QStringLiteral("alOptionFrame"));
@@ -282,6 +283,7 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     formGrid->addWidget(fileInfoTextView_, 2, 3);
     formGrid->setColumnStretch(1, 1);
     formGrid->setColumnStretch(3, 1);
+    formGrid->setRowStretch(3, 1);
 
     // Many controls: on a small window the form scrolls rather than being cut off.
     auto* scroll = new QScrollArea(this);
