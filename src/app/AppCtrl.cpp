@@ -387,6 +387,14 @@ void AppCtrl::appendListRows(FileListKind list, const QStringList& paths) {
     reloadList(list);
 }
 
+void AppCtrl::setListRows(FileListKind list, const QList<QVariantMap>& rows) {
+    QList<QVariantMap>& target = list == FileListKind::Print    ? _printRows
+                                 : list == FileListKind::School ? _schoolRows
+                                                                : _kineloRows;
+    target = rows;
+    reloadList(list);
+}
+
 void AppCtrl::reloadList(FileListKind list) {
     Q_EMIT listReloaded(list);
     // printSelectFilesRefrash / schoolSelectFilesRefrash: the tab's selection is its list.
@@ -585,6 +593,9 @@ void AppCtrl::removeKineloOrder() {
     onMain([this] {
         _kineloRows.clear();
         Q_EMIT listReloaded(FileListKind::Kinelo);
+        if (kineloPathFieldsClearHook) {
+            kineloPathFieldsClearHook();
+        }
     });
 }
 

@@ -106,8 +106,13 @@ public:
     void appendListRows(FileListKind list, const QStringList& paths) override;
     void reloadList(FileListKind list) override;
     static QString filePathKey(FileListKind list);
-    // The Kinelo window comes with its own work.
-    bool kineloWindowOpen() const override { return false; }
+    // kineloWindowFlg: while the Kinelo sheet is open, dropped files go to its list.
+    bool kineloWindowOpen() const override { return _kineloWindowFlg; }
+    void setKineloWindowFlg(bool open) { _kineloWindowFlg = open; }
+    // Replaces a list's rows (the Kinelo list's removals) and reloads it.
+    void setListRows(FileListKind list, const QList<QVariantMap>& rows);
+    // The Kinelo sheet empties its path fields after a packed order; filled by the sheet.
+    std::function<void()> kineloPathFieldsClearHook;
     bool resizeExeChecked() const override;
 
     // --- Drop control ---
@@ -205,6 +210,7 @@ private:
     bool _dragDropOn = false;
     bool _tabLocked = true;
     bool _terminated = false;
+    bool _kineloWindowFlg = false;
     QString _fotoFusionManifestPath;
     QString _fotoFusionArchivePath;
     std::array<bool, 5> _tabFlg{};

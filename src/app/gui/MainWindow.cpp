@@ -6,6 +6,7 @@
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/AlbumKineloSheet.h"
 #include "ui/AlbumTabPage.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
@@ -113,6 +114,8 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     // The album tab's parts of the shell.
     ctrl_.isCharInputProductHook = [this] { return albumPage_->isCharInputProduct(); };
     ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
+    kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
+    albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
     albumSetExporter = [] {
         AlbumSet::exportAlbumSet();
         return true;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class AlbumKineloSheet;
 class AlbumTabPage;
 class AppCtrl;
 class EtcTabPage;
@@ -39,6 +40,7 @@ public:
     OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     EtcTabPage* etcPage() const { return etcPage_; }
     AlbumTabPage* albumPage() const { return albumPage_; }
+    AlbumKineloSheet* albumKineloSheet() const { return kineloSheet_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     QAction* menuAction(const QString& objectName) const;
 
@@ -100,6 +102,7 @@ private:
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
     AlbumTabPage* albumPage_ = nullptr;
+    AlbumKineloSheet* kineloSheet_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     QLabel* versionField_ = nullptr;
     QLabel* testModeMsg_ = nullptr;
