@@ -4,6 +4,7 @@
 #include "job/NotificationCenter.h"
 #include "job/WorkFolder.h"
 #include "product/ProductData.h"
+#include "product/ProductPopUpButton.h"
 #include "report/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
@@ -531,6 +532,21 @@ bool AppCtrl::isCharInputProduct() const {
         return false;
     }
     return isCharInputProductHook ? isCharInputProductHook() : false;
+}
+
+std::optional<QString> AppCtrl::labelFromPop(const ProductPopUpButton* pop) {
+    if (pop == nullptr) {
+        return std::nullopt;
+    }
+    const std::optional<ProductRecord> record = pop->selectedRecordDic();
+    if (!record || !record->contains(QStringLiteral("label"))) {
+        return std::nullopt;
+    }
+    return record->value(QStringLiteral("label")).toString();
+}
+
+QString AppCtrl::popTitleNotNil(const ProductPopUpButton* pop) {
+    return pop == nullptr ? QString() : pop->titleOfSelectedItem().value_or(QString());
 }
 
 QString AppCtrl::orderNumCheckAndConvert(const QString& text) {

@@ -17,6 +17,7 @@
 #include <optional>
 
 class AppWindowHooks;
+class ProductPopUpButton;
 class ProductData;
 class ProgressTarget;
 
@@ -144,6 +145,9 @@ public:
     std::function<bool()> isCharInputProductHook;
     // The album tab puts "0" back into its direct count after a job; filled by the album tab.
     std::function<void()> albumDirectOrderNumClearHook;
+    // The "label" of the pop-up's selected record, or none; the pop-up's title, or "".
+    static std::optional<QString> labelFromPop(const ProductPopUpButton* pop);
+    static QString popTitleNotNil(const ProductPopUpButton* pop);
     static QString orderNumCheckAndConvert(const QString& text);
     static QString orderNumCheckAndConvert2(const QString& text);
 

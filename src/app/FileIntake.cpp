@@ -6,6 +6,7 @@
 #include "util/Tool.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -23,6 +24,25 @@ QString fileName(const QString& path) {
 bool isInside(const QString& path, const QString& folder) {
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     return path.startsWith(prefix);
+}
+
+// The folder's files as the tree walks take them (regular files at every depth, names not
+// starting with ".", links to folders not entered), counted in directory order so that the count
+// really stops one file past limit, even inside one huge folder level.
+qint64 fileCountToLimit(const QString& folder, qint64 limit) {
+    if (!QFileInfo(folder).isDir()) {
+        return 0;
+    }
+    qint64 count = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (count <= limit && it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        if (info.isFile() && !info.fileName().startsWith(QLatin1Char('.'))) {
+            ++count;
+        }
+    }
+    return count;
 }
 
 void sortPlain(QStringList& paths) {
@@ -149,7 +169,7 @@ void FileIntake::setIntake(const QStringList& files, const QStringList& folders)
     if (!tooMany) {
         for (const QString& folder : std::as_const(outerFolders)) {
             const qint64 allowance = kTabFileLimit - result.size();
-            const qint64 count = orbel::fileCountToLimit(folder, allowance);
+            const qint64 count = fileCountToLimit(folder, allowance);
             if (count > allowance) {
                 tooMany = true;
                 counted = result.size() + count;
@@ -329,7 +349,7 @@ void FileIntake::oneImageFolderSelected(const QString& folder) {
     bool sizeOver = false;
     // Every file of the folder goes into the order, so every file counts against the tab's
     // limit, and the walk stops one past it.
-    const qint64 count = orbel::fileCountToLimit(folder, kTabFileLimit);
+    const qint64 count = fileCountToLimit(folder, kTabFileLimit);
     if (count > kTabFileLimit) {
         Log::outputLn(QStringLiteral("ファイルの数が多すぎるのでNG（%1件）").arg(count));
         Tool::alertWithMsg(QStringLiteral("フォルダに含まれるファイルが多過ぎます"),

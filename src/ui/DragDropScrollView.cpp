@@ -19,7 +19,7 @@ DragDropScrollView::DragDropScrollView(QWidget* parent) : QFrame(parent) {
     hint_ = new QLabel(this);
     hint_->setAlignment(Qt::AlignCenter);
     hint_->setWordWrap(true);
-    hint_->setEnabled(false); // shown greyed, like a placeholder
+    hint_->setForegroundRole(QPalette::PlaceholderText); // a hint, not content
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint_);
     setAccessibleName(QStringLiteral("ドロップエリア"));

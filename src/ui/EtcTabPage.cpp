@@ -3,6 +3,7 @@
 #include "app/AppCtrl.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/DragDropScrollView.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -51,6 +52,16 @@ EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     form->addRow(QStringLiteral("ファイル："), fileInfoTextView_);
     form->addRow(QStringLiteral("メモ："), orderMemo_);
     formLayout()->addLayout(form);
+    // The list of chosen files takes the room; the drop area stays a clear target above it.
+    dragDropView()->setMaximumHeight(fontMetrics().height() * 9);
+    fileInfoTextView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    // Reading order: the form from the top, then cancel and Send.
+    setTabOrder(imageFolderPath_, imageFolderSelectButton_);
+    setTabOrder(imageFolderSelectButton_, fileInfoTextView_);
+    setTabOrder(fileInfoTextView_, orderMemo_);
+    setTabOrder(orderMemo_, cancelButton());
+    setTabOrder(cancelButton(), sendButton());
 
     sendButton()->setProperty("tag", 502);
     cancelButton()->setProperty("tag", 503);

@@ -163,10 +163,32 @@ void OrderSheets::present(QDialog* dialog, std::function<void(bool accepted)> fi
         finished(result == QDialog::Accepted);
     });
     dialog->setMinimumWidth(dialog->fontMetrics().averageCharWidth() * 60);
+    // Tab order follows reading order: the fields top to bottom, then キャンセル and the default
+    // button (both are created first, with the sheet's frame).
+    auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("okButton"));
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    QList<QWidget*> chain;
+    const QList<QWidget*> children = dialog->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (child != ok && child != cancel && (child->focusPolicy() & Qt::TabFocus) != 0) {
+            chain.append(child);
+        }
+    }
+    if (!chain.isEmpty()) {
+        chain.first()->setFocus();
+    }
+    chain.append(cancel);
+    chain.append(ok);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+    }
     dialog->open();
 }
 
 void OrderSheets::startOrderChain() {
+    if (!current_.isNull()) {
+        return; // one chain at a time: a second Send waits for the open sheet
+    }
     // Drops stay off until the job ends or the chain is cancelled: a drop in between would make
     // the report and the archive disagree.
     host_.dragDropOff();
@@ -186,10 +208,6 @@ void OrderSheets::openAfterCustomerCheck() {
     } else {
         showOrderInfoWindowSheet();
     }
-}
-
-void OrderSheets::openOrderInformation() {
-    showOrderInfoWindowSheet();
 }
 
 void OrderSheets::chainCancelled() {
@@ -441,7 +459,7 @@ void OrderSheets::showCharacterInputWindowSheet() {
     });
     present(dialog, [this](bool accepted) {
         if (accepted) {
-            openOrderInformation();
+            showOrderInfoWindowSheet();
         } else {
             chainCancelled();
         }
@@ -558,6 +576,9 @@ void OrderSheets::orderSaveFolderSelectSheet() {
 }
 
 void OrderSheets::poolOrderSendWindowSheet() {
+    if (!current_.isNull()) {
+        return;
+    }
     host_.dragDropOff();
     Sheet sheet = makeSheet(QStringLiteral("poolOrderSendWindow"),
                             QStringLiteral("オーダーを全て送信"), QStringLiteral("送信"));
@@ -581,9 +602,7 @@ void OrderSheets::poolOrderSendWindowSheet() {
             [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(host_.poolFolderPath())); });
     sheet.ok->setObjectName(QStringLiteral("okButton"));
     connect(sheet.ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    poolList_ = list;
-    poolSendButton_ = sheet.ok;
-    poolCountLabel_ = countLabel;
+    poolSheet_ = dialog;
     applicationWillBecomeActive();
 
     present(dialog, [this](bool accepted) {
@@ -602,15 +621,15 @@ void OrderSheets::poolOrderSendWindowSheet() {
 }
 
 void OrderSheets::applicationWillBecomeActive() {
-    if (poolList_.isNull() || poolSendButton_.isNull()) {
+    if (poolSheet_.isNull()) {
         return;
     }
+    auto* list = poolSheet_->findChild<QPlainTextEdit*>(QStringLiteral("poolOrderListText"));
+    auto* send = poolSheet_->findChild<QPushButton*>(QStringLiteral("okButton"));
+    auto* countLabel = poolSheet_->findChild<QLabel*>(QStringLiteral("poolOrderCount"));
     const int count = host_.poolCount();
-    poolList_->setPlainText(host_.poolListText());
-    poolSendButton_->setEnabled(count > 0);
-    if (!poolCountLabel_.isNull()) {
-        poolCountLabel_->setText(count > 0
-                                     ? QStringLiteral("未送信のオーダーが%1件あります。").arg(count)
-                                     : QStringLiteral("未送信のオーダーはありません。"));
-    }
+    list->setPlainText(host_.poolListText());
+    send->setEnabled(count > 0);
+    countLabel->setText(count > 0 ? QStringLiteral("未送信のオーダーが%1件あります。").arg(count)
+                                  : QStringLiteral("未送信のオーダーはありません。"));
 }

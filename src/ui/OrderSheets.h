@@ -69,14 +69,11 @@ private:
     Sheet makeSheet(const QString& objectName, const QString& title, const QString& okTitle);
     void present(QDialog* dialog, std::function<void(bool accepted)> finished);
     void openAfterCustomerCheck();
-    void openOrderInformation();
     void chainCancelled();
     void startJob();
 
     QWidget* window_;
     OrderSheetHost& host_;
     QPointer<QDialog> current_;
-    QPointer<QPlainTextEdit> poolList_;
-    QPointer<QPushButton> poolSendButton_;
-    QPointer<QLabel> poolCountLabel_;
+    QPointer<QDialog> poolSheet_; // the open pool send sheet, which follows the pool
 };

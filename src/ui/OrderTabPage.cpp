@@ -77,7 +77,7 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(dragDropView_, 1);
-    layout->addLayout(formLayout_);
+    layout->addLayout(formLayout_, 1);
     layout->addWidget(jobMsg_);
     layout->addLayout(bottom);
 

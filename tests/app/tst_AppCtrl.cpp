@@ -5,6 +5,7 @@
 #include "app/InstanceGuard.h"
 #include "app/OrderPool.h"
 #include "job/WorkFolder.h"
+#include "product/ProductPopUpList.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
@@ -46,6 +47,7 @@ private Q_SLOTS:
         qputenv("HALVIX_LAB_CONF", "/nonexistent/lab.conf");
     }
     void quantityRulesFallBackLikeNone();
+    void popUpLabelAndTitle();
     void fotoFusionArgumentsNeedBothPaths();
     void previousRunAndCleanQuit();
     void menuRulesByTag();
@@ -74,6 +76,20 @@ void TestAppCtrl::quantityRulesFallBackLikeNone() {
     QCOMPARE(AppCtrl::orderNumCheckAndConvert2(huge), QStringLiteral("0"));
     QCOMPARE(AppCtrl::orderNumCheckAndConvert(QStringLiteral("-9223372036854775808")),
              QStringLiteral("1"));
+}
+
+void TestAppCtrl::popUpLabelAndTitle() {
+    QCOMPARE(AppCtrl::labelFromPop(nullptr), std::nullopt);
+    QCOMPARE(AppCtrl::popTitleNotNil(nullptr), QString());
+    ProductPopUpList pop;
+    QCOMPARE(AppCtrl::popTitleNotNil(&pop), QString());
+    pop.addItemWithTitle(QStringLiteral("L判"), {{QStringLiteral("label"), QStringLiteral("L")}});
+    pop.addItemWithTitle(QStringLiteral("2L判"), {{QStringLiteral("id"), QStringLiteral("7")}});
+    QCOMPARE(AppCtrl::labelFromPop(&pop), std::optional<QString>(QStringLiteral("L")));
+    QCOMPARE(AppCtrl::popTitleNotNil(&pop), QStringLiteral("L判"));
+    QVERIFY(pop.selectItemFromRecordId(QStringLiteral("7")));
+    QCOMPARE(AppCtrl::labelFromPop(&pop), std::nullopt); // a record without a label
+    QCOMPARE(AppCtrl::popTitleNotNil(&pop), QStringLiteral("2L判"));
 }
 
 void TestAppCtrl::fotoFusionArgumentsNeedBothPaths() {

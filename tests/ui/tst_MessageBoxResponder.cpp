@@ -92,6 +92,23 @@ private Q_SLOTS:
         QCOMPARE(seen.format, Qt::PlainText);
         QCOMPARE(seen.buttons, QStringList{QStringLiteral("OK")});
     }
+
+    // Each of three buttons answers its own number, in the order the titles were given.
+    void threeButtonsAnswerTheirNumber() {
+        for (int button = 1; button <= 3; ++button) {
+            const QStringList titles = {QStringLiteral("送信"), QStringLiteral("保存"),
+                                        QStringLiteral("キャンセル")};
+            SeenBox seen;
+            answerNextBox(titles.at(button - 1), &seen);
+            QCOMPARE(Tool::alertThreeButtonWithMsg(QStringLiteral("どうしますか？"), QString(),
+                                                   titles.at(0), titles.at(1), titles.at(2)),
+                     button);
+            QCOMPARE(seen.buttons.size(), 3);
+            for (const QString& title : titles) {
+                QVERIFY(seen.buttons.contains(title));
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestMessageBoxResponder)

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void recorderSeesTextsLiterally();
     void recorderAnswersFromQueue();
     void choosersAndBeeps();
+    void threeButtonsAndFileChoosers();
     void alertsFromManyThreads();
 };
 
@@ -111,6 +112,52 @@ void TestToolAlert::recorderAnswersFromQueue() {
     CapturedStderr quiet;
     QVERIFY(Tool::alertOkNgWithMsg(QStringLiteral("五"), QString()));
     QVERIFY(quiet.text().contains(QStringLiteral("五")));
+}
+
+void TestToolAlert::threeButtonsAndFileChoosers() {
+    {
+        AlertRecorder recorder;
+        recorder.enqueueButton(3);
+        recorder.enqueueButton(2);
+        recorder.enqueueButton(7); // no such button: the default
+        const auto ask = [] {
+            return Tool::alertThreeButtonWithMsg(
+                QStringLiteral("未送信オーダー"), QStringLiteral("2件"), QStringLiteral("送信"),
+                QStringLiteral("終了"), QStringLiteral("キャンセル"));
+        };
+        QCOMPARE(ask(), 3);
+        QCOMPARE(ask(), 2);
+        QCOMPARE(ask(), 1);
+        QCOMPARE(ask(), 1); // queue empty
+        QCOMPARE(recorder.last().kind, AlertRequest::Kind::ThreeButton);
+        QCOMPARE(recorder.last().thirdTitle, QStringLiteral("キャンセル"));
+        QCOMPARE(recorder.messages().size(), 4);
+
+        recorder.enqueueFile(QStringLiteral("/tmp/セット.plist"));
+        QCOMPARE(
+            Tool::openFileSelect(QStringLiteral("読み込み"), {QStringLiteral("セット (*.plist)")}),
+            std::optional<QString>(QStringLiteral("/tmp/セット.plist")));
+        QCOMPARE(recorder.last().nameFilters, QStringList{QStringLiteral("セット (*.plist)")});
+        recorder.enqueueFile(QStringLiteral("/media/dvd/order"));
+        QCOMPARE(Tool::saveFileSelect(QStringLiteral("保存"), QStringLiteral("/media/dvd"),
+                                      QStringLiteral("1234_0000001.zip")),
+                 std::optional<QString>(QStringLiteral("/media/dvd/order")));
+        QCOMPARE(recorder.last().folder, QStringLiteral("/media/dvd"));
+        QCOMPARE(recorder.last().proposedName, QStringLiteral("1234_0000001.zip"));
+        recorder.enqueueFile(QString());
+        QVERIFY(!Tool::saveFileSelect(QStringLiteral("保存"), QString(), QString()).has_value());
+        QVERIFY(!Tool::openFileSelect(QStringLiteral("読み込み")).has_value()); // queue empty
+    }
+    // Nobody to answer: the first button, and no file is ever made up.
+    Tool::setAlertResponder({});
+    CapturedStderr captured;
+    QCOMPARE(Tool::alertThreeButtonWithMsg(QStringLiteral("三択"), QString(), QStringLiteral("A"),
+                                           QStringLiteral("B"), QStringLiteral("C")),
+             1);
+    QVERIFY(!Tool::openFileSelect(QStringLiteral("開く")).has_value());
+    QVERIFY(!Tool::saveFileSelect(QStringLiteral("保存"), QString(), QStringLiteral("a.zip"))
+                 .has_value());
+    QVERIFY(captured.text().contains(QStringLiteral("三択")));
 }
 
 void TestToolAlert::choosersAndBeeps() {

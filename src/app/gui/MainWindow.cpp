@@ -3,6 +3,7 @@
 #include "app/AlbumSet.h"
 #include "app/AppCtrl.h"
 #include "app/gui/MainTabViewCtrl.h"
+#include "job/NotificationCenter.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
@@ -30,6 +31,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The order sheets' view of the controller.
 class MainWindow::SheetHost : public OrderSheetHost {
@@ -130,7 +132,10 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
         restoreGeometry(QByteArray::fromBase64(geometry->toLatin1()));
     } else {
-        resize(1100, 760);
+        // First run: a comfortable size that still fits the screen.
+        const QRect available = screen()->availableGeometry();
+        resize(std::max(minimumWidth(), std::min(1200, available.width())),
+               std::max(minimumHeight(), std::min(820, available.height())));
     }
 
     connect(tabCtrl_, &MainTabViewCtrl::didSelectTab, this, [this](OrderTab tab) {
@@ -187,6 +192,14 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // A job shows its progress in this window's widgets: it ends before they go.
+    if (ctrl_.isJobExecuting()) {
+        NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
+        ctrl_.waitForJobEnd();
+    }
+    for (OrderTab tab : kAllOrderTabs) {
+        ctrl_.setProgressTarget(tab, nullptr);
+    }
     UserDef::setObject(QString::fromLatin1(saveGeometry().toBase64()),
                        QString::fromLatin1(kGeometryKey));
 }

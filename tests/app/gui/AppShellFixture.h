@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QColor>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>

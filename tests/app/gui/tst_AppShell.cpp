@@ -42,10 +42,18 @@ void dropAndSend(App& app, const QString& folder, const QString& memo) {
     QVERIFY(!app.find<QLabel>(QStringLiteral("etcDragDropMsg"))->isVisible());
     app.find<QPlainTextEdit>(QStringLiteral("etcOrderMemo"))->setPlainText(memo);
 
+    // For looking at it: HALVIX_SHOT_DIR keeps pictures of the filled tab and the first sheet.
+    const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR");
+    if (!shots.isEmpty()) {
+        app.window->grab().save(shots + QStringLiteral("/etc-filled.png"));
+    }
     auto* send = app.find<QPushButton>(QStringLiteral("etcSendButton"));
     QVERIFY(send && send->isEnabled());
     QTest::mouseClick(send, Qt::LeftButton);
     QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    if (!shots.isEmpty()) {
+        SheetDriver::openSheet()->grab().save(shots + QStringLiteral("/order-info-sheet.png"));
+    }
     // Drops stay off for the whole chain of sheets.
     QVERIFY(!app.ctrl->isDragDropOn());
     QVERIFY(SheetDriver::confirm(QStringLiteral("orderInfoWindow")));
@@ -60,6 +68,7 @@ private Q_SLOTS:
     void startUpFillsTheWindow();
     void etcOrderThroughEachAction_data();
     void etcOrderThroughEachAction();
+    void folderButtonAndCancelOfTheEtcTab();
     void poolSendFromTheMenuSendsBothArchives();
     void quitWithThreePooledArchivesAsksAndYesOpensThePoolSheet();
     void quitDuringAJobAsksCancelsAndEndsCleanly();
@@ -185,6 +194,38 @@ void TestAppShell::etcOrderThroughEachAction() {
     QVERIFY(!app.window->tabViewCtrl().itemLockFlg());
     QVERIFY(!app.find<QPushButton>(QStringLiteral("etcSendButton"))->isEnabled());
     QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
+}
+
+void TestAppShell::folderButtonAndCancelOfTheEtcTab() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    const QString folder = home.filePath(QStringLiteral("photos"));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/a.jpg")));
+    QVERIFY(writeText(folder + QStringLiteral("/sub/b.pdf"), "%PDF-1.4\n"));
+    QVERIFY(writeText(folder + QStringLiteral("/.hidden"), "x"));
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Etc));
+
+    // The folder button (tag 501): the chosen folder's files at every depth, hidden ones left out.
+    alerts.enqueueFolder(folder);
+    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("etcImageFolderSelectButton")),
+                      Qt::LeftButton);
+    QCOMPARE(
+        app.ctrl->selectFilesOf(OrderTab::Etc),
+        (QStringList{folder + QStringLiteral("/a.jpg"), folder + QStringLiteral("/sub/b.pdf")}));
+    QCOMPARE(app.find<QLineEdit>(QStringLiteral("etcImageFolderPath"))->text(), folder);
+    QVERIFY(app.ctrl->isDragDropOn()); // on again after the chooser
+    QVERIFY(logText().contains(QStringLiteral("Etc（501）")));
+
+    // Cancel (tag 503) asks before anything is stopped; いいえ leaves everything as it was.
+    alerts.enqueueNg();
+    EtcTabPage* page = app.window->etcPage();
+    page->etcAction(503);
+    QCOMPARE(alerts.last().message, QStringLiteral("処理を中止してよろしいですか？"));
+    QCOMPARE(app.ctrl->selectFilesOf(OrderTab::Etc).size(), 2);
+    QVERIFY(logText().contains(QStringLiteral("Etc（503）")));
 }
 
 void TestAppShell::poolSendFromTheMenuSendsBothArchives() {
