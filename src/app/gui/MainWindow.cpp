@@ -220,7 +220,10 @@ QTabWidget* MainWindow::mainTabView() const {
 
 void MainWindow::comViewRefresh() {
     testModeMsg_->setVisible(UserDef::isTestSendMode());
-    if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
+    // While the Kinelo sheet is open its view is the one to refresh.
+    if (ctrl_.kineloWindowOpen()) {
+        kineloSheet_->albumKineloViewRefresh();
+    } else if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
         page(*tab)->viewRefresh();
     }
     refreshMenus();

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void eachOrderTypeReachesTheArchive_data();
     void eachOrderTypeReachesTheArchive();
     void videoOnlyProductsForceTheVideoType();
+    void kineloOffFromTheLabHidesTheButton();
 };
 
 void TestAlbumKinelo::eachOrderTypeReachesTheArchive_data() {
@@ -206,6 +207,28 @@ void TestAlbumKinelo::videoOnlyProductsForceTheVideoType() {
     QVERIFY(!UserDef::isAlbumKineloFile());
     QCOMPARE(app.window->albumKineloSheet()->fileCount(), 0);
     QVERIFY(send->isEnabled());
+}
+
+void TestAlbumKinelo::kineloOffFromTheLabHidesTheButton() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    const QString page = lab.httpFilePath(QStringLiteral("/halv_ix2/appinfo.html"));
+    QVERIFY(lab.putHttpFile(QStringLiteral("/halv_ix2/appinfo.html"),
+                            readAll(page) + "\n<!--KINELO-OFF-->\n"));
+    {
+        App app;
+        QVERIFY(app.selectTab(OrderTab::Album));
+        QVERIFY(app.find<QPushButton>(QStringLiteral("albumKineloButton"))->isHidden());
+        app.ctrl->QuitAction();
+    }
+    // The develop mode (the lab's own test studio) keeps it.
+    customerSettings();
+    UserDef::setObject(QStringLiteral("ミラベル開発テスト"), QStringLiteral("PhotoStudioName"));
+    App app({QStringLiteral("halvix2")}, false);
+    QVERIFY(app.selectTab(OrderTab::Album));
+    QVERIFY(!app.find<QPushButton>(QStringLiteral("albumKineloButton"))->isHidden());
 }
 
 QTEST_MAIN(TestAlbumKinelo)
