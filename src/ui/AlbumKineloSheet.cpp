@@ -157,6 +157,8 @@ void AlbumKineloSheet::build() {
         field->setAccessibleName(caption);
         field->setNotificationName(notification);
         field->setReadOnly(true);
+        // A long path is scrolled in the field; the tooltip shows it whole.
+        connect(field, &QLineEdit::textChanged, field, &QLineEdit::setToolTip);
         auto* choose = new QPushButton(QStringLiteral("選択…"), pairPane);
         choose->setObjectName(buttonName);
         choose->setAccessibleName(caption + QStringLiteral("を選択"));

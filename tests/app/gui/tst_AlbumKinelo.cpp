@@ -133,6 +133,11 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
         QCOMPARE(inSheet<QLineEdit>(QStringLiteral("albumKineloPicFilePath"))->text(), pic);
         QVERIFY(execute()->isEnabled());
     }
+    // HALVIX_SHOT_DIR keeps a picture of each filled pane for a look at the layout.
+    if (const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR"); !shots.isEmpty()) {
+        SheetDriver::openSheet(kSheet)->grab().save(
+            shots + QStringLiteral("/kinelo-sheet-%1.png").arg(tag));
+    }
     QVERIFY(SheetDriver::confirm(kSheet));
     QVERIFY(SheetDriver::openSheetName().isEmpty());
     QVERIFY(!app.ctrl->kineloWindowOpen());
