@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 
 using namespace shell;
 
@@ -143,6 +144,8 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
     QVERIFY(!app.ctrl->kineloWindowOpen());
     QVERIFY(app.ctrl->isDragDropOn());
     QCOMPARE(UserDef::albumKinloOrderType(), qint64(tag - 10));
+    // OK with added files keeps the list; the other types empty it.
+    QCOMPARE(app.window->albumKineloSheet()->fileCount(), tag == 11 ? 2 : 0);
     QCOMPARE(app.find<QPushButton>(QStringLiteral("albumKineloButton"))->text(),
              QStringLiteral("キネロファイル登録済み"));
 
@@ -193,8 +196,17 @@ void TestAlbumKinelo::videoOnlyProductsForceTheVideoType() {
     QVERIFY(inSheet<QRadioButton>(QStringLiteral("kineloOrderType11"))->isEnabled());
     QTest::mouseClick(inSheet<QRadioButton>(QStringLiteral("kineloOrderType11")), Qt::LeftButton);
     QVERIFY(writeJpeg(home.filePath(QStringLiteral("extra/a.jpg"))));
-    QVERIFY(dropFiles(inSheet<QWidget>(QStringLiteral("albumKineloDragDropView")),
-                      {home.filePath(QStringLiteral("extra/a.jpg"))}));
+    auto* drop = inSheet<QWidget>(QStringLiteral("albumKineloDragDropView"));
+    QVERIFY(dropFiles(drop, {home.filePath(QStringLiteral("extra/a.jpg"))}));
+    // A selected row is removed alone; the button says so.
+    auto* table = inSheet<QTableView>(QStringLiteral("albumKineloFileTable"));
+    table->selectRow(0);
+    auto* remove = inSheet<QPushButton>(QStringLiteral("albumKineloRemoveButton"));
+    QCOMPARE(remove->text(), QStringLiteral("選択ファイルを削除"));
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(app.window->albumKineloSheet()->fileCount(), 0);
+    QVERIFY(!execute()->isEnabled());
+    QVERIFY(dropFiles(drop, {home.filePath(QStringLiteral("extra/a.jpg"))}));
     QVERIFY(SheetDriver::confirm(kSheet));
     QCOMPARE(UserDef::albumKinloOrderType(), qint64(1));
     // ...do not let a video-only product be sent.
