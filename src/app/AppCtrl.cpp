@@ -411,6 +411,14 @@ void AppCtrl::appendListRows(FileListKind list, const QStringList& paths) {
     reloadList(list);
 }
 
+void AppCtrl::setListRows(FileListKind list, const QList<QVariantMap>& rows) {
+    QList<QVariantMap>& target = list == FileListKind::Print    ? _printRows
+                                 : list == FileListKind::School ? _schoolRows
+                                                                : _kineloRows;
+    target = rows;
+    reloadList(list);
+}
+
 void AppCtrl::reloadList(FileListKind list) {
     Q_EMIT listReloaded(list);
     // printSelectFilesRefrash / schoolSelectFilesRefrash: the tab's selection is its list.
@@ -624,11 +632,18 @@ void AppCtrl::removeKineloOrder() {
     onMain([this] {
         _kineloRows.clear();
         Q_EMIT listReloaded(FileListKind::Kinelo);
+        if (kineloPathFieldsClearHook) {
+            kineloPathFieldsClearHook();
+        }
     });
 }
 
 void AppCtrl::albumDirectOrderNumClear() {
-    // The album tab's direct order counts come with the album tab; nothing to clear before.
+    onMain([this] {
+        if (albumDirectOrderNumClearHook) {
+            albumDirectOrderNumClearHook();
+        }
+    });
 }
 
 // --- Menus ---

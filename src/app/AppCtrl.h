@@ -111,8 +111,13 @@ public:
     // The print and school lists keep their rows in their own model; once it is plugged in,
     // the controller reads and appends through it (rows must outlive the controller's use).
     void setFileListRows(FileListKind list, FileListRows* rows);
-    // The Kinelo window comes with its own work.
-    bool kineloWindowOpen() const override { return false; }
+    // kineloWindowFlg: while the Kinelo sheet is open, dropped files go to its list.
+    bool kineloWindowOpen() const override { return _kineloWindowFlg; }
+    void setKineloWindowFlg(bool open) { _kineloWindowFlg = open; }
+    // Replaces a list's rows (the Kinelo list's removals) and reloads it.
+    void setListRows(FileListKind list, const QList<QVariantMap>& rows);
+    // The Kinelo sheet empties its path fields after a packed order; filled by the sheet.
+    std::function<void()> kineloPathFieldsClearHook;
     bool resizeExeChecked() const override;
 
     // --- Drop control ---
@@ -142,6 +147,8 @@ public:
     // Album tab's name-and-date rule; the album tab's own work fills isCharInputProductHook.
     bool isCharInputProduct() const;
     std::function<bool()> isCharInputProductHook;
+    // The album tab puts "0" back into its direct count after a job; filled by the album tab.
+    std::function<void()> albumDirectOrderNumClearHook;
     // The "label" of the pop-up's selected record, or none; the pop-up's title, or "".
     static std::optional<QString> labelFromPop(const ProductPopUpButton* pop);
     static QString popTitleNotNil(const ProductPopUpButton* pop);
@@ -211,6 +218,7 @@ private:
     bool _dragDropOn = false;
     bool _tabLocked = true;
     bool _terminated = false;
+    bool _kineloWindowFlg = false;
     QString _fotoFusionManifestPath;
     QString _fotoFusionArchivePath;
     std::array<bool, 5> _tabFlg{};

@@ -102,6 +102,7 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     // 9
     hooks.tabUIInit(OrderTab::Album);
     breadcrumb("AppCtrl awakeFromNib7");
+    hooks.albumSetStartUp();
     breadcrumb("AppCtrl awakeFromNib8");
     hooks.tabUIInit(OrderTab::Print);
     breadcrumb("AppCtrl awakeFromNib9");

@@ -38,4 +38,6 @@ public:
     virtual void hideAlbumDropMessage() = 0;
     // The four Kinelo path fields accept drops.
     virtual void enableKineloPathDrops() = 0;
+    // The album sets' start-up checks and their pop-up, right after the album tab's set-up.
+    virtual void albumSetStartUp() {}
 };

@@ -1,5 +1,6 @@
 #include "app/gui/MainWindow.h"
 
+#include "app/AlbumSet.h"
 #include "app/AppCtrl.h"
 #include "app/PreferencesHost.h"
 #include "app/gui/MainTabViewCtrl.h"
@@ -8,6 +9,8 @@
 #include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/AlbumKineloSheet.h"
+#include "ui/AlbumTabPage.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
 #include "ui/FileListTabPage.h"
@@ -158,6 +161,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
         } else if (tab == OrderTab::Resize) {
             resizePage_ = new ResizeTabPage(ctrl_, tabs);
             page = resizePage_;
+        } else if (tab == OrderTab::Album) {
+            albumPage_ = new AlbumTabPage(ctrl_, tabs);
+            page = albumPage_;
         } else {
             const QString sendName = tab == OrderTab::Resize
                                          ? QStringLiteral("resizeResizeAndSendButton")
@@ -178,6 +184,21 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
         return true;
     };
     buildMenus();
+
+    // The album tab's parts of the shell.
+    ctrl_.isCharInputProductHook = [this] { return albumPage_->isCharInputProduct(); };
+    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
+    kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
+    albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
+    albumSetExporter = [] {
+        AlbumSet::exportAlbumSet();
+        return true;
+    };
+    albumSetImporter = [this] {
+        AlbumSet::importAlbumSet();
+        albumPage_->loadAlbumSetPop();
+        return true;
+    };
 
     // Size and place of the last run.
     if (const auto geometry = UserDef::stringForKey(QString::fromLatin1(kGeometryKey))) {
@@ -282,7 +303,10 @@ void MainWindow::comViewRefresh() {
     testModeMsg_->setVisible(UserDef::isTestSendMode());
     prefs_->photoStudioNamePop()->setEnabled(ctrl_.isEnabled());
     prefs_->selectPhotoStudioNamePop();
-    if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
+    // While the Kinelo sheet is open its view is the one to refresh.
+    if (ctrl_.kineloWindowOpen()) {
+        kineloSheet_->albumKineloViewRefresh();
+    } else if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
         page(*tab)->viewRefresh();
     }
     refreshMenus();
@@ -298,7 +322,9 @@ QWidget* MainWindow::selectedTabImageFolderPath() const {
     if (tab == OrderTab::Resize) {
         return resizePage_->resizeImageFolderPath();
     }
-    // The album tab gets its path field with its own form.
+    if (tab == OrderTab::Album) {
+        return albumPage_->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
+    }
     return nullptr;
 }
 
@@ -311,6 +337,9 @@ QWidget* MainWindow::selectedTabFileInfoTextView() const {
     const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
     if (tab == OrderTab::Resize) {
         return resizePage_->resizeFileInfoTextView();
+    }
+    if (tab == OrderTab::Album) {
+        return albumPage_->findChild<QWidget*>(QStringLiteral("albumFileInfoTextView"));
     }
     return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
 }
@@ -487,8 +516,8 @@ void MainWindow::closeWaitPanel() {
 }
 
 void MainWindow::setupKineloButtons(bool kineloOff) {
-    // The Kinelo buttons come with the Kinelo order window; until then none is shown.
-    Q_UNUSED(kineloOff);
+    // The print, school and etc buttons stay hidden; the album tab's follows the lab.
+    albumPage_->setKineloButtonAllowed(!kineloOff);
 }
 
 void MainWindow::tabUIInit(OrderTab tab) {
@@ -541,6 +570,13 @@ void MainWindow::hideAlbumDropMessage() {
 
 void MainWindow::enableKineloPathDrops() {
     // The four Kinelo path fields come with the Kinelo order window.
+}
+
+void MainWindow::albumSetStartUp() {
+    AlbumSet::albumSetDicCheck();
+    AlbumSet::albumSetAutoReset();
+    AlbumSet::albumSetAutoConvert();
+    albumPage_->loadAlbumSetPop();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class AlbumKineloSheet;
+class AlbumTabPage;
 class AppCtrl;
 class EtcTabPage;
 class MainTabViewCtrl;
@@ -45,6 +47,8 @@ public:
     PrintTabPage* printPage() const { return printPage_; }
     SchoolTabPage* schoolPage() const { return schoolPage_; }
     ResizeTabPage* resizePage() const { return resizePage_; }
+    AlbumTabPage* albumPage() const { return albumPage_; }
+    AlbumKineloSheet* albumKineloSheet() const { return kineloSheet_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     // The preferences and custom-mode password windows, the studio pop-up and the version-up.
     PreferencesCtrl& preferences() const { return *prefs_; }
@@ -93,6 +97,7 @@ public:
     void removeTab(OrderTab tab) override;
     void hideAlbumDropMessage() override;
     void enableKineloPathDrops() override;
+    void albumSetStartUp() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +122,8 @@ private:
     PrintTabPage* printPage_ = nullptr;
     SchoolTabPage* schoolPage_ = nullptr;
     ResizeTabPage* resizePage_ = nullptr;
+    AlbumTabPage* albumPage_ = nullptr;
+    AlbumKineloSheet* kineloSheet_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     PreferencesCtrl* prefs_ = nullptr;
     QLabel* versionField_ = nullptr;

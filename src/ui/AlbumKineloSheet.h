@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class AlbumTabPage;
+class AppCtrl;
+class DragDropScrollView;
+class DragDropTextField;
+class QButtonGroup;
+class QDialog;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QStandardItemModel;
+class QTableView;
+
+// The album tab's Kinelo sheet: the order type (tag 10 order sheet only, 11 added files, 12 one
+// message video with one picture), the added-files list that takes drops while the sheet is open,
+// and the video and picture fields with their file choosers. OK stores the Kinelo record in the
+// settings; the zip stage packs its files with the next album order.
+class AlbumKineloSheet : public QObject {
+    Q_OBJECT
+public:
+    AlbumKineloSheet(QWidget* window, AppCtrl& ctrl, AlbumTabPage& page, QObject* parent = nullptr);
+    ~AlbumKineloSheet() override;
+
+    void albumKineloAction();
+    void albumKineloInputWindowButtonAction(int tag);
+    void albumKineloCustomViewSettingForNewTag(int newTag);
+    void albumKineloInputSheetDidEnd(bool ok);
+    void albumKineloViewRefresh();
+    void albumKineloMovFilePathNotification(const QStringList& paths);
+    void albumKineloPicFilePathNotification(const QStringList& paths);
+    void albumKineloFileSelectSheet(int tag);
+    void albumKineloTableViewSelectChange();
+    // After a packed order: the two path fields are emptied.
+    void clearPathFields();
+
+    int kineloOrderTypeTag() const { return tag_; }
+    QDialog* sheet() const { return sheet_; }
+
+    // --- The added-files list ---
+    QStringList orderFileInfoArray() const; // paths of all rows
+    QString allFileNameStr() const;
+    int fileCount() const;
+    bool isNoFile() const { return fileCount() == 0; }
+    bool isSelectedRow() const;
+    bool isSendOk() const { return !isNoFile(); }
+    void removeAllRecords();
+    void removeSelectedRecords();
+    void reloadData();
+
+private:
+    void build();
+
+    QWidget* window_;
+    AppCtrl& ctrl_;
+    AlbumTabPage& page_;
+    QPointer<QDialog> sheet_;
+    QStackedWidget* panes_ = nullptr;
+    QButtonGroup* typeGroup_ = nullptr;
+    QTableView* table_ = nullptr;
+    QStandardItemModel* model_ = nullptr;
+    QLabel* tableHint_ = nullptr;
+    DragDropScrollView* dropView_ = nullptr;
+    DragDropTextField* movField_ = nullptr;
+    DragDropTextField* picField_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* executeButton_ = nullptr;
+    QPushButton* removeButton_ = nullptr;
+    int tag_ = 10;
+};

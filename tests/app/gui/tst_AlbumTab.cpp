@@ -1,0 +1,637 @@
+// The album tab as a studio uses it, against the shipped album catalogue served by the lab
+// substitute: the cascade of choices, the limits and send checks, the catalogue page, album sets
+// through the name sheet and the menu, the form kept across a restart, and an order that reaches
+// the lab.
+#include "AppShellFixture.h"
+#include "app/AlbumSet.h"
+#include "job/JobInfo.h"
+#include "product/ProductData.h"
+#include "report/TabReports.h"
+#include "ui/AlbumTabPage.h"
+#include "util/Tool.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace shell;
+
+namespace {
+
+const QString kRemote = QStringLiteral("/ntordrsm2/");
+
+QComboBox* combo(App& app, const QString& name) {
+    return app.find<QComboBox>(name);
+}
+
+// The user picks a title in a pop-up.
+bool choose(App& app, const QString& name, const QString& title) {
+    QComboBox* box = combo(app, name);
+    if (box == nullptr || !box->isEnabled()) {
+        return false;
+    }
+    const int at = box->findText(title, Qt::MatchExactly);
+    if (at < 0) {
+        return false;
+    }
+    box->setCurrentIndex(at);
+    Q_EMIT box->activated(at);
+    return box->currentText() == title;
+}
+
+// The user types into a count field and leaves it.
+void typeCount(App& app, const QString& name, const QString& text) {
+    if (auto* box = combo(app, name)) {
+        box->lineEdit()->setText(text);
+        Q_EMIT box->lineEdit()->editingFinished();
+    } else if (auto* line = app.find<QLineEdit>(name)) {
+        line->setText(text);
+        Q_EMIT line->editingFinished();
+    }
+}
+
+QString countText(App& app, const QString& name) {
+    if (auto* box = combo(app, name)) {
+        return box->currentText();
+    }
+    auto* line = app.find<QLineEdit>(name);
+    return line ? line->text() : QString();
+}
+
+bool shown(App& app, const QString& name) {
+    auto* widget = app.find<QWidget>(name);
+    return widget != nullptr && !widget->isHidden();
+}
+
+QString label(App& app, const QString& name) {
+    auto* l = app.find<QLabel>(name);
+    return l ? l->text() : QString();
+}
+
+QStringList items(App& app, const QString& name) {
+    QStringList list;
+    QComboBox* box = combo(app, name);
+    for (int i = 0; box && i < box->count(); ++i) {
+        list.append(box->itemText(i));
+    }
+    return list;
+}
+
+QCheckBox* option(App& app, const QString& title) {
+    for (QCheckBox* box : app.window->findChildren<QCheckBox*>()) {
+        if (box->objectName().startsWith(QStringLiteral("alOptionCb")) && !box->isHidden() &&
+            box->text() == title) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+QStringList visibleOptions(App& app) {
+    QStringList titles;
+    AlbumTabPage* page = app.window->albumPage();
+    for (int i = 1; i <= page->optionBoxCount(); ++i) {
+        if (!page->optionBox(i)->isHidden()) {
+            titles.append(page->optionBox(i)->text());
+        }
+    }
+    return titles;
+}
+
+QVariant record(const QString& key) {
+    return UserDef::albumDic().value_or(QVariantMap()).value(key);
+}
+
+// The report from "UNIT_INDEX=1" on: the head holds the time of writing.
+QString unitPart(const QString& report) {
+    return report.mid(report.indexOf(QStringLiteral("UNIT_INDEX=1")));
+}
+
+// A catalogue of our own, newer than the shipped one, so it is the one in use.
+void storeCatalogue(const QString& text) {
+    UserDef::setObject(text, QStringLiteral("AlbumData"));
+    UserDef::setObject(QStringLiteral("2030/01/01 00:00:00"), QStringLiteral("AlbumDataDateTime"));
+}
+
+QString shippedCatalogue() {
+    return QString::fromUtf8(
+        readAll(Tool::resourcePath(QStringLiteral("AlbumData"), QStringLiteral("txt"))));
+}
+
+// Records the addresses the program hands to the system browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() {
+        for (const char* scheme : {"http", "https", "file", "javascript", "ftp"}) {
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+        }
+    }
+    ~UrlCatcher() override {
+        for (const char* scheme : {"http", "https", "file", "javascript", "ftp"}) {
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        }
+    }
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+// The name sheet: its name typed and its OK pressed.
+bool answerNameSheet(const QString& name) {
+    if (!waitSheet(QStringLiteral("albumSetNameEditWindow"))) {
+        return false;
+    }
+    return SheetDriver::setText(QStringLiteral("albumSetNameEditWindow"),
+                                QStringLiteral("albumSetNameTextField"), name) &&
+           SheetDriver::clickButton(QStringLiteral("albumSetNameEditWindow"),
+                                    QStringLiteral("albumSetOkButton"));
+}
+
+} // namespace
+
+class TestAlbumTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void albumOrderWithSetAndNameReachesTheLab();
+    void cascadeHidesAndCaptionsFromTheCatalogue();
+    void countLimitsAndSendChecks();
+    void catalogueButtonOpensOnlyWebPagesAndNoOptionIsDropped();
+    void albumSetsThroughTheNameSheetAndTheMenu();
+    void formIsRestoredAfterARestart();
+};
+
+void TestAlbumTab::albumOrderWithSetAndNameReachesTheLab() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Album));
+
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(choose(app, QStringLiteral("alSizePop"), QStringLiteral("30cmスクエア")));
+    QCOMPARE(label(app, QStringLiteral("alSizeLabel")), QStringLiteral("アルバムサイズ"));
+    QVERIFY(choose(app, QStringLiteral("alPagePop"), QStringLiteral("20")));
+    QCOMPARE(label(app, QStringLiteral("alPageLabel")), QStringLiteral("見開き数"));
+    typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("2"));
+    QVERIFY(choose(app, QStringLiteral("alHyouPop"), QStringLiteral("レザー（ホワイト）")));
+    QVERIFY(
+        choose(app, QStringLiteral("alHyouColPop"), QStringLiteral("名入れ箔押し（ゴールド）")));
+    QVERIFY(choose(app, QStringLiteral("alBaseColPop"), QStringLiteral("アイボリー")));
+    QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("桐箱")));
+    QVERIFY(shown(app, QStringLiteral("alOrderBoxNum")));
+    typeCount(app, QStringLiteral("alOrderBoxNum"), QStringLiteral("2"));
+    QVERIFY(choose(app, QStringLiteral("alMiniPop"), QStringLiteral("ミニブック（15cm）")));
+    QCOMPARE(label(app, QStringLiteral("alMiniLabel")), QStringLiteral("ミニブック"));
+    QVERIFY(option(app, QStringLiteral("画像レタッチ")));
+    option(app, QStringLiteral("画像レタッチ"))->click();
+    option(app, QStringLiteral("ネームプレート"))->click();
+    app.find<QPlainTextEdit>(QStringLiteral("alOrderMemo"))->setPlainText(QStringLiteral("至急"));
+    QCOMPARE(record(QStringLiteral("AlOptoinArray")).toStringList(),
+             (QStringList{QStringLiteral("画像レタッチ"), QStringLiteral("ネームプレート")}));
+
+    // The choices become a set, and the set is picked for this order.
+    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("alSetAddButton")), Qt::LeftButton);
+    QVERIFY(answerNameSheet(QStringLiteral("春の婚礼")));
+    QCOMPARE(AlbumSet::titles(), QStringList{QStringLiteral("春の婚礼")});
+    QVERIFY(choose(app, QStringLiteral("alSetPop"), QStringLiteral("春の婚礼")));
+    QCOMPARE(UserDef::stringForKey(QStringLiteral("AlbumSetName")), QStringLiteral("春の婚礼"));
+
+    const QString folder = home.filePath(QStringLiteral("photos"));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/p1.jpg")));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/p2.jpg"), 240, 320, 40));
+    auto* send = app.find<QPushButton>(QStringLiteral("albumSendButton"));
+    QVERIFY(!send->isEnabled());
+    QVERIFY(!send->toolTip().isEmpty());
+    QVERIFY(dropFiles(app.find<QWidget>(QStringLiteral("albumDragDropView")), {folder}));
+    const QStringList files = app.ctrl->selectFilesOf(OrderTab::Album);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(app.find<QLineEdit>(QStringLiteral("albumImageFolderPath"))->text(), folder);
+    QVERIFY(send->isEnabled());
+    QVERIFY(app.ctrl->isCharInputProduct());
+
+    QTest::mouseClick(send, Qt::LeftButton);
+    // The foil stamp asks for the name and the date.
+    QVERIFY(waitSheet(QStringLiteral("characterInputWindow")));
+    QVERIFY(SheetDriver::setText(QStringLiteral("characterInputWindow"),
+                                 QStringLiteral("charInputName"), QStringLiteral("山田 花子")));
+    QVERIFY(SheetDriver::setText(QStringLiteral("characterInputWindow"),
+                                 QStringLiteral("charInputDate"), QStringLiteral("2026/12/08")));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("characterInputWindow")));
+    QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderInfoWindow")));
+    QVERIFY(waitSheet(QStringLiteral("orderAcWindow")));
+    QVERIFY(SheetDriver::chooseOrderAction(301));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
+    QVERIFY(app.waitJob());
+
+    const QStringList sent = lab.ftpFolderFiles(kRemote);
+    QCOMPARE(sent.size(), 1);
+    const QString archive = lab.ftpLocalPath(kRemote) + u'/' + sent.first();
+    const QStringList entries = unzipList(archive);
+    QCOMPARE(entries,
+             (QStringList{QStringLiteral("PrintReport4.txt"), QStringLiteral("photos/p1.jpg"),
+                          QStringLiteral("photos/p2.jpg")}));
+    const QByteArray sjis = unzipEntry(archive, QStringLiteral("PrintReport4.txt"));
+    QVERIFY(!sjis.isEmpty());
+    // The report writer, fed the same records, writes the same order.
+    const QString expected = printReportAlbumTab(
+        JobInfo(OrderTab::Album, files, folder, app.ctrl->productData(), nullptr));
+    QCOMPARE(sjis.mid(sjis.indexOf("UNIT_INDEX=1")),
+             Tool::encodeText(unitPart(expected), TextEncoding::ShiftJis));
+    const QString body = unitPart(expected);
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_LABEL=ボックス 桐箱 2個")));
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_LABEL=ミニブック ミニブック（15cm） 1冊")));
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_LABEL=箔押し 名入れ箔押し（ゴールド）")));
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_LABEL=画像レタッチ")));
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_LABEL=ネームプレート")));
+    QVERIFY(body.contains(QStringLiteral("UNIT_OPTION_TEXT=山田 花子")));
+    QVERIFY(body.contains(QStringLiteral("Special_Instraction=春の婚礼\r\n至急")));
+    // The order's usage report names the set.
+    bool setReported = false;
+    for (const QJsonObject& r : lab.reports()) {
+        if (r.value(QStringLiteral("action")).toString() == QStringLiteral("Order") &&
+            r.value(QStringLiteral("text")).toString().contains(QStringLiteral("春の婚礼"))) {
+            setReported = true;
+        }
+    }
+    QVERIFY(setReported);
+    // The selection is gone, the memo stays.
+    QVERIFY(app.ctrl->selectFilesOf(OrderTab::Album).isEmpty());
+    QCOMPARE(app.find<QPlainTextEdit>(QStringLiteral("alOrderMemo"))->toPlainText(),
+             QStringLiteral("至急"));
+}
+
+void TestAlbumTab::cascadeHidesAndCaptionsFromTheCatalogue() {
+    TestHome home;
+    LabSim lab;
+    AlertRecorder alerts;
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Album));
+    // Every album of the catalogue, in its order.
+    QCOMPARE(items(app, QStringLiteral("alAlbumPop")),
+             (QStringList{QStringLiteral("フォトブック スタンダード"),
+                          QStringLiteral("婚礼デザインアルバム"),
+                          QStringLiteral("婚礼アルバム中ページ追加"), QStringLiteral("ソレイナ"),
+                          QStringLiteral("RAW現像"), QStringLiteral("ポストカード")}));
+
+    // An empty list hides the pop-up with its caption; sizes show in their display form.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("フォトブック スタンダード")));
+    QCOMPARE(items(app, QStringLiteral("alSizePop")),
+             (QStringList{QStringLiteral("A4スクエア（210×210）"),
+                          QStringLiteral("A5スクエア（148×148）")}));
+    QVERIFY(!shown(app, QStringLiteral("alBoxPop")));
+    QVERIFY(!shown(app, QStringLiteral("alBoxLabel")));
+    QVERIFY(!shown(app, QStringLiteral("alOrderBoxNum")));
+    QCOMPARE(record(QStringLiteral("AlBoxPop")).toString(), QString());
+    QCOMPARE(record(QStringLiteral("AlBoxLabel")).toString(), QString());
+    QCOMPARE(record(QStringLiteral("AlOrderBoxNum")).toString(), QStringLiteral("0"));
+    // The cover's caption and its variations follow the cover; a ticked option survives a move to
+    // another position.
+    QVERIFY(choose(app, QStringLiteral("alHyouPop"), QStringLiteral("ハードカバー（布クロス）")));
+    QCOMPARE(label(app, QStringLiteral("alHyouColLabel")), QStringLiteral("カバー色"));
+    QCOMPARE(visibleOptions(app),
+             (QStringList{QStringLiteral("ページ補正"), QStringLiteral("名入れ箔押し"),
+                          QStringLiteral("追加プリント（1冊分）")}));
+    option(app, QStringLiteral("追加プリント（1冊分）"))->click();
+    QVERIFY(choose(app, QStringLiteral("alHyouPop"), QStringLiteral("写真表紙")));
+    QCOMPARE(label(app, QStringLiteral("alHyouColLabel")), QStringLiteral("表紙仕上げ"));
+    QCOMPARE(visibleOptions(app),
+             (QStringList{QStringLiteral("ページ補正"), QStringLiteral("追加プリント（1冊分）")}));
+    QVERIFY(option(app, QStringLiteral("追加プリント（1冊分）"))->isChecked());
+    QVERIFY(app.window->findChild<QCheckBox*>(QStringLiteral("alOptionCb2"))->isChecked());
+    QVERIFY(!app.ctrl->isCharInputProduct());
+
+    // A list of one "0" hides the page pop-up; the record keeps "0".
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
+    QVERIFY(!shown(app, QStringLiteral("alPagePop")));
+    QVERIFY(!shown(app, QStringLiteral("alPageLabel")));
+    QCOMPARE(record(QStringLiteral("AlPagePop")).toString(), QStringLiteral("0"));
+    QCOMPARE(label(app, QStringLiteral("alSizeLabel")), QStringLiteral("セット内容"));
+    // Order-number type 2: the direct count, starting at "0".
+    QVERIFY(!shown(app, QStringLiteral("alOrderNum")));
+    QVERIFY(shown(app, QStringLiteral("alOrderNum2")));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum2")), QStringLiteral("0"));
+    QCOMPARE(label(app, QStringLiteral("alOrderNumLabel")), QStringLiteral("セット数"));
+    QCOMPARE(label(app, QStringLiteral("alOrderUnitLabel")), QStringLiteral("セット"));
+
+    // From a listed page count to free entry: the combo box starts at "1".
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼アルバム中ページ追加")));
+    QVERIFY(shown(app, QStringLiteral("alPageComBox")));
+    QVERIFY(!shown(app, QStringLiteral("alPagePop")));
+    QCOMPARE(countText(app, QStringLiteral("alPageComBox")), QStringLiteral("1"));
+    QCOMPARE(items(app, QStringLiteral("alPageComBox")),
+             (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4")}));
+    QCOMPARE(label(app, QStringLiteral("alPageLabel")), QStringLiteral("追加見開き数"));
+    typeCount(app, QStringLiteral("alPageComBox"), QStringLiteral("-7"));
+    QCOMPARE(countText(app, QStringLiteral("alPageComBox")), QStringLiteral("7"));
+    QCOMPARE(record(QStringLiteral("AlPagePop")).toString(), QStringLiteral("7"));
+
+    // Order-number type 3: no count control at all, and the record orders one.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("ポストカード")));
+    QVERIFY(!shown(app, QStringLiteral("alOrderNum")));
+    QVERIFY(!shown(app, QStringLiteral("alOrderNum2")));
+    QVERIFY(!shown(app, QStringLiteral("alOrderNumLabel")));
+    QCOMPARE(record(QStringLiteral("AlOrderNum")).toString(), QStringLiteral("1"));
+    QCOMPARE(record(QStringLiteral("AlOrderNumLabel")).toString(), QString());
+
+    // Covers without a variation list: the variation hides; "NoTitle" stands for no cover.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(choose(app, QStringLiteral("alHyouPop"), QStringLiteral("フォトカバー")));
+    QVERIFY(!shown(app, QStringLiteral("alHyouColPop")));
+    QVERIFY(shown(app, QStringLiteral("alHyouTempPop")));
+    QCOMPARE(label(app, QStringLiteral("alHyouTempLabel")), QStringLiteral("デザイン"));
+    QVERIFY(
+        choose(app, QStringLiteral("alHyouTempPop"), QStringLiteral("テンプレートC（モダン）")));
+    QCOMPARE(items(app, QStringLiteral("alHyouSeColPop")),
+             (QStringList{QStringLiteral("ブラウン"), QStringLiteral("ブラック")}));
+    // A box of "-" hides its count and keeps "1" in it.
+    QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("-")));
+    QVERIFY(!shown(app, QStringLiteral("alOrderBoxNum")));
+    QCOMPARE(countText(app, QStringLiteral("alOrderBoxNum")), QStringLiteral("1"));
+    QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("布張りボックス")));
+    QVERIFY(shown(app, QStringLiteral("alBoxColPop")));
+    QCOMPARE(record(QStringLiteral("AlBoxColLabel")).toString(), QStringLiteral("ボックスカラー"));
+    // Every set-up leaves its breadcrumbs.
+    app.window->albumPage()->albumUIInit();
+    QCOMPARE(UserDef::appStatus(), QStringLiteral("albumUIInit end"));
+    QVERIFY(alerts.messages().isEmpty());
+}
+
+void TestAlbumTab::countLimitsAndSendChecks() {
+    TestHome home;
+    LabSim lab;
+    AlertRecorder alerts;
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Album));
+    const QString folder = home.filePath(QStringLiteral("photos"));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/p1.jpg")));
+    QVERIFY(dropFiles(app.find<QWidget>(QStringLiteral("albumDragDropView")), {folder}));
+
+    // A limit of 10: 12 is refused with the alert and reset to "1"; 10 stays.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼アルバム中ページ追加")));
+    typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("12"));
+    QCOMPARE(alerts.last().message, QStringLiteral("注文数上限は 10 です"));
+    QCOMPARE(alerts.last().information, QStringLiteral("10 以下の数量を入力してください"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("1"));
+    typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("10"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("10"));
+    // Limit 0: anything up to 9999; above becomes 1 without an alert.
+    alerts.clear();
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("フォトブック スタンダード")));
+    typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("9999"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("9999"));
+    typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("10000"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("1"));
+    QVERIFY(alerts.messages().isEmpty());
+    // The box count has the album's limit too.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("布張りボックス")));
+    typeCount(app, QStringLiteral("alOrderBoxNum"), QStringLiteral("6"));
+    QCOMPARE(alerts.last().message, QStringLiteral("注文数上限は 5 です"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderBoxNum")), QStringLiteral("1"));
+
+    // The direct count: "0" and "-3" (read as 0) block Send.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
+    auto* send = app.find<QPushButton>(QStringLiteral("albumSendButton"));
+    QVERIFY(send->isEnabled());
+    for (const QString& typed : {QStringLiteral("0"), QStringLiteral("-3")}) {
+        alerts.clear();
+        typeCount(app, QStringLiteral("alOrderNum2"), typed);
+        QCOMPARE(countText(app, QStringLiteral("alOrderNum2")), QStringLiteral("0"));
+        QTest::mouseClick(send, Qt::LeftButton);
+        QCOMPARE(alerts.last().message, QStringLiteral("数量を入力してください"));
+        QCOMPARE(alerts.last().information, QStringLiteral("1以上の数量を入力してください"));
+        QVERIFY(SheetDriver::openSheetName().isEmpty());
+    }
+    typeCount(app, QStringLiteral("alOrderNum2"), QStringLiteral("21"));
+    QCOMPARE(alerts.last().message, QStringLiteral("注文数上限は 20 です"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum2")), QStringLiteral("0"));
+
+    // Soleina without a mini asks; "いいえ" stops, "はい" goes on to the sheets.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("ソレイナ")));
+    QCOMPARE(combo(app, QStringLiteral("alMiniPop"))->currentText(), QStringLiteral("-"));
+    alerts.clear();
+    alerts.enqueueNg();
+    QTest::mouseClick(send, Qt::LeftButton);
+    QCOMPARE(alerts.last().message, QStringLiteral("ミニ指定がありません。"));
+    QCOMPARE(alerts.last().information,
+             QStringLiteral("ミニ指定がありません。このまま送信しますか？"));
+    QVERIFY(SheetDriver::openSheetName().isEmpty());
+    alerts.enqueueOk();
+    QTest::mouseClick(send, Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    QVERIFY(SheetDriver::cancel(QStringLiteral("orderInfoWindow")));
+    // Any other album with mini "-" sends without asking.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("-")));
+    QCOMPARE(combo(app, QStringLiteral("alMiniPop"))->currentText(), QStringLiteral("-"));
+    alerts.clear();
+    QTest::mouseClick(send, Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    QVERIFY(alerts.messages().isEmpty());
+    QVERIFY(SheetDriver::cancel(QStringLiteral("orderInfoWindow")));
+}
+
+void TestAlbumTab::catalogueButtonOpensOnlyWebPagesAndNoOptionIsDropped() {
+    TestHome home;
+    LabSim lab;
+    AlertRecorder alerts;
+    UrlCatcher urls;
+    QString text = shippedCatalogue();
+    text.replace(QStringLiteral("ソレイナ,https://www.miravell.example/catalog/soleina.html"),
+                 QStringLiteral("ソレイナ,file:///etc/passwd"));
+    text.replace(QStringLiteral("RAW現像,https://www.miravell.example/catalog/raw_develop.html"),
+                 QStringLiteral("RAW現像,javascript:alert(1)"));
+    // Thirteen options for one album: the form grows a box rather than dropping one.
+    QString options;
+    for (int i = 1; i <= 13; ++i) {
+        options +=
+            QStringLiteral("ポストカード,0,0,0,0,0,加工%1,\"8450,%2,11\"\n").arg(i).arg(3000 + i);
+    }
+    text.replace(QStringLiteral("CSV_DATA_ALBUM_AL_OPT-->"),
+                 options + QStringLiteral("CSV_DATA_ALBUM_AL_OPT-->"));
+    storeCatalogue(text);
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Album));
+    auto* catalog = app.find<QPushButton>(QStringLiteral("albumCatalogButton"));
+
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QTest::mouseClick(catalog, Qt::LeftButton);
+    QCOMPARE(urls.opened.size(), 1);
+    QCOMPARE(urls.opened.first().toString(),
+             QStringLiteral("https://www.miravell.example/catalog/wedding_design.html"));
+    for (const QString& album : {QStringLiteral("ソレイナ"), QStringLiteral("RAW現像")}) {
+        alerts.clear();
+        QVERIFY(choose(app, QStringLiteral("alAlbumPop"), album));
+        QTest::mouseClick(catalog, Qt::LeftButton);
+        QCOMPARE(urls.opened.size(), 1);
+        QCOMPARE(alerts.last().message, QStringLiteral("カタログのページを開けません"));
+    }
+
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("ポストカード")));
+    const QStringList shownOptions = visibleOptions(app);
+    QCOMPARE(shownOptions.size(), 14);
+    QCOMPARE(shownOptions.last(), QStringLiteral("加工13"));
+    auto* beyondTwelve = app.window->findChild<QCheckBox*>(QStringLiteral("alOptionCb14"));
+    QVERIFY(beyondTwelve && !beyondTwelve->isHidden());
+    beyondTwelve->click();
+    QCOMPARE(record(QStringLiteral("AlOptoinArray")).toStringList(),
+             QStringList{QStringLiteral("加工13")});
+    // Back to an album with fewer options: the extra boxes hide again.
+    QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
+    QVERIFY(beyondTwelve->isHidden());
+    QCOMPARE(visibleOptions(app).size(), 2);
+}
+
+void TestAlbumTab::albumSetsThroughTheNameSheetAndTheMenu() {
+    TestHome home;
+    LabSim lab;
+    AlertRecorder alerts;
+    // A stored set from an earlier run is offered at start.
+    AlbumSet::store(
+        {QStringLiteral("定番")},
+        {QVariantMap{{QStringLiteral("AlAlbumPop"), QStringLiteral("ソレイナ")},
+                     {QStringLiteral("AlSizePop"), QStringLiteral("A4スクエア（210×210）")},
+                     {QStringLiteral("AlPagePop"), QStringLiteral("30")},
+                     {QStringLiteral("AlHyouPop"), QStringLiteral("ソレイナカバー（ネイビー）")},
+                     {QStringLiteral("AlOptoinArray"), QStringList()}}});
+    App app;
+    QVERIFY(app.selectTab(OrderTab::Album));
+    QCOMPARE(items(app, QStringLiteral("alSetPop")),
+             (QStringList{QStringLiteral("-"), QStringLiteral("定番")}));
+    auto* edit = app.find<QPushButton>(QStringLiteral("alSetEditButton"));
+    auto* del = app.find<QPushButton>(QStringLiteral("alSetDelButton"));
+    QVERIFY(!edit->isEnabled() && !del->isEnabled());
+
+    // Picking a set fills the form.
+    QVERIFY(choose(app, QStringLiteral("alSetPop"), QStringLiteral("定番")));
+    QCOMPARE(combo(app, QStringLiteral("alAlbumPop"))->currentText(), QStringLiteral("ソレイナ"));
+    QCOMPARE(combo(app, QStringLiteral("alPagePop"))->currentText(), QStringLiteral("30"));
+    QCOMPARE(combo(app, QStringLiteral("alHyouPop"))->currentText(),
+             QStringLiteral("ソレイナカバー（ネイビー）"));
+    QVERIFY(edit->isEnabled() && del->isEnabled());
+    // Picking "-" leaves the form and records "-".
+    QVERIFY(choose(app, QStringLiteral("alSetPop"), QStringLiteral("-")));
+    QCOMPARE(combo(app, QStringLiteral("alAlbumPop"))->currentText(), QStringLiteral("ソレイナ"));
+    QCOMPARE(UserDef::stringForKey(QStringLiteral("AlbumSetName")), QStringLiteral("-"));
+
+    // Add: an empty name does nothing; a used name re-opens the sheet with the clash message.
+    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("alSetAddButton")), Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("albumSetNameEditWindow")));
+    QVERIFY(!app.ctrl->isMenuUseOk());
+    QCOMPARE(SheetDriver::text(QStringLiteral("albumSetNameEditWindow"),
+                               QStringLiteral("albumSetMsg1TextField")),
+             QStringLiteral("現在のアルバム商品選択状態をセットとして登録します"));
+    QVERIFY(SheetDriver::clickButton(QStringLiteral("albumSetNameEditWindow"),
+                                     QStringLiteral("albumSetOkButton")));
+    QCOMPARE(SheetDriver::openSheetName(), QStringLiteral("albumSetNameEditWindow"));
+    QVERIFY(answerNameSheet(QStringLiteral("定番")));
+    QVERIFY(waitSheet(QStringLiteral("albumSetNameEditWindow")));
+    QCOMPARE(SheetDriver::text(QStringLiteral("albumSetNameEditWindow"),
+                               QStringLiteral("albumSetMsg2TextField")),
+             QStringLiteral("登録済の名称です。違う名称で登録して下さい"));
+    QVERIFY(logText().contains(QStringLiteral("セット登録--タイトルNG: 定番")));
+    QVERIFY(answerNameSheet(QStringLiteral("秋")));
+    QVERIFY(QTest::qWaitFor([] { return SheetDriver::openSheetName().isEmpty(); }, 5000));
+    QVERIFY(app.ctrl->isMenuUseOk());
+    QCOMPARE(AlbumSet::titles(), (QStringList{QStringLiteral("定番"), QStringLiteral("秋")}));
+
+    // Renaming a set to its own name is a clash; another name renames it.
+    QVERIFY(choose(app, QStringLiteral("alSetPop"), QStringLiteral("秋")));
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("albumSetNameEditWindow")));
+    QCOMPARE(SheetDriver::text(QStringLiteral("albumSetNameEditWindow"),
+                               QStringLiteral("albumSetNameTextField")),
+             QStringLiteral("秋"));
+    QVERIFY(answerNameSheet(QStringLiteral("秋")));
+    QVERIFY(waitSheet(QStringLiteral("albumSetNameEditWindow")));
+    QCOMPARE(SheetDriver::text(QStringLiteral("albumSetNameEditWindow"),
+                               QStringLiteral("albumSetMsg2TextField")),
+             QStringLiteral("登録済の名称です。違う名称に変更して下さい"));
+    QVERIFY(answerNameSheet(QStringLiteral("晩秋")));
+    QCOMPARE(AlbumSet::titles(), (QStringList{QStringLiteral("定番"), QStringLiteral("晩秋")}));
+
+    // Delete: the name is shown, not editable.
+    QVERIFY(choose(app, QStringLiteral("alSetPop"), QStringLiteral("定番")));
+    QTest::mouseClick(del, Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("albumSetNameEditWindow")));
+    auto* field =
+        SheetDriver::openSheet()->findChild<QLineEdit*>(QStringLiteral("albumSetNameTextField"));
+    QVERIFY(field->isReadOnly());
+    QVERIFY(SheetDriver::clickButton(QStringLiteral("albumSetNameEditWindow"),
+                                     QStringLiteral("albumSetOkButton")));
+    QCOMPARE(AlbumSet::titles(), QStringList{QStringLiteral("晩秋")});
+    QCOMPARE(items(app, QStringLiteral("alSetPop")),
+             (QStringList{QStringLiteral("-"), QStringLiteral("晩秋")}));
+    QVERIFY(logText().contains(QStringLiteral("セット削除: 定番")));
+
+    // Export and import from the menu.
+    const QString file = home.filePath(QStringLiteral("sets.plist"));
+    alerts.enqueueFile(file);
+    app.window->menuAction(QStringLiteral("albumSetExportMenuItem"))->trigger();
+    QVERIFY(QFileInfo::exists(file));
+    AlbumSet::delAlbumSet(0);
+    alerts.enqueueFile(file);
+    alerts.enqueueButton(3);
+    app.window->menuAction(QStringLiteral("albumSetImportMenuItem"))->trigger();
+    QCOMPARE(items(app, QStringLiteral("alSetPop")),
+             (QStringList{QStringLiteral("-"), QStringLiteral("晩秋")}));
+    QVERIFY(app.ctrl->isDragDropOn());
+}
+
+void TestAlbumTab::formIsRestoredAfterARestart() {
+    TestHome home;
+    LabSim lab;
+    AlertRecorder alerts;
+    {
+        App app;
+        QVERIFY(app.selectTab(OrderTab::Album));
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("AlbumSlectionSave")), QStringLiteral("ON"));
+        QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+        QVERIFY(choose(app, QStringLiteral("alSizePop"), QStringLiteral("25cmスクエア")));
+        QVERIFY(choose(app, QStringLiteral("alPagePop"), QStringLiteral("15")));
+        typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("3"));
+        QVERIFY(choose(app, QStringLiteral("alHyouPop"), QStringLiteral("フォトカバー")));
+        QVERIFY(choose(app, QStringLiteral("alHyouTempPop"),
+                       QStringLiteral("テンプレートB（ナチュラル）")));
+        QVERIFY(choose(app, QStringLiteral("alHyouSeColPop"), QStringLiteral("ホワイト")));
+        QVERIFY(choose(app, QStringLiteral("alBoxPop"), QStringLiteral("桐箱")));
+        typeCount(app, QStringLiteral("alOrderBoxNum"), QStringLiteral("2"));
+        QVERIFY(choose(app, QStringLiteral("alMiniPop"), QStringLiteral("ミニブック（12cm）")));
+        typeCount(app, QStringLiteral("alOrderMiniNum"), QStringLiteral("3"));
+        option(app, QStringLiteral("データ保存DVD"))->click();
+        app.find<QPlainTextEdit>(QStringLiteral("alOrderMemo"))
+            ->setPlainText(QStringLiteral("memo"));
+        app.ctrl->QuitAction();
+    }
+    App again;
+    QVERIFY(again.selectTab(OrderTab::Album));
+    QCOMPARE(combo(again, QStringLiteral("alAlbumPop"))->currentText(),
+             QStringLiteral("婚礼デザインアルバム"));
+    QCOMPARE(combo(again, QStringLiteral("alSizePop"))->currentText(),
+             QStringLiteral("25cmスクエア"));
+    QCOMPARE(combo(again, QStringLiteral("alPagePop"))->currentText(), QStringLiteral("15"));
+    QCOMPARE(combo(again, QStringLiteral("alHyouTempPop"))->currentText(),
+             QStringLiteral("テンプレートB（ナチュラル）"));
+    QCOMPARE(combo(again, QStringLiteral("alHyouSeColPop"))->currentText(),
+             QStringLiteral("ホワイト"));
+    QCOMPARE(combo(again, QStringLiteral("alBoxPop"))->currentText(), QStringLiteral("桐箱"));
+    QCOMPARE(countText(again, QStringLiteral("alOrderBoxNum")), QStringLiteral("2"));
+    QCOMPARE(combo(again, QStringLiteral("alMiniPop"))->currentText(),
+             QStringLiteral("ミニブック（12cm）"));
+    QCOMPARE(countText(again, QStringLiteral("alOrderMiniNum")), QStringLiteral("3"));
+    QVERIFY(option(again, QStringLiteral("データ保存DVD"))->isChecked());
+    // The main count restarts at its start value, the memo empty.
+    QCOMPARE(countText(again, QStringLiteral("alOrderNum")), QStringLiteral("1"));
+    QVERIFY(again.find<QPlainTextEdit>(QStringLiteral("alOrderMemo"))->toPlainText().isEmpty());
+}
+
+QTEST_MAIN(TestAlbumTab)
+#include "tst_AlbumTab.moc"
