@@ -5,15 +5,15 @@
 #include "job/NotificationCenter.h"
 #include "product/ProductData.h"
 #include "product/ProductPopUpButton.h"
-#include "util/WorkFolder.h"
-#include "util/MiravellPath.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/PlistVariant.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -516,7 +516,12 @@ JobThreadInput AppCtrl::jobInput() const {
 bool AppCtrl::executeJobThread() {
     // The tab label the "Order" report and the report head read is the tab of this order.
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
+    // Set before the thread can end, so a wait never misses its end.
+    _jobThreadAlive.store(true);
     const bool started = _runner.executeJobThread(jobInput());
+    if (!started) {
+        _jobThreadAlive.store(false);
+    }
     if (started) {
         Q_EMIT jobStarted();
     }
@@ -534,13 +539,14 @@ void AppCtrl::cancelBtJob() {
 }
 
 void AppCtrl::waitForJobEnd() {
-    if (isJobExecuting()) {
+    if (_jobThreadAlive.load()) {
         QEventLoop loop;
         connect(this, &AppCtrl::jobFinished, &loop, &QEventLoop::quit);
-        // Also notices a job that ends between the check and exec().
+        // Also notices a job that ends between the check and exec(). "Executing" turns off before
+        // the thread's last main-thread calls, so only the thread's own end is safe to join on.
         QTimer poll;
         connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-            if (!isJobExecuting()) {
+            if (!_jobThreadAlive.load()) {
                 loop.quit();
             }
         });
@@ -689,6 +695,7 @@ void AppCtrl::terminateApplication() {
 }
 
 void AppCtrl::jobThreadEnded(bool finished) {
+    _jobThreadAlive.store(false);
     QMetaObject::invokeMethod(
         this, [this, finished] { Q_EMIT jobFinished(finished); }, Qt::QueuedConnection);
 }

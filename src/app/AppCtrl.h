@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -238,5 +239,7 @@ private:
     QFuture<void> _startReports; // the start-up usage reports, sent beside the window set-up
     OrderPool _orderPool;
     FileIntake _fileIntake{*this};
+    // The job thread has started and not yet made its last call (jobThreadEnded).
+    std::atomic<bool> _jobThreadAlive{false};
     JobThreadRunner _runner; // last: destroyed first, while the rest still exists
 };
