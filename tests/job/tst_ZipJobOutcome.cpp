@@ -307,7 +307,8 @@ private Q_SLOTS:
 
     void customerCodeRule() {
         QVERIFY(orbel::isValidCustomerCode(QStringLiteral("1234")));
-        QVERIFY(orbel::isValidCustomerCode(QStringLiteral("0000")));
+        // "0000" only stands in for a missing code in archive names; it names no customer.
+        QVERIFY(!orbel::isValidCustomerCode(QStringLiteral("0000")));
         QVERIFY(orbel::isValidCustomerCode(QStringLiteral("1234-2")));
         QVERIFY(orbel::isValidCustomerCode(QStringLiteral("1234-B1")));
         QVERIFY(!orbel::isValidCustomerCode(QString()));

@@ -38,6 +38,8 @@ public:
 
     // Construction, the window, its set-up, and the tab to work on.
     void start(OrderTab tab) {
+        // A second start is a restart: the window goes before the controller it refers to.
+        stop();
         ctrl = std::make_unique<AppCtrl>(QStringList{QStringLiteral("halvix2")});
         window = std::make_unique<MainWindow>(*ctrl);
         window->resize(1024, 700);

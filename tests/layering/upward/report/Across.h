@@ -1,3 +1,3 @@
-#include "job/JobThread.h"
+#include "app/JobThread.h"
 #include "job/JobInfo.h"
 #include "product/Catalogue.h"
