@@ -286,6 +286,10 @@ bool ResizeJob::start() {
         const qsizetype failed = runFiles(*resizeFolder, files, finished);
         const QString failedPath = failed >= 0 ? files.at(failed) : QString();
         setErr(failed >= 0);
+        if (failed < 0 && finished == files.size()) {
+            // Every file is written: a cancel from now on is too late to undo the stage.
+            decideSucsess();
+        }
 
         postDic.insert(QStringLiteral("JobTime"),
                        QString::number(static_cast<qint64>(stopWatch.lap())));

@@ -354,6 +354,28 @@ private Q_SLOTS:
         QVERIFY(field(report, QStringLiteral("JobTime")).has_value());
     }
 
+    // A cancel that arrives once the last file is written is too late: the stage has succeeded
+    // and says so everywhere (return value, no alert, the "Resize" report, the folder kept).
+    void cancelAfterTheLastFileIsTooLate() {
+        QVERIFY(WorkFolder::checkWorkFolder());
+        const QString small = home->filePath(QStringLiteral("small.jpg"));
+        QVERIFY(makePhoto(small, 120, 80, 7));
+        QStringList files;
+        for (int i = 1; i <= 3; ++i) {
+            files.append(copyInto(small, home->filePath(QStringLiteral("three/%1.jpg").arg(i))));
+        }
+        RecordingProgress progress;
+        progress.cancelAtValue = 3;
+        JobInfo info(files, QString(), nullptr, &progress);
+        ResizeJob job(info);
+        QVERIFY(job.start());
+        QVERIFY(!job.isCancel());
+        QCOMPARE(alerts->count(), 0);
+        QCOMPARE(lastResizeReport().value(QStringLiteral("action")).toString(),
+                 QStringLiteral("Resize"));
+        QCOMPARE(QDir(info.resizeFolderPath()).entryList(QDir::Files).size(), 3);
+    }
+
     // Several image tools at once write exactly what one at a time writes.
     void parallelStageWritesWhatTheSequentialWrites() {
         QVERIFY(WorkFolder::checkWorkFolder());
