@@ -970,13 +970,10 @@ void AlbumTabPage::albumViewRefresh() {
     bool send = false;
     bool cancel = false;
     QString reason;
-    if (c.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
-        reason = c.prefWindowVisible() ? QStringLiteral("環境設定を閉じてください")
-                                       : QStringLiteral("環境設定でお客様情報を設定してください");
-    } else if (c.isJobExecuting()) {
+    const FormState state = formState(reason);
+    if (state == FormState::JobRunning) {
         cancel = true;
-        reason = QStringLiteral("処理中です");
-    } else {
+    } else if (state != FormState::Closed) {
         form = true;
         send = hasFiles && pageChosen;
         if (!hasFiles) {

@@ -319,7 +319,6 @@ void FileListTabPage::refreshOrderNumChoices() {
 }
 
 void FileListTabPage::tabViewRefresh() {
-    AppCtrl& c = ctrl();
     refreshOrderNumChoices();
     // The thumbnail setting may have changed in the preferences.
     const bool thumbnails =
@@ -339,14 +338,11 @@ void FileListTabPage::tabViewRefresh() {
     bool orderSet = false;
     QString cancelTitle = QStringLiteral("全削除");
     QString reason;
-    if (c.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
-        reason = c.prefWindowVisible() ? QStringLiteral("環境設定を閉じてください")
-                                       : QStringLiteral("環境設定でお客様情報を設定してください");
-    } else if (c.isJobExecuting()) {
+    const FormState state = formState(reason);
+    if (state == FormState::JobRunning) {
         cancelTitle = QStringLiteral("キャンセル");
         cancel = true;
-        reason = QStringLiteral("処理中です");
-    } else if (c.isMenuUseOk()) {
+    } else if (state == FormState::Usable) {
         pops = true;
         send = list_->isSendOk();
         reason = hasRows ? QStringLiteral("すべての行に注文内容を設定してください")

@@ -135,6 +135,20 @@ void OrderTabPage::updateDropHint() {
     hint->setVisible(!(digits > 0 && count.left(digits).toLongLong() > 0));
 }
 
+OrderTabPage::FormState OrderTabPage::formState(QString& reason) const {
+    if (ctrl_.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
+        reason = ctrl_.prefWindowVisible()
+                     ? QStringLiteral("環境設定を閉じてください")
+                     : QStringLiteral("環境設定でお客様情報を設定してください");
+        return FormState::Closed;
+    }
+    if (ctrl_.isJobExecuting()) {
+        reason = QStringLiteral("処理中です");
+        return FormState::JobRunning;
+    }
+    return ctrl_.isMenuUseOk() ? FormState::Usable : FormState::MenusOff;
+}
+
 void OrderTabPage::setSendEnabled(bool enabled, const QString& reasonWhenOff) {
     sendButton_->setEnabled(enabled);
     sendButton_->setToolTip(enabled ? QString() : reasonWhenOff);

@@ -48,6 +48,11 @@ protected:
     void updateDropHint();
     // Send's tooltip gives the reason it is off; empty while it is on.
     void setSendEnabled(bool enabled, const QString& reasonWhenOff);
+    // Where every tab's refresh starts: closed (preferences open or no customer information),
+    // a job running (only its cancel works), the form usable, or menus off while a sheet is open.
+    // For closed and running, reason says why Send is off.
+    enum class FormState { Closed, JobRunning, Usable, MenusOff };
+    FormState formState(QString& reason) const;
 
 private:
     OrderTab tab_;

@@ -255,13 +255,10 @@ void ResizeTabPage::resizeViewRefresh() {
     bool cancel = false;
     bool check = false;
     QString reason;
-    if (c.prefWindowVisible() || !AppCtrl::isCustomerInfo()) {
-        reason = c.prefWindowVisible() ? QStringLiteral("環境設定を閉じてください")
-                                       : QStringLiteral("環境設定でお客様情報を設定してください");
-    } else if (c.isJobExecuting()) {
+    const FormState state = formState(reason);
+    if (state == FormState::JobRunning) {
         cancel = true;
-        reason = QStringLiteral("処理中です");
-    } else if (c.isMenuUseOk()) {
+    } else if (state == FormState::Usable) {
         form = true;
         if (resizeProduct) {
             check = true;
