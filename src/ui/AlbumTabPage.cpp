@@ -116,19 +116,7 @@ QStringList countSuggestions() {
 AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     : OrderTabPage(OrderTab::Album, ctrl, QStringLiteral("albumSendButton"), parent) {
     // --- Selection ---
-    imageFolderPath_ = new QLineEdit(this);
-    imageFolderPath_->setObjectName(QStringLiteral("albumImageFolderPath"));
-    imageFolderPath_->setAccessibleName(QStringLiteral("選択されたフォルダ"));
-    imageFolderPath_->setReadOnly(true);
-    connect(imageFolderPath_, &QLineEdit::textChanged, imageFolderPath_, &QLineEdit::setToolTip);
-    imageFolderSelectButton_ = new QPushButton(QStringLiteral("フォルダ選択…"), this);
-    imageFolderSelectButton_->setObjectName(QStringLiteral("albumImageFolderSelectButton"));
-    imageFolderSelectButton_->setAccessibleName(QStringLiteral("フォルダ選択"));
-    fileInfoTextView_ = new QPlainTextEdit(this);
-    fileInfoTextView_->setObjectName(QStringLiteral("albumFileInfoTextView"));
-    fileInfoTextView_->setAccessibleName(QStringLiteral("選択されたファイル"));
-    fileInfoTextView_->setReadOnly(true);
-    fileInfoTextView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    makeSelectionControls(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_);
     fileInfoTextView_->setMaximumHeight(fontMetrics().height() * 4);
 
     // --- Album sets, catalogue and Kinelo ---

@@ -14,21 +14,7 @@
 
 EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     : OrderTabPage(OrderTab::Etc, ctrl, QStringLiteral("etcSendButton"), parent) {
-    imageFolderPath_ = new QLineEdit(this);
-    imageFolderPath_->setObjectName(QStringLiteral("etcImageFolderPath"));
-    imageFolderPath_->setAccessibleName(QStringLiteral("選択されたフォルダ"));
-    imageFolderPath_->setReadOnly(true);
-    connect(imageFolderPath_, &QLineEdit::textChanged, imageFolderPath_, &QLineEdit::setToolTip);
-
-    imageFolderSelectButton_ = new QPushButton(QStringLiteral("フォルダ選択…"), this);
-    imageFolderSelectButton_->setObjectName(QStringLiteral("etcImageFolderSelectButton"));
-    imageFolderSelectButton_->setAccessibleName(QStringLiteral("フォルダ選択"));
-
-    fileInfoTextView_ = new QPlainTextEdit(this);
-    fileInfoTextView_->setObjectName(QStringLiteral("etcFileInfoTextView"));
-    fileInfoTextView_->setAccessibleName(QStringLiteral("選択されたファイル"));
-    fileInfoTextView_->setReadOnly(true);
-    fileInfoTextView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    makeSelectionControls(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_);
 
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("etcOrderMemo"));

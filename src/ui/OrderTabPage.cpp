@@ -8,6 +8,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -133,6 +134,24 @@ void OrderTabPage::updateDropHint() {
         ++digits;
     }
     hint->setVisible(!(digits > 0 && count.left(digits).toLongLong() > 0));
+}
+
+void OrderTabPage::makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
+                                         QPlainTextEdit*& fileInfo) {
+    const QString name = prefix(tab_);
+    folderPath = new QLineEdit(this);
+    folderPath->setObjectName(name + QStringLiteral("ImageFolderPath"));
+    folderPath->setAccessibleName(QStringLiteral("選択されたフォルダ"));
+    folderPath->setReadOnly(true);
+    connect(folderPath, &QLineEdit::textChanged, folderPath, &QLineEdit::setToolTip);
+    folderButton = new QPushButton(QStringLiteral("フォルダ選択…"), this);
+    folderButton->setObjectName(name + QStringLiteral("ImageFolderSelectButton"));
+    folderButton->setAccessibleName(QStringLiteral("フォルダ選択"));
+    fileInfo = new QPlainTextEdit(this);
+    fileInfo->setObjectName(name + QStringLiteral("FileInfoTextView"));
+    fileInfo->setAccessibleName(QStringLiteral("選択されたファイル"));
+    fileInfo->setReadOnly(true);
+    fileInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 
 OrderTabPage::FormState OrderTabPage::formState(QString& reason) const {

@@ -10,6 +10,7 @@ class DragDropScrollView;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class WidgetProgressTarget;
@@ -46,6 +47,11 @@ protected:
     AppCtrl& ctrl() const { return ctrl_; }
     // The drop hint is hidden while the count field starts with a number above 0.
     void updateDropHint();
+    // The tabs that take one selection (album, resize, etc) show it alike: the read-only select
+    // info with its full text as tooltip, the folder button and the file names, named after the
+    // tab.
+    void makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
+                               QPlainTextEdit*& fileInfo);
     // Send's tooltip gives the reason it is off; empty while it is on.
     void setSendEnabled(bool enabled, const QString& reasonWhenOff);
     // Where every tab's refresh starts: closed (preferences open or no customer information),

@@ -90,23 +90,10 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     orderMemo_->setMaximumHeight(fontMetrics().height() * 4);
     connect(orderMemo_, &QPlainTextEdit::textChanged, this, [this] { saveResizetUiInfo(); });
 
-    imageFolderPath_ = new QLineEdit(this);
-    imageFolderPath_->setObjectName(QStringLiteral("resizeImageFolderPath"));
-    imageFolderPath_->setAccessibleName(QStringLiteral("選択されたフォルダ"));
-    imageFolderPath_->setReadOnly(true);
-    connect(imageFolderPath_, &QLineEdit::textChanged, imageFolderPath_, &QLineEdit::setToolTip);
-    imageFolderSelectButton_ = new QPushButton(QStringLiteral("フォルダ選択…"), this);
-    imageFolderSelectButton_->setObjectName(QStringLiteral("resizeImageFolderSelectButton"));
-    imageFolderSelectButton_->setAccessibleName(QStringLiteral("フォルダ選択"));
+    makeSelectionControls(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_);
     imageFolderSelectButton_->setProperty("tag", 421);
     imageFolderSelectButton_->setAutoDefault(false);
     connect(imageFolderSelectButton_, &QPushButton::clicked, this, [this] { resizeAction(421); });
-
-    fileInfoTextView_ = new QPlainTextEdit(this);
-    fileInfoTextView_->setObjectName(QStringLiteral("resizeFileInfoTextView"));
-    fileInfoTextView_->setAccessibleName(QStringLiteral("選択されたファイル"));
-    fileInfoTextView_->setReadOnly(true);
-    fileInfoTextView_->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The chosen files are listed inside the drop area, where the hint stood; drops on the list
     // go to the area around it.
     fileInfoTextView_->setAcceptDrops(false);
