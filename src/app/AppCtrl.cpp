@@ -411,14 +411,6 @@ void AppCtrl::appendListRows(FileListKind list, const QStringList& paths) {
     reloadList(list);
 }
 
-void AppCtrl::setListRows(FileListKind list, const QList<QVariantMap>& rows) {
-    QList<QVariantMap>& target = list == FileListKind::Print    ? _printRows
-                                 : list == FileListKind::School ? _schoolRows
-                                                                : _kineloRows;
-    target = rows;
-    reloadList(list);
-}
-
 void AppCtrl::reloadList(FileListKind list) {
     Q_EMIT listReloaded(list);
     // printSelectFilesRefrash / schoolSelectFilesRefrash: the tab's selection is its list.
@@ -636,6 +628,9 @@ void AppCtrl::removeKineloOrder() {
         UserDef::removeAlbumKineloFile();
     });
     onMain([this] {
+        if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(FileListKind::Kinelo)]) {
+            rows->removeAllRecords();
+        }
         _kineloRows.clear();
         Q_EMIT listReloaded(FileListKind::Kinelo);
         if (kineloPathFieldsClearHook) {

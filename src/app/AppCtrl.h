@@ -109,15 +109,13 @@ public:
     void appendListRows(FileListKind list, const QStringList& paths) override;
     void reloadList(FileListKind list) override;
     static QString filePathKey(FileListKind list);
-    // The print and school lists keep their rows in their own model; once it is plugged in,
+    // The print, school and Kinelo lists keep their rows in their own model; once it is plugged in,
     // the controller reads and appends through it (rows must outlive the controller's use).
     void setFileListRows(FileListKind list, FileListRows* rows);
     // kineloWindowFlg: while the Kinelo sheet is open, dropped files go to its list.
     bool kineloWindowOpen() const override { return _kineloWindowFlg; }
     void setKineloWindowFlg(bool open) { _kineloWindowFlg = open; }
-    // Replaces a list's rows (the Kinelo list's removals) and reloads it.
-    void setListRows(FileListKind list, const QList<QVariantMap>& rows);
-    // The Kinelo sheet empties its path fields after a packed order; filled by the sheet.
+    // The Kinelo sheets empty their four path fields after a packed order; filled by the window.
     std::function<void()> kineloPathFieldsClearHook;
     bool resizeExeChecked() const override;
 

@@ -6,24 +6,22 @@
 #include "ui/AlbumTabPage.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/DragDropTextField.h"
+#include "ui/KineloFileListCtrl.h"
+#include "ui/KineloFileListDataSource.h"
+#include "ui/KineloSheetParts.h"
 #include "util/Tool.h"
 
 #include <QButtonGroup>
 #include <QDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QImageReader>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -38,25 +36,6 @@ int paneIndex(int tag) {
     return tag == 11 ? 1 : tag == 12 ? 2 : 0;
 }
 
-QString caution() {
-    return QStringLiteral("1回のご発注は写真画像ひとつとメッセージ動画ひとつの1セットのみとなってお"
-                          "ります。\n\n登録した動画の編集はできませんので、編集済みの動画をご発注く"
-                          "ださい。\n\n音楽のご利用については著作権の問題がございますので、メッセ"
-                          "ージ動画のみをご登録ください。");
-}
-
-// The picture of a row: the image, or the program's own "not an image" picture, 70 high.
-QPixmap thumbnail(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        image = QImage(Tool::resourcePath(QStringLiteral("not_image"), QStringLiteral("jpg")));
-    }
-    return image.isNull() ? QPixmap()
-                          : QPixmap::fromImage(image.scaledToHeight(70, Qt::SmoothTransformation));
-}
-
 } // namespace
 
 AlbumKineloSheet::AlbumKineloSheet(QWidget* window, AppCtrl& ctrl, AlbumTabPage& page,
@@ -69,11 +48,11 @@ AlbumKineloSheet::AlbumKineloSheet(QWidget* window, AppCtrl& ctrl, AlbumTabPage&
             albumKineloViewRefresh();
         }
     });
-    ctrl_.kineloPathFieldsClearHook = [this] { clearPathFields(); };
+    ctrl_.setFileListRows(FileListKind::Kinelo, &list_->dataSource());
 }
 
 AlbumKineloSheet::~AlbumKineloSheet() {
-    ctrl_.kineloPathFieldsClearHook = nullptr;
+    ctrl_.setFileListRows(FileListKind::Kinelo, nullptr);
 }
 
 void AlbumKineloSheet::build() {
@@ -119,26 +98,19 @@ void AlbumKineloSheet::build() {
     dropView_->setObjectName(QStringLiteral("albumKineloDragDropView"));
     dropView_->setAccessibleName(QStringLiteral("キネロ追加ファイルのドロップエリア"));
     dropView_->setHintText(QStringLiteral("追加するファイルをここにドロップしてください"));
-    auto* dropBox = qobject_cast<QVBoxLayout*>(dropView_->layout());
-    table_ = new QTableView(dropView_);
-    table_->setObjectName(QStringLiteral("albumKineloFileTable"));
-    table_->setAccessibleName(QStringLiteral("キネロ追加ファイル"));
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setAlternatingRowColors(true);
-    table_->verticalHeader()->setVisible(false);
-    model_ = new QStandardItemModel(0, 3, table_);
-    model_->setHorizontalHeaderLabels(
-        {QStringLiteral("No."), QStringLiteral("ファイル名"), QStringLiteral("画像")});
-    table_->setModel(model_);
-    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    dropBox->addWidget(table_);
-    tableHint_ = dropView_->hintLabel();
+    list_ = new KineloFileListCtrl(dropView_->hintLabel(), dropView_);
+    dropView_->layout()->setContentsMargins(0, 0, 0, 0);
+    dropView_->layout()->addWidget(list_);
     connect(dropView_, &DragDropScrollView::filesDropped, this,
             [this](const QStringList& paths) { ctrl_.fileIntake().dragDropFolderAndFiles(paths); });
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(list_, &PrintFileListCtrl::tableViewSelectChange, this,
             [this] { albumKineloTableViewSelectChange(); });
+    // The Delete key does what the remove button does.
+    connect(list_, &PrintFileListCtrl::deleteKeyPressed, this, [this] {
+        if (tag_ == 11 && removeButton_->isEnabled()) {
+            albumKineloInputWindowButtonAction(20);
+        }
+    });
     removeButton_ = new QPushButton(QStringLiteral("全削除"), filesPane);
     removeButton_->setObjectName(QStringLiteral("albumKineloRemoveButton"));
     removeButton_->setAccessibleName(QStringLiteral("全削除"));
@@ -150,36 +122,13 @@ void AlbumKineloSheet::build() {
     // Tag 12: one video and one picture.
     auto* pairPane = new QWidget(panes_);
     auto* pairBox = new QVBoxLayout(pairPane);
-    const auto pathRow = [&](const QString& caption, const QString& name,
-                             const QString& notification, const QString& buttonName, int tag) {
-        auto* field = new DragDropTextField(pairPane);
-        field->setObjectName(name);
-        field->setAccessibleName(caption);
-        field->setNotificationName(notification);
-        field->setReadOnly(true);
-        // A long path is scrolled in the field; the tooltip shows it whole.
-        connect(field, &QLineEdit::textChanged, field, &QLineEdit::setToolTip);
-        auto* choose = new QPushButton(QStringLiteral("選択…"), pairPane);
-        choose->setObjectName(buttonName);
-        choose->setAccessibleName(caption + QStringLiteral("を選択"));
-        choose->setProperty(kTag, tag);
-        connect(choose, &QPushButton::clicked, this,
-                [this, tag] { albumKineloInputWindowButtonAction(tag); });
-        auto* label = new QLabel(caption, pairPane);
-        label->setBuddy(field);
-        auto* row = new QHBoxLayout;
-        row->addWidget(field, 1);
-        row->addWidget(choose);
-        pairBox->addWidget(label);
-        pairBox->addLayout(row);
-        return field;
-    };
-    movField_ = pathRow(QStringLiteral("メッセージ動画"), QStringLiteral("albumKineloMovFilePath"),
-                        QStringLiteral("albumKineloMovFilePath"),
-                        QStringLiteral("albumKineloMovSelectButton"), 30);
-    picField_ = pathRow(QStringLiteral("写真"), QStringLiteral("albumKineloPicFilePath"),
-                        QStringLiteral("albumKineloPicFilePath"),
-                        QStringLiteral("albumKineloPicSelectButton"), 31);
+    const auto pressed = [this](int tag) { albumKineloInputWindowButtonAction(tag); };
+    movField_ = kinelo::addPathRow(pairPane, pairBox, QStringLiteral("メッセージ動画"),
+                                   QStringLiteral("albumKineloMovFilePath"),
+                                   kinelo::kChooseVideoTag, pressed);
+    picField_ = kinelo::addPathRow(pairPane, pairBox, QStringLiteral("写真"),
+                                   QStringLiteral("albumKineloPicFilePath"),
+                                   kinelo::kChoosePictureTag, pressed);
     connect(movField_, &DragDropTextField::fileDropped, this,
             [this](const QString&, const QStringList& paths) {
                 albumKineloMovFilePathNotification(paths);
@@ -281,7 +230,7 @@ void AlbumKineloSheet::albumKineloInputWindowButtonAction(int tag) {
     case 30:
     case 31:
         albumKineloFileSelectSheet(tag);
-        break;
+        return; // the chooser's end refreshes
     case 100:
         albumKineloCustomViewSettingForNewTag(typeGroup_->checkedId());
         break;
@@ -305,7 +254,7 @@ void AlbumKineloSheet::albumKineloCustomViewSettingForNewTag(int newTag) {
     }
     albumKineloViewRefresh();
     if (newTag == 12) {
-        Tool::alertWithMsg(QStringLiteral("ご注意"), caution());
+        Tool::alertWithMsg(QStringLiteral("ご注意"), kinelo::caution());
     }
 }
 
@@ -370,16 +319,19 @@ void AlbumKineloSheet::albumKineloPicFilePathNotification(const QStringList& pat
 }
 
 void AlbumKineloSheet::albumKineloFileSelectSheet(int tag) {
-    const std::optional<QString> path = Tool::openFileSelect(
-        tag == 30 ? QStringLiteral("メッセージ動画の選択") : QStringLiteral("写真の選択"));
-    if (!path || path->isEmpty() || !QFileInfo(*path).isFile()) {
-        return;
+    albumKineloFileSelectPanelDidEnd(kinelo::chooseFile(tag), tag);
+}
+
+void AlbumKineloSheet::albumKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
+                                                        int tag) {
+    if (path) {
+        if (tag == 30) {
+            movField_->setText(*path);
+        } else {
+            picField_->setText(*path);
+        }
     }
-    if (tag == 30) {
-        albumKineloMovFilePathNotification({*path});
-    } else {
-        albumKineloPicFilePathNotification({*path});
-    }
+    albumKineloViewRefresh();
 }
 
 void AlbumKineloSheet::albumKineloTableViewSelectChange() {
@@ -392,10 +344,15 @@ void AlbumKineloSheet::clearPathFields() {
     albumKineloViewRefresh();
 }
 
+void AlbumKineloSheet::pathFieldsDragDropOn() {
+    movField_->dragDropOn();
+    picField_->dragDropOn();
+}
+
 // --- The list ---
 
 QStringList AlbumKineloSheet::orderFileInfoArray() const {
-    return ctrl_.listFilePaths(FileListKind::Kinelo);
+    return list_->orderFileInfoArray();
 }
 
 QString AlbumKineloSheet::allFileNameStr() const {
@@ -403,53 +360,25 @@ QString AlbumKineloSheet::allFileNameStr() const {
 }
 
 int AlbumKineloSheet::fileCount() const {
-    return static_cast<int>(orderFileInfoArray().size());
+    return list_->fileCount();
 }
 
 bool AlbumKineloSheet::isSelectedRow() const {
-    return table_->selectionModel() != nullptr && table_->selectionModel()->hasSelection();
+    return list_->isSelectedRow();
+}
+
+bool AlbumKineloSheet::isSendOk() const {
+    return list_->isSendOk();
 }
 
 void AlbumKineloSheet::removeAllRecords() {
-    ctrl_.setListRows(FileListKind::Kinelo, {});
+    list_->removeAllRecords();
 }
 
 void AlbumKineloSheet::removeSelectedRecords() {
-    QList<QVariantMap> rows = ctrl_.listRows(FileListKind::Kinelo);
-    QList<int> selected;
-    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
-        selected.append(index.row());
-    }
-    std::sort(selected.begin(), selected.end(), std::greater<>());
-    for (int row : selected) {
-        if (row >= 0 && row < rows.size()) {
-            rows.removeAt(row);
-        }
-    }
-    table_->clearSelection();
-    ctrl_.setListRows(FileListKind::Kinelo, rows);
+    list_->removeSelectedRecords();
 }
 
 void AlbumKineloSheet::reloadData() {
-    const QStringList paths = orderFileInfoArray();
-    const bool thumbnails =
-        UserDef::stringForKey(QStringLiteral("ThumbnailView")).value_or(QStringLiteral("ON")) ==
-        QStringLiteral("ON");
-    model_->removeRows(0, model_->rowCount());
-    for (int i = 0; i < paths.size(); ++i) {
-        QList<QStandardItem*> row{new QStandardItem(QStringLiteral("\n%1").arg(i + 1)),
-                                  new QStandardItem(QFileInfo(paths[i]).fileName()),
-                                  new QStandardItem};
-        if (thumbnails) {
-            row[2]->setData(thumbnail(paths[i]), Qt::DecorationRole);
-        }
-        model_->appendRow(row);
-    }
-    if (thumbnails) {
-        table_->verticalHeader()->setDefaultSectionSize(74);
-    }
-    table_->setVisible(!paths.isEmpty());
-    if (tableHint_ != nullptr) {
-        tableHint_->setVisible(paths.isEmpty());
-    }
+    list_->reloadData();
 }

@@ -3,18 +3,17 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <optional>
 
 class AlbumTabPage;
 class AppCtrl;
 class DragDropScrollView;
 class DragDropTextField;
+class KineloFileListCtrl;
 class QButtonGroup;
 class QDialog;
-class QLabel;
 class QPushButton;
 class QStackedWidget;
-class QStandardItemModel;
-class QTableView;
 
 // The album tab's Kinelo sheet: the order type (tag 10 order sheet only, 11 added files, 12 one
 // message video with one picture), the added-files list that takes drops while the sheet is open,
@@ -33,13 +32,17 @@ public:
     void albumKineloViewRefresh();
     void albumKineloMovFilePathNotification(const QStringList& paths);
     void albumKineloPicFilePathNotification(const QStringList& paths);
+    // The file chooser for tag 30 (video) or 31 (picture); its end fills the field.
     void albumKineloFileSelectSheet(int tag);
+    void albumKineloFileSelectPanelDidEnd(const std::optional<QString>& path, int tag);
     void albumKineloTableViewSelectChange();
     // After a packed order: the two path fields are emptied.
     void clearPathFields();
+    void pathFieldsDragDropOn();
 
     int kineloOrderTypeTag() const { return tag_; }
     QDialog* sheet() const { return sheet_; }
+    KineloFileListCtrl* fileListCtrl() const { return list_; }
 
     // --- The added-files list ---
     QStringList orderFileInfoArray() const; // paths of all rows
@@ -47,7 +50,7 @@ public:
     int fileCount() const;
     bool isNoFile() const { return fileCount() == 0; }
     bool isSelectedRow() const;
-    bool isSendOk() const { return !isNoFile(); }
+    bool isSendOk() const;
     void removeAllRecords();
     void removeSelectedRecords();
     void reloadData();
@@ -61,9 +64,7 @@ private:
     QPointer<QDialog> sheet_;
     QStackedWidget* panes_ = nullptr;
     QButtonGroup* typeGroup_ = nullptr;
-    QTableView* table_ = nullptr;
-    QStandardItemModel* model_ = nullptr;
-    QLabel* tableHint_ = nullptr;
+    KineloFileListCtrl* list_ = nullptr;
     DragDropScrollView* dropView_ = nullptr;
     DragDropTextField* movField_ = nullptr;
     DragDropTextField* picField_ = nullptr;

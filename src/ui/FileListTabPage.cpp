@@ -702,8 +702,15 @@ bool PrintTabPage::isKineroOrder() const {
     return false;
 }
 
+void PrintTabPage::setKineloButtonAllowed(bool allowed) {
+    kineloAllowed_ = allowed;
+    if (!allowed) {
+        kineloButton()->setVisible(false);
+    }
+}
+
 void PrintTabPage::orderSetDone() {
-    if (isKineroOrder()) {
+    if (kineloAllowed_ && isKineroOrder()) {
         kineloButton()->setVisible(true);
     }
 }
@@ -719,9 +726,7 @@ void PrintTabPage::kineloRefresh(bool listHasRows) {
 void PrintTabPage::kineloAction() {
     if (kineloOpener) {
         kineloOpener();
-        return;
     }
-    Log::outputLn(QStringLiteral("キネロの申し込み画面はこの版ではまだ使用できません"));
 }
 
 // --- School ---

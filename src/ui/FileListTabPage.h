@@ -135,8 +135,10 @@ class PrintTabPage : public FileListTabPage {
 public:
     explicit PrintTabPage(AppCtrl& ctrl, QWidget* parent = nullptr);
 
-    // The hand-over to the Kinelo order window; until it exists the button says so in the log.
+    // The hand-over to the Kinelo order sheet.
     std::function<void()> kineloOpener;
+    // The lab can switch Kinelo off: then order set never shows the button.
+    void setKineloButtonAllowed(bool allowed);
 
     void printUIInit() { tabUIInit(); }
     void printCategoryPopRebuild() { categoryPopRebuild(); }
@@ -169,6 +171,9 @@ protected:
     void orderSetDone() override;
     void kineloRefresh(bool listHasRows) override;
     void kineloAction() override;
+
+private:
+    bool kineloAllowed_ = true;
 };
 
 // The school tab ("スクール"): the school catalogue, counts "1" to "10" always, the Kinelo button

@@ -13,10 +13,15 @@
 #include <QVBoxLayout>
 
 PrintFileListCtrl::PrintFileListCtrl(const QString& prefix, QLabel* hint, QWidget* parent)
+    : PrintFileListCtrl(std::make_unique<PrintFileListDataSource>(prefix),
+                        prefix.left(1).toLower() + prefix.mid(1), hint, parent) {}
+
+PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> dataSource,
+                                     const QString& lower, QLabel* hint, QWidget* parent)
     : QWidget(parent), hint_(hint) {
-    const QString lower = prefix.left(1).toLower() + prefix.mid(1);
     setObjectName(lower + QStringLiteral("FileListCtrl"));
-    dataSource_ = new PrintFileListDataSource(prefix, this);
+    dataSource_ = dataSource.release();
+    dataSource_->setParent(this);
 
     tableView_ = new QTableView(this);
     tableView_->setObjectName(lower + QStringLiteral("FileListView"));
@@ -42,10 +47,13 @@ PrintFileListCtrl::PrintFileListCtrl(const QString& prefix, QLabel* hint, QWidge
     tableView_->setColumnWidth(PrintFileListDataSource::Picture,
                                ThumbnailLoader::kThumbnailHeight * 3 / 2 + 8);
     tableView_->setColumnWidth(PrintFileListDataSource::NumberOfSheets, em * 6);
+    // A list without the order columns (Kinelo) stretches what it has.
     for (int c : {int(PrintFileListDataSource::FileName), int(PrintFileListDataSource::Category),
                   int(PrintFileListDataSource::Size), int(PrintFileListDataSource::Surface),
                   int(PrintFileListDataSource::Laminate)}) {
-        header->setSectionResizeMode(c, QHeaderView::Stretch);
+        if (c < dataSource_->columnCount()) {
+            header->setSectionResizeMode(c, QHeaderView::Stretch);
+        }
     }
     tableView_->installEventFilter(this);
     tableView_->viewport()->installEventFilter(this);
@@ -174,7 +182,7 @@ void PrintFileListCtrl::selectRows(const QList<int>& rows) {
     QItemSelection selection;
     for (int row : rows) {
         selection.select(dataSource_->index(row, 0),
-                         dataSource_->index(row, PrintFileListDataSource::ColumnCount - 1));
+                         dataSource_->index(row, dataSource_->columnCount() - 1));
     }
     tableView_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty()) {

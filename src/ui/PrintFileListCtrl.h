@@ -4,6 +4,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class PrintFileListDataSource;
@@ -51,6 +52,9 @@ Q_SIGNALS:
     void deleteKeyPressed();
 
 protected:
+    // A list over another data source (the Kinelo list); the control takes it over.
+    PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> dataSource, const QString& name,
+                      QLabel* hint, QWidget* parent);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

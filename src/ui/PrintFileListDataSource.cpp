@@ -76,7 +76,7 @@ void PrintFileListDataSource::setRowAt(int row, const QVariantMap& record) {
         updated.insert(imageKey, rows_[row].value(imageKey));
     }
     rows_[row] = updated;
-    Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void PrintFileListDataSource::insertFilePath(int at, const QString& path) {
@@ -196,7 +196,7 @@ void PrintFileListDataSource::reloadData() {
     setThumbnailsOn(UserDef::stringForKey(QStringLiteral("ThumbnailView")).value_or(QString()) !=
                     QStringLiteral("OFF"));
     if (!rows_.isEmpty()) {
-        Q_EMIT dataChanged(index(0, 0), index(fileCount() - 1, ColumnCount - 1));
+        Q_EMIT dataChanged(index(0, 0), index(fileCount() - 1, columnCount() - 1));
     }
 }
 

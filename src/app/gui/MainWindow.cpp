@@ -18,6 +18,7 @@
 #include "ui/OrderTabPage.h"
 #include "ui/PhotoStudioNamePop.h"
 #include "ui/PreferencesCtrl.h"
+#include "ui/PrintKineloSheet.h"
 #include "ui/ResizeTabPage.h"
 #include "ui/ServiceWindowHost.h"
 #include "ui/ServiceWindows.h"
@@ -190,6 +191,12 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
     kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
     albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
+    printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
+    printPage_->kineloOpener = [this] { printKineloSheet_->printKineloAction(); };
+    ctrl_.kineloPathFieldsClearHook = [this] {
+        kineloSheet_->clearPathFields();
+        printKineloSheet_->clearPathFields();
+    };
     albumSetExporter = [] {
         AlbumSet::exportAlbumSet();
         return true;
@@ -306,6 +313,7 @@ void MainWindow::comViewRefresh() {
     // While the Kinelo sheet is open its view is the one to refresh.
     if (ctrl_.kineloWindowOpen()) {
         kineloSheet_->albumKineloViewRefresh();
+        printKineloSheet_->printKineloViewRefresh();
     } else if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
         page(*tab)->viewRefresh();
     }
@@ -516,8 +524,10 @@ void MainWindow::closeWaitPanel() {
 }
 
 void MainWindow::setupKineloButtons(bool kineloOff) {
-    // The print, school and etc buttons stay hidden; the album tab's follows the lab.
+    // The school and etc buttons stay hidden; the print button waits for a postcard order set;
+    // the lab's "KINELO-OFF" keeps both the print and the album button away.
     albumPage_->setKineloButtonAllowed(!kineloOff);
+    printPage_->setKineloButtonAllowed(!kineloOff);
 }
 
 void MainWindow::tabUIInit(OrderTab tab) {
@@ -569,7 +579,8 @@ void MainWindow::hideAlbumDropMessage() {
 }
 
 void MainWindow::enableKineloPathDrops() {
-    // The four Kinelo path fields come with the Kinelo order window.
+    kineloSheet_->pathFieldsDragDropOn();
+    printKineloSheet_->pathFieldsDragDropOn();
 }
 
 void MainWindow::albumSetStartUp() {

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AlbumKineloSheet;
+class PrintKineloSheet;
 class AlbumTabPage;
 class AppCtrl;
 class EtcTabPage;
@@ -49,6 +50,7 @@ public:
     ResizeTabPage* resizePage() const { return resizePage_; }
     AlbumTabPage* albumPage() const { return albumPage_; }
     AlbumKineloSheet* albumKineloSheet() const { return kineloSheet_; }
+    PrintKineloSheet* printKineloSheet() const { return printKineloSheet_; }
     OrderSheets& orderSheets() const { return *sheets_; }
     // The preferences and custom-mode password windows, the studio pop-up and the version-up.
     PreferencesCtrl& preferences() const { return *prefs_; }
@@ -124,6 +126,7 @@ private:
     ResizeTabPage* resizePage_ = nullptr;
     AlbumTabPage* albumPage_ = nullptr;
     AlbumKineloSheet* kineloSheet_ = nullptr;
+    PrintKineloSheet* printKineloSheet_ = nullptr;
     OrderSheets* sheets_ = nullptr;
     PreferencesCtrl* prefs_ = nullptr;
     QLabel* versionField_ = nullptr;

@@ -1,8 +1,14 @@
-// Kinelo orders on the album tab: each order type from the sheet to the archive at the lab, and
-// the video-only products that allow only a video with a picture.
+// Kinelo orders: on the album tab each order type from the sheet to the archive at the lab, and
+// the video-only products that allow only a video with a picture; on the print tab the video with
+// a picture that travels with a postcard order.
 #include "AppShellFixture.h"
 #include "ui/AlbumKineloSheet.h"
 #include "ui/AlbumTabPage.h"
+#include "ui/FileListTabPage.h"
+#include "ui/KineloFileListCtrl.h"
+#include "ui/KineloFileListDataSource.h"
+#include "ui/PrintFileListCtrl.h"
+#include "ui/PrintKineloSheet.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -18,8 +24,8 @@ namespace {
 const QString kSheet = QStringLiteral("albumKineloInputWindow");
 const QString kRemote = QStringLiteral("/ntordrsm2/");
 
-bool chooseAlbum(App& app, const QString& title) {
-    auto* pop = app.find<QComboBox>(QStringLiteral("alAlbumPop"));
+bool choose(App& app, const QString& popName, const QString& title) {
+    auto* pop = app.find<QComboBox>(popName);
     const int at = pop->findText(title);
     if (at < 0) {
         return false;
@@ -29,14 +35,55 @@ bool chooseAlbum(App& app, const QString& title) {
     return pop->currentText() == title;
 }
 
+bool chooseAlbum(App& app, const QString& title) {
+    return choose(app, QStringLiteral("alAlbumPop"), title);
+}
+
 template <typename T>
-T* inSheet(const QString& name) {
-    QDialog* sheet = SheetDriver::openSheet(kSheet);
+T* inSheet(const QString& name, const QString& sheetName = kSheet) {
+    QDialog* sheet = SheetDriver::openSheet(sheetName);
     return sheet ? sheet->findChild<T*>(name) : nullptr;
 }
 
-QPushButton* execute() {
-    return inSheet<QPushButton>(QStringLiteral("okButton"));
+QPushButton* execute(const QString& sheetName = kSheet) {
+    return inSheet<QPushButton>(QStringLiteral("okButton"), sheetName);
+}
+
+// HALVIX_SHOT_DIR keeps a picture of a filled sheet for a look at the layout.
+void shoot(const QString& sheetName, const QString& picture) {
+    if (const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR"); !shots.isEmpty()) {
+        QTest::qWait(300); // thumbnails arrive
+        SheetDriver::openSheet(sheetName)->grab().save(shots + u'/' + picture +
+                                                       QStringLiteral(".png"));
+    }
+}
+
+// Send, the two order sheets confirmed with "send now", and the job's end.
+void sendNow(App& app, const QString& sendButton) {
+    QTest::mouseClick(app.find<QPushButton>(sendButton), Qt::LeftButton);
+    QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderInfoWindow")));
+    QVERIFY(waitSheet(QStringLiteral("orderAcWindow")));
+    QVERIFY(SheetDriver::chooseOrderAction(301));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
+    QVERIFY(app.waitJob());
+}
+
+// Two photos on the print tab, both ordered as postcards: the print Kinelo button's cue.
+void postcardOrderSet(App& app, const QString& folder) {
+    QVERIFY(app.selectTab(OrderTab::Print));
+    const QStringList photos{folder + QStringLiteral("/card1.jpg"),
+                             folder + QStringLiteral("/card2.jpg")};
+    for (const QString& photo : photos) {
+        QVERIFY(writeJpeg(photo));
+    }
+    QVERIFY(dropFiles(app.find<QWidget>(QStringLiteral("printDragDropView")), photos));
+    PrintFileListCtrl* list = app.window->printPage()->fileListCtrl();
+    QCOMPARE(list->fileCount(), 2);
+    QVERIFY(choose(app, QStringLiteral("printCategoryPop"), QStringLiteral("ポストカード")));
+    list->selectRows({0, 1});
+    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("printOrderSetButton")), Qt::LeftButton);
+    QVERIFY(list->isSendOk());
 }
 
 // The album tab with one photo dropped and the Kinelo sheet open.
@@ -57,16 +104,17 @@ void openSheet(App& app, const QString& folder, const QString& album) {
 
 } // namespace
 
-class TestAlbumKinelo : public QObject {
+class TestKinelo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void eachOrderTypeReachesTheArchive_data();
     void eachOrderTypeReachesTheArchive();
     void videoOnlyProductsForceTheVideoType();
-    void kineloOffFromTheLabHidesTheButton();
+    void printKineloTravelsWithAPostcardOrder();
+    void kineloOffFromTheLabHidesTheButtons();
 };
 
-void TestAlbumKinelo::eachOrderTypeReachesTheArchive_data() {
+void TestKinelo::eachOrderTypeReachesTheArchive_data() {
     QTest::addColumn<int>("tag");
     QTest::addColumn<QStringList>("kineloEntries");
     QTest::addColumn<QString>("reportText");
@@ -82,7 +130,7 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive_data() {
         << QStringLiteral("clip.mov,face.jpg");
 }
 
-void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
+void TestKinelo::eachOrderTypeReachesTheArchive() {
     QFETCH(int, tag);
     QFETCH(QStringList, kineloEntries);
     QFETCH(QString, reportText);
@@ -107,6 +155,13 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
         QVERIFY(dropFiles(drop, {extra + QStringLiteral("/extra1.jpg")}));
         QVERIFY(dropFiles(drop, {extra + QStringLiteral("/notes.txt")}));
         QCOMPARE(app.window->albumKineloSheet()->fileCount(), 2);
+        // Rows in view get their picture (the photo's, or the "not an image" one for the text).
+        KineloFileListDataSource& rows =
+            app.window->albumKineloSheet()->fileListCtrl()->dataSource();
+        QVERIFY(QTest::qWaitFor([&] { return rows.hasThumbnail(0) && rows.hasThumbnail(1); }));
+        QVERIFY(rows.fileInfoArray().at(0).contains(QStringLiteral("KineloFileImageKey")));
+        QCOMPARE(rows.fileInfoArray().at(1).value(QStringLiteral("KineloFilePathKey")).toString(),
+                 extra + QStringLiteral("/notes.txt"));
         // The same name in another letter case is refused.
         QVERIFY(writeJpeg(home.filePath(QStringLiteral("other/EXTRA1.JPG"))));
         QVERIFY(dropFiles(drop, {home.filePath(QStringLiteral("other/EXTRA1.JPG"))}));
@@ -134,11 +189,7 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
         QCOMPARE(inSheet<QLineEdit>(QStringLiteral("albumKineloPicFilePath"))->text(), pic);
         QVERIFY(execute()->isEnabled());
     }
-    // HALVIX_SHOT_DIR keeps a picture of each filled pane for a look at the layout.
-    if (const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR"); !shots.isEmpty()) {
-        SheetDriver::openSheet(kSheet)->grab().save(
-            shots + QStringLiteral("/kinelo-sheet-%1.png").arg(tag));
-    }
+    shoot(kSheet, QStringLiteral("kinelo-sheet-%1").arg(tag));
     QVERIFY(SheetDriver::confirm(kSheet));
     QVERIFY(SheetDriver::openSheetName().isEmpty());
     QVERIFY(!app.ctrl->kineloWindowOpen());
@@ -149,13 +200,7 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
     QCOMPARE(app.find<QPushButton>(QStringLiteral("albumKineloButton"))->text(),
              QStringLiteral("キネロファイル登録済み"));
 
-    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("albumSendButton")), Qt::LeftButton);
-    QVERIFY(waitSheet(QStringLiteral("orderInfoWindow")));
-    QVERIFY(SheetDriver::confirm(QStringLiteral("orderInfoWindow")));
-    QVERIFY(waitSheet(QStringLiteral("orderAcWindow")));
-    QVERIFY(SheetDriver::chooseOrderAction(301));
-    QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
-    QVERIFY(app.waitJob());
+    sendNow(app, QStringLiteral("albumSendButton"));
 
     const QStringList sent = lab.ftpFolderFiles(kRemote);
     QCOMPARE(sent.size(), 1);
@@ -177,7 +222,7 @@ void TestAlbumKinelo::eachOrderTypeReachesTheArchive() {
              QStringLiteral("キネロのお申し込み"));
 }
 
-void TestAlbumKinelo::videoOnlyProductsForceTheVideoType() {
+void TestKinelo::videoOnlyProductsForceTheVideoType() {
     TestHome home;
     LabSim lab;
     AlertRecorder alerts;
@@ -199,7 +244,7 @@ void TestAlbumKinelo::videoOnlyProductsForceTheVideoType() {
     auto* drop = inSheet<QWidget>(QStringLiteral("albumKineloDragDropView"));
     QVERIFY(dropFiles(drop, {home.filePath(QStringLiteral("extra/a.jpg"))}));
     // A selected row is removed alone; the button says so.
-    auto* table = inSheet<QTableView>(QStringLiteral("albumKineloFileTable"));
+    auto* table = inSheet<QTableView>(QStringLiteral("kineloFileListView"));
     table->selectRow(0);
     auto* remove = inSheet<QPushButton>(QStringLiteral("albumKineloRemoveButton"));
     QCOMPARE(remove->text(), QStringLiteral("選択ファイルを削除"));
@@ -226,7 +271,90 @@ void TestAlbumKinelo::videoOnlyProductsForceTheVideoType() {
     QVERIFY(send->isEnabled());
 }
 
-void TestAlbumKinelo::kineloOffFromTheLabHidesTheButton() {
+void TestKinelo::printKineloTravelsWithAPostcardOrder() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    App app;
+    const QString print = QStringLiteral("printKineloInputWindow");
+    auto* button = app.find<QPushButton>(QStringLiteral("printKineloButton"));
+    postcardOrderSet(app, home.filePath(QStringLiteral("cards")));
+    QVERIFY(!button->isHidden());
+    QCOMPARE(button->text(), QStringLiteral("キネロのお申し込み"));
+    const QString mov = home.filePath(QStringLiteral("media/clip.mov"));
+    const QString pic = home.filePath(QStringLiteral("media/face.jpg"));
+    QVERIFY(writeText(mov, QByteArray(4096, 'm')));
+    QVERIFY(writeJpeg(pic));
+
+    // The caution comes first, then the sheet; nothing can be registered without both files.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(waitSheet(print));
+    QCOMPARE(alerts.last().message, QStringLiteral("ご注意"));
+    QVERIFY(app.ctrl->kineloWindowOpen());
+    QVERIFY(!app.ctrl->isMenuUseOk());
+    QVERIFY(!app.ctrl->isDragDropOn());
+    QCOMPARE(inSheet<QPushButton>(QStringLiteral("cancelButton"), print)->text(),
+             QStringLiteral("閉じる"));
+    QVERIFY(!execute(print)->isEnabled());
+    alerts.enqueueFile(mov);
+    QTest::mouseClick(inSheet<QPushButton>(QStringLiteral("printKineloMovSelectButton"), print),
+                      Qt::LeftButton);
+    QCOMPARE(inSheet<QLineEdit>(QStringLiteral("printKineloMovFilePath"), print)->text(), mov);
+    QVERIFY(!execute(print)->isEnabled());
+    QVERIFY(dropFiles(inSheet<QWidget>(QStringLiteral("printKineloPicFilePath"), print), {pic}));
+    QVERIFY(execute(print)->isEnabled());
+    shoot(print, QStringLiteral("print-kinelo-sheet"));
+    QVERIFY(SheetDriver::confirm(print));
+    QVERIFY(!app.ctrl->kineloWindowOpen());
+    QVERIFY(app.ctrl->isDragDropOn());
+    QCOMPARE(UserDef::printKineloMovFilePath(), std::optional<QString>(mov));
+    QCOMPARE(UserDef::printKineloPicFilePath(), std::optional<QString>(pic));
+    QCOMPARE(button->text(), QStringLiteral("キネロファイル登録済み"));
+
+    // The registration can be taken back from the sheet.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(waitSheet(print));
+    QCOMPARE(inSheet<QPushButton>(QStringLiteral("cancelButton"), print)->text(),
+             QStringLiteral("キネロ登録の削除"));
+    QVERIFY(SheetDriver::cancel(print));
+    QVERIFY(!UserDef::isPrintKineloFile());
+    QCOMPARE(button->text(), QStringLiteral("キネロのお申し込み"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(waitSheet(print));
+    QVERIFY(inSheet<QLineEdit>(QStringLiteral("printKineloMovFilePath"), print)->text().isEmpty());
+
+    // Registered again, it goes with the postcards.
+    alerts.enqueueFile(mov);
+    QTest::mouseClick(inSheet<QPushButton>(QStringLiteral("printKineloMovSelectButton"), print),
+                      Qt::LeftButton);
+    alerts.enqueueFile(pic);
+    QTest::mouseClick(inSheet<QPushButton>(QStringLiteral("printKineloPicSelectButton"), print),
+                      Qt::LeftButton);
+    QVERIFY(SheetDriver::confirm(print));
+    sendNow(app, QStringLiteral("printSendButton"));
+    const QStringList sent = lab.ftpFolderFiles(kRemote);
+    QCOMPARE(sent.size(), 1);
+    const QString archive = lab.ftpLocalPath(kRemote) + u'/' + sent.first();
+    const QStringList entries = unzipList(archive);
+    QVERIFY2(entries.contains(QStringLiteral("kinelo/MOV_clip.mov")),
+             qPrintable(entries.join(u' ')));
+    QVERIFY(entries.contains(QStringLiteral("kinelo/PIC_face.jpg")));
+    QCOMPARE(unzipEntry(archive, QStringLiteral("kinelo/MOV_clip.mov")), QByteArray(4096, 'm'));
+    const QByteArray report = unzipEntry(archive, QStringLiteral("PrintReport4.txt"));
+    QVERIFY(report.contains(
+        Tool::encodeText(QStringLiteral("キネロのお申し込み"), TextEncoding::ShiftJis)));
+    QVERIFY(report.contains("clip.mov,face.jpg"));
+    // The registration went with the order; the next sheet starts empty.
+    QVERIFY(!UserDef::isPrintKineloFile());
+    QCOMPARE(button->text(), QStringLiteral("キネロのお申し込み"));
+    QVERIFY(app.window->printKineloSheet() != nullptr);
+    auto* field = app.window->printKineloSheet()->sheet()->findChild<QLineEdit*>(
+        QStringLiteral("printKineloPicFilePath"));
+    QVERIFY(field->text().isEmpty());
+}
+
+void TestKinelo::kineloOffFromTheLabHidesTheButtons() {
     TestHome home;
     LabSim lab;
     QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
@@ -238,6 +366,9 @@ void TestAlbumKinelo::kineloOffFromTheLabHidesTheButton() {
         App app;
         QVERIFY(app.selectTab(OrderTab::Album));
         QVERIFY(app.find<QPushButton>(QStringLiteral("albumKineloButton"))->isHidden());
+        // A postcard order does not bring the print tab's button either.
+        postcardOrderSet(app, home.filePath(QStringLiteral("cards")));
+        QVERIFY(app.find<QPushButton>(QStringLiteral("printKineloButton"))->isHidden());
         app.ctrl->QuitAction();
     }
     // The develop mode (the lab's own test studio) keeps it.
@@ -248,5 +379,5 @@ void TestAlbumKinelo::kineloOffFromTheLabHidesTheButton() {
     QVERIFY(!app.find<QPushButton>(QStringLiteral("albumKineloButton"))->isHidden());
 }
 
-QTEST_MAIN(TestAlbumKinelo)
-#include "tst_AlbumKinelo.moc"
+QTEST_MAIN(TestKinelo)
+#include "tst_Kinelo.moc"

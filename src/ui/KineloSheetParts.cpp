@@ -1,0 +1,59 @@
+#include "ui/KineloSheetParts.h"
+
+#include "ui/DragDropTextField.h"
+#include "util/Tool.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kinelo {
+
+QString caution() {
+    return QStringLiteral("1回のご発注は写真画像ひとつとメッセージ動画ひとつの1セットのみとなってお"
+                          "ります。\n\n登録した動画の編集はできませんので、編集済みの動画をご発注く"
+                          "ださい。\n\n音楽のご利用については著作権の問題がございますので、メッセ"
+                          "ージ動画のみをご登録ください。");
+}
+
+DragDropTextField* addPathRow(QWidget* pane, QVBoxLayout* box, const QString& caption,
+                              const QString& fieldName, int tag,
+                              const std::function<void(int)>& pressed) {
+    auto* field = new DragDropTextField(pane);
+    field->setObjectName(fieldName);
+    field->setAccessibleName(caption);
+    field->setNotificationName(fieldName);
+    field->setReadOnly(true);
+    field->setPlaceholderText(QStringLiteral("ここにファイルをドロップ"));
+    // A long path is scrolled in the field; the tooltip shows it whole.
+    QObject::connect(field, &QLineEdit::textChanged, field, &QLineEdit::setToolTip);
+    auto* choose = new QPushButton(QStringLiteral("選択…"), pane);
+    QString buttonName = fieldName;
+    buttonName.replace(QStringLiteral("FilePath"), QStringLiteral("SelectButton"));
+    choose->setObjectName(buttonName);
+    choose->setAccessibleName(caption + QStringLiteral("を選択"));
+    choose->setProperty("tag", tag);
+    QObject::connect(choose, &QPushButton::clicked, field, [pressed, tag] { pressed(tag); });
+    auto* label = new QLabel(caption, pane);
+    label->setBuddy(field);
+    auto* row = new QHBoxLayout;
+    row->addWidget(field, 1);
+    row->addWidget(choose);
+    box->addWidget(label);
+    box->addLayout(row);
+    return field;
+}
+
+std::optional<QString> chooseFile(int tag) {
+    const std::optional<QString> path =
+        Tool::openFileSelect(tag == kChooseVideoTag ? QStringLiteral("メッセージ動画の選択")
+                                                    : QStringLiteral("写真の選択"));
+    if (!path || path->isEmpty() || !QFileInfo(*path).isFile()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+} // namespace kinelo

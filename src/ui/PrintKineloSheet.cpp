@@ -1,0 +1,180 @@
+#include "ui/PrintKineloSheet.h"
+
+#include "app/AppCtrl.h"
+#include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "ui/DragDropTextField.h"
+#include "ui/KineloSheetParts.h"
+#include "util/Tool.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kWidth = 478;
+constexpr int kHeight = 379;
+
+} // namespace
+
+PrintKineloSheet::PrintKineloSheet(QWidget* window, AppCtrl& ctrl, QObject* parent)
+    : QObject(parent), window_(window), ctrl_(ctrl) {
+    build();
+}
+
+void PrintKineloSheet::build() {
+    auto* sheet = new QDialog(window_);
+    sheet->setObjectName(QStringLiteral("printKineloInputWindow"));
+    sheet->setWindowTitle(QStringLiteral("キネロのお申し込み"));
+    sheet->setAccessibleName(QStringLiteral("キネロのお申し込み"));
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet_ = sheet;
+
+    auto* box = new QVBoxLayout(sheet);
+    auto* intro = new QLabel(QStringLiteral("メッセージ動画ひとつと写真ひとつを登録します。\n"
+                                            "登録したファイルは次のプリントのご注文と一緒に"
+                                            "お送りします。"),
+                             sheet);
+    intro->setWordWrap(true);
+    box->addWidget(intro);
+    const auto pressed = [this](int tag) { printKineloInputWindowButtonAction(tag); };
+    movField_ = kinelo::addPathRow(sheet, box, QStringLiteral("メッセージ動画"),
+                                   QStringLiteral("printKineloMovFilePath"),
+                                   kinelo::kChooseVideoTag, pressed);
+    picField_ = kinelo::addPathRow(sheet, box, QStringLiteral("写真"),
+                                   QStringLiteral("printKineloPicFilePath"),
+                                   kinelo::kChoosePictureTag, pressed);
+    connect(movField_, &DragDropTextField::fileDropped, this,
+            [this](const QString&, const QStringList& paths) {
+                printKineloMovFilePathNotification(paths);
+            });
+    connect(picField_, &DragDropTextField::fileDropped, this,
+            [this](const QString&, const QStringList& paths) {
+                printKineloPicFilePathNotification(paths);
+            });
+    box->addStretch(1);
+
+    cancelButton_ = new QPushButton(QStringLiteral("閉じる"), sheet);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setProperty("tag", 0);
+    executeButton_ = new QPushButton(QStringLiteral("登録"), sheet);
+    executeButton_->setObjectName(QStringLiteral("okButton"));
+    executeButton_->setAccessibleName(QStringLiteral("登録"));
+    executeButton_->setProperty("tag", 1);
+    executeButton_->setDefault(true);
+    connect(cancelButton_, &QPushButton::clicked, this,
+            [this] { printKineloInputWindowButtonAction(0); });
+    connect(executeButton_, &QPushButton::clicked, this,
+            [this] { printKineloInputWindowButtonAction(1); });
+    // Escape or the window's close box is the cancel button.
+    connect(sheet, &QDialog::rejected, this, [this] {
+        if (ctrl_.kineloWindowOpen()) {
+            printKineloInputSheetDidEnd(false);
+        }
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(executeButton_);
+    box->addLayout(buttons);
+}
+
+bool PrintKineloSheet::isOpen() const {
+    return sheet_ && sheet_->isVisible();
+}
+
+void PrintKineloSheet::printKineloAction() {
+    ctrl_.setKineloWindowFlg(true);
+    ctrl_.fileDragDropOff();
+    cancelButton_->setText(UserDef::isPrintKineloFile() ? QStringLiteral("キネロ登録の削除")
+                                                        : QStringLiteral("閉じる"));
+    cancelButton_->setAccessibleName(cancelButton_->text());
+    printKineloViewRefresh();
+    ctrl_.menuUseOff();
+    Tool::alertWithMsg(QStringLiteral("ご注意"), kinelo::caution());
+    sheet_->resize(kWidth, kHeight);
+    sheet_->open();
+}
+
+void PrintKineloSheet::printKineloInputWindowButtonAction(int tag) {
+    Log::outputLn(QStringLiteral("tag(%1)").arg(tag));
+    switch (tag) {
+    case 0:
+        printKineloInputSheetDidEnd(false);
+        break;
+    case 1:
+        printKineloInputSheetDidEnd(true);
+        break;
+    case kinelo::kChooseVideoTag:
+    case kinelo::kChoosePictureTag:
+        printKineloFileSelectSheet(tag);
+        return; // the chooser's end refreshes
+    default:
+        break;
+    }
+    printKineloViewRefresh();
+}
+
+void PrintKineloSheet::printKineloViewRefresh() {
+    executeButton_->setEnabled(!movField_->text().isEmpty() && !picField_->text().isEmpty());
+}
+
+void PrintKineloSheet::printKineloInputSheetDidEnd(bool ok) {
+    if (ok) {
+        UserDef::setPrintKineloMovFilePath(movField_->text(), picField_->text());
+    } else if (UserDef::isPrintKineloFile()) {
+        UserDef::removePrintKineloFile();
+        clearPathFields();
+    }
+    ctrl_.setKineloWindowFlg(false);
+    ctrl_.fileDragDropOn();
+    if (sheet_->isVisible()) {
+        sheet_->hide();
+    }
+    ctrl_.menuUseOn();
+    ctrl_.comViewRefresh();
+}
+
+void PrintKineloSheet::printKineloMovFilePathNotification(const QStringList& paths) {
+    if (!paths.isEmpty()) {
+        movField_->setText(paths.first());
+    }
+    printKineloViewRefresh();
+}
+
+void PrintKineloSheet::printKineloPicFilePathNotification(const QStringList& paths) {
+    if (!paths.isEmpty()) {
+        picField_->setText(paths.first());
+    }
+    printKineloViewRefresh();
+}
+
+void PrintKineloSheet::printKineloFileSelectSheet(int tag) {
+    printKineloFileSelectPanelDidEnd(kinelo::chooseFile(tag), tag);
+}
+
+void PrintKineloSheet::printKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
+                                                        int tag) {
+    if (path) {
+        if (tag == kinelo::kChooseVideoTag) {
+            printKineloMovFilePathNotification({*path});
+        } else {
+            printKineloPicFilePathNotification({*path});
+        }
+    }
+    printKineloViewRefresh();
+}
+
+void PrintKineloSheet::clearPathFields() {
+    movField_->clear();
+    picField_->clear();
+    printKineloViewRefresh();
+}
+
+void PrintKineloSheet::pathFieldsDragDropOn() {
+    movField_->dragDropOn();
+    picField_->dragDropOn();
+}
