@@ -5,7 +5,6 @@
 #include "settings/UserDef.h"
 #include "ui/AlbumTabPage.h"
 #include "ui/DragDropScrollView.h"
-#include "ui/DragDropTextField.h"
 #include "ui/KineloFileListCtrl.h"
 #include "ui/KineloFileListDataSource.h"
 #include "ui/KineloSheetParts.h"
@@ -122,21 +121,16 @@ void AlbumKineloSheet::build() {
     // Tag 12: one video and one picture.
     auto* pairPane = new QWidget(panes_);
     auto* pairBox = new QVBoxLayout(pairPane);
-    const auto pressed = [this](int tag) { albumKineloInputWindowButtonAction(tag); };
-    movField_ = kinelo::addPathRow(pairPane, pairBox, QStringLiteral("メッセージ動画"),
-                                   QStringLiteral("albumKineloMovFilePath"),
-                                   kinelo::kChooseVideoTag, pressed);
-    picField_ = kinelo::addPathRow(pairPane, pairBox, QStringLiteral("写真"),
-                                   QStringLiteral("albumKineloPicFilePath"),
-                                   kinelo::kChoosePictureTag, pressed);
-    connect(movField_, &DragDropTextField::fileDropped, this,
-            [this](const QString&, const QStringList& paths) {
+    pathPair_ = std::make_unique<kinelo::PathPair>(
+        pairPane, pairBox, QStringLiteral("album"),
+        [this](int tag) { albumKineloInputWindowButtonAction(tag); },
+        [this](int tag, const QStringList& paths) {
+            if (tag == kinelo::kChooseVideoTag) {
                 albumKineloMovFilePathNotification(paths);
-            });
-    connect(picField_, &DragDropTextField::fileDropped, this,
-            [this](const QString&, const QStringList& paths) {
+            } else {
                 albumKineloPicFilePathNotification(paths);
-            });
+            }
+        });
     auto* clear = new QPushButton(QStringLiteral("クリア"), pairPane);
     clear->setObjectName(QStringLiteral("albumKineloClearButton"));
     clear->setAccessibleName(QStringLiteral("クリア"));
@@ -270,7 +264,7 @@ void AlbumKineloSheet::albumKineloViewRefresh() {
         break;
     }
     case 12:
-        executeButton_->setEnabled(!movField_->text().isEmpty() && !picField_->text().isEmpty());
+        executeButton_->setEnabled(pathPair_->isComplete());
         break;
     default:
         executeButton_->setEnabled(true);
@@ -287,7 +281,7 @@ void AlbumKineloSheet::albumKineloInputSheetDidEnd(bool ok) {
         UserDef::setAlbumKineloAddFiles(orderFileInfoArray());
         clearPathFields();
     } else if (ok && tag_ == 12) {
-        UserDef::setAlbumKineloMovFilePath(movField_->text(), picField_->text());
+        UserDef::setAlbumKineloMovFilePath(pathPair_->movPath(), pathPair_->picPath());
         removeAllRecords();
     } else if (!ok && UserDef::isAlbumKineloFile()) {
         UserDef::removeAlbumKineloFile();
@@ -305,16 +299,12 @@ void AlbumKineloSheet::albumKineloInputSheetDidEnd(bool ok) {
 }
 
 void AlbumKineloSheet::albumKineloMovFilePathNotification(const QStringList& paths) {
-    if (!paths.isEmpty()) {
-        movField_->setText(paths.first());
-    }
+    pathPair_->take(kinelo::kChooseVideoTag, paths);
     albumKineloViewRefresh();
 }
 
 void AlbumKineloSheet::albumKineloPicFilePathNotification(const QStringList& paths) {
-    if (!paths.isEmpty()) {
-        picField_->setText(paths.first());
-    }
+    pathPair_->take(kinelo::kChoosePictureTag, paths);
     albumKineloViewRefresh();
 }
 
@@ -325,11 +315,7 @@ void AlbumKineloSheet::albumKineloFileSelectSheet(int tag) {
 void AlbumKineloSheet::albumKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
                                                         int tag) {
     if (path) {
-        if (tag == 30) {
-            movField_->setText(*path);
-        } else {
-            picField_->setText(*path);
-        }
+        pathPair_->take(tag, {*path});
     }
     albumKineloViewRefresh();
 }
@@ -339,14 +325,12 @@ void AlbumKineloSheet::albumKineloTableViewSelectChange() {
 }
 
 void AlbumKineloSheet::clearPathFields() {
-    movField_->clear();
-    picField_->clear();
+    pathPair_->clear();
     albumKineloViewRefresh();
 }
 
 void AlbumKineloSheet::pathFieldsDragDropOn() {
-    movField_->dragDropOn();
-    picField_->dragDropOn();
+    pathPair_->dragDropOn();
 }
 
 // --- The list ---

@@ -3,12 +3,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 class AlbumTabPage;
 class AppCtrl;
+namespace kinelo {
+class PathPair;
+}
 class DragDropScrollView;
-class DragDropTextField;
 class KineloFileListCtrl;
 class QButtonGroup;
 class QDialog;
@@ -66,8 +69,7 @@ private:
     QButtonGroup* typeGroup_ = nullptr;
     KineloFileListCtrl* list_ = nullptr;
     DragDropScrollView* dropView_ = nullptr;
-    DragDropTextField* movField_ = nullptr;
-    DragDropTextField* picField_ = nullptr;
+    std::unique_ptr<kinelo::PathPair> pathPair_;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* executeButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;

@@ -18,6 +18,8 @@ QString caution() {
                           "ージ動画のみをご登録ください。");
 }
 
+namespace {
+
 DragDropTextField* addPathRow(QWidget* pane, QVBoxLayout* box, const QString& caption,
                               const QString& fieldName, int tag,
                               const std::function<void(int)>& pressed) {
@@ -44,6 +46,47 @@ DragDropTextField* addPathRow(QWidget* pane, QVBoxLayout* box, const QString& ca
     box->addWidget(label);
     box->addLayout(row);
     return field;
+}
+
+} // namespace
+
+PathPair::PathPair(QWidget* pane, QVBoxLayout* box, const QString& prefix,
+                   const std::function<void(int)>& pressed,
+                   const std::function<void(int, const QStringList&)>& dropped) {
+    mov_ = addPathRow(pane, box, QStringLiteral("メッセージ動画"),
+                      prefix + QStringLiteral("KineloMovFilePath"), kChooseVideoTag, pressed);
+    pic_ = addPathRow(pane, box, QStringLiteral("写真"),
+                      prefix + QStringLiteral("KineloPicFilePath"), kChoosePictureTag, pressed);
+    for (const auto& [field, tag] : {std::pair{mov_, kChooseVideoTag}, {pic_, kChoosePictureTag}}) {
+        QObject::connect(field, &DragDropTextField::fileDropped, field,
+                         [dropped, tag = tag](const QString&, const QStringList& paths) {
+                             dropped(tag, paths);
+                         });
+    }
+}
+
+QString PathPair::movPath() const {
+    return mov_->text();
+}
+
+QString PathPair::picPath() const {
+    return pic_->text();
+}
+
+void PathPair::take(int tag, const QStringList& paths) {
+    if (!paths.isEmpty()) {
+        (tag == kChooseVideoTag ? mov_ : pic_)->setText(paths.first());
+    }
+}
+
+void PathPair::clear() {
+    mov_->clear();
+    pic_->clear();
+}
+
+void PathPair::dragDropOn() {
+    mov_->dragDropOn();
+    pic_->dragDropOn();
 }
 
 std::optional<QString> chooseFile(int tag) {

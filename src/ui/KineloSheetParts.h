@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -19,12 +20,28 @@ QString caution();
 constexpr int kChooseVideoTag = 30;
 constexpr int kChoosePictureTag = 31;
 
-// A captioned, read-only drop field for one full path with its choose button (named
-// fieldName + "SelectButton" without the "FilePath" end, e.g. "albumKineloMovSelectButton").
-// The field announces drops under the field's name; pressed() gets the button's tag.
-DragDropTextField* addPathRow(QWidget* pane, QVBoxLayout* box, const QString& caption,
-                              const QString& fieldName, int tag,
-                              const std::function<void(int)>& pressed);
+// The video and picture rows of a sheet: a captioned, read-only drop field for one full path
+// each ("<prefix>KineloMovFilePath", "<prefix>KineloPicFilePath", announcing drops under those
+// names) with its choose button ("<prefix>KineloMovSelectButton", ...).
+class PathPair {
+public:
+    // pressed(tag): a choose button; dropped(tag, paths): a drop on the field of that tag.
+    PathPair(QWidget* pane, QVBoxLayout* box, const QString& prefix,
+             const std::function<void(int)>& pressed,
+             const std::function<void(int, const QStringList&)>& dropped);
+
+    QString movPath() const;
+    QString picPath() const;
+    bool isComplete() const { return !movPath().isEmpty() && !picPath().isEmpty(); }
+    // The first of paths goes into the field of tag (30 video, 31 picture).
+    void take(int tag, const QStringList& paths);
+    void clear();
+    void dragDropOn();
+
+private:
+    DragDropTextField* mov_ = nullptr;
+    DragDropTextField* pic_ = nullptr;
+};
 
 // The file chooser of tag 30 (video) or 31 (picture): a chosen file, or nothing when the chooser
 // was cancelled or what was chosen is no file.

@@ -3,7 +3,6 @@
 #include "app/AppCtrl.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
-#include "ui/DragDropTextField.h"
 #include "ui/KineloSheetParts.h"
 #include "util/Tool.h"
 
@@ -25,6 +24,8 @@ PrintKineloSheet::PrintKineloSheet(QWidget* window, AppCtrl& ctrl, QObject* pare
     build();
 }
 
+PrintKineloSheet::~PrintKineloSheet() = default;
+
 void PrintKineloSheet::build() {
     auto* sheet = new QDialog(window_);
     sheet->setObjectName(QStringLiteral("printKineloInputWindow"));
@@ -40,21 +41,16 @@ void PrintKineloSheet::build() {
                              sheet);
     intro->setWordWrap(true);
     box->addWidget(intro);
-    const auto pressed = [this](int tag) { printKineloInputWindowButtonAction(tag); };
-    movField_ = kinelo::addPathRow(sheet, box, QStringLiteral("メッセージ動画"),
-                                   QStringLiteral("printKineloMovFilePath"),
-                                   kinelo::kChooseVideoTag, pressed);
-    picField_ = kinelo::addPathRow(sheet, box, QStringLiteral("写真"),
-                                   QStringLiteral("printKineloPicFilePath"),
-                                   kinelo::kChoosePictureTag, pressed);
-    connect(movField_, &DragDropTextField::fileDropped, this,
-            [this](const QString&, const QStringList& paths) {
+    pathPair_ = std::make_unique<kinelo::PathPair>(
+        sheet, box, QStringLiteral("print"),
+        [this](int tag) { printKineloInputWindowButtonAction(tag); },
+        [this](int tag, const QStringList& paths) {
+            if (tag == kinelo::kChooseVideoTag) {
                 printKineloMovFilePathNotification(paths);
-            });
-    connect(picField_, &DragDropTextField::fileDropped, this,
-            [this](const QString&, const QStringList& paths) {
+            } else {
                 printKineloPicFilePathNotification(paths);
-            });
+            }
+        });
     box->addStretch(1);
 
     cancelButton_ = new QPushButton(QStringLiteral("閉じる"), sheet);
@@ -119,12 +115,12 @@ void PrintKineloSheet::printKineloInputWindowButtonAction(int tag) {
 }
 
 void PrintKineloSheet::printKineloViewRefresh() {
-    executeButton_->setEnabled(!movField_->text().isEmpty() && !picField_->text().isEmpty());
+    executeButton_->setEnabled(pathPair_->isComplete());
 }
 
 void PrintKineloSheet::printKineloInputSheetDidEnd(bool ok) {
     if (ok) {
-        UserDef::setPrintKineloMovFilePath(movField_->text(), picField_->text());
+        UserDef::setPrintKineloMovFilePath(pathPair_->movPath(), pathPair_->picPath());
     } else if (UserDef::isPrintKineloFile()) {
         UserDef::removePrintKineloFile();
         clearPathFields();
@@ -139,16 +135,12 @@ void PrintKineloSheet::printKineloInputSheetDidEnd(bool ok) {
 }
 
 void PrintKineloSheet::printKineloMovFilePathNotification(const QStringList& paths) {
-    if (!paths.isEmpty()) {
-        movField_->setText(paths.first());
-    }
+    pathPair_->take(kinelo::kChooseVideoTag, paths);
     printKineloViewRefresh();
 }
 
 void PrintKineloSheet::printKineloPicFilePathNotification(const QStringList& paths) {
-    if (!paths.isEmpty()) {
-        picField_->setText(paths.first());
-    }
+    pathPair_->take(kinelo::kChoosePictureTag, paths);
     printKineloViewRefresh();
 }
 
@@ -159,22 +151,16 @@ void PrintKineloSheet::printKineloFileSelectSheet(int tag) {
 void PrintKineloSheet::printKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
                                                         int tag) {
     if (path) {
-        if (tag == kinelo::kChooseVideoTag) {
-            printKineloMovFilePathNotification({*path});
-        } else {
-            printKineloPicFilePathNotification({*path});
-        }
+        pathPair_->take(tag, {*path});
     }
     printKineloViewRefresh();
 }
 
 void PrintKineloSheet::clearPathFields() {
-    movField_->clear();
-    picField_->clear();
+    pathPair_->clear();
     printKineloViewRefresh();
 }
 
 void PrintKineloSheet::pathFieldsDragDropOn() {
-    movField_->dragDropOn();
-    picField_->dragDropOn();
+    pathPair_->dragDropOn();
 }

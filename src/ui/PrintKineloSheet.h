@@ -3,10 +3,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 class AppCtrl;
-class DragDropTextField;
+namespace kinelo {
+class PathPair;
+}
 class QDialog;
 class QPushButton;
 
@@ -17,6 +20,7 @@ class PrintKineloSheet : public QObject {
     Q_OBJECT
 public:
     PrintKineloSheet(QWidget* window, AppCtrl& ctrl, QObject* parent = nullptr);
+    ~PrintKineloSheet() override;
 
     void printKineloAction();
     // Buttons by tag: 0 cancel, 1 execute, 30 choose video, 31 choose picture.
@@ -40,8 +44,7 @@ private:
     QWidget* window_;
     AppCtrl& ctrl_;
     QPointer<QDialog> sheet_;
-    DragDropTextField* movField_ = nullptr;
-    DragDropTextField* picField_ = nullptr;
+    std::unique_ptr<kinelo::PathPair> pathPair_;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* executeButton_ = nullptr;
 };
