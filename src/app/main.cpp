@@ -4,6 +4,7 @@
 #include "app/gui/MainWindow.h"
 #include "settings/UserDef.h"
 #include "ui/MessageBoxResponder.h"
+#include "ui/QtJapanese.h"
 #include "util/Tool.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(HALVIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("halvix2"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    installQtJapanese(app);
     if (const QString icon = Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));
         !icon.isEmpty()) {
         QApplication::setWindowIcon(QIcon(icon));

@@ -297,8 +297,8 @@ bool ResizeJob::start() {
             postDic.insert(QStringLiteral("ErrorInfo"),
                            QStringLiteral("キャンセルボタンによって処理が中止"));
             Log::outputLn(QStringLiteral("処理がキャンセルされた"));
-            Tool::alertWithMsg(QStringLiteral("処理を中止しました"),
-                               QStringLiteral("キャンセルボタンによって処理が中止されました"));
+            Tool::doneAlertWithMsg(QStringLiteral("処理を中止しました"),
+                                   QStringLiteral("キャンセルボタンによって処理が中止されました"));
             orbel::limitDeleteFileOrFolder(*resizeFolder);
         } else if (isErr()) {
             postDic.insert(

@@ -106,9 +106,9 @@ bool SendJob::start(const std::optional<QString>& zipPath) {
 
     progressViewUpdateWithMsg(
         QStringLiteral("データを送信しました。完了メールが届いた時点で受付完了となります。"));
-    Tool::alertWithMsg(QStringLiteral("データを送信しました"),
-                       QStringLiteral("完了メールが届いた時点で受付完了となります。\n"
-                                      "メールが届かない場合は当社営業へご連絡下さい。"));
+    Tool::doneAlertWithMsg(QStringLiteral("データを送信しました"),
+                           QStringLiteral("完了メールが届いた時点で受付完了となります。\n"
+                                          "メールが届かない場合は当社営業へご連絡下さい。"));
     return true;
 }
 
@@ -295,8 +295,9 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             historyText = QStringLiteral("キャンセルボタンによって処理が中止");
             postDic.insert(QStringLiteral("ErrorInfo"), historyText);
             Log::outputLn(QStringLiteral("送信処理がキャンセルされた"));
-            Tool::alertWithMsg(QStringLiteral("処理を中止しました"),
-                               QStringLiteral("キャンセルボタンによって送信処理が中止されました"));
+            Tool::doneAlertWithMsg(
+                QStringLiteral("処理を中止しました"),
+                QStringLiteral("キャンセルボタンによって送信処理が中止されました"));
         } else {
             const QString message =
                 errorMessage.isEmpty() ? errorMessageForCode(errorCode) : errorMessage;

@@ -509,8 +509,9 @@ bool ZipJob::start() {
             if (isCancel()) {
                 postDic.insert(QStringLiteral("ErrorInfo"), kCancelInfo);
                 Log::outputLn(QStringLiteral("処理がキャンセルされた"));
-                Tool::alertWithMsg(QStringLiteral("処理を中止しました"),
-                                   QStringLiteral("キャンセルボタンによって処理が中止されました"));
+                Tool::doneAlertWithMsg(
+                    QStringLiteral("処理を中止しました"),
+                    QStringLiteral("キャンセルボタンによって処理が中止されました"));
             } else {
                 postDic.insert(QStringLiteral("ErrorInfo"),
                                _errorText.isEmpty() ? QStringLiteral("ZIP中にエラーが発生")

@@ -144,8 +144,8 @@ void FileDownCtrl::fileDownloadCheck() {
         return;
     }
     if (!loadFileList()) {
-        Tool::alertWithMsg(QStringLiteral("ダウンロードできるファイルはありません"),
-                           QStringLiteral("現在ダウンロードできるファイルはありません。"));
+        Tool::doneAlertWithMsg(QStringLiteral("ダウンロードできるファイルはありません"),
+                               QStringLiteral("現在ダウンロードできるファイルはありません。"));
         return;
     }
     viewRefrash();
@@ -244,7 +244,7 @@ void FileDownCtrl::jobThreadEnd(bool success, bool cancelled, const QString& err
         dataSource_->clearCheck();
     viewRefrash();
     if (success) {
-        Tool::alertWithMsg(QStringLiteral("ファイルのダウンロードが完了しました"), QString());
+        Tool::doneAlertWithMsg(QStringLiteral("ファイルのダウンロードが完了しました"), QString());
     } else if (!cancelled) {
         Tool::alertWithMsg(QStringLiteral("エラーが発生しました"), errorMessage);
     }

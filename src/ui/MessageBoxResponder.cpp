@@ -57,7 +57,10 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
 
     QMessageBox box(parentFor(request));
     box.setWindowTitle(QStringLiteral("HALVIX 2"));
-    box.setIcon(QMessageBox::Warning);
+    // Questions ask, done reports inform, everything else warns.
+    box.setIcon(request.kind != AlertRequest::Kind::Message ? QMessageBox::Question
+                : request.done                              ? QMessageBox::Information
+                                                            : QMessageBox::Warning);
     // Both texts are shown literally: a file name with "<" or "%" must not turn into markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(request.message);

@@ -81,10 +81,10 @@ void ServiceWindows::supportBundleAction() {
         return;
     }
     Log::outputLn(QStringLiteral("サポート情報を保存しました（%1）").arg(*path));
-    Tool::alertWithMsg(QStringLiteral("サポート情報を保存しました"),
-                       QStringLiteral("%1\nこのファイルを当社営業へお送りください。"
-                                      "パスワードなどの秘密の情報は含まれていません。")
-                           .arg(*path));
+    Tool::doneAlertWithMsg(QStringLiteral("サポート情報を保存しました"),
+                           QStringLiteral("%1\nこのファイルを当社営業へお送りください。"
+                                          "パスワードなどの秘密の情報は含まれていません。")
+                               .arg(*path));
 }
 
 void ServiceWindows::installMenuActions(QMenu* fileMenu, QMenu* helpMenu) {

@@ -21,6 +21,8 @@ enum class TextEncoding { Utf8, ShiftJis };
 struct AlertRequest {
     enum class Kind { Message, OkNg, FolderSelect, Beep, ThreeButton, OpenFile, SaveFile };
     Kind kind = Kind::Message;
+    // Message only: a report that something is done (information), not a problem (warning).
+    bool done = false;
     QString message;         // the alert's message text; a chooser's title
     QString information;     // the informative text, shown literally
     QString okTitle;         // first (default) button
@@ -133,6 +135,8 @@ public:
     static bool alertOkNgWithMsg(const QString& msg, const QString& msg2,
                                  const QString& btOk = QStringLiteral("はい"),
                                  const QString& btNg = QStringLiteral("いいえ"));
+    // One-button alert that reports something done (the order sent, the file saved).
+    static void doneAlertWithMsg(const QString& msg, const QString& msg2);
     // One-button alert placed over baseWindow.
     static void alertWithMsg(const QString& msg, const QString& msg2, QObject* baseWindow);
     static void beep(const QString& name);

@@ -67,6 +67,12 @@ void Tool::alertWithMsg(const QString& msg, const QString& msg2, const QString& 
     ask(message(msg, msg2, btOk));
 }
 
+void Tool::doneAlertWithMsg(const QString& msg, const QString& msg2) {
+    AlertRequest request = message(msg, msg2, QStringLiteral("はい"));
+    request.done = true;
+    ask(request);
+}
+
 void Tool::alertWithMsg(const QString& msg, const QString& msg2, QObject* baseWindow) {
     AlertRequest request = message(msg, msg2, QStringLiteral("はい"));
     request.baseWindow = baseWindow;

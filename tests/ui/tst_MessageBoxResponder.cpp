@@ -18,6 +18,7 @@ struct SeenBox {
     QStringList buttons;
     bool onMainThread = false;
     Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
 // Plays the human: waits for the next message box, notes what it shows and clicks the button
@@ -33,6 +34,7 @@ void answerNextBox(const QString& buttonTitle, SeenBox* seen) {
         seen->text = box->text();
         seen->informative = box->informativeText();
         seen->format = box->textFormat();
+        seen->icon = box->icon();
         seen->onMainThread = box->thread() == qApp->thread();
         for (QAbstractButton* b : box->buttons()) {
             seen->buttons << b->text();
@@ -73,6 +75,20 @@ private Q_SLOTS:
         QVERIFY(seen.onMainThread);
         QCOMPARE(seen.text, QStringLiteral("処理を中止してよろしいですか？"));
         QCOMPARE(seen.buttons, (QStringList{QStringLiteral("はい"), QStringLiteral("いいえ")}));
+        QCOMPARE(seen.icon, QMessageBox::Question);
+    }
+
+    // A problem warns; a report that something is done only informs.
+    void doneReportsInformAndProblemsWarn() {
+        SeenBox problem;
+        answerNextBox(QStringLiteral("はい"), &problem);
+        Tool::alertWithMsg(QStringLiteral("エラーが発生しました"), QString());
+        QCOMPARE(problem.icon, QMessageBox::Warning);
+        SeenBox done;
+        answerNextBox(QStringLiteral("はい"), &done);
+        Tool::doneAlertWithMsg(QStringLiteral("データを送信しました"), QString());
+        QCOMPARE(done.icon, QMessageBox::Information);
+        QCOMPARE(done.text, QStringLiteral("データを送信しました"));
     }
 
     void firstButtonAnswersTrue() {

@@ -333,6 +333,8 @@ void TestKinelo::printKineloTravelsWithAPostcardOrder() {
                       Qt::LeftButton);
     QVERIFY(SheetDriver::confirm(print));
     sendNow(app, QStringLiteral("printSendButton"));
+    QCOMPARE(alerts.last().message, QStringLiteral("データを送信しました"));
+    QVERIFY(alerts.last().done);
     const QStringList sent = lab.ftpFolderFiles(kRemote);
     QCOMPARE(sent.size(), 1);
     const QString archive = lab.ftpLocalPath(kRemote) + u'/' + sent.first();
