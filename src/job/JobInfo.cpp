@@ -2,6 +2,8 @@
 
 #include "job/ProgressTarget.h"
 #include "job/ZipJob.h"
+#include "job/ZipPacker.h"
+#include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/MiravellPath.h"
@@ -167,13 +169,16 @@ bool JobInfo::createZipFile() {
     if (ok) {
         const QString report = zipFolderPath() + QStringLiteral("/PrintReport4.txt");
         // An archive without its report would reach the lab unreadable, so the result counts.
-        if (Tool::isTigerOperatingSystem()) {
-            ok = Tool::zipWithOption(QStringLiteral("-j"), zipFilePath(), report);
-        } else {
-            ok = Tool::passZipWithPass(ZipJob::zipPassword(), QStringLiteral("-j"), zipFilePath(),
-                                       report);
-        }
+        // Packed inside the program, so the password never shows in a process list.
+        ZipPacker packer(zipFilePath(), Tool::isTigerOperatingSystem()
+                                            ? std::nullopt
+                                            : std::optional<QString>(ZipJob::zipPassword()));
+        ok = ZipPacker::createEmpty(zipFilePath()) && packer.open() &&
+             packer.addFile(report, QStringLiteral("PrintReport4.txt")) && packer.finish();
         if (!ok) {
+            if (!packer.errorText().isEmpty()) {
+                Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(packer.errorText()));
+            }
             orbel::limitDeleteFileOrFolder(zipFilePath());
         }
     }

@@ -175,16 +175,6 @@ void ZipJob::directZipFlagSetup() {
                                 : QStringLiteral("CopyConvertZip Mode"));
 }
 
-bool ZipJob::passZipWithOption(const QString& option, const QString& zipFile,
-                               const QString& addFile, const std::optional<QString>& currentPath) {
-    const QString folder =
-        currentPath && !currentPath->isEmpty() ? *currentPath : QStringLiteral("~");
-    if (isPassZip()) {
-        return Tool::passZipWithPass(zipPassword(), option, zipFile, addFile, folder);
-    }
-    return Tool::zipWithOption(option, zipFile, addFile, folder);
-}
-
 bool ZipJob::copyFile(const QString& source, const QString& destination) {
     if (QFileInfo::exists(destination)) {
         QFile::remove(destination);
@@ -319,12 +309,11 @@ bool ZipJob::kineloZipJob(const QString& zipFilePath) {
         return true;
     }
 
-    const QString staging = zipWorkFolderPath();
+    // The files are read where they are and packed under their Kinelo names.
     const QString kineloFolder = QStringLiteral("kinelo");
-    bool ok = createZipWorkFolders(kineloFolder);
-    if (ok && type == 1) {
+    bool ok = true;
+    if (type == 1) {
         const QString sourceFolder = kineloFolder + QStringLiteral("/soucefile");
-        ok = createZipWorkFolders(sourceFolder);
         QSet<QString> usedNames;
         for (const QString& file : std::as_const(addFiles)) {
             if (!ok) {
@@ -338,24 +327,19 @@ bool ZipJob::kineloZipJob(const QString& zipFilePath) {
                        (nameInfo.suffix().isEmpty() ? QString() : u'.' + nameInfo.suffix());
             }
             usedNames.insert(name.toLower());
-            const QString entry = sourceFolder + u'/' + name;
-            ok = copyFile(file, staging + u'/' + entry) &&
-                 passZipWithOption(QStringLiteral("-g"), zipFilePath, entry, staging);
+            ok = packFile(file, sourceFolder + u'/' + name, zipFilePath);
         }
-    } else if (ok && type == 2) {
+    } else if (type == 2) {
         ok = movPath && picPath;
         if (ok) {
             const QString movEntry = kineloFolder + QStringLiteral("/MOV_") +
                                      orbel::convertToWindowsPath(fileNameOf(*movPath));
             const QString picEntry = kineloFolder + QStringLiteral("/PIC_") +
                                      orbel::convertToWindowsPath(fileNameOf(*picPath));
-            ok = copyFile(*movPath, staging + u'/' + movEntry) &&
-                 copyFile(*picPath, staging + u'/' + picEntry) &&
-                 passZipWithOption(QStringLiteral("-g"), zipFilePath, movEntry, staging) &&
-                 passZipWithOption(QStringLiteral("-g"), zipFilePath, picEntry, staging);
+            ok = packFile(*movPath, movEntry, zipFilePath) &&
+                 packFile(*picPath, picEntry, zipFilePath);
         }
     }
-    orbel::limitZipDeleteFileOrFolder(staging);
     return ok;
 }
 

@@ -24,9 +24,6 @@ public:
 
     // Adds one order file to the archive.
     bool oneZipWithPath(const QString& path, const QString& zipFilePath);
-    // zip with the password when isPassZip(), else without; in currentPath, or "~" when none.
-    bool passZipWithOption(const QString& option, const QString& zipFile, const QString& addFile,
-                           const std::optional<QString>& currentPath);
     // Adds the Kinelo order's files.
     bool kineloZipJob(const QString& zipFilePath);
     bool isFotoFusionFile() const;

@@ -141,6 +141,18 @@ ZipPacker::ZipPacker(QString archivePath, std::optional<QString> password)
 
 ZipPacker::~ZipPacker() = default;
 
+bool ZipPacker::createEmpty(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return false;
+    }
+    // The end record alone: no entries, no directory, no comment.
+    QByteArray end;
+    put32(end, kEndSignature);
+    end.append(18, '\0');
+    return file.write(end) == end.size() && file.flush();
+}
+
 void ZipPacker::setZip64Limit(quint64 limit) {
     g_zip64Limit = limit;
 }

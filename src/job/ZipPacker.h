@@ -27,6 +27,9 @@ public:
     ZipPacker(const ZipPacker&) = delete;
     ZipPacker& operator=(const ZipPacker&) = delete;
 
+    // Writes an archive without entries at path (the start of an order's archive); false when
+    // something is there already or it cannot be written.
+    static bool createEmpty(const QString& path);
     // Reads the directory of the archive, which must exist (it holds the order report).
     bool open();
     bool isOpen() const;

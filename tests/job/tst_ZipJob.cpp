@@ -385,6 +385,12 @@ void TestZipJob::kineloFilesFollowTheOrderFiles() {
                           QStringLiteral("kinelo/PIC_cover.jpg")}));
     QCOMPARE(kit::zipContent(pooled, QStringLiteral("kinelo/MOV_clip\uFF0F1.mov"), kPassword),
              kit::readAll(movie));
+    // The report and the Kinelo files are locked like the photos.
+    for (const QString& entry :
+         {QStringLiteral("PrintReport4.txt"), QStringLiteral("kinelo/PIC_cover.jpg")}) {
+        QVERIFY(kit::zipContent(pooled, entry, kPassword));
+        QVERIFY2(!kit::zipContent(pooled, entry, QStringLiteral("wrong")), qPrintable(entry));
+    }
     QVERIFY(!QFileInfo::exists(ZipJob::zipWorkFolderPath()));
 }
 
