@@ -305,8 +305,10 @@ void TestAppCtrl::guardReadsAnotherProcessSettingsFolder() {
     child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
     QVERIFY(child.waitForStarted());
     const pid_t pid = static_cast<pid_t>(child.processId());
-    QCOMPARE(InstanceGuard::settingsFolderOfProcess(pid),
-             otherHome + QStringLiteral("/.config/halvix2"));
+    // Started can be reported while the child is still in exec, before /proc shows its
+    // environment; the guard reads long-running programs, so the test waits for it too.
+    QTRY_COMPARE_WITH_TIMEOUT(InstanceGuard::settingsFolderOfProcess(pid),
+                              otherHome + QStringLiteral("/.config/halvix2"), 5000);
     // Another program is never taken for this one, whatever its settings folder.
     for (const InstanceGuard::Instance& instance : InstanceGuard::runningInstances()) {
         QVERIFY(instance.pid != pid);
