@@ -1,6 +1,7 @@
 #include "ui/PhotoStudioNamePop.h"
 
 #include "app/UserPref.h"
+#include "settings/UserDef.h"
 
 #include <QSignalBlocker>
 
@@ -22,6 +23,10 @@ void PhotoStudioNamePop::makePhotoStudioNamePop() {
 }
 
 void PhotoStudioNamePop::selectPhotoStudioNamePop() {
+    // A studio with one customer code has no list to choose from: its own name stands there.
+    setPlaceholderText(
+        count() == 0 ? UserDef::stringForKey(QStringLiteral("PhotoStudioName")).value_or(QString())
+                     : QString());
     const std::optional<QString> title = UserPref::photoStudioPopSelection(QStringList([this] {
         QStringList titles;
         for (int i = 0; i < count(); ++i) {

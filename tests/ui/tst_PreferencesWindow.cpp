@@ -183,6 +183,10 @@ private Q_SLOTS:
         QCOMPARE(stored("AlbumSlectionSave"), QStringLiteral("ON"));
         QVERIFY(UserPref::isCustomerInfo());
         QCOMPARE(alerts.count(), 0);
+        // With no list to choose from, the main window's studio pop-up shows the studio's name.
+        auto* pop = prefs.control<PhotoStudioNamePop>("photoStudioNamePop");
+        QCOMPARE(pop->count(), 0);
+        QCOMPARE(pop->placeholderText(), QStringLiteral("青空写真館"));
 
         // Cancel discards edits of the fields.
         prefs.ctrl.preferencesAction();

@@ -341,6 +341,7 @@ void TestPrintTab::postcardCountsForTheSpecialGroupAndKineloButton() {
     QVERIFY(kinelo->isVisible());
     QVERIFY(kinelo->isEnabled());
     QCOMPARE(kinelo->text(), QStringLiteral("キネロのお申し込み"));
+    app.shoot(QStringLiteral("print-tab-kinelo"));
     UserDef::setPrintKineloMovFilePath(t.files[0], t.files[1]);
     app.ctrl->comViewRefresh();
     QCOMPARE(kinelo->text(), QStringLiteral("キネロファイル登録済み"));
