@@ -148,6 +148,7 @@ void TestKinelo::eachOrderTypeReachesTheArchive() {
         QTest::mouseClick(inSheet<QRadioButton>(QStringLiteral("kineloOrderType11")),
                           Qt::LeftButton);
         QVERIFY(!execute()->isEnabled());
+        shoot(kSheet, QStringLiteral("kinelo-sheet-11-empty"));
         const QString extra = home.filePath(QStringLiteral("extra"));
         QVERIFY(writeJpeg(extra + QStringLiteral("/extra1.jpg")));
         QVERIFY(writeText(extra + QStringLiteral("/notes.txt"), "cut list"));
