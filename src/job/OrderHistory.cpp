@@ -4,6 +4,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
+#include "util/UniqueFd.h"
 #include "util/WorkFolder.h"
 
 #include <QFile>
@@ -33,21 +34,7 @@ std::mutex& appendMutex() {
     return mutex;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = orbel::UniqueFd;
 
 // The last byte of the file is a line feed (or the file is empty): a record torn by a crash must
 // not swallow the next one.

@@ -37,21 +37,6 @@ QStringList oneToTen() {
     return choices;
 }
 
-// The integer value of a count text, at least 1 (what the box shows after a refresh).
-QString atLeastOne(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
-    }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
-    }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    return QString::number(ok && value > 1 ? value : 1);
-}
-
 QString lowerFirst(const QString& text) {
     return text.left(1).toLower() + text.mid(1);
 }
@@ -375,7 +360,7 @@ void FileListTabPage::tabViewRefresh() {
     addMemoAllButton_->setText(memo_ ? kMemoTitleSet : kMemoTitle);
 
     if (orderNum_->lineEdit() == nullptr || !orderNum_->lineEdit()->hasFocus()) {
-        const QString count = atLeastOne(orderNum_->currentText());
+        const QString count = countAtLeastOne(orderNum_->currentText());
         if (orderNum_->currentText() != count) {
             orderNum_->setEditText(count);
         }

@@ -25,20 +25,6 @@ const char* const kPopLabels[5] = {"カテゴリ", "サイズ", "面質", "商�
 const char* const kDicKeys[5] = {"ResizeCateoryPopKey", "ResizeSizePopKey", "ResizeSurfacePopKey",
                                  "ResizeGoodsPopKey", "ResizeGoodsOptionPopKey"};
 
-QString atLeastOne(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
-    }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
-    }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    return QString::number(ok && value > 1 ? value : 1);
-}
-
 } // namespace
 
 ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
@@ -273,7 +259,7 @@ void ResizeTabPage::resizeViewRefresh() {
                                                        : QStringLiteral("送　信");
     sendButton()->setText(title);
     if (!orderNum_->lineEdit()->hasFocus()) {
-        const QString count = atLeastOne(orderNum_->currentText());
+        const QString count = countAtLeastOne(orderNum_->currentText());
         if (orderNum_->currentText() != count) {
             orderNum_->setEditText(count);
         }

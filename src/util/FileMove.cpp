@@ -1,5 +1,7 @@
 #include "util/FileMove.h"
 
+#include "util/UniqueFd.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -12,27 +14,7 @@ namespace orbel {
 
 namespace {
 
-// Closes a descriptor on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool closeChecked() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+using Fd = UniqueFd;
 
 bool writeAll(int fd, const char* data, ssize_t size) {
     while (size > 0) {
