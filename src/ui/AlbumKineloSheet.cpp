@@ -155,9 +155,11 @@ void AlbumKineloSheet::build() {
             [this] { albumKineloInputWindowButtonAction(1); });
     connect(removeButton_, &QPushButton::clicked, this,
             [this] { albumKineloInputWindowButtonAction(20); });
+    // Escape or the close box only closes: a registration is removed by its button alone.
     connect(sheet, &QDialog::rejected, this, [this] {
         if (ctrl_.kineloWindowOpen()) {
-            albumKineloInputSheetDidEnd(false);
+            Log::outputLn(QStringLiteral("キネロ画面を閉じる（登録内容は変更なし）"));
+            sheetClosed();
         }
     });
 
@@ -288,6 +290,10 @@ void AlbumKineloSheet::albumKineloInputSheetDidEnd(bool ok) {
         clearPathFields();
         removeAllRecords();
     }
+    sheetClosed();
+}
+
+void AlbumKineloSheet::sheetClosed() {
     ctrl_.setKineloWindowFlg(false);
     dropView_->dragDropOff();
     ctrl_.fileDragDropOn();

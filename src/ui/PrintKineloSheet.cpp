@@ -66,9 +66,11 @@ void PrintKineloSheet::build() {
     connect(executeButton_, &QPushButton::clicked, this,
             [this] { printKineloInputWindowButtonAction(1); });
     // Escape or the window's close box is the cancel button.
+    // Escape or the close box only closes: a registration is removed by its button alone.
     connect(sheet, &QDialog::rejected, this, [this] {
         if (ctrl_.kineloWindowOpen()) {
-            printKineloInputSheetDidEnd(false);
+            Log::outputLn(QStringLiteral("キネロ画面を閉じる（登録内容は変更なし）"));
+            sheetClosed();
         }
     });
     auto* buttons = new QHBoxLayout;
@@ -125,6 +127,10 @@ void PrintKineloSheet::printKineloInputSheetDidEnd(bool ok) {
         UserDef::removePrintKineloFile();
         clearPathFields();
     }
+    sheetClosed();
+}
+
+void PrintKineloSheet::sheetClosed() {
     ctrl_.setKineloWindowFlg(false);
     ctrl_.fileDragDropOn();
     if (sheet_->isVisible()) {

@@ -40,6 +40,9 @@ public:
 
 private:
     void build();
+    // What every end of the sheet does: drops and menus back, the sheet hidden, the window
+    // refreshed.
+    void sheetClosed();
 
     QWidget* window_;
     AppCtrl& ctrl_;

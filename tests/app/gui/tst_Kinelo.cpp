@@ -265,6 +265,13 @@ void TestKinelo::videoOnlyProductsForceTheVideoType() {
     QVERIFY(inSheet<QRadioButton>(QStringLiteral("kineloOrderType12"))->isChecked());
     QCOMPARE(inSheet<QPushButton>(QStringLiteral("cancelButton"))->text(),
              QStringLiteral("キネロ登録の削除"));
+    // Escape keeps the registration and the list.
+    QVERIFY(SheetDriver::pressEscape(kSheet));
+    QVERIFY(!app.ctrl->kineloWindowOpen());
+    QVERIFY(UserDef::isAlbumKineloFile());
+    QCOMPARE(app.window->albumKineloSheet()->fileCount(), 1);
+    QTest::mouseClick(app.find<QPushButton>(QStringLiteral("albumKineloButton")), Qt::LeftButton);
+    QVERIFY(waitSheet(kSheet));
     // Removing the registration frees Send again and empties the list.
     QVERIFY(SheetDriver::cancel(kSheet));
     QVERIFY(!UserDef::isAlbumKineloFile());
@@ -313,11 +320,20 @@ void TestKinelo::printKineloTravelsWithAPostcardOrder() {
     QCOMPARE(UserDef::printKineloPicFilePath(), std::optional<QString>(pic));
     QCOMPARE(button->text(), QStringLiteral("キネロファイル登録済み"));
 
-    // The registration can be taken back from the sheet.
+    // Escape only closes the sheet; the registration is taken back by its button alone.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(waitSheet(print));
+    QVERIFY(SheetDriver::pressEscape(print));
+    QVERIFY(SheetDriver::openSheetName().isEmpty());
+    QVERIFY(!app.ctrl->kineloWindowOpen());
+    QVERIFY(app.ctrl->isMenuUseOk());
+    QVERIFY(UserDef::isPrintKineloFile());
+    QCOMPARE(button->text(), QStringLiteral("キネロファイル登録済み"));
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(waitSheet(print));
     QCOMPARE(inSheet<QPushButton>(QStringLiteral("cancelButton"), print)->text(),
              QStringLiteral("キネロ登録の削除"));
+    QCOMPARE(inSheet<QLineEdit>(QStringLiteral("printKineloMovFilePath"), print)->text(), mov);
     QVERIFY(SheetDriver::cancel(print));
     QVERIFY(!UserDef::isPrintKineloFile());
     QCOMPARE(button->text(), QStringLiteral("キネロのお申し込み"));
