@@ -622,19 +622,26 @@ void AppCtrl::mainAction(int tag) {
     comViewRefresh();
 }
 
-void AppCtrl::removeKineloOrder() {
-    onMain([] {
-        UserDef::removePrintKineloFile();
-        UserDef::removeAlbumKineloFile();
-    });
-    onMain([this] {
-        if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(FileListKind::Kinelo)]) {
-            rows->removeAllRecords();
+void AppCtrl::removeKineloOrder(std::optional<OrderTab> tab) {
+    // Only the registration that was packed goes: a print registration waits through an album
+    // order and the other way round (only the album and print tabs pack Kinelo files).
+    if (tab != OrderTab::Album && tab != OrderTab::Print) {
+        return;
+    }
+    onMain([this, tab] {
+        if (tab == OrderTab::Album) {
+            UserDef::removeAlbumKineloFile();
+            if (FileListRows* rows =
+                    _fileListRows[static_cast<std::size_t>(FileListKind::Kinelo)]) {
+                rows->removeAllRecords();
+            }
+            _kineloRows.clear();
+            Q_EMIT listReloaded(FileListKind::Kinelo);
+        } else {
+            UserDef::removePrintKineloFile();
         }
-        _kineloRows.clear();
-        Q_EMIT listReloaded(FileListKind::Kinelo);
         if (kineloPathFieldsClearHook) {
-            kineloPathFieldsClearHook();
+            kineloPathFieldsClearHook(*tab);
         }
     });
 }

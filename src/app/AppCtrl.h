@@ -115,8 +115,8 @@ public:
     // kineloWindowFlg: while the Kinelo sheet is open, dropped files go to its list.
     bool kineloWindowOpen() const override { return _kineloWindowFlg; }
     void setKineloWindowFlg(bool open) { _kineloWindowFlg = open; }
-    // The Kinelo sheets empty their four path fields after a packed order; filled by the window.
-    std::function<void()> kineloPathFieldsClearHook;
+    // After a packed order the Kinelo sheet of its tab empties its path fields; set by the window.
+    std::function<void(OrderTab)> kineloPathFieldsClearHook;
     bool resizeExeChecked() const override;
 
     // --- Drop control ---
@@ -162,7 +162,7 @@ public:
     void menuUseOffAndViewRefresh();
     void menuUseOnAndViewRefresh();
     void mainAction(int tag);
-    void removeKineloOrder() override;
+    void removeKineloOrder(std::optional<OrderTab> tab) override;
 
     // --- Menus ---
     struct MenuItemState {

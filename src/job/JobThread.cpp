@@ -130,7 +130,7 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
             if (zipJob.start()) {
                 Log::outputLn(QStringLiteral("zip sucsess ZipName[%1]").arg(info.zipName()));
                 info.updateBagNo();
-                _actions.removeKineloOrder();
+                _actions.removeKineloOrder(info.tab());
                 _actions.selectFilesAndOrderMemoClear();
                 archive = info.zipPoolFilePath();
                 zipped = true;

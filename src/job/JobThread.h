@@ -34,7 +34,8 @@ public:
     virtual ~JobMainThreadActions() = default;
     virtual void fileDragDropOff() = 0; // before the thread starts (main thread)
     virtual void comViewRefresh() = 0;  // at the start (main thread) and the end (job thread)
-    virtual void removeKineloOrder() = 0;
+    // After a packed order: the Kinelo registration of the order's tab went with it.
+    virtual void removeKineloOrder(std::optional<OrderTab> tab) = 0;
     virtual void selectFilesAndOrderMemoClear() = 0;
     virtual void albumDirectOrderNumClear() = 0;
     virtual void dragDropOn() = 0;

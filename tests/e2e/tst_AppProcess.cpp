@@ -138,7 +138,7 @@ class QuietActions : public JobMainThreadActions {
 public:
     void fileDragDropOff() override {}
     void comViewRefresh() override {}
-    void removeKineloOrder() override {}
+    void removeKineloOrder(std::optional<OrderTab>) override {}
     void selectFilesAndOrderMemoClear() override {}
     void albumDirectOrderNumClear() override {}
     void dragDropOn() override {}

@@ -61,7 +61,9 @@ class DirectActions : public JobMainThreadActions {
 public:
     void fileDragDropOff() override { add(QStringLiteral("fileDragDropOff")); }
     void comViewRefresh() override { add(QStringLiteral("comViewRefresh")); }
-    void removeKineloOrder() override { add(QStringLiteral("removeKineloOrder")); }
+    void removeKineloOrder(std::optional<OrderTab>) override {
+        add(QStringLiteral("removeKineloOrder"));
+    }
     void selectFilesAndOrderMemoClear() override {
         add(QStringLiteral("selectFilesAndOrderMemoClear"));
     }

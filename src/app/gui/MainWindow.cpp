@@ -193,9 +193,12 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
     printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
     printPage_->kineloOpener = [this] { printKineloSheet_->printKineloAction(); };
-    ctrl_.kineloPathFieldsClearHook = [this] {
-        kineloSheet_->clearPathFields();
-        printKineloSheet_->clearPathFields();
+    ctrl_.kineloPathFieldsClearHook = [this](OrderTab tab) {
+        if (tab == OrderTab::Album) {
+            kineloSheet_->clearPathFields();
+        } else {
+            printKineloSheet_->clearPathFields();
+        }
     };
     albumSetExporter = [] {
         AlbumSet::exportAlbumSet();

@@ -349,12 +349,27 @@ void TestKinelo::printKineloTravelsWithAPostcardOrder() {
     QTest::mouseClick(inSheet<QPushButton>(QStringLiteral("printKineloPicSelectButton"), print),
                       Qt::LeftButton);
     QVERIFY(SheetDriver::confirm(print));
+    // An album order in between neither takes the print registration along nor drops it.
+    QVERIFY(app.selectTab(OrderTab::Album));
+    QVERIFY(chooseAlbum(app, QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(writeJpeg(home.filePath(QStringLiteral("album/a1.jpg"))));
+    QVERIFY(dropFiles(app.find<QWidget>(QStringLiteral("albumDragDropView")),
+                      {home.filePath(QStringLiteral("album"))}));
+    sendNow(app, QStringLiteral("albumSendButton"));
+    QCOMPARE(lab.ftpFolderFiles(kRemote).size(), 1);
+    const QString albumArchive =
+        lab.ftpLocalPath(kRemote) + u'/' + lab.ftpFolderFiles(kRemote).first();
+    QVERIFY(!unzipList(albumArchive).join(u' ').contains(QStringLiteral("kinelo/")));
+    QVERIFY(UserDef::isPrintKineloFile());
+    QVERIFY(app.selectTab(OrderTab::Print));
+    QCOMPARE(button->text(), QStringLiteral("キネロファイル登録済み"));
     sendNow(app, QStringLiteral("printSendButton"));
     QCOMPARE(alerts.last().message, QStringLiteral("データを送信しました"));
     QVERIFY(alerts.last().done);
-    const QStringList sent = lab.ftpFolderFiles(kRemote);
-    QCOMPARE(sent.size(), 1);
-    const QString archive = lab.ftpLocalPath(kRemote) + u'/' + sent.first();
+    QStringList sent = lab.ftpFolderFiles(kRemote);
+    QCOMPARE(sent.size(), 2);
+    sent.sort(); // the bag number counts up: the print order is the second
+    const QString archive = lab.ftpLocalPath(kRemote) + u'/' + sent.last();
     const QStringList entries = unzipList(archive);
     QVERIFY2(entries.contains(QStringLiteral("kinelo/MOV_clip.mov")),
              qPrintable(entries.join(u' ')));
