@@ -1,8 +1,8 @@
 #include "app/InstanceGuard.h"
 
-#include "util/WorkFolder.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "app/OrderPool.h"
 
-#include "util/WorkFolder.h"
 #include "util/PathUtil.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -61,9 +61,7 @@ QString JobInfo::reportHead() const {
     text += reportLine(QStringLiteral("CURRENT_DATE=") + reportSingleLine(_dateStr));
     text += reportLine(QStringLiteral("CURRENT_TIME=") + reportSingleLine(_timeStr));
     text += reportLine(QStringLiteral("CUSTOMER_ORDER_ID=") + reportSingleLine(zipName()));
-    text += reportLine(
-        QStringLiteral("ORDER_TYPE=") +
-        reportSingleLine(tabLabel()));
+    text += reportLine(QStringLiteral("ORDER_TYPE=") + reportSingleLine(tabLabel()));
     text += sysInfo();
     const QString workApp = UserDef::stringForKey(SettingsKey::WorkApp).value_or(QString());
     if (!workApp.isEmpty()) {

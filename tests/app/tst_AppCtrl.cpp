@@ -4,11 +4,11 @@
 #include "app/AppCtrl.h"
 #include "app/InstanceGuard.h"
 #include "app/OrderPool.h"
-#include "util/WorkFolder.h"
 #include "product/ProductPopUpList.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>

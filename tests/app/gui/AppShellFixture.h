@@ -10,11 +10,11 @@
 #include "app/AppCtrl.h"
 #include "app/gui/MainTabViewCtrl.h"
 #include "app/gui/MainWindow.h"
-#include "util/WorkFolder.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
+#include "util/WorkFolder.h"
 
 #include <QAction>
 #include <QApplication>
