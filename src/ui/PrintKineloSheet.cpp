@@ -55,6 +55,7 @@ void PrintKineloSheet::build() {
 
     cancelButton_ = new QPushButton(QStringLiteral("閉じる"), sheet);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setAccessibleName(QStringLiteral("閉じる"));
     cancelButton_->setProperty("tag", 0);
     executeButton_ = new QPushButton(QStringLiteral("登録"), sheet);
     executeButton_->setObjectName(QStringLiteral("okButton"));
