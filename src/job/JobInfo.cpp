@@ -173,7 +173,12 @@ bool JobInfo::createZipFile() {
         ZipPacker packer(zipFilePath(), Tool::isTigerOperatingSystem()
                                             ? std::nullopt
                                             : std::optional<QString>(ZipJob::zipPassword()));
-        ok = ZipPacker::createEmpty(zipFilePath()) && packer.open() &&
+        const bool created = ZipPacker::createEmpty(zipFilePath());
+        if (!created) {
+            Log::outputLn(
+                QStringLiteral("ZIP書き込みエラー 書庫を作れません: %1").arg(zipFilePath()));
+        }
+        ok = created && packer.open() &&
              packer.addFile(report, QStringLiteral("PrintReport4.txt")) && packer.finish();
         if (!ok) {
             if (!packer.errorText().isEmpty()) {

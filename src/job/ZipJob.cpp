@@ -277,9 +277,13 @@ void ZipJob::packOrderFiles(const QStringList& files, const QString& zipFilePath
         }
         setErr(!ok);
     }
-    // The directory is written once, after the last file. An archive left unfinished by an
-    // error or a cancel is deleted by the stage.
-    if (!isFailure() && !_packer->finish()) {
+}
+
+void ZipJob::finishPacking(const QString& zipFilePath) {
+    // The directory is written once, after the order files and the Kinelo files: the archive is
+    // read back only once, while it is small. An archive left unfinished by an error or a cancel
+    // is deleted by the stage.
+    if (_packer && !isFailure() && !_packer->finish()) {
         Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(_packer->errorText()));
         _errorFile = zipFilePath;
         setErr(true);
@@ -435,6 +439,7 @@ bool ZipJob::start() {
                 _errorFile = QStringLiteral("kinelo");
             }
         }
+        finishPacking(*zipFile);
 
         postDic.insert(QStringLiteral("FileName"), fileNameOf(*zipFile));
         postDic.insert(QStringLiteral("JobTime"), wholeSeconds(stopWatch.lap()));

@@ -66,7 +66,10 @@ private:
     // Creates every missing folder of relativeFolder below the staging folder.
     static bool createZipWorkFolders(const QString& relativeFolder);
     // The order files' part of start(): every file checked, shown and packed in turn.
+    // Opens the packer on the report archive and adds the order files; finishPacking() writes
+    // the directory once the Kinelo files are in too.
     void packOrderFiles(const QStringList& files, const QString& zipFilePath, qsizetype& index);
+    void finishPacking(const QString& zipFilePath);
     // Packs one file as entry, with the stage's packer, or alone when none is open.
     bool packFile(const QString& path, const QString& entry, const QString& zipFilePath);
 

@@ -197,7 +197,7 @@ void AlbumKineloSheet::albumKineloAction() {
     typeGroup_->button(11)->setEnabled(!movOnly);
     typeGroup_->button(tag)->setChecked(true);
     panes_->setCurrentIndex(paneIndex(tag_));
-    sheet_->resize(kWidth, paneHeight(tag_));
+    resizeSheet(tag_);
     albumKineloViewRefresh();
     ctrl_.menuUseOff();
     sheet_->open();
@@ -242,8 +242,7 @@ void AlbumKineloSheet::albumKineloCustomViewSettingForNewTag(int newTag) {
         return;
     }
     panes_->setCurrentIndex(paneIndex(newTag));
-    const int room = window_ != nullptr ? window_->height() : paneHeight(newTag);
-    sheet_->resize(kWidth, std::min(paneHeight(newTag), std::max(room, 302)));
+    resizeSheet(newTag);
     tag_ = newTag;
     if (QAbstractButton* radio = typeGroup_->button(newTag)) {
         radio->setChecked(true);
@@ -291,6 +290,12 @@ void AlbumKineloSheet::albumKineloInputSheetDidEnd(bool ok) {
         removeAllRecords();
     }
     sheetClosed();
+}
+
+void AlbumKineloSheet::resizeSheet(int tag) {
+    // The pane's height, but never taller than the window the sheet sits on.
+    const int room = window_ != nullptr ? window_->height() : paneHeight(tag);
+    sheet_->resize(kWidth, std::min(paneHeight(tag), std::max(room, paneHeight(10))));
 }
 
 void AlbumKineloSheet::sheetClosed() {

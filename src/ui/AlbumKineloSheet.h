@@ -63,6 +63,7 @@ private:
     // What every end of the sheet does: drops and menus back, the sheet hidden, the window
     // refreshed.
     void sheetClosed();
+    void resizeSheet(int tag);
 
     QWidget* window_;
     AppCtrl& ctrl_;

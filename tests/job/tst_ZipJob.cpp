@@ -4,6 +4,7 @@
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
 #include "job/ZipJob.h"
+#include "job/ZipPacker.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -409,7 +410,13 @@ void TestZipJob::kineloAddedFilesOfTheSameNameStayApart() {
 
     JobInfo info({photo}, home.filePath(QStringLiteral("album")), nullptr, nullptr);
     ZipJob job(info);
-    QVERIFY(job.start());
+    // The Kinelo files land beyond the zip64 mark (lowered here from 4 GB): the archive must
+    // still come out whole, as it does for an album of several gigabytes with a video.
+    const quint64 saved = ZipPacker::zip64Limit();
+    ZipPacker::setZip64Limit(5000);
+    const bool started = job.start();
+    ZipPacker::setZip64Limit(saved);
+    QVERIFY(started);
     const QString pooled = info.zipPoolFilePath();
     QCOMPARE(kit::zipEntries(pooled),
              (QStringList{QStringLiteral("PrintReport4.txt"), QStringLiteral("album/p1.jpg"),
