@@ -215,6 +215,10 @@ void AlbumSet::exportAlbumSet() {
     if (!path.endsWith(QStringLiteral(".plist"), Qt::CaseInsensitive)) {
         path += QStringLiteral(".plist");
     }
+    // The chooser leaves the question of an existing file to us: ".plist" may have been added.
+    if (!Tool::confirmReplaceFile(path)) {
+        return;
+    }
     Log::outputLn(QStringLiteral("アルバムセット書き出し: %1").arg(path));
     exportAlbumSetToFilePath(path);
 }
@@ -326,7 +330,7 @@ void AlbumSet::importAlbumSet() {
     const int choice = Tool::alertThreeButtonWithMsg(
         QStringLiteral("読み込み状態の選択。"),
         QStringLiteral("上書きすると登録されているセットは削除されます。"), QStringLiteral("追加"),
-        QStringLiteral("キャンセル"), QStringLiteral("上書き"));
+        QStringLiteral("キャンセル"), QStringLiteral("上書き"), /*escapeButton=*/2);
     if (choice == 2) {
         Log::outputLn(QStringLiteral("キャンセル"));
         return;

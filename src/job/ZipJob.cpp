@@ -55,10 +55,7 @@ QString ZipJob::orderSaveFinalPath(const QString& chosenPath) {
 }
 
 bool ZipJob::confirmOrderSaveReplace(const QString& finalPath) {
-    return Tool::alertOkNgWithMsg(
-        QStringLiteral("同じ名前のファイルがあります"),
-        QStringLiteral("「%1」は既にあります。\n置き換えますか？").arg(finalPath),
-        QStringLiteral("置き換える"), QStringLiteral("キャンセル"));
+    return Tool::confirmReplaceFile(finalPath);
 }
 
 bool ZipJob::isUsableCustomerCode() {

@@ -69,9 +69,14 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
     QPushButton* second = nullptr;
     QPushButton* third = nullptr;
     if (request.kind == AlertRequest::Kind::ThreeButton) {
-        second = box.addButton(request.ngTitle, QMessageBox::DestructiveRole);
-        third = box.addButton(request.thirdTitle, QMessageBox::RejectRole);
-        box.setEscapeButton(third);
+        // Escape and the close box answer the escape button, whichever it is.
+        second = box.addButton(request.ngTitle, request.escapeButton == 2
+                                                    ? QMessageBox::RejectRole
+                                                    : QMessageBox::DestructiveRole);
+        third = box.addButton(request.thirdTitle, request.escapeButton == 3
+                                                      ? QMessageBox::RejectRole
+                                                      : QMessageBox::DestructiveRole);
+        box.setEscapeButton(request.escapeButton == 2 ? second : third);
     } else if (request.kind == AlertRequest::Kind::OkNg) {
         QPushButton* ng = box.addButton(request.ngTitle, QMessageBox::RejectRole);
         box.setEscapeButton(ng);

@@ -66,10 +66,7 @@ void ServiceWindows::supportBundleAction() {
     if (!path->endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive))
         *path += QStringLiteral(".zip");
     // The chooser leaves the question of an existing file to us.
-    if (QFileInfo::exists(*path) &&
-        !Tool::alertOkNgWithMsg(QStringLiteral("同じ名前のファイルがあります"),
-                                QStringLiteral("「%1」はすでにあります。置き換えてよろしいですか？")
-                                    .arg(QFileInfo(*path).fileName()))) {
+    if (!Tool::confirmReplaceFile(*path)) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -28,6 +28,7 @@ struct AlertRequest {
     QString okTitle;         // first (default) button
     QString ngTitle;         // second button (OkNg, ThreeButton)
     QString thirdTitle;      // third button (ThreeButton only)
+    int escapeButton = 3;    // ThreeButton: the button Escape and the close box answer with
     QStringList nameFilters; // OpenFile: "画像 (*.jpg *.jpeg)" and the like; empty = any file
     QString folder;          // SaveFile: the folder the chooser opens in
     QString proposedName;    // SaveFile: the file name it proposes
@@ -140,9 +141,13 @@ public:
     // One-button alert placed over baseWindow.
     static void alertWithMsg(const QString& msg, const QString& msg2, QObject* baseWindow);
     static void beep(const QString& name);
-    // Three buttons; answers 1, 2 or 3 for the button chosen (1 is the default, 3 the escape).
+    // Three buttons; answers 1, 2 or 3 for the button chosen (1 is the default). Escape and the
+    // close box answer escapeButton: the choice that changes nothing.
     static int alertThreeButtonWithMsg(const QString& msg, const QString& msg2, const QString& bt1,
-                                       const QString& bt2, const QString& bt3);
+                                       const QString& bt2, const QString& bt3,
+                                       int escapeButton = 3);
+    // Before writing path: true when nothing is there, or the user agreed to replace it.
+    static bool confirmReplaceFile(const QString& path);
     // One existing file; nameFilters as a file chooser takes them. None when cancelled.
     static std::optional<QString> openFileSelect(const QString& title,
                                                  const QStringList& nameFilters = {});

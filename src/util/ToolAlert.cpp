@@ -1,6 +1,7 @@
 // Alerts and choosers of Tool, all answered through one installed responder.
 #include "util/Tool.h"
 
+#include <QFileInfo>
 #include <cstdio>
 #include <mutex>
 
@@ -121,14 +122,24 @@ void Tool::folderSelectSheet(QObject* window,
 }
 
 int Tool::alertThreeButtonWithMsg(const QString& msg, const QString& msg2, const QString& bt1,
-                                  const QString& bt2, const QString& bt3) {
+                                  const QString& bt2, const QString& bt3, int escapeButton) {
     AlertRequest request = message(msg, msg2, bt1);
     request.kind = AlertRequest::Kind::ThreeButton;
     request.ngTitle = bt2;
     request.thirdTitle = bt3;
+    request.escapeButton = escapeButton >= 1 && escapeButton <= 3 ? escapeButton : 3;
     const int button = ask(request).button;
     // A responder that answers something else gets the default button, never a fourth choice.
     return button >= 1 && button <= 3 ? button : 1;
+}
+
+bool Tool::confirmReplaceFile(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        return true;
+    }
+    return alertOkNgWithMsg(QStringLiteral("同じ名前のファイルがあります"),
+                            QStringLiteral("「%1」は既にあります。\n置き換えますか？").arg(path),
+                            QStringLiteral("置き換える"), QStringLiteral("キャンセル"));
 }
 
 std::optional<QString> Tool::openFileSelect(const QString& title, const QStringList& nameFilters) {

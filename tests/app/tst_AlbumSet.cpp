@@ -108,6 +108,15 @@ void TestAlbumSet::exportThenImportIntoAnEmptyStore() {
     QVERIFY(logText().contains(QStringLiteral("アルバムセット書き出し: %1").arg(exported)));
     QCOMPARE(alerts.last().kind, AlertRequest::Kind::SaveFile);
     QCOMPARE(alerts.last().proposedName, QStringLiteral("名称未設定"));
+    // Exporting onto an existing file asks first; "キャンセル" leaves that file as it was.
+    const QByteArray before = readFile(exported);
+    AlbumSet::addAlbumSet(QStringLiteral("秋"), record(QStringLiteral("ソレイナ")));
+    alerts.enqueueFile(home.filePath(QStringLiteral("sets")));
+    alerts.enqueueNg();
+    AlbumSet::exportAlbumSet();
+    QCOMPARE(alerts.last().message, QStringLiteral("同じ名前のファイルがあります"));
+    QCOMPARE(readFile(exported), before);
+    AlbumSet::delAlbumSet(2);
 
     AlbumSet::store({}, {});
     UserDef::removeObjectForKey(QStringLiteral("AlbumSetTitles"));
@@ -238,6 +247,8 @@ void TestAlbumSet::cancelledImportChangesNothing() {
     alerts.enqueueButton(2); // キャンセル
     AlbumSet::importAlbumSet();
     QCOMPARE(AlbumSet::titles(), QStringList{QStringLiteral("春")});
+    // Escape and the close box mean "キャンセル" too, never "上書き".
+    QCOMPARE(alerts.last().escapeButton, 2);
     QVERIFY(!QFileInfo::exists(AlbumSet::bkAlbumSetPath()));
     // A record that is not a dictionary fails the merge: the store stays as it was.
     QVERIFY(!AlbumSet::importAlbumSetJobWithTitleArray({QStringLiteral("X")},

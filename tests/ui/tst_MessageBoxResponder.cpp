@@ -109,6 +109,24 @@ private Q_SLOTS:
         QCOMPARE(seen.buttons, QStringList{QStringLiteral("OK")});
     }
 
+    // Escape answers the escape button the caller named, not always the third one.
+    void escapeAnswersTheNamedEscapeButton() {
+        auto* timer = new QTimer(qApp);
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                timer->stop();
+                timer->deleteLater();
+            }
+        });
+        timer->start();
+        QCOMPARE(Tool::alertThreeButtonWithMsg(QStringLiteral("読み込み状態の選択。"), QString(),
+                                               QStringLiteral("追加"), QStringLiteral("キャンセル"),
+                                               QStringLiteral("上書き"), 2),
+                 2);
+    }
+
     // Each of three buttons answers its own number, in the order the titles were given.
     void threeButtonsAnswerTheirNumber() {
         for (int button = 1; button <= 3; ++button) {
