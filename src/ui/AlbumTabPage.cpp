@@ -338,6 +338,22 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     });
     kineloButton_->setVisible(false); // shown once the Kinelo sheet is plugged in
     loadAlbumSetPop();
+
+    // The wheel scrolls the form; it changes a choice only in the pop-up the user clicked into.
+    for (QComboBox* box : findChildren<QComboBox*>()) {
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(this);
+    }
+}
+
+bool AlbumTabPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        if (auto* box = qobject_cast<QComboBox*>(watched); box != nullptr && !box->hasFocus()) {
+            event->ignore(); // on to the scroll area
+            return true;
+        }
+    }
+    return OrderTabPage::eventFilter(watched, event);
 }
 
 // --- Building ---
@@ -682,7 +698,8 @@ void AlbumTabPage::refreshOptions(const QStringList& keepTicked) {
     }
 }
 
-void AlbumTabPage::orderLimitChecks() {
+bool AlbumTabPage::orderLimitChecks() {
+    bool reset = false;
     const auto alertOver = [this] {
         const auto cat = album();
         const qint64 limit = cat ? cat->orderLimit(albumChoice()) : 0;
@@ -694,19 +711,23 @@ void AlbumTabPage::orderLimitChecks() {
         if (isOrderLimitCheck(orderNum_->currentText())) {
             alertOver();
             orderNum_->setEditText(QStringLiteral("1"));
+            reset = true;
         }
     } else if (shown(orderNum2_)) {
         if (isOrderLimitCheck(orderNum2_->text())) {
             alertOver();
             orderNum2_->setText(QStringLiteral("0"));
+            reset = true;
         }
     }
     for (QComboBox* count : {orderBoxNum_, orderMiniNum_}) {
         if (shown(count) && isOrderLimitCheck(count->currentText())) {
             alertOver();
             count->setEditText(QStringLiteral("1"));
+            reset = true;
         }
     }
+    return reset;
 }
 
 bool AlbumTabPage::isOrderLimitCheck(const QString& count) const {
@@ -1068,6 +1089,12 @@ void AlbumTabPage::openCatalogPage() {
 }
 
 void AlbumTabPage::sendAction() {
+    // Send pressed from the keyboard while a count is still being typed: the count has not been
+    // checked yet. An order never goes with a count the limit replaced.
+    if (orderLimitChecks()) {
+        ctrl().comViewRefresh();
+        return;
+    }
     if (shown(orderNum2_) && orderNum2_->text() == QStringLiteral("0")) {
         Tool::beep(QStringLiteral("Basso"));
         Tool::alertWithMsg(QStringLiteral("数量を入力してください"),

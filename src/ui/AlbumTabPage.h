@@ -70,6 +70,9 @@ public:
     QCheckBox* optionBox(int number) const; // 1-based; null beyond the boxes made so far
     int optionBoxCount() const { return static_cast<int>(optionBoxes_.size()); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct PopRow {
         QComboBox* pop = nullptr;
@@ -101,7 +104,8 @@ private:
     void refreshCount();
     void refreshSideCount(QComboBox* owner, QComboBox* count, QLabel* unit);
     void refreshOptions(const QStringList& keepTicked);
-    void orderLimitChecks();
+    // Alerts and resets a count above the album's order limit; true when it reset one.
+    bool orderLimitChecks();
     void normaliseCounts();
     void setFormEnabled(bool enabled);
     void openCatalogPage();

@@ -382,6 +382,27 @@ void TestAlbumTab::countLimitsAndSendChecks() {
     QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("1"));
     typeCount(app, QStringLiteral("alOrderNum"), QStringLiteral("10"));
     QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("10"));
+    // Ctrl+Return while 12 is still being typed: the limit stops the order, no sheet opens.
+    auto* orderNum = app.find<QComboBox>(QStringLiteral("alOrderNum"));
+    app.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+    orderNum->setFocus();
+    orderNum->lineEdit()->setText(QStringLiteral("12"));
+    alerts.clear();
+    QTest::keyClick(orderNum->lineEdit(), Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(alerts.messages().value(0), QStringLiteral("注文数上限は 10 です"));
+    QCOMPARE(countText(app, QStringLiteral("alOrderNum")), QStringLiteral("1"));
+    QVERIFY(SheetDriver::openSheetName().isEmpty());
+    QVERIFY(!app.ctrl->isJobExecuting());
+    // The wheel over a pop-up the user did not click into scrolls the form, never the choice.
+    auto* sizePop = app.find<QComboBox>(QStringLiteral("alSizePop"));
+    const QString sizeBefore = sizePop->currentText();
+    app.find<QWidget>(QStringLiteral("alAlbumPop"))->setFocus();
+    const QPointF at = sizePop->rect().center();
+    QWheelEvent wheel(at, sizePop->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(sizePop, &wheel);
+    QCOMPARE(sizePop->currentText(), sizeBefore);
     // Limit 0: anything up to 9999; above becomes 1 without an alert.
     alerts.clear();
     QVERIFY(choose(app, QStringLiteral("alAlbumPop"), QStringLiteral("フォトブック スタンダード")));
