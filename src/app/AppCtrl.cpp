@@ -296,16 +296,23 @@ QStringList AppCtrl::selectFiles() const {
 }
 
 void AppCtrl::setSelectFiles(const QStringList& files) {
-    _selectFiles[index(_selectedTab)] = files;
-    if (_selectedTab == OrderTab::Album || _selectedTab == OrderTab::Resize ||
-        _selectedTab == OrderTab::Etc) {
-        imageFilesInfoUpdate(files);
+    setSelectFilesOf(_selectedTab, files);
+}
+
+void AppCtrl::setSelectFilesOf(OrderTab tab, const QStringList& files) {
+    _selectFiles[index(tab)] = files;
+    if (tab == OrderTab::Album || tab == OrderTab::Resize || tab == OrderTab::Etc) {
+        imageFilesInfoUpdate(tab, files);
     }
-    Q_EMIT selectionChanged(_selectedTab);
+    Q_EMIT selectionChanged(tab);
     comViewRefresh();
 }
 
 void AppCtrl::imageFilesInfoUpdate(const QStringList& files) {
+    imageFilesInfoUpdate(_selectedTab, files);
+}
+
+void AppCtrl::imageFilesInfoUpdate(OrderTab tab, const QStringList& files) {
     QStringList sorted = files;
     std::sort(sorted.begin(), sorted.end());
     QString info;
@@ -320,29 +327,39 @@ void AppCtrl::imageFilesInfoUpdate(const QStringList& files) {
                     .arg(Tool::autoDataByteStringWithByte(
                         static_cast<double>(orbel::arrayAllFilesSize(sorted))));
     }
-    _fileCountText[index(_selectedTab)] = count;
-    _fileInfoText[index(_selectedTab)] = info;
-    UserDef::setObject(count, QStringLiteral("MainTabFileInfo"));
+    _fileCountText[index(tab)] = count;
+    _fileInfoText[index(tab)] = info;
+    // The setting mirrors the tab on screen only.
+    if (tab == _selectedTab) {
+        UserDef::setObject(count, QStringLiteral("MainTabFileInfo"));
+    }
 }
 
 void AppCtrl::selectFilesClear() {
-    selectInfoClear();
-    if (_selectedTab == OrderTab::Print || _selectedTab == OrderTab::School) {
+    selectFilesClear(_selectedTab);
+}
+
+void AppCtrl::selectFilesClear(OrderTab tab) {
+    if (tab == OrderTab::Print || tab == OrderTab::School) {
         const FileListKind list =
-            _selectedTab == OrderTab::Print ? FileListKind::Print : FileListKind::School;
+            tab == OrderTab::Print ? FileListKind::Print : FileListKind::School;
         if (FileListRows* rows = _fileListRows[static_cast<std::size_t>(list)]) {
             rows->removeAllRecords();
         }
         (list == FileListKind::Print ? _printRows : _schoolRows).clear();
         Q_EMIT listReloaded(list);
+    } else {
+        _selectInfo[index(tab)].clear();
     }
-    setSelectFiles({});
+    setSelectFilesOf(tab, {});
 }
 
-void AppCtrl::selectFilesAndOrderMemoClear() {
-    onMain([this] {
-        selectFilesClear();
-        Q_EMIT orderMemoClearRequested(_selectedTab);
+void AppCtrl::selectFilesAndOrderMemoClear(std::optional<OrderTab> tab) {
+    onMain([this, tab] {
+        // The tab whose order was packed, even when the studio has moved to another meanwhile.
+        const OrderTab packed = tab.value_or(_selectedTab);
+        selectFilesClear(packed);
+        Q_EMIT orderMemoClearRequested(packed);
     });
 }
 

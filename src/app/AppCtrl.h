@@ -95,8 +95,11 @@ public:
     bool isSelectFiles() const { return !selectFiles().isEmpty(); }
     void setSelectFiles(const QStringList& files) override;
     void imageFilesInfoUpdate(const QStringList& files);
+    void imageFilesInfoUpdate(OrderTab tab, const QStringList& files);
+    void setSelectFilesOf(OrderTab tab, const QStringList& files);
     void selectFilesClear();
-    void selectFilesAndOrderMemoClear() override;
+    void selectFilesClear(OrderTab tab);
+    void selectFilesAndOrderMemoClear(std::optional<OrderTab> tab) override;
     // Per-tab reads for the tab pages.
     QStringList selectFilesOf(OrderTab tab) const { return _selectFiles[index(tab)]; }
     QString selectInfoOf(OrderTab tab) const { return _selectInfo[index(tab)]; }

@@ -131,7 +131,7 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                 Log::outputLn(QStringLiteral("zip sucsess ZipName[%1]").arg(info.zipName()));
                 info.updateBagNo();
                 _actions.removeKineloOrder(info.tab());
-                _actions.selectFilesAndOrderMemoClear();
+                _actions.selectFilesAndOrderMemoClear(info.tab());
                 archive = info.zipPoolFilePath();
                 zipped = true;
                 if (input.fotoFusionMode) {

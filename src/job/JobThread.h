@@ -36,7 +36,8 @@ public:
     virtual void comViewRefresh() = 0;  // at the start (main thread) and the end (job thread)
     // After a packed order: the Kinelo registration of the order's tab went with it.
     virtual void removeKineloOrder(std::optional<OrderTab> tab) = 0;
-    virtual void selectFilesAndOrderMemoClear() = 0;
+    // After a packed order: the selection and memo of the order's tab are emptied.
+    virtual void selectFilesAndOrderMemoClear(std::optional<OrderTab> tab) = 0;
     virtual void albumDirectOrderNumClear() = 0;
     virtual void dragDropOn() = 0;
     // FotoFusion mode after a finished order: ask the application to quit. Must not wait for the

@@ -139,7 +139,7 @@ public:
     void fileDragDropOff() override {}
     void comViewRefresh() override {}
     void removeKineloOrder(std::optional<OrderTab>) override {}
-    void selectFilesAndOrderMemoClear() override {}
+    void selectFilesAndOrderMemoClear(std::optional<OrderTab>) override {}
     void albumDirectOrderNumClear() override {}
     void dragDropOn() override {}
     void terminateApplication() override {}

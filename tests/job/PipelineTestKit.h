@@ -64,7 +64,7 @@ public:
     void removeKineloOrder(std::optional<OrderTab>) override {
         add(QStringLiteral("removeKineloOrder"));
     }
-    void selectFilesAndOrderMemoClear() override {
+    void selectFilesAndOrderMemoClear(std::optional<OrderTab>) override {
         add(QStringLiteral("selectFilesAndOrderMemoClear"));
     }
     void albumDirectOrderNumClear() override { add(QStringLiteral("albumDirectOrderNumClear")); }

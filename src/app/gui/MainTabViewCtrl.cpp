@@ -23,18 +23,31 @@ void MainTabViewCtrl::addTab(QWidget* page, OrderTab tab) {
 
 void MainTabViewCtrl::mainTabItemLock() {
     itemLockFlg_ = true;
-    mainTab_->tabBar()->setEnabled(false);
+    applyLock();
 }
 
 void MainTabViewCtrl::mainTabItemUnLock() {
     itemLockFlg_ = false;
-    mainTab_->tabBar()->setEnabled(true);
+    applyLock();
+}
+
+void MainTabViewCtrl::applyLock() {
+    mainTab_->tabBar()->setEnabled(!itemLockFlg_);
+    // Ctrl+Tab switches tabs even with the bar disabled; it skips disabled tabs, so while locked
+    // only the current tab stays enabled.
+    for (int i = 0; i < mainTab_->count(); ++i) {
+        const bool enabled = !itemLockFlg_ || i == mainTab_->currentIndex();
+        if (mainTab_->isTabEnabled(i) != enabled) {
+            mainTab_->setTabEnabled(i, enabled);
+        }
+    }
 }
 
 void MainTabViewCtrl::selectTabForLabel(const QString& label) {
     for (int i = 0; i < mainTab_->count(); ++i) {
         if (mainTab_->tabText(i) == label) {
             mainTab_->setCurrentIndex(i);
+            applyLock(); // a tab chosen by the program while locked is the usable one
             return;
         }
     }

@@ -40,6 +40,7 @@ Q_SIGNALS:
     void didSelectTab(OrderTab tab);
 
 private:
+    void applyLock();
     QTabWidget* mainTab_;
     bool itemLockFlg_ = true;
 };

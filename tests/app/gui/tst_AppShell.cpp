@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 
 using namespace shell;
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void quitWithThreePooledArchivesAsksAndYesOpensThePoolSheet();
     void quitDuringAJobAsksCancelsAndEndsCleanly();
     void tabLockWithThePreferencesFlag();
+    void aTabChosenDuringTheJobKeepsItsFiles();
     void fotoFusionArgumentsFeedTheAlbumTab();
 };
 
@@ -371,6 +373,44 @@ void TestAppShell::tabLockWithThePreferencesFlag() {
     app.ctrl->comViewRefresh();
     QVERIFY(app.window->tabViewCtrl().itemLockFlg());
     QVERIFY(!app.find<QWidget>(QStringLiteral("etcImageFolderSelectButton"))->isEnabled());
+}
+
+void TestAppShell::aTabChosenDuringTheJobKeepsItsFiles() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    const QString folder = home.filePath(QStringLiteral("photos"));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/a.jpg")));
+    QVERIFY(writeText(folder + QStringLiteral("/readme.txt"), "hello lab\n"));
+    App app;
+    // Rows waiting on the print tab for a later order.
+    QVERIFY(app.selectTab(OrderTab::Print));
+    QVERIFY(writeJpeg(home.filePath(QStringLiteral("cards/c1.jpg"))));
+    QVERIFY(dropFiles(app.find<QWidget>(QStringLiteral("printDragDropView")),
+                      {home.filePath(QStringLiteral("cards/c1.jpg"))}));
+    QCOMPARE(app.ctrl->selectFilesOf(OrderTab::Print).size(), 1);
+
+    // While the etc order runs, Ctrl+Tab cannot leave the tab; a switch made anyway (the program
+    // allows one in FotoFusion mode) must not cost the print tab its rows.
+    QTabWidget* tabs = app.window->mainTabView();
+    bool stayed = false;
+    connect(app.ctrl.get(), &AppCtrl::jobStarted, this, [&] {
+        QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+        stayed = app.ctrl->selectedTab() == OrderTab::Etc;
+        app.window->tabViewCtrl().selectTabForLabel(QStringLiteral("プリント"));
+    });
+    dropAndSend(app, folder, QStringLiteral("メモ"));
+    QVERIFY(SheetDriver::chooseOrderAction(301));
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
+    QVERIFY(app.waitJob());
+    QVERIFY(stayed);
+    QCOMPARE(app.ctrl->selectedTab(), OrderTab::Print);
+    QCOMPARE(lab.ftpFolderFiles(kRemote), QStringList{kArchive1});
+    // The sent tab is emptied, the other keeps what it had.
+    QVERIFY(app.ctrl->selectFilesOf(OrderTab::Etc).isEmpty());
+    QVERIFY(app.find<QPlainTextEdit>(QStringLiteral("etcOrderMemo"))->toPlainText().isEmpty());
+    QCOMPARE(app.ctrl->selectFilesOf(OrderTab::Print).size(), 1);
 }
 
 void TestAppShell::fotoFusionArgumentsFeedTheAlbumTab() {
