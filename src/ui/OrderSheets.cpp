@@ -4,6 +4,7 @@
 #include "product/ProductData.h"
 #include "report/OrderAction.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/Tool.h"
 
@@ -568,6 +569,10 @@ void OrderSheets::orderSaveFolderSelectSheet() {
                     QStringLiteral("置き換える"), QStringLiteral("キャンセル"))) {
                 continue;
             }
+            // The zip stage replaces exactly this file without asking a second time.
+            UserDef::setObject(path, SettingsKey::OrderSaveReplacePath);
+        } else {
+            UserDef::removeObjectForKey(SettingsKey::OrderSaveReplacePath);
         }
         UserDef::setOrderSavePath(path);
         startJob();

@@ -150,10 +150,17 @@ void TestAppShell::etcOrderThroughEachAction() {
     const QString savePath = home.filePath(QStringLiteral("saved/order.zip"));
     QVERIFY(QDir().mkpath(QFileInfo(savePath).path()));
     if (tag == 303) {
+        // An older file of that name: replaced after one question, not asked again later.
+        QVERIFY(writeText(savePath, "an older order"));
         alerts.enqueueFile(savePath);
+        alerts.enqueueOk(); // 置き換える
     }
     QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
     QVERIFY(app.waitJob());
+    if (tag == 303) {
+        QCOMPARE(alerts.messages().filter(QStringLiteral("置き換えますか")).size(), 1);
+        QVERIFY(!alerts.messages().contains(QStringLiteral("同じ名前のファイルがあります")));
+    }
 
     QString archive;
     if (tag == 301) {
