@@ -126,8 +126,10 @@ AppCtrl::AppCtrl(const QStringList& arguments, QObject* parent) : QObject(parent
 AppCtrl::~AppCtrl() {
     if (isJobExecuting()) {
         NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
-        waitForJobEnd();
     }
+    // Also a job that no longer counts as executing may still wait for its last main-thread
+    // calls: they are served here, or joining the thread below would never return.
+    waitForJobEnd();
     _runner.waitForJob();
     _startReports.waitForFinished();
 }

@@ -30,6 +30,7 @@ QuitDecision AppCtrl::QuitAction() {
         waitForJobEnd();
         Log::outputLn(QStringLiteral("QuitAction"));
     } else {
+        waitForJobEnd(); // a job that has ended may still be making its last calls
         Log::outputLn(QStringLiteral("QuitAction"));
         const int count = _orderPool.count();
         if (count > 0) {

@@ -286,8 +286,12 @@ MainWindow::~MainWindow() {
     // A job shows its progress in this window's widgets: it ends before they go.
     if (ctrl_.isJobExecuting()) {
         NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
-        ctrl_.waitForJobEnd();
     }
+    ctrl_.waitForJobEnd(); // also a job that is only making its last calls
+    // The controller outlives this window: nothing of it may call back into it.
+    ctrl_.isCharInputProductHook = nullptr;
+    ctrl_.albumDirectOrderNumClearHook = nullptr;
+    ctrl_.kineloPathFieldsClearHook = nullptr;
     for (OrderTab tab : kAllOrderTabs) {
         ctrl_.setProgressTarget(tab, nullptr);
     }
