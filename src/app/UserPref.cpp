@@ -103,7 +103,9 @@ std::pair<QString, QString> UserPref::multiCustomerOff() {
     const QString name = stored("PhotoStudioNameBk");
     const QString code = stored("CustomerCodeBk");
     UserDef::setObject(name, key("PhotoStudioName"));
-    UserDef::setObject(code, SettingsKey::CustomerCode);
+    // The copy holds the field as it was typed: only a real customer code is stored (the field
+    // gets the typed text back, with its hint, for the user to correct).
+    UserDef::setObject(editCustomerCode(code).value_or(QString()), SettingsKey::CustomerCode);
     UserDef::setObject(qint64(0), key("MultiCustomerCheck"), true);
     return {name, code};
 }

@@ -321,6 +321,18 @@ void PreferencesWindow::addCustomer() {
 
 void PreferencesWindow::removeCustomers() {
     QModelIndexList rows = customersTableView->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    // The list is written at once and Cancel does not bring entries back: asked first.
+    QStringList names;
+    for (const QModelIndex& index : std::as_const(rows)) {
+        names.append(model->index(index.row(), CustomersModel::StudioNameColumn).data().toString());
+    }
+    if (!Tool::alertOkNgWithMsg(QStringLiteral("選択したお客様を削除しますか？"), names.join(u'\n'),
+                                QStringLiteral("削除"), QStringLiteral("キャンセル"))) {
+        return;
+    }
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() > b.row(); });
     for (const QModelIndex& index : rows) {

@@ -202,6 +202,17 @@ private Q_SLOTS:
         prefs.click("userPrefSaveBt");
         QCOMPARE(stored("CustomerCode"), QString());
         QVERIFY(!UserPref::isCustomerInfo());
+
+        // A code that is no customer code never reaches the settings by way of the
+        // multi-customer box (on, off, cancel), though the field gives it back for correcting.
+        prefs.ctrl.preferencesAction();
+        prefs.type("customerCodeField", QStringLiteral("99999999999"));
+        prefs.click("multiCustomerCb");
+        prefs.click("multiCustomerCb");
+        QCOMPARE(prefs.text("customerCodeField"), QStringLiteral("99999999999"));
+        prefs.click("userPrefCancelBt");
+        QCOMPARE(stored("CustomerCode"), QString());
+        QVERIFY(!UserPref::isCustomerInfo());
     }
 
     // Anything that is not a customer code is refused with a message and never stored.
@@ -268,9 +279,16 @@ private Q_SLOTS:
             (QVariantList{entry(QStringLiteral("青空写真館"), QStringLiteral("456")),
                           entry(QStringLiteral("海辺写真館"), QStringLiteral("789-2")),
                           entry(QStringLiteral("名前だけ")), entry(QStringLiteral("消す写真館"))}));
+        // Removing asks first; キャンセル keeps the entry.
         prefs.selectRow(3);
+        alerts.enqueueNg();
+        prefs.click("customerRemoveBt");
+        QCOMPARE(alerts.last().message, QStringLiteral("選択したお客様を削除しますか？"));
+        QCOMPARE(alerts.last().information, QStringLiteral("消す写真館"));
+        QCOMPARE(storedCustomers().size(), 4);
         prefs.click("customerRemoveBt");
         QCOMPARE(storedCustomers().size(), 3);
+        alerts.clear();
 
         // A code that is not one is refused in the list too, and the entry keeps its code.
         prefs.editCell(1, CustomersModel::CustomerCodeColumn, QStringLiteral("99999999999"));
