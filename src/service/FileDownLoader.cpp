@@ -38,6 +38,42 @@ QString s(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// The permissions a file created in the usual way gets (0666 less the process's umask): the
+// temporary file starts private, the downloaded file must not. The umask is read, not set, so no
+// other thread's files are touched.
+QFileDevice::Permissions newFilePermissions() {
+    unsigned mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) {
+                    mask = value;
+                }
+            }
+        }
+    }
+    const unsigned mode = 0666U & ~mask;
+    QFileDevice::Permissions permissions;
+    const struct {
+        unsigned bit;
+        QFileDevice::Permissions flags;
+    } bits[] = {{0400, QFileDevice::ReadOwner | QFileDevice::ReadUser},
+                {0200, QFileDevice::WriteOwner | QFileDevice::WriteUser},
+                {0040, QFileDevice::ReadGroup},
+                {0020, QFileDevice::WriteGroup},
+                {0004, QFileDevice::ReadOther},
+                {0002, QFileDevice::WriteOther}};
+    for (const auto& bit : bits) {
+        if ((mode & bit.bit) != 0) {
+            permissions |= bit.flags;
+        }
+    }
+    return permissions;
+}
+
 QString account() {
     return LabConfig::orderFtpUser() + QLatin1Char(':') + s(LabEndpoints::kProductionPassword);
 }
@@ -239,6 +275,7 @@ FileDownResult FileDownLoader::downloadExecute(const FileDownRequest& request) {
             break;
         }
         part.setAutoRemove(false);
+        QFile::setPermissions(target, newFilePermissions());
         doneBytes += size;
     }
 

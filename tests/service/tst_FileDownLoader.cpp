@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -90,6 +91,7 @@ private Q_SLOTS:
     }
 
     void downloadsEachFileUnderItsNameWithProgressAndHistory() {
+        ::umask(022); // what a desktop session has; the permissions below follow it
         TestHome home;
         QTemporaryDir save;
         const QByteArray big = bytes(1500000, 'b');
@@ -105,6 +107,9 @@ private Q_SLOTS:
         QCOMPARE(readFile(save.filePath(QStringLiteral("big file.zip"))), big);
         QCOMPARE(readFile(save.filePath(QStringLiteral("写真 {1,2}.jpg"))), QByteArray("jpeg"));
         QVERIFY(partFiles(save.path()).isEmpty());
+        // A downloaded file is a file like any other, not private to this account.
+        QVERIFY(QFileInfo(save.filePath(QStringLiteral("big file.zip"))).permissions() &
+                QFileDevice::ReadOther);
         // Progress from curl's meter: first indeterminate, then a determinate bar up to 100.
         QVERIFY(progress.count() >= 2);
         QCOMPARE(progress.first().at(1).toDouble(), 0.0);
