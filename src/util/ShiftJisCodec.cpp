@@ -53,7 +53,9 @@ QByteArray encode(const QString& text) {
     if (text.isEmpty()) {
         return {};
     }
-    std::u16string source = text.toStdU16String();
+    // Composed first: a name from a Mac keeps "ガ" as カ plus a combining mark, which the table
+    // lacks but has as one character.
+    std::u16string source = text.normalized(QString::NormalizationForm_C).toStdU16String();
     for (char16_t& c : source) {
         c = to932(c);
     }

@@ -31,6 +31,10 @@ bool Tool::createTextFileWithPath(const QString& path, const QString& text, Text
         return false;
     }
     const QByteArray bytes = encodeText(text, encoding);
+    // A text that encodes to nothing could not be converted: an empty file must not pass for it.
+    if (bytes.isEmpty() && !text.isEmpty()) {
+        return false;
+    }
     QFile file(orbel::expandTilde(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         return false;

@@ -47,6 +47,9 @@ void TestToolTextFile::shiftJisBytes_data() {
     QTest::newRow("unmappable hangul") << QStringLiteral("한") << QByteArray("?");
     QTest::newRow("CR LF kept") << QStringLiteral("一\r\n二\n三\r")
                                 << QByteArray::fromHex("88ea0d0a93f10a8e4f0d");
+    // A Mac's file names keep voiced kana decomposed: カ + U+3099 is ガ (834B), not "カ?".
+    QTest::newRow("decomposed voiced kana")
+        << QStringLiteral("カ\u3099ド.jpg") << QByteArray::fromHex("834b8368") + ".jpg";
     QTest::newRow("empty") << "" << QByteArray();
 }
 
