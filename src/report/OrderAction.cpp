@@ -87,7 +87,16 @@ std::optional<QString> OrderAction::orderInfoValueCheck(OrderInfo& info) {
 
 std::optional<QString> OrderAction::orderInfoCustomValueCheck(OrderInfo3465& info) {
     info.systemNo = singleLine(info.systemNo);
-    info.brideAndGroom = singleLine(info.brideAndGroom);
+    // The couple's names keep their line breaks (the report writes them as "<br>"); empty lines
+    // around them go.
+    info.brideAndGroom.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    info.brideAndGroom.replace(u'\r', u'\n');
+    info.brideAndGroom.replace(QChar(0x2028), u'\n');
+    info.brideAndGroom.remove(u'\t');
+    while (info.brideAndGroom.startsWith(u'\n') || info.brideAndGroom.endsWith(u'\n')) {
+        info.brideAndGroom = info.brideAndGroom.startsWith(u'\n') ? info.brideAndGroom.mid(1)
+                                                                  : info.brideAndGroom.chopped(1);
+    }
     info.staffName = singleLine(info.staffName);
     info.deliveryDate = singleLine(info.deliveryDate);
     if (info.systemNo.isEmpty()) {

@@ -373,8 +373,13 @@ void OrderSheets::showOrderInfo3465WindowSheet() {
         venuePop->addItems(firstFields(album->venueArray3465()));
     }
     sheet.form->addRow(QStringLiteral("会場名"), venuePop);
-    QLineEdit* brideAndGroom = addField(sheet.form, QStringLiteral("orderInfoBrideAndGroom"),
-                                        QStringLiteral("新郎・新婦名"));
+    // The couple's names may take two lines: the lab prints them as typed.
+    auto* brideAndGroom = new QPlainTextEdit(dialog);
+    brideAndGroom->setObjectName(QStringLiteral("orderInfoBrideAndGroom"));
+    brideAndGroom->setAccessibleName(QStringLiteral("新郎・新婦名"));
+    brideAndGroom->setTabChangesFocus(true);
+    brideAndGroom->setFixedHeight(brideAndGroom->fontMetrics().lineSpacing() * 3 + 12);
+    sheet.form->addRow(QStringLiteral("新郎・新婦名"), brideAndGroom);
     QLineEdit* staffName =
         addField(sheet.form, QStringLiteral("orderInfoStaffName"), QStringLiteral("ご担当者名"));
     QComboBox* salonPop =
@@ -402,7 +407,7 @@ void OrderSheets::showOrderInfo3465WindowSheet() {
         info.month = monthPop->currentData().toInt();
         info.day = dayPop->currentData().toInt();
         info.venue = venuePop->currentText();
-        info.brideAndGroom = brideAndGroom->text();
+        info.brideAndGroom = brideAndGroom->toPlainText();
         info.staffName = staffName->text();
         info.salon = salonPop->currentText();
         info.deliveryShown = deliveryShown;

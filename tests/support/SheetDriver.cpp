@@ -49,6 +49,12 @@ QString SheetDriver::openSheetName() {
 bool SheetDriver::setText(const QString& sheet, const QString& field, const QString& text) {
     auto* edit = control<QLineEdit>(sheet, field);
     if (edit == nullptr) {
+        if (auto* plain = control<QPlainTextEdit>(sheet, field)) {
+            plain->setFocus();
+            plain->selectAll();
+            plain->insertPlainText(text);
+            return true;
+        }
         return false;
     }
     edit->setFocus();

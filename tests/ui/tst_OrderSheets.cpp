@@ -294,10 +294,14 @@ private Q_SLOTS:
                                        QStringLiteral("迎賓館ル・シエル")));
         QVERIFY(SheetDriver::selectPop(kWedding, QStringLiteral("orderInfoSalonPop"),
                                        QStringLiteral("銀座サロン")));
+        // Typed on two lines (and a stray empty line): the break is kept for the report.
         SheetDriver::setText(kWedding, QStringLiteral("orderInfoBrideAndGroom"),
-                             QStringLiteral("一郎・花子"));
+                             QStringLiteral("新郎 一郎\n新婦 花子\n"));
         SheetDriver::setText(kWedding, QStringLiteral("orderInfoStaffName"),
                              QStringLiteral("佐藤"));
+        if (const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR"); !shots.isEmpty()) {
+            SheetDriver::openSheet(kWedding)->grab().save(shots + QStringLiteral("/wedding.png"));
+        }
         SheetDriver::confirm(kWedding);
         QCOMPARE(SheetDriver::message(kWedding),
                  QStringLiteral("最終お客様お渡し日は『YYYY/MM/DD』の形式で入力してください"));
@@ -313,6 +317,8 @@ private Q_SLOTS:
         QCOMPARE(dic.value(QStringLiteral("OrderInfoDeliveryDate")).toString(),
                  QStringLiteral("2030/06/05"));
         QCOMPARE(dic.value(QStringLiteral("OrderInfoSystemNo")).toString(), QStringLiteral("W-77"));
+        QCOMPARE(dic.value(QStringLiteral("OrderInfoBrideAndGroom")).toString(),
+                 QStringLiteral("新郎 一郎\n新婦 花子"));
         SheetDriver::cancel(kAction);
     }
 
