@@ -320,8 +320,9 @@ void TestAppCtrl::guardReadsAnotherProcessSettingsFolder() {
     child.setProcessEnvironment(env);
     child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
     QVERIFY(child.waitForStarted());
-    QCOMPARE(InstanceGuard::settingsFolderOfProcess(static_cast<pid_t>(child.processId())),
-             home.filePath(QStringLiteral("cfg/halvix2")));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        InstanceGuard::settingsFolderOfProcess(static_cast<pid_t>(child.processId())),
+        home.filePath(QStringLiteral("cfg/halvix2")), 5000);
     child.kill();
     child.waitForFinished();
 }
