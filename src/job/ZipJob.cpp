@@ -222,6 +222,16 @@ bool ZipJob::oneZipWithPath(const QString& path, const QString& zipFilePath) {
 }
 
 bool ZipJob::packFile(const QString& path, const QString& entry, const QString& zipFilePath) {
+    // Two files under one entry name would leave only the last (the lab unpacks on a file system
+    // that ignores letter case, and a file may even be named like the report): refused.
+    const QString folded = entry.toCaseFolded();
+    if (_packedEntries.contains(folded)) {
+        Log::outputLn(
+            QStringLiteral("ZIP書き込みエラー 同じ名前の項目が2つあります: %1").arg(entry));
+        _errorText = QStringLiteral("ZIP中にエラーが発生。同じ名前のファイル %1").arg(entry);
+        return false;
+    }
+    _packedEntries.insert(folded);
     std::unique_ptr<ZipPacker> alone;
     ZipPacker* packer = _packer.get();
     if (packer == nullptr || packer->archivePath() != zipFilePath) {
@@ -243,6 +253,7 @@ bool ZipJob::packFile(const QString& path, const QString& entry, const QString& 
 void ZipJob::packOrderFiles(const QStringList& files, const QString& zipFilePath,
                             qsizetype& index) {
     const qsizetype count = files.size();
+    _packedEntries = {QStringLiteral("PrintReport4.txt").toCaseFolded()};
     _packer = std::make_unique<ZipPacker>(
         zipFilePath, isPassZip() ? std::optional<QString>(zipPassword()) : std::nullopt);
     // A cancel stops even a large file between two blocks.

@@ -3,6 +3,7 @@
 #include "job/Job.h"
 #include "job/ZipPacker.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -79,4 +80,5 @@ private:
 
     // Open while the order files are packed.
     std::unique_ptr<ZipPacker> _packer;
+    QSet<QString> _packedEntries; // case-folded entry names in the archive, the report's included
 };

@@ -7,6 +7,7 @@
 #include <array>
 #include <ctime>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -447,8 +448,9 @@ bool ZipPacker::addFile(const QString& path, const QString& entryName) {
             }
         } while (z.avail_out == 0 || (atEnd && status != Z_STREAM_END));
     }
-    if (size != fileSize && (size >= g_zip64Limit) != (fileSize >= g_zip64Limit)) {
-        // The file grew or shrank across the zip64 line while it was read.
+    if (size != fileSize) {
+        // The file grew or shrank while it was read (still being written by another program):
+        // the lab would get a cut photo whose checksum matches.
         return fail(QStringLiteral("読み込み中にファイルが変更されました: %1").arg(path));
     }
 
@@ -575,7 +577,10 @@ bool ZipPacker::finish() {
     if (!write(end) || !flush()) {
         return false;
     }
-    if (!_file->resize(static_cast<qint64>(_bufferStart)) || !_file->flush()) {
+    // On the disk before it counts as finished: a power cut must not leave a short archive under
+    // an order's name in the pool.
+    if (!_file->resize(static_cast<qint64>(_bufferStart)) || !_file->flush() ||
+        ::fsync(_file->handle()) != 0) {
         return fail(QStringLiteral("書庫に書き込めません: %1 (%2)")
                         .arg(_archivePath, _file->errorString()));
     }

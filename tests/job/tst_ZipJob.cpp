@@ -5,6 +5,7 @@
 #include "job/NotificationCenter.h"
 #include "job/ZipJob.h"
 #include "job/ZipPacker.h"
+#include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -114,6 +115,26 @@ void TestZipJob::folderTabsKeepTheTreeBelowTheChosenFolder() {
         QVERIFY(QFile::remove(info.zipPoolFilePath()));
     }
     QCOMPARE(alerts.count(), 0);
+
+    // Two files that would land on one name at the lab (letter case only; or the report's own
+    // name) are refused: nothing may be left out silently.
+    const QString upper = folder + QStringLiteral("/day1/IMG.JPG");
+    const QString lower = folder + QStringLiteral("/day1/img.jpg");
+    const QString report = folder + QStringLiteral("/PrintReport4.txt");
+    QVERIFY(kit::writeFile(upper, 3000, 3));
+    QVERIFY(kit::writeFile(lower, 3000, 4));
+    QVERIFY(kit::writeText(report, "not the report"));
+    for (const QStringList& files : {QStringList{upper, lower}, QStringList{f1, report}}) {
+        // The print tab stores bare names: there a file may meet the report's name.
+        setTab(files.contains(upper) ? QStringLiteral("その他") : QStringLiteral("プリント"));
+        alerts.clear();
+        JobInfo info(files, folder, nullptr, nullptr);
+        ZipJob job(info);
+        QVERIFY2(!job.start(), qPrintable(files.join(u' ')));
+        QVERIFY(poolFiles().isEmpty());
+        QCOMPARE(alerts.last().message, QStringLiteral("エラーが発生しました"));
+        QVERIFY(kit::readAll(Log::logFilePath()).contains("同じ名前の項目が2つあります"));
+    }
 }
 
 void TestZipJob::etcTabWithoutFolderStoresAbsolutePaths() {
