@@ -525,6 +525,13 @@ JobThreadInput AppCtrl::jobInput() const {
 }
 
 bool AppCtrl::executeJobThread() {
+    // One job at a time; and the flag below belongs to a running job's thread, never reset here.
+    if (isJobExecuting()) {
+        return false;
+    }
+    // A job that has ended may still be making its last calls to this thread: they are served
+    // before its thread is joined for the next one.
+    waitForJobEnd();
     // The tab label the "Order" report and the report head read is the tab of this order.
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
     // Set before the thread can end, so a wait never misses its end.

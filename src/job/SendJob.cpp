@@ -327,7 +327,15 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         OrderHistory::append(OrderHistory::recordForArchive(
             zipPath, outcome == Outcome::Sent ? OrderHistoryRecord::Outcome::Sent
                                               : OrderHistoryRecord::Outcome::DuplicateSkipped));
-        orbel::limitDeleteFileOrFolder(zipPath);
+        // A copy left in the pool would go out again with the next pool send.
+        if (!orbel::limitDeleteFileOrFolder(zipPath) && QFileInfo::exists(zipPath)) {
+            Log::outputLn(QStringLiteral("送信済みのファイルを削除できない -- %1").arg(zipPath));
+            Tool::alertWithMsg(
+                QStringLiteral("送信済みのファイルを削除できませんでした"),
+                QStringLiteral("%1\nはラボに届いています。二重に送信しないよう、このファイルを"
+                               "削除してください。")
+                    .arg(zipPath));
+        }
         Analyzer::analyzerPost(QStringLiteral("FTP"), postDic);
         return true;
     }

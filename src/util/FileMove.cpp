@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orbel {
@@ -56,17 +57,23 @@ bool copyInto(const QByteArray& source, int out) {
     return ::fsync(out) == 0;
 }
 
-// Copies source into a new file at target (O_EXCL: never one that exists).
+// Copies source into a new file at target, never over one that exists. The bytes go to a hidden
+// name beside it first and take the target's name only when complete and on the disk, so an
+// interrupted copy never leaves a short file under the target's (an order's) name.
 bool copyToNewFile(const QByteArray& source, const QByteArray& target) {
-    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const QFileInfo info(QFile::decodeName(target));
+    QByteArray temporary = QFile::encodeName(info.path() + QStringLiteral("/.") + info.fileName() +
+                                             QStringLiteral(".part-XXXXXX"));
+    Fd out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0) {
         return false;
     }
-    if (!copyInto(source, out.get()) || !out.closeChecked()) {
-        ::unlink(target.constData());
-        return false;
-    }
-    return true;
+    ::fchmod(out.get(), 0644);
+    const bool copied = copyInto(source, out.get()) && out.closeChecked();
+    // link() refuses a name that is taken, as the no-replace rename does.
+    const bool linked = copied && ::link(temporary.constData(), target.constData()) == 0;
+    ::unlink(temporary.constData());
+    return linked;
 }
 
 } // namespace

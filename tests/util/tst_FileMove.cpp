@@ -76,6 +76,9 @@ private Q_SLOTS:
         QVERIFY(writeText(source, "second"));
         QVERIFY(!orbel::moveFileNoReplace(source, target));
         QCOMPARE(readAll(target).size(), 300000);
+        // The copy went by a hidden name that is gone again, also after the refused move.
+        QCOMPARE(QDir(other.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("order.zip")});
         QVERIFY(orbel::moveFileReplacing(source, target));
         QCOMPARE(readAll(target), QByteArray("second"));
         QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
