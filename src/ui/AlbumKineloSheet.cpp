@@ -39,7 +39,7 @@ int paneIndex(int tag) {
 
 AlbumKineloSheet::AlbumKineloSheet(QWidget* window, AppCtrl& ctrl, AlbumTabPage& page,
                                    QObject* parent)
-    : QObject(parent), window_(window), ctrl_(ctrl), page_(page) {
+    : SheetBase(window, ctrl, parent), page_(page) {
     build();
     connect(&ctrl_, &AppCtrl::listReloaded, this, [this](FileListKind list) {
         if (list == FileListKind::Kinelo) {
@@ -55,12 +55,7 @@ AlbumKineloSheet::~AlbumKineloSheet() {
 }
 
 void AlbumKineloSheet::build() {
-    auto* sheet = new QDialog(window_);
-    sheet->setObjectName(QStringLiteral("albumKineloInputWindow"));
-    sheet->setWindowTitle(QStringLiteral("キネロのお申し込み"));
-    sheet->setAccessibleName(QStringLiteral("キネロのお申し込み"));
-    sheet->setWindowModality(Qt::WindowModal);
-    sheet_ = sheet;
+    QDialog* sheet = makeSheet(QStringLiteral("albumKineloInputWindow"));
 
     typeGroup_ = new QButtonGroup(sheet);
     auto* types = new QVBoxLayout;
@@ -121,16 +116,8 @@ void AlbumKineloSheet::build() {
     // Tag 12: one video and one picture.
     auto* pairPane = new QWidget(panes_);
     auto* pairBox = new QVBoxLayout(pairPane);
-    pathPair_ = std::make_unique<kinelo::PathPair>(
-        pairPane, pairBox, QStringLiteral("album"),
-        [this](int tag) { albumKineloInputWindowButtonAction(tag); },
-        [this](int tag, const QStringList& paths) {
-            if (tag == kinelo::kChooseVideoTag) {
-                albumKineloMovFilePathNotification(paths);
-            } else {
-                albumKineloPicFilePathNotification(paths);
-            }
-        });
+    makePathPair(pairPane, pairBox, QStringLiteral("album"),
+                 [this](int tag) { albumKineloInputWindowButtonAction(tag); });
     auto* clear = new QPushButton(QStringLiteral("クリア"), pairPane);
     clear->setObjectName(QStringLiteral("albumKineloClearButton"));
     clear->setAccessibleName(QStringLiteral("クリア"));
@@ -155,13 +142,6 @@ void AlbumKineloSheet::build() {
             [this] { albumKineloInputWindowButtonAction(1); });
     connect(removeButton_, &QPushButton::clicked, this,
             [this] { albumKineloInputWindowButtonAction(20); });
-    // Escape or the close box only closes: a registration is removed by its button alone.
-    connect(sheet, &QDialog::rejected, this, [this] {
-        if (ctrl_.kineloWindowOpen()) {
-            Log::outputLn(QStringLiteral("キネロ画面を閉じる（登録内容は変更なし）"));
-            sheetClosed();
-        }
-    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -299,24 +279,16 @@ void AlbumKineloSheet::resizeSheet(int tag) {
 }
 
 void AlbumKineloSheet::sheetClosed() {
-    ctrl_.setKineloWindowFlg(false);
     dropView_->dragDropOff();
-    ctrl_.fileDragDropOn();
-    if (sheet_->isVisible()) {
-        sheet_->hide();
-    }
-    ctrl_.menuUseOn();
-    ctrl_.comViewRefresh();
+    SheetBase::sheetClosed();
 }
 
 void AlbumKineloSheet::albumKineloMovFilePathNotification(const QStringList& paths) {
-    pathPair_->take(kinelo::kChooseVideoTag, paths);
-    albumKineloViewRefresh();
+    takePath(kinelo::kChooseVideoTag, paths);
 }
 
 void AlbumKineloSheet::albumKineloPicFilePathNotification(const QStringList& paths) {
-    pathPair_->take(kinelo::kChoosePictureTag, paths);
-    albumKineloViewRefresh();
+    takePath(kinelo::kChoosePictureTag, paths);
 }
 
 void AlbumKineloSheet::albumKineloFileSelectSheet(int tag) {
@@ -325,23 +297,11 @@ void AlbumKineloSheet::albumKineloFileSelectSheet(int tag) {
 
 void AlbumKineloSheet::albumKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
                                                         int tag) {
-    if (path) {
-        pathPair_->take(tag, {*path});
-    }
-    albumKineloViewRefresh();
+    takePath(tag, path ? QStringList{*path} : QStringList{});
 }
 
 void AlbumKineloSheet::albumKineloTableViewSelectChange() {
     albumKineloViewRefresh();
-}
-
-void AlbumKineloSheet::clearPathFields() {
-    pathPair_->clear();
-    albumKineloViewRefresh();
-}
-
-void AlbumKineloSheet::pathFieldsDragDropOn() {
-    pathPair_->dragDropOn();
 }
 
 // --- The list ---

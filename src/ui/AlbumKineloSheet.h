@@ -1,20 +1,14 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
+#include "ui/KineloSheetParts.h"
+
 #include <QStringList>
-#include <memory>
 #include <optional>
 
 class AlbumTabPage;
-class AppCtrl;
-namespace kinelo {
-class PathPair;
-}
 class DragDropScrollView;
 class KineloFileListCtrl;
 class QButtonGroup;
-class QDialog;
 class QPushButton;
 class QStackedWidget;
 
@@ -22,7 +16,7 @@ class QStackedWidget;
 // message video with one picture), the added-files list that takes drops while the sheet is open,
 // and the video and picture fields with their file choosers. OK stores the Kinelo record in the
 // settings; the zip stage packs its files with the next album order.
-class AlbumKineloSheet : public QObject {
+class AlbumKineloSheet : public kinelo::SheetBase {
     Q_OBJECT
 public:
     AlbumKineloSheet(QWidget* window, AppCtrl& ctrl, AlbumTabPage& page, QObject* parent = nullptr);
@@ -39,12 +33,7 @@ public:
     void albumKineloFileSelectSheet(int tag);
     void albumKineloFileSelectPanelDidEnd(const std::optional<QString>& path, int tag);
     void albumKineloTableViewSelectChange();
-    // After a packed order: the two path fields are emptied.
-    void clearPathFields();
-    void pathFieldsDragDropOn();
-
     int kineloOrderTypeTag() const { return tag_; }
-    QDialog* sheet() const { return sheet_; }
     KineloFileListCtrl* fileListCtrl() const { return list_; }
 
     // --- The added-files list ---
@@ -58,22 +47,19 @@ public:
     void removeSelectedRecords();
     void reloadData();
 
+protected:
+    void viewRefresh() override { albumKineloViewRefresh(); }
+    void sheetClosed() override; // also: the added-files list takes no more drops
+
 private:
     void build();
-    // What every end of the sheet does: drops and menus back, the sheet hidden, the window
-    // refreshed.
-    void sheetClosed();
     void resizeSheet(int tag);
 
-    QWidget* window_;
-    AppCtrl& ctrl_;
     AlbumTabPage& page_;
-    QPointer<QDialog> sheet_;
     QStackedWidget* panes_ = nullptr;
     QButtonGroup* typeGroup_ = nullptr;
     KineloFileListCtrl* list_ = nullptr;
     DragDropScrollView* dropView_ = nullptr;
-    std::unique_ptr<kinelo::PathPair> pathPair_;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* executeButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;

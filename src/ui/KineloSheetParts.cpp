@@ -1,8 +1,11 @@
 #include "ui/KineloSheetParts.h"
 
+#include "app/AppCtrl.h"
+#include "settings/Log.h"
 #include "ui/DragDropTextField.h"
 #include "util/Tool.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,6 +100,58 @@ std::optional<QString> chooseFile(int tag) {
         return std::nullopt;
     }
     return path;
+}
+
+SheetBase::SheetBase(QWidget* window, AppCtrl& ctrl, QObject* parent)
+    : QObject(parent), window_(window), ctrl_(ctrl) {}
+
+SheetBase::~SheetBase() = default;
+
+QDialog* SheetBase::makeSheet(const QString& objectName) {
+    auto* sheet = new QDialog(window_);
+    sheet->setObjectName(objectName);
+    sheet->setWindowTitle(QStringLiteral("キネロのお申し込み"));
+    sheet->setAccessibleName(QStringLiteral("キネロのお申し込み"));
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet_ = sheet;
+    connect(sheet, &QDialog::rejected, this, [this] {
+        if (ctrl_.kineloWindowOpen()) {
+            Log::outputLn(QStringLiteral("キネロ画面を閉じる（登録内容は変更なし）"));
+            sheetClosed();
+        }
+    });
+    return sheet;
+}
+
+void SheetBase::makePathPair(QWidget* pane, QVBoxLayout* box, const QString& prefix,
+                             const std::function<void(int)>& buttonAction) {
+    pathPair_ = std::make_unique<PathPair>(
+        pane, box, prefix, buttonAction,
+        [this](int tag, const QStringList& paths) { takePath(tag, paths); });
+}
+
+void SheetBase::takePath(int tag, const QStringList& paths) {
+    pathPair_->take(tag, paths);
+    viewRefresh();
+}
+
+void SheetBase::clearPathFields() {
+    pathPair_->clear();
+    viewRefresh();
+}
+
+void SheetBase::pathFieldsDragDropOn() {
+    pathPair_->dragDropOn();
+}
+
+void SheetBase::sheetClosed() {
+    ctrl_.setKineloWindowFlg(false);
+    ctrl_.fileDragDropOn();
+    if (sheet_->isVisible()) {
+        sheet_->hide();
+    }
+    ctrl_.menuUseOn();
+    ctrl_.comViewRefresh();
 }
 
 } // namespace kinelo

@@ -20,19 +20,14 @@ constexpr int kHeight = 379;
 } // namespace
 
 PrintKineloSheet::PrintKineloSheet(QWidget* window, AppCtrl& ctrl, QObject* parent)
-    : QObject(parent), window_(window), ctrl_(ctrl) {
+    : SheetBase(window, ctrl, parent) {
     build();
 }
 
 PrintKineloSheet::~PrintKineloSheet() = default;
 
 void PrintKineloSheet::build() {
-    auto* sheet = new QDialog(window_);
-    sheet->setObjectName(QStringLiteral("printKineloInputWindow"));
-    sheet->setWindowTitle(QStringLiteral("キネロのお申し込み"));
-    sheet->setAccessibleName(QStringLiteral("キネロのお申し込み"));
-    sheet->setWindowModality(Qt::WindowModal);
-    sheet_ = sheet;
+    QDialog* sheet = makeSheet(QStringLiteral("printKineloInputWindow"));
 
     auto* box = new QVBoxLayout(sheet);
     auto* intro = new QLabel(QStringLiteral("メッセージ動画ひとつと写真ひとつを登録します。\n"
@@ -41,16 +36,8 @@ void PrintKineloSheet::build() {
                              sheet);
     intro->setWordWrap(true);
     box->addWidget(intro);
-    pathPair_ = std::make_unique<kinelo::PathPair>(
-        sheet, box, QStringLiteral("print"),
-        [this](int tag) { printKineloInputWindowButtonAction(tag); },
-        [this](int tag, const QStringList& paths) {
-            if (tag == kinelo::kChooseVideoTag) {
-                printKineloMovFilePathNotification(paths);
-            } else {
-                printKineloPicFilePathNotification(paths);
-            }
-        });
+    makePathPair(sheet, box, QStringLiteral("print"),
+                 [this](int tag) { printKineloInputWindowButtonAction(tag); });
     box->addStretch(1);
 
     cancelButton_ = new QPushButton(QStringLiteral("閉じる"), sheet);
@@ -66,14 +53,6 @@ void PrintKineloSheet::build() {
             [this] { printKineloInputWindowButtonAction(0); });
     connect(executeButton_, &QPushButton::clicked, this,
             [this] { printKineloInputWindowButtonAction(1); });
-    // Escape or the window's close box is the cancel button.
-    // Escape or the close box only closes: a registration is removed by its button alone.
-    connect(sheet, &QDialog::rejected, this, [this] {
-        if (ctrl_.kineloWindowOpen()) {
-            Log::outputLn(QStringLiteral("キネロ画面を閉じる（登録内容は変更なし）"));
-            sheetClosed();
-        }
-    });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cancelButton_);
@@ -131,24 +110,12 @@ void PrintKineloSheet::printKineloInputSheetDidEnd(bool ok) {
     sheetClosed();
 }
 
-void PrintKineloSheet::sheetClosed() {
-    ctrl_.setKineloWindowFlg(false);
-    ctrl_.fileDragDropOn();
-    if (sheet_->isVisible()) {
-        sheet_->hide();
-    }
-    ctrl_.menuUseOn();
-    ctrl_.comViewRefresh();
-}
-
 void PrintKineloSheet::printKineloMovFilePathNotification(const QStringList& paths) {
-    pathPair_->take(kinelo::kChooseVideoTag, paths);
-    printKineloViewRefresh();
+    takePath(kinelo::kChooseVideoTag, paths);
 }
 
 void PrintKineloSheet::printKineloPicFilePathNotification(const QStringList& paths) {
-    pathPair_->take(kinelo::kChoosePictureTag, paths);
-    printKineloViewRefresh();
+    takePath(kinelo::kChoosePictureTag, paths);
 }
 
 void PrintKineloSheet::printKineloFileSelectSheet(int tag) {
@@ -157,17 +124,5 @@ void PrintKineloSheet::printKineloFileSelectSheet(int tag) {
 
 void PrintKineloSheet::printKineloFileSelectPanelDidEnd(const std::optional<QString>& path,
                                                         int tag) {
-    if (path) {
-        pathPair_->take(tag, {*path});
-    }
-    printKineloViewRefresh();
-}
-
-void PrintKineloSheet::clearPathFields() {
-    pathPair_->clear();
-    printKineloViewRefresh();
-}
-
-void PrintKineloSheet::pathFieldsDragDropOn() {
-    pathPair_->dragDropOn();
+    takePath(tag, path ? QStringList{*path} : QStringList{});
 }

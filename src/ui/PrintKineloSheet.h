@@ -1,22 +1,16 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
+#include "ui/KineloSheetParts.h"
+
 #include <QStringList>
-#include <memory>
 #include <optional>
 
-class AppCtrl;
-namespace kinelo {
-class PathPair;
-}
-class QDialog;
 class QPushButton;
 
 // The print tab's Kinelo sheet: one message video with one picture, chosen or dropped on their
 // fields. OK stores the print Kinelo record; the zip stage packs both files with the next print
 // order and the record goes with it. Cancel on a registered order removes the registration.
-class PrintKineloSheet : public QObject {
+class PrintKineloSheet : public kinelo::SheetBase {
     Q_OBJECT
 public:
     PrintKineloSheet(QWidget* window, AppCtrl& ctrl, QObject* parent = nullptr);
@@ -31,23 +25,14 @@ public:
     void printKineloPicFilePathNotification(const QStringList& paths);
     void printKineloFileSelectSheet(int tag);
     void printKineloFileSelectPanelDidEnd(const std::optional<QString>& path, int tag);
-    // After a packed order or a removed registration: both fields are emptied.
-    void clearPathFields();
-    void pathFieldsDragDropOn();
-
-    QDialog* sheet() const { return sheet_; }
     bool isOpen() const;
+
+protected:
+    void viewRefresh() override { printKineloViewRefresh(); }
 
 private:
     void build();
-    // What every end of the sheet does: drops and menus back, the sheet hidden, the window
-    // refreshed.
-    void sheetClosed();
 
-    QWidget* window_;
-    AppCtrl& ctrl_;
-    QPointer<QDialog> sheet_;
-    std::unique_ptr<kinelo::PathPair> pathPair_;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* executeButton_ = nullptr;
 };
