@@ -60,10 +60,6 @@ void PrintKineloSheet::build() {
     box->addLayout(buttons);
 }
 
-bool PrintKineloSheet::isOpen() const {
-    return sheet_ && sheet_->isVisible();
-}
-
 void PrintKineloSheet::printKineloAction() {
     ctrl_.setKineloWindowFlg(true);
     ctrl_.fileDragDropOff();

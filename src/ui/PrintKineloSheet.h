@@ -25,7 +25,6 @@ public:
     void printKineloPicFilePathNotification(const QStringList& paths);
     void printKineloFileSelectSheet(int tag);
     void printKineloFileSelectPanelDidEnd(const std::optional<QString>& path, int tag);
-    bool isOpen() const;
 
 protected:
     void viewRefresh() override { printKineloViewRefresh(); }
