@@ -1,4 +1,5 @@
 #include "app/AppCtrl.h"
+#include "app/CommandLine.h"
 #include "app/InstanceGuard.h"
 #include "app/TerminationSignals.h"
 #include "app/gui/MainWindow.h"
@@ -11,16 +12,12 @@
 #include <QIcon>
 #include <QSessionManager>
 #include <QStyleFactory>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 int main(int argc, char* argv[]) {
-    // --version answers before any window or settings exist, so scripts can ask it anywhere.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("HALVIX 2 %s\n", HALVIX_VERSION);
-            return 0;
-        }
+    // --help, --version and a mistaken option are answered before any window, setting or lock.
+    if (const std::optional<int> answered = CommandLine::answer(argc, argv)) {
+        return *answered;
     }
     // The guard reads only /proc and the order pool: it runs before the settings are read, so an
     // instance it ends has written its own settings before this one reads them, and a refused
