@@ -232,8 +232,8 @@ std::optional<AlbumSet::SetFile> AlbumSet::readSetFile(const QString& path) {
     // A list that would swell past any set file's size (shared references, a cycle) is no set
     // file, whatever it claims to hold.
     if (read.overBudget) {
-        Log::outputLn(
-            QStringLiteral("展開すると大きすぎるプロパティリストのため読み込まない（%1）").arg(path));
+        Log::outputLn(QStringLiteral("展開すると大きすぎるプロパティリストのため読み込まない（%1）")
+                          .arg(path));
         notSetFile();
         return std::nullopt;
     }

@@ -152,9 +152,9 @@ std::optional<QString> hostPortProblem(const QString& value) {
             return QStringLiteral("ホスト名が正しくない");
     }
     if (hasPort) {
-        const bool digits = !port.isEmpty() && port.size() <= 5 &&
-                            std::all_of(port.begin(), port.end(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool digits =
+            !port.isEmpty() && port.size() <= 5 &&
+            std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
         const int number = digits ? port.toInt() : 0;
         if (number < 1 || number > 65535)
             return QStringLiteral("ポート番号は1〜65535");
@@ -374,9 +374,10 @@ QString LabConfig::authCheckUrl(const QString& code, const QString& md5) {
 }
 
 QString LabConfig::authDataUrl(const QString& code, const QString& md5, const QString& key) {
-    return onServer(authServer(), QLatin1String(LabEndpoints::kAuthPath) +
-                                      QString::fromLatin1(LabEndpoints::kAuthDataQueryFormat)
-                                          .arg(code, md5, key));
+    return onServer(
+        authServer(),
+        QLatin1String(LabEndpoints::kAuthPath) +
+            QString::fromLatin1(LabEndpoints::kAuthDataQueryFormat).arg(code, md5, key));
 }
 
 QString LabConfig::ftpOpenHost(const QString& hostPort) {

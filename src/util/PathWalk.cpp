@@ -172,12 +172,11 @@ QList<QFileInfo> folderEntries(const QString& folder, QStringList* unreadable) {
         }
         // Left out: said so when it is a folder the walk would enter or a file it would take.
         struct stat info {};
-        if (unreadable == nullptr || ::fstatat(::dirfd(dir.get()), name.constData(), &info,
-                                               AT_SYMLINK_NOFOLLOW) != 0) {
+        if (unreadable == nullptr ||
+            ::fstatat(::dirfd(dir.get()), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
         }
-        if (S_ISDIR(info.st_mode) ||
-            (S_ISREG(info.st_mode) && !name.startsWith('.')) ||
+        if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && !name.startsWith('.')) ||
             (S_ISLNK(info.st_mode) && !name.startsWith('.') &&
              ::fstatat(::dirfd(dir.get()), name.constData(), &info, 0) == 0 &&
              S_ISREG(info.st_mode))) {

@@ -218,7 +218,7 @@ private:
         into.bytes += part.bytes;
         into.height = std::max(into.height, part.height + 1);
         return into.nodes > kPlistMaxNodes || into.bytes > kPlistMaxBytes ? Measure::OverBudget
-                                                                        : Measure::Fits;
+                                                                          : Measure::Fits;
     }
 
     Measure visit(quint64 index, int depth, Cost& out) {

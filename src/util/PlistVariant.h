@@ -11,9 +11,9 @@
 // list for every reference to it, so 139 bytes of shared references can ask for gigabytes, and a
 // reference cycle never ends; such lists are refused before libplist sees them. The largest
 // lists the program reads are its settings, where the cached catalogues (each at most 32 MB as
-// fetched) are most of the bytes and a few thousand values the most of the nodes; the budget
-// leaves that room many times over.
-inline constexpr qint64 kPlistMaxNodes = 1000000;           // values, keys included
+// fetched, a few of them) are most of the bytes and a few thousand values most of the nodes; the
+// budget leaves room for all of them, and keeps the worst a list can ask for below a gigabyte.
+inline constexpr qint64 kPlistMaxNodes = 1000000;             // values, keys included
 inline constexpr qint64 kPlistMaxBytes = 256LL * 1024 * 1024; // text and data once expanded
 
 struct PlistRead {

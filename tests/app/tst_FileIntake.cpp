@@ -455,16 +455,18 @@ private Q_SLOTS:
 
         intake.dragDropFolderAndFiles({fine, lineBreak});
         QCOMPARE(alerts.messages(), QStringList{title});
-        QVERIFY2(alerts.last().information.startsWith(home.filePath(QStringLiteral("in/a\\nb.jpg\n"))),
-                 qPrintable(alerts.last().information));
+        QVERIFY2(
+            alerts.last().information.startsWith(home.filePath(QStringLiteral("in/a\\nb.jpg\n"))),
+            qPrintable(alerts.last().information));
         QVERIFY(host.listFilePaths(FileListKind::Print).isEmpty());
-        QVERIFY(logText().contains(
-            QStringLiteral("ファイル名に制御文字が含まれているのでNG(%1)")
-                .arg(home.filePath(QStringLiteral("in/a\\nb.jpg")))));
+        QVERIFY(logText().contains(QStringLiteral("ファイル名に制御文字が含まれているのでNG(%1)")
+                                       .arg(home.filePath(QStringLiteral("in/a\\nb.jpg")))));
         intake.dragDropFolderAndFiles({del});
-        QVERIFY(alerts.last().information.startsWith(home.filePath(QStringLiteral("in/c\\x7F.jpg"))));
+        QVERIFY(
+            alerts.last().information.startsWith(home.filePath(QStringLiteral("in/c\\x7F.jpg"))));
         intake.dragDropFolderAndFiles({separator});
-        QVERIFY(alerts.last().information.startsWith(home.filePath(QStringLiteral("in/d\\u2028e.jpg"))));
+        QVERIFY(alerts.last().information.startsWith(
+            home.filePath(QStringLiteral("in/d\\u2028e.jpg"))));
         QCOMPARE(alerts.count(), 3);
         QVERIFY(host.listFilePaths(FileListKind::Print).isEmpty());
 

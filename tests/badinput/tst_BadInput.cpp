@@ -191,12 +191,12 @@ private Q_SLOTS:
     // Damaged binary lists: the size check before libplist reads offsets, counts and references
     // from the file itself, and must stay inside it whatever they say.
     void damagedBinaryListsNeverCrashOrExpand() {
-        const QByteArray good = plistbomb::binaryPlist(
-            {{plistbomb::Object::Kind::Dict, {}, {1, 2, 3, 4}},
-             {plistbomb::Object::Kind::Ascii, "CustomerCode", {}},
-             {plistbomb::Object::Kind::Ascii, "AlbumSetTitles", {}},
-             {plistbomb::Object::Kind::Ascii, "3500", {}},
-             {plistbomb::Object::Kind::Array, {}, {3, 3, 1}}});
+        const QByteArray good =
+            plistbomb::binaryPlist({{plistbomb::Object::Kind::Dict, {}, {1, 2, 3, 4}},
+                                    {plistbomb::Object::Kind::Ascii, "CustomerCode", {}},
+                                    {plistbomb::Object::Kind::Ascii, "AlbumSetTitles", {}},
+                                    {plistbomb::Object::Kind::Ascii, "3500", {}},
+                                    {plistbomb::Object::Kind::Array, {}, {3, 3, 1}}});
         QVERIFY(plistFromData(good).has_value());
         QRandomGenerator random(11);
         for (int round = 0; round < 3000; ++round) {

@@ -147,8 +147,8 @@ private Q_SLOTS:
         QCOMPARE(LabConfig::testFtpHost(), QStringLiteral("[::1]:2100"));
         const QString log = readLog();
         QVERIFY2(!log.contains(QStringLiteral("誤り")), qPrintable(log));
-        QVERIFY(log.contains(QStringLiteral("ラボ接続設定の不明な項目を無視（%1 10行目：future_key）")
-                                 .arg(conf)));
+        QVERIFY(log.contains(
+            QStringLiteral("ラボ接続設定の不明な項目を無視（%1 10行目：future_key）").arg(conf)));
     }
 
     // One line that cannot be trusted refuses the whole file: no host of it, and none of the
@@ -156,35 +156,34 @@ private Q_SLOTS:
     void badLineRefusesTheWholeFile_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("why");
-        QTest::newRow("# in an FTP host") << QByteArray("order_ftp_host=ftp.example#lab")
-                                          << QStringLiteral("「#」は使えない");
-        QTest::newRow("? in an FTP host") << QByteArray("order_ftp_host=ftp.example:21?x")
-                                          << QStringLiteral("「?」は使えない");
+        QTest::newRow("# in an FTP host")
+            << QByteArray("order_ftp_host=ftp.example#lab") << QStringLiteral("「#」は使えない");
+        QTest::newRow("? in an FTP host")
+            << QByteArray("order_ftp_host=ftp.example:21?x") << QStringLiteral("「?」は使えない");
         QTest::newRow("folder after an FTP host")
             << QByteArray("ftp2_host=ftp2.example:21/evil") << QStringLiteral("「/」は使えない");
         QTest::newRow("account in an FTP host")
             << QByteArray("test_ftp_host=user@ftp.example") << QStringLiteral("「@」は使えない");
-        QTest::newRow("trailing comment")
-            << QByteArray("order_ftp_host=ftp.example:21 # the lab")
-            << QStringLiteral("空白は使えない");
+        QTest::newRow("trailing comment") << QByteArray("order_ftp_host=ftp.example:21 # the lab")
+                                          << QStringLiteral("空白は使えない");
         QTest::newRow("DEL") << QByteArray("order_ftp_host=ftp\x7f.example")
                              << QStringLiteral("制御文字は使えない");
         QTest::newRow("port 0") << QByteArray("order_ftp_host=ftp.example:0")
                                 << QStringLiteral("ポート番号は1〜65535");
         QTest::newRow("port 65536") << QByteArray("order_ftp_host=ftp.example:65536")
                                     << QStringLiteral("ポート番号は1〜65535");
-        QTest::newRow("no port after :") << QByteArray("order_ftp_host=ftp.example:")
-                                         << QStringLiteral("ポート番号は1〜65535");
-        QTest::newRow("bad host name") << QByteArray("order_ftp_host=-ftp..example")
-                                       << QStringLiteral("ホスト名が正しくない");
-        QTest::newRow("IPv6 without brackets") << QByteArray("order_ftp_host=::1")
-                                               << QStringLiteral("ホスト名が正しくない");
-        QTest::newRow("unclosed IPv6") << QByteArray("test_ftp_host=[::1")
-                                       << QStringLiteral("IPv6アドレスが正しくない");
+        QTest::newRow("no port after :")
+            << QByteArray("order_ftp_host=ftp.example:") << QStringLiteral("ポート番号は1〜65535");
+        QTest::newRow("bad host name")
+            << QByteArray("order_ftp_host=-ftp..example") << QStringLiteral("ホスト名が正しくない");
+        QTest::newRow("IPv6 without brackets")
+            << QByteArray("order_ftp_host=::1") << QStringLiteral("ホスト名が正しくない");
+        QTest::newRow("unclosed IPv6")
+            << QByteArray("test_ftp_host=[::1") << QStringLiteral("IPv6アドレスが正しくない");
         QTest::newRow("not IPv6") << QByteArray("test_ftp_host=[zz::1]:21")
                                   << QStringLiteral("IPv6アドレスが正しくない");
-        QTest::newRow("# in an HTTP server") << QByteArray("web_server=http://web.example/#x")
-                                             << QStringLiteral("「#」は使えない");
+        QTest::newRow("# in an HTTP server")
+            << QByteArray("web_server=http://web.example/#x") << QStringLiteral("「#」は使えない");
         QTest::newRow("query on an HTTP server")
             << QByteArray("web_server=http://web.example:8000/?a=b")
             << QStringLiteral("「?」は使えない");
@@ -195,8 +194,8 @@ private Q_SLOTS:
                                       << QStringLiteral("http:// または https:// で始まっていない");
         QTest::newRow("HTTP port") << QByteArray("analysis_server=http://an.example:99999")
                                    << QStringLiteral("ポート番号は1〜65535");
-        QTest::newRow("empty value") << QByteArray("order_ftp_host=")
-                                     << QStringLiteral("ホスト名がない");
+        QTest::newRow("empty value")
+            << QByteArray("order_ftp_host=") << QStringLiteral("ホスト名がない");
         QTest::newRow("no =") << QByteArray("order_ftp_host ftp.example")
                               << QStringLiteral("「項目名=値」の形になっていない");
         QTest::newRow("unsafe account") << QByteArray("order_ftp_user=a b;rm -rf ~")
@@ -282,7 +281,8 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("ラボ接続設定ファイルに誤りがあります")});
         QVERIFY(alerts.last().information.startsWith(*LabConfig::refusal()));
         QVERIFY(alerts.last().information.contains(QStringLiteral("未送信オーダーとして残って")));
-        QVERIFY(readLog().contains(QStringLiteral("ラボ接続設定ファイルに誤りがあるため送信しない")));
+        QVERIFY(
+            readLog().contains(QStringLiteral("ラボ接続設定ファイルに誤りがあるため送信しない")));
         // Nothing at the lab: no upload anywhere, not even a usage report.
         QVERIFY(lab.ftpLog().isEmpty());
         QVERIFY(lab.ftpFolderFiles(QStringLiteral("/")).filter(QStringLiteral(".zip")).isEmpty());

@@ -10,8 +10,8 @@ namespace plistbomb {
 struct Object {
     enum class Kind { Ascii, Array, Dict };
     Kind kind = Kind::Ascii;
-    QByteArray text;  // Ascii
-    QList<int> refs;  // Array: items; Dict: keys, then as many values
+    QByteArray text; // Ascii
+    QList<int> refs; // Array: items; Dict: keys, then as many values
 };
 
 // The objects in order, object 0 the root, one-byte references.

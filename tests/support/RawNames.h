@@ -25,9 +25,9 @@ public:
     bool folder(const QByteArray& path) { return keep(path, ::mkdir(path.constData(), 0755) == 0); }
     bool file(const QByteArray& path, const QByteArray& content = "x") {
         const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-        const bool ok = fd >= 0 && ::write(fd, content.constData(), static_cast<size_t>(
-                                                                         content.size())) ==
-                                       static_cast<ssize_t>(content.size());
+        const bool ok =
+            fd >= 0 && ::write(fd, content.constData(), static_cast<size_t>(content.size())) ==
+                           static_cast<ssize_t>(content.size());
         if (fd >= 0) {
             ::close(fd);
         }

@@ -350,9 +350,8 @@ private Q_SLOTS:
 
         // Any year goes on a cover: the anniversary album of a wedding in 1995, a date written
         // the studio's own way.
-        for (const QString& typed :
-             {QStringLiteral("1995/6/24"), QStringLiteral("2100/01/01"),
-              QStringLiteral("平成7年6月24日")}) {
+        for (const QString& typed : {QStringLiteral("1995/6/24"), QStringLiteral("2100/01/01"),
+                                     QStringLiteral("平成7年6月24日")}) {
             f.sheets.startOrderChain();
             SheetDriver::confirm(check);
             QVERIFY(SheetDriver::openSheet(chars));

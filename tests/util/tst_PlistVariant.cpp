@@ -125,10 +125,11 @@ private Q_SLOTS:
     void expansionPastTheBudgetIsRefused() {
         const QByteArray shared = plistbomb::sharedReferences("k", 4, 3);
         // Python reads it too: a sound property list, with 3^4 strings once expanded.
-        const auto count = python(QStringLiteral("import plistlib, sys\n"
-                                                 "def n(v): return sum(map(n, v)) if isinstance(v, list) else 1\n"
-                                                 "print(n(plistlib.loads(sys.stdin.buffer.read())['k']))\n"),
-                                  shared);
+        const auto count =
+            python(QStringLiteral("import plistlib, sys\n"
+                                  "def n(v): return sum(map(n, v)) if isinstance(v, list) else 1\n"
+                                  "print(n(plistlib.loads(sys.stdin.buffer.read())['k']))\n"),
+                   shared);
         QVERIFY(count.has_value());
         QCOMPARE(count->trimmed(), QByteArray("81"));
         const PlistRead small = plistReadData(shared);
