@@ -151,6 +151,8 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                               .arg(*LabConfig::refusal()));
             Tool::alertWithMsg(QStringLiteral("ラボ接続設定ファイルに誤りがあります"),
                                LabConfig::refusalAlertText(true));
+            info.setJobMsg(QStringLiteral("ラボ接続設定ファイルの誤りのため送信していません。"
+                                          "オーダーは未送信オーダーに残っています"));
             Log::outputLn(kAbortLine);
             ok = false;
         } else if (ok && UserDef::isSend()) {

@@ -271,8 +271,9 @@ private Q_SLOTS:
         const QString photo = home.filePath(QStringLiteral("shoot/a.jpg"));
         QVERIFY(kit::writeFile(photo, 5000));
         DirectActions actions;
+        RecordingProgress progress;
         JobThreadRunner runner(actions);
-        QVERIFY(!runner.jobThread({OrderTab::Etc, {photo}, QString(), nullptr, nullptr, false}));
+        QVERIFY(!runner.jobThread({OrderTab::Etc, {photo}, QString(), nullptr, &progress, false}));
 
         const QString archive = QStringLiteral("1234_001122AABBCC_0000001.zip");
         QCOMPARE(QDir(WorkFolder::orderZipPoolFolderPath()).entryList(QDir::Files),
@@ -283,6 +284,9 @@ private Q_SLOTS:
         QVERIFY(alerts.last().information.contains(QStringLiteral("未送信オーダーとして残って")));
         QVERIFY(
             readLog().contains(QStringLiteral("ラボ接続設定ファイルに誤りがあるため送信しない")));
+        QCOMPARE(progress.messages().constLast(),
+                 QStringLiteral("ラボ接続設定ファイルの誤りのため送信していません。"
+                                "オーダーは未送信オーダーに残っています"));
         // Nothing at the lab: no upload anywhere, not even a usage report.
         QVERIFY(lab.ftpLog().isEmpty());
         QVERIFY(lab.ftpFolderFiles(QStringLiteral("/")).filter(QStringLiteral(".zip")).isEmpty());
