@@ -166,6 +166,12 @@ public:
             objects > (_end - _table) / _offsetSize) {
             return Measure::NotPlist;
         }
+        // Every object is a value of its own: more than the budget cannot fit (and would make
+        // this walk's own tables large).
+        if (objects > static_cast<quint64>(kPlistMaxNodes) ||
+            _size > static_cast<quint64>(kPlistMaxBytes)) {
+            return Measure::OverBudget;
+        }
         _objects = objects;
         _state.assign(static_cast<size_t>(objects), kUnseen);
         _cost.assign(static_cast<size_t>(objects), Cost{});

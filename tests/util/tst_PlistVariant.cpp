@@ -155,6 +155,18 @@ private Q_SLOTS:
         QCOMPARE(plistFromData(cycle), std::nullopt);
         QVERIFY(plistReadData(cycle).overBudget);
 
+        // A table of more objects than the budget has values is refused unread, however few of
+        // them the root reaches.
+        QByteArray wide("bplist00\x51x");
+        wide += QByteArray(kPlistMaxNodes + 1, '\x08');
+        wide += QByteArray(6, '\0') + "\x01\x01";
+        for (quint64 value : {quint64(kPlistMaxNodes + 1), quint64(0), quint64(10)}) {
+            for (int shift = 56; shift >= 0; shift -= 8) {
+                wide += char((value >> shift) & 0xFF);
+            }
+        }
+        QVERIFY(plistReadData(wide).overBudget);
+
         // Damaged tables are not followed outside the file.
         QByteArray cut = shared;
         cut[cut.size() - 1] = char(0x7F); // the offset table "behind" the trailer
