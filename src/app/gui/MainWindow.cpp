@@ -187,8 +187,8 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     buildMenus();
 
     // The album tab's parts of the shell.
-    ctrl_.isCharInputProductHook = [this] { return albumPage_->isCharInputProduct(); };
-    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
+    ctrl_.isCharInputProductHook = [this] { return albumPage_->form().isCharInputProduct(); };
+    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->form().albumDirectOrderNumClear(); };
     kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
     albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
     printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
