@@ -2,6 +2,7 @@
 
 #include "app/AppCtrl.h"
 #include "ui/DragDropScrollView.h"
+#include "ui/ProductPopUpComboBox.h"
 #include "ui/WidgetProgressTarget.h"
 
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
@@ -88,6 +90,25 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
     connect(dragDropView_, &DragDropScrollView::filesDropped, this,
             [this](const QStringList& paths) { ctrl_.fileIntake().dragDropFolderAndFiles(paths); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] { ctrl_.cancelBtJob(); });
+}
+
+void OrderTabPage::presentPopUp(ProductPopUpComboBox* box, const ProductPopUpButton& list) {
+    bool same = box->numberOfItems() == list.numberOfItems();
+    for (int i = 0; same && i < list.numberOfItems(); ++i) {
+        same = box->itemTitleAtIndex(i) == list.itemTitleAtIndex(i) &&
+               box->itemRecordAtIndex(i) == list.itemRecordAtIndex(i);
+    }
+    // Only the user's choice (activated) starts an action: a refill is not one.
+    const QSignalBlocker block(box);
+    if (!same) {
+        box->removeAllItems();
+        for (int i = 0; i < list.numberOfItems(); ++i) {
+            box->addItemWithTitle(list.itemTitleAtIndex(i), list.itemRecordAtIndex(i));
+        }
+    }
+    if (box->indexOfSelectedItem() != list.indexOfSelectedItem()) {
+        box->selectItemAtIndex(list.indexOfSelectedItem());
+    }
 }
 
 QString OrderTabPage::countAtLeastOne(const QString& text) {

@@ -7,6 +7,8 @@
 
 class AppCtrl;
 class DragDropScrollView;
+class ProductPopUpButton;
+class ProductPopUpComboBox;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -54,6 +56,8 @@ protected:
     // tab.
     void makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
                                QPlainTextEdit*& fileInfo);
+    // A product pop-up of the tab shows the list its form holds: items, records and selection.
+    static void presentPopUp(ProductPopUpComboBox* box, const ProductPopUpButton& list);
     // Send's tooltip gives the reason it is off; empty while it is on.
     void setSendEnabled(bool enabled, const QString& reasonWhenOff);
     // Where every tab's refresh starts: closed (preferences open or no customer information),
