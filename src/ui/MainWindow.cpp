@@ -1,9 +1,8 @@
-#include "app/gui/MainWindow.h"
+#include "ui/MainWindow.h"
 
 #include "app/AlbumSet.h"
 #include "app/AppCtrl.h"
 #include "app/PreferencesHost.h"
-#include "app/gui/MainTabViewCtrl.h"
 #include "job/NotificationCenter.h"
 #include "product/ProductData.h"
 #include "service/LabConfig.h"
@@ -14,6 +13,7 @@
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
 #include "ui/FileListTabPage.h"
+#include "ui/MainTabViewCtrl.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
 #include "ui/PhotoStudioNamePop.h"
