@@ -587,6 +587,20 @@ bool AlbumForm::isPageChosen() const {
     return pop(QStringLiteral("AlPagePop")).currentText() != QStringLiteral("-");
 }
 
+QString AlbumForm::albumSendBlock(bool hasFiles, bool withKinelo) const {
+    if (!hasFiles) {
+        return QStringLiteral("アルバムにする画像をドロップしてください");
+    }
+    if (!isPageChosen()) {
+        return QStringLiteral("ページ数を選択してください");
+    }
+    if (withKinelo && UserDef::isAlbumKineloFile() && isAlbumKineloMovFileOnly() &&
+        UserDef::albumKinloOrderType() <= 1) {
+        return QStringLiteral("この商品のキネロは動画と写真の登録が必要です");
+    }
+    return QString();
+}
+
 bool AlbumForm::isCharInputProduct() const {
     const auto cat = album();
     if (!cat) {

@@ -89,6 +89,10 @@ public:
     bool albumSendChecks();
     // A page count is chosen (Send needs one).
     bool isPageChosen() const;
+    // Why Send is off for the form as it is (files dropped or not), or "" when it may go. The
+    // Kinelo rule (a video-only product needs its videos and photos registered) counts only for
+    // Send, not for the Kinelo button itself.
+    QString albumSendBlock(bool hasFiles, bool withKinelo = true) const;
     // The album choices need a name and date on the plate or foil stamp.
     bool isCharInputProduct() const;
     // The album product is one of the video-only products of Kinelo.

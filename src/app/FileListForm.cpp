@@ -1,6 +1,7 @@
 #include "app/FileListForm.h"
 
 #include "app/AppCtrl.h"
+#include "app/OrderCount.h"
 #include "product/ProductData.h"
 #include "product/ProductPrintData.h"
 #include "product/ProductSchoolData.h"
@@ -152,17 +153,7 @@ void FileListForm::normaliseOrderNum() {
 }
 
 void FileListForm::settleOrderNum() {
-    const QString t = orderNum_.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
-    }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
-    }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    const QString count = QString::number(ok && value > 1 ? value : 1);
+    const QString count = orderCountAtLeastOne(orderNum_);
     if (count != orderNum_) {
         orderNum_ = count;
         Q_EMIT formChanged();
@@ -259,6 +250,13 @@ void FileListForm::tableViewSelectChange(const std::optional<QVariantMap>& top) 
         }
     }
     Q_EMIT formChanged();
+}
+
+QString FileListForm::sendBlock(bool hasRows, bool everyRowOrdered) {
+    if (!hasRows) {
+        return QStringLiteral("ファイルをドロップしてください");
+    }
+    return everyRowOrdered ? QString() : QStringLiteral("すべての行に注文内容を設定してください");
 }
 
 void FileListForm::storeOrderArray(const QVariantList& rows) const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductPopUpList.h"
+#include "product/ProductPopUpList.h"
 
 #include <QList>
 #include <QObject>
@@ -78,6 +78,8 @@ public:
     QVariantMap orderSetRow(QVariantMap row) const;
     // The choices of a row the user selected come back into the form.
     void tableViewSelectChange(const std::optional<QVariantMap>& topRow);
+    // Why Send is off for the list as it is, or "" when it may go.
+    static QString sendBlock(bool hasRows, bool everyRowOrdered);
     // The rows handed to the report at Send.
     void storeOrderArray(const QVariantList& rows) const;
 

@@ -1,6 +1,7 @@
 #include "app/ResizeForm.h"
 
 #include "app/AppCtrl.h"
+#include "app/OrderCount.h"
 #include "product/ProductData.h"
 #include "product/ProductResizeData.h"
 #include "settings/UserDef.h"
@@ -108,17 +109,7 @@ void ResizeForm::normaliseOrderNum() {
 }
 
 void ResizeForm::settleOrderNum() {
-    const QString t = orderNum_.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
-    }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
-    }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    const QString count = QString::number(ok && value > 1 ? value : 1);
+    const QString count = orderCountAtLeastOne(orderNum_);
     if (count != orderNum_) {
         orderNum_ = count;
         Q_EMIT formChanged();
@@ -151,6 +142,13 @@ bool ResizeForm::isResizeProductRecord(const QVariantMap& sizeRecord) {
 bool ResizeForm::isResizeProduct() const {
     const std::optional<ProductRecord> size = pops_[Size].selectedRecordDic();
     return size && isResizeProductRecord(*size);
+}
+
+QString ResizeForm::resizeSendBlock(bool hasFiles) const {
+    if (!hasFiles) {
+        return QStringLiteral("送信するファイルまたはフォルダをドロップしてください");
+    }
+    return isNotOrderCategoryPop() ? QStringLiteral("商品を選択してください") : QString();
 }
 
 QVariantMap ResizeForm::nowResizeUiDic() const {

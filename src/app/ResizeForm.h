@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductPopUpList.h"
+#include "product/ProductPopUpList.h"
 
 #include <QObject>
 #include <QString>
@@ -61,6 +61,8 @@ public:
     bool isResizeMode() const { return resizeMode_; }
     // The category shows the please-select item.
     bool isNotOrderCategoryPop() const { return pops_[Category].isPleaseSelect(); }
+    // Why Send is off for the form as it is (files dropped or not), or "" when it may go.
+    QString resizeSendBlock(bool hasFiles) const;
     QVariantMap nowResizeUiDic() const;
     void saveResizetUiInfo() const;
 

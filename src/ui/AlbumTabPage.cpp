@@ -492,10 +492,10 @@ void AlbumTabPage::albumViewRefresh() {
         fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Album));
     }
     const bool hasFiles = !c.selectFilesOf(OrderTab::Album).isEmpty();
-    const bool pageChosen = form_->isPageChosen();
 
     bool form = false;
     bool send = false;
+    bool kineloSend = false;
     bool cancel = false;
     QString reason;
     const FormState state = formState(reason);
@@ -503,18 +503,10 @@ void AlbumTabPage::albumViewRefresh() {
         cancel = true;
     } else if (state != FormState::Closed) {
         form = true;
-        send = hasFiles && pageChosen;
-        if (!hasFiles) {
-            reason = QStringLiteral("アルバムにする画像をドロップしてください");
-        } else if (!pageChosen) {
-            reason = QStringLiteral("ページ数を選択してください");
-        }
-    }
-    const bool kineloSend = send;
-    if (send && UserDef::isAlbumKineloFile() && form_->isAlbumKineloMovFileOnly() &&
-        UserDef::albumKinloOrderType() <= 1) {
-        send = false;
-        reason = QStringLiteral("この商品のキネロは動画と写真の登録が必要です");
+        const QString block = form_->albumSendBlock(hasFiles);
+        send = block.isEmpty();
+        reason = send ? reason : block;
+        kineloSend = form_->albumSendBlock(hasFiles, false).isEmpty();
     }
     setFormEnabled(form);
     imageFolderSelectButton_->setEnabled(form && !c.isFotoFusionMode());

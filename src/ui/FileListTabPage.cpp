@@ -261,9 +261,8 @@ void FileListTabPage::tabViewRefresh() {
         cancel = true;
     } else if (state == FormState::Usable) {
         pops = true;
-        send = list_->isSendOk();
-        reason = hasRows ? QStringLiteral("すべての行に注文内容を設定してください")
-                         : QStringLiteral("ファイルをドロップしてください");
+        reason = FileListForm::sendBlock(hasRows, list_->isSendOk());
+        send = reason.isEmpty();
         if (hasRows) {
             memoAll = true;
             cancel = true;

@@ -111,20 +111,6 @@ void OrderTabPage::presentPopUp(ProductPopUpComboBox* box, const ProductPopUpBut
     }
 }
 
-QString OrderTabPage::countAtLeastOne(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
-    }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
-    }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    return QString::number(ok && value > 1 ? value : 1);
-}
-
 QString OrderTabPage::prefix(OrderTab tab) {
     switch (tab) {
     case OrderTab::Print:

@@ -29,8 +29,6 @@ public:
 
     OrderTab tab() const { return tab_; }
     static QString prefix(OrderTab tab); // "print", "school", "album", "resize", "etc"
-    // The integer value of a typed count, at least 1 (what a count box shows after a refresh).
-    static QString countAtLeastOne(const QString& text);
 
     DragDropScrollView* dragDropView() const { return dragDropView_; }
     QLabel* dragDropMsg() const;

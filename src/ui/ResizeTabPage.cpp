@@ -182,9 +182,8 @@ void ResizeTabPage::resizeViewRefresh() {
         cancel = true;
     } else if (state == FormState::Usable) {
         form = true;
-        send = hasFiles && !form_->isNotOrderCategoryPop();
-        reason = !hasFiles ? QStringLiteral("送信するファイルまたはフォルダをドロップしてください")
-                           : QStringLiteral("商品を選択してください");
+        reason = form_->resizeSendBlock(hasFiles);
+        send = reason.isEmpty();
     }
     imageFolderSelectButton_->setEnabled(form);
     present();

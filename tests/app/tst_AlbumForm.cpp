@@ -235,6 +235,9 @@ void TestAlbumForm::countLimitsAndSendChecks() {
     // The direct count: "0" and "-3" (read as 0) block Send.
     pick(form, QStringLiteral("AlAlbumPop"), QStringLiteral("RAW現像"));
     QVERIFY(form.isPageChosen());
+    QCOMPARE(form.albumSendBlock(false),
+             QStringLiteral("アルバムにする画像をドロップしてください"));
+    QCOMPARE(form.albumSendBlock(true), QString());
     for (const QString& typed : {QStringLiteral("0"), QStringLiteral("-3")}) {
         alerts.clear();
         type(form, Field::OrderDirect, typed);

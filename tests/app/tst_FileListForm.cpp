@@ -155,6 +155,12 @@ void TestFileListForm::stampedRowsComeBackAndGoToTheReport() {
     const QVariantMap postcard = form.orderSetRow(path);
     QVERIFY(form.isKineroOrder({row, postcard}));
 
+    // Send waits for rows, and for an order on every row.
+    QCOMPARE(FileListForm::sendBlock(false, false),
+             QStringLiteral("ファイルをドロップしてください"));
+    QCOMPARE(FileListForm::sendBlock(true, false),
+             QStringLiteral("すべての行に注文内容を設定してください"));
+    QCOMPARE(FileListForm::sendBlock(true, true), QString());
     form.storeOrderArray({row, postcard});
     const QVariantList stored = UserDef::printOrderArray().value_or(QVariantList());
     QCOMPARE(stored.size(), 2);

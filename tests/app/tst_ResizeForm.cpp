@@ -55,6 +55,9 @@ void TestResizeForm::chainAndTheResizeBox() {
     QVERIFY(changed.count() >= 1);
     QCOMPARE(form.pop(ResizeForm::Category).titleOfSelectedItem(), kPlease);
     QVERIFY(form.isNotOrderCategoryPop());
+    QCOMPARE(form.resizeSendBlock(false),
+             QStringLiteral("送信するファイルまたはフォルダをドロップしてください"));
+    QCOMPARE(form.resizeSendBlock(true), QStringLiteral("商品を選択してください"));
     QVERIFY(!form.isResizeProduct());
     QVERIFY(!form.isResizeMode());
 
@@ -63,6 +66,7 @@ void TestResizeForm::chainAndTheResizeBox() {
     QCOMPARE(form.pop(ResizeForm::Size).titleOfSelectedItem(), QStringLiteral("Lサイズ"));
     QVERIFY(form.isResizeProduct());
     QVERIFY(form.isResizeMode());
+    QCOMPARE(form.resizeSendBlock(true), QString());
     form.saveResizetUiInfo();
     QCOMPARE(UserDef::resizeDic()->value(QStringLiteral("ResizeResizeCbKey")).toString(),
              QStringLiteral("On"));

@@ -192,6 +192,10 @@ void TestAlbumTab::albumOrderWithSetAndNameReachesTheLab() {
     app.find<QPlainTextEdit>(QStringLiteral("alOrderMemo"))->setPlainText(QStringLiteral("至急"));
     QCOMPARE(record(QStringLiteral("AlOptoinArray")).toStringList(),
              (QStringList{QStringLiteral("画像レタッチ"), QStringLiteral("ネームプレート")}));
+    // For looking at it: HALVIX_SHOT_DIR keeps a picture of the filled form.
+    if (const QString shots = qEnvironmentVariable("HALVIX_SHOT_DIR"); !shots.isEmpty()) {
+        app.window->grab().save(shots + QStringLiteral("/album-filled.png"));
+    }
 
     // The choices become a set, and the set is picked for this order.
     QTest::mouseClick(app.find<QPushButton>(QStringLiteral("alSetAddButton")), Qt::LeftButton);

@@ -18,10 +18,6 @@ namespace {
 const QString kPlease = QStringLiteral("選択してください...");
 const QString kPrintResize = QStringLiteral("プリント（リサイズ）");
 
-QString dicRecordName(const QString& key) {
-    return UserDef::resizeDic()->value(key).toMap().value(QStringLiteral("name")).toString();
-}
-
 } // namespace
 
 class TestResizeTab : public QObject {
