@@ -15,6 +15,7 @@
 
 namespace {
 
+const QString kArchive = QStringLiteral("archive");
 const QString kSize = QStringLiteral("size");
 const QString kModified = QStringLiteral("modified");
 const QString kSha256 = QStringLiteral("sha256");
@@ -98,7 +99,9 @@ std::optional<PoolArchiveRecord> PoolArchiveRecord::read(const QString& archiveP
 
 bool PoolArchiveRecord::write(const QString& archivePath) const {
     const QString path = recordPathFor(archivePath);
-    const QByteArray data = QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
+    QJsonObject object = toJson();
+    object.insert(kArchive, QFileInfo(archivePath).fileName());
+    const QByteArray data = QJsonDocument(object).toJson(QJsonDocument::Indented);
     QByteArray tmpl = QFile::encodeName(path + QStringLiteral(".tmp-XXXXXX"));
     // mkostemp creates the file with mode 0600: the record tells nobody else about the orders.
     orbel::UniqueFd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
@@ -199,7 +202,7 @@ std::optional<PoolArchiveRecord> PoolArchiveRecord::fromJson(const QJsonObject& 
     if (record.size < 0 || record.sha256.size() != 64)
         return std::nullopt;
     record._other = object;
-    for (const QString& key : {kSize, kModified, kSha256, kHashSource, kRename})
+    for (const QString& key : {kArchive, kSize, kModified, kSha256, kHashSource, kRename})
         record._other.remove(key);
     return record;
 }

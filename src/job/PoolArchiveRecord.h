@@ -24,7 +24,7 @@ struct RenameIntent {
 
 // The small record kept beside each pooled archive, as the hidden file "." + archive name +
 // ".json" in the same folder (private to the user, replaced atomically, removed with the
-// archive): the archive's size, modification time and SHA-256 from packing, and the rename
+// archive): the archive's name, size, modification time and SHA-256 from packing, and the rename
 // intent. Keys this version does not know (a later version's upload-resume data, for example
 // "upload": {"temporaryName", "bytesAtLab"}) are kept when the record is written again.
 class PoolArchiveRecord {

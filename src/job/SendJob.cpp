@@ -276,6 +276,10 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                              .arg(zipName));
                 } else {
                     same = *remote.sha256 == record->sha256;
+                    Log::outputLn(
+                        QStringLiteral("送信先の同じ名前のファイルを確認（%1）-- %2：%3")
+                            .arg(remote.method, zipName,
+                                 same ? QStringLiteral("同じ内容") : QStringLiteral("別の内容")));
                 }
             }
             if (same) {
@@ -555,13 +559,30 @@ ProcessResult runShortCurl(const SendServerProfile& profile, const QStringList& 
 }
 
 // Server commands sent after login, with "-I" so that curl fetches no listing of "/" after them:
-// its exit status then speaks for the commands alone.
-ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands) {
+// its exit status then speaks for the commands alone. verbose: the server's replies are in
+// stderrData (see serverReplies).
+ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands,
+                                bool verbose = false) {
     QStringList args{QStringLiteral("-s"), QStringLiteral("-I"),
                      QStringLiteral("ftp://") + profile.host + u'/'};
+    if (verbose)
+        args << QStringLiteral("-v");
     for (const QString& command : commands)
         args << QStringLiteral("-Q") << command;
     return runShortCurl(profile, args);
+}
+
+// The reply lines of the server in curl's verbose output ("< 213 ..."), without the marker.
+QStringList serverReplies(const QByteArray& verboseOutput) {
+    QStringList replies;
+    for (const QByteArray& raw : verboseOutput.split('\n')) {
+        if (!raw.startsWith("< "))
+            continue;
+        QString line = QString::fromUtf8(raw.mid(2));
+        line.remove(u'\r');
+        replies.append(line);
+    }
+    return replies;
 }
 
 } // namespace
@@ -600,6 +621,34 @@ RemoteFileProbe SendJob::probeRemoteFile(const SendServerProfile& profile, const
 
 RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, const QString& name,
                                            const std::function<bool()>& shouldCancel) {
+    // A server that offers a SHA-256 command saves reading the whole file back.
+    if (const std::optional<QString> command = serverHashCommand(profile)) {
+        QStringList commands;
+        if (*command == QLatin1String("OPTS HASH SHA-256"))
+            commands << *command << QStringLiteral("HASH ") + profile.folder + name;
+        else
+            commands << *command + u' ' + profile.folder + name;
+        const ProcessResult result = runServerCommands(profile, commands, true);
+        if (result.succeeded()) {
+            static const QRegularExpression hex(
+                QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{64})(?:\\s|$)"));
+            const QStringList replies = serverReplies(result.stderrData);
+            for (auto it = replies.crbegin(); it != replies.crend(); ++it) {
+                if (!it->startsWith(QStringLiteral("213 ")))
+                    continue;
+                const QRegularExpressionMatch match = hex.match(*it);
+                if (match.hasMatch()) {
+                    RemoteHashResult answer;
+                    answer.sha256 = match.captured(1).toLower();
+                    answer.method = commands.constLast().section(u' ', 0, 0);
+                    return answer;
+                }
+                break;
+            }
+        }
+        // An offered command that does not answer: the file is read back instead.
+    }
+
     QCryptographicHash hash(QCryptographicHash::Sha256);
     ProcessOptions options = curlOptions(profile);
     options.keepStdout = false;
@@ -617,6 +666,7 @@ RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, con
                              orbel::curlAccountArgs();
     const ProcessResult result = runProcess(ToolPaths::curl(), args, options);
     RemoteHashResult answer;
+    answer.method = QStringLiteral("RETR");
     if (!result.started)
         answer.code = kCodeNotStarted;
     else if (result.cancelled)
@@ -628,6 +678,44 @@ RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, con
     else
         answer.sha256 = QString::fromLatin1(hash.result().toHex());
     return answer;
+}
+
+std::optional<QString> SendJob::serverHashCommand(const SendServerProfile& profile) {
+    const ProcessResult feat = runServerCommands(profile, {QStringLiteral("FEAT")}, true);
+    if (!feat.succeeded())
+        return std::nullopt;
+    bool inList = false;
+    bool xsha256 = false;
+    std::optional<QString> hash;
+    for (const QString& reply : serverReplies(feat.stderrData)) {
+        if (reply.startsWith(QStringLiteral("211-"))) {
+            inList = true;
+            continue;
+        }
+        if (reply.startsWith(QStringLiteral("211 ")))
+            break;
+        if (!inList)
+            continue;
+        const QString feature = reply.trimmed();
+        const QString command = feature.section(u' ', 0, 0).toUpper();
+        if (command == QLatin1String("XSHA256"))
+            xsha256 = true;
+        if (command != QLatin1String("HASH"))
+            continue;
+        // "HASH SHA-256*;SHA-1;MD5": the star marks the algorithm in use.
+        const QStringList algorithms = feature.section(u' ', 1).split(u';', Qt::SkipEmptyParts);
+        for (const QString& algorithm : algorithms) {
+            if (algorithm.compare(QStringLiteral("SHA-256*"), Qt::CaseInsensitive) == 0)
+                hash = QStringLiteral("HASH");
+            else if (algorithm.compare(QStringLiteral("SHA-256"), Qt::CaseInsensitive) == 0)
+                hash = QStringLiteral("OPTS HASH SHA-256");
+        }
+    }
+    if (hash)
+        return hash;
+    if (xsha256)
+        return QStringLiteral("XSHA256");
+    return std::nullopt;
 }
 
 bool SendJob::renameRemoteFile(const SendServerProfile& profile, const QString& from,

@@ -29,7 +29,8 @@ struct RemoteFileProbe {
 struct RemoteHashResult {
     std::optional<QString> sha256; // lower-case hex; none when it could not be read whole
     bool cancelled = false;
-    int code = 0; // curl's exit status when it failed
+    int code = 0;   // curl's exit status when it failed
+    QString method; // how it was learnt: "HASH", "XSHA256" (the server's command) or "RETR"
 };
 
 // The send stage: uploads finished order archives to the lab's FTP server under a temporary name,
@@ -65,10 +66,14 @@ public:
     // --- Exchanges with the server, each one curl run with its arguments as a vector ---
     // Whether a file is in the profile's folder, and its size (FTP SIZE).
     static RemoteFileProbe probeRemoteFile(const SendServerProfile& profile, const QString& name);
-    // Reads a file of the profile's folder back and hashes it as it streams in (never whole in
-    // memory); shouldCancel is polled while it runs.
+    // The SHA-256 of a file of the profile's folder: from the server's own hash command when its
+    // FEAT lists one (HASH with SHA-256, or XSHA256), otherwise read back and hashed as it streams
+    // in (never whole in memory); shouldCancel is polled while it reads.
     static RemoteHashResult remoteFileSha256(const SendServerProfile& profile, const QString& name,
                                              const std::function<bool()>& shouldCancel);
+    // The command that makes the server hash a file with SHA-256 ("HASH", "XSHA256", or
+    // "OPTS HASH SHA-256" to be sent before "HASH"), when its FEAT lists one.
+    static std::optional<QString> serverHashCommand(const SendServerProfile& profile);
     // RNFR/RNTO within the profile's folder; true when the server accepted both.
     static bool renameRemoteFile(const SendServerProfile& profile, const QString& from,
                                  const QString& to);

@@ -7,12 +7,14 @@
 #include "job/JobTestHook.h"
 #include "job/NotificationCenter.h"
 #include "job/OrderHistory.h"
+#include "job/PoolArchiveRecord.h"
 #include "job/SendJob.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/CurlAccount.h"
 #include "util/WorkFolder.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -119,8 +121,16 @@ class tst_SendJobSafety : public QObject {
 
 private Q_SLOTS:
     // An earlier run delivered the archive but lost its confirmation: the lab holds the final
-    // name with the local size. No second upload; the archive leaves the pool as sent.
+    // name with these bytes (read back, or hashed by the server when its FEAT offers a command).
+    // No second upload; the archive leaves the pool as sent.
+    void duplicateAtTheLabIsNotSentTwice_data() {
+        QTest::addColumn<QString>("hashCommand"); // the lab's, "" for none
+        QTest::newRow("read back") << QString();
+        QTest::newRow("server HASH") << QStringLiteral("HASH");
+        QTest::newRow("server XSHA256") << QStringLiteral("XSHA256");
+    }
     void duplicateAtTheLabIsNotSentTwice() {
+        QFETCH(QString, hashCommand);
         TestHome home;
         LabSim lab;
         QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
@@ -129,6 +139,8 @@ private Q_SLOTS:
         const QString path = poolArchive(kName, data);
         QVERIFY(!path.isEmpty());
         QVERIFY(lab.putFtpFile(kFolder, kName, data));
+        if (!hashCommand.isEmpty())
+            QVERIFY(lab.setFaults({{QStringLiteral("hash_command"), hashCommand}}));
         JobInfo info({}, QString(), nullptr, nullptr);
         SendJob job(info);
 
@@ -136,7 +148,13 @@ private Q_SLOTS:
 
         QVERIFY(!QFile::exists(path));
         QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
-        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")), QStringList{kFolder + kName});
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")),
+                 hashCommand.isEmpty() ? QStringList{kFolder + kName} : QStringList());
+        if (!hashCommand.isEmpty())
+            QCOMPARE(ftpCommands(lab, hashCommand), QStringList{kFolder + kName});
+        QVERIFY(logText().contains(
+            QStringLiteral("送信先の同じ名前のファイルを確認（%1）-- %2：同じ内容")
+                .arg(hashCommand.isEmpty() ? QStringLiteral("RETR") : hashCommand, kName)));
         QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
         QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
         QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kName);
@@ -152,11 +170,14 @@ private Q_SLOTS:
     // used to be taken for "already sent", which deleted the order.
     void sameNameOtherContentAtTheLabIsNotReplaced_data() {
         QTest::addColumn<bool>("sameSize");
-        QTest::newRow("other size") << false;
-        QTest::newRow("same size, other bytes") << true;
+        QTest::addColumn<QString>("hashCommand"); // the lab's, "" for none
+        QTest::newRow("other size") << false << QString();
+        QTest::newRow("same size, other bytes") << true << QString();
+        QTest::newRow("same size, other bytes, server HASH") << true << QStringLiteral("HASH");
     }
     void sameNameOtherContentAtTheLabIsNotReplaced() {
         QFETCH(bool, sameSize);
+        QFETCH(QString, hashCommand);
         TestHome home;
         LabSim lab;
         QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
@@ -166,6 +187,8 @@ private Q_SLOTS:
         QVERIFY(!path.isEmpty());
         const QByteArray other = sameSize ? randomBytes(100'000, 22) : QByteArray("another order");
         QVERIFY(lab.putFtpFile(kFolder, kName, other));
+        if (!hashCommand.isEmpty())
+            QVERIFY(lab.setFaults({{QStringLiteral("hash_command"), hashCommand}}));
         JobInfo info({}, QString(), nullptr, nullptr);
         SendJob job(info);
 
@@ -174,7 +197,8 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path), data);
         QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
         QVERIFY(ftpCommands(lab, QStringLiteral("RNFR")).isEmpty());
-        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")).size(), sameSize ? 1 : 0);
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")).size(),
+                 sameSize && hashCommand.isEmpty() ? 1 : 0);
         QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
         QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), other);
         QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
@@ -217,6 +241,16 @@ private Q_SLOTS:
         JobTestHook::setKillAt(std::nullopt);
         server.clearFaults();
         QCOMPARE(fileBytes(path), data);
+        // What was about to happen was on disk before the rename.
+        const std::optional<PoolArchiveRecord> recorded = PoolArchiveRecord::read(path);
+        QVERIFY(recorded && recorded->rename);
+        QCOMPARE(recorded->rename->temporaryName, QStringLiteral("upload_") + kName);
+        QCOMPARE(recorded->rename->finalName, kName);
+        QCOMPARE(recorded->rename->size, data.size());
+        QCOMPARE(recorded->rename->sha256,
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(!recorded->rename->confirmed);
         // An archive pooled without a record was hashed once before its first send.
         QVERIFY(logText().contains(
             QStringLiteral("作成時の記録がないため送信前のハッシュを記録 -- ") + kName));
