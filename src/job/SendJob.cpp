@@ -304,7 +304,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 Log::outputLn(QStringLiteral("前回のリネームは行われていないため送信しなおす -- %1")
                                   .arg(zipName));
             } else {
-                fail(listing ? temp.code : kCodeListingFailed);
+                // Neither proof nor disproof: better wait than deliver twice.
+                fail(listing && temp.code != 0 ? temp.code : kCodeListingFailed);
             }
         }
     }

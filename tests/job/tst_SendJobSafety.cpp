@@ -256,6 +256,15 @@ private Q_SLOTS:
             QStringLiteral("作成時の記録がないため送信前のハッシュを記録 -- ") + kName));
         if (lab == QStringLiteral("took")) {
             QVERIFY(QFile::remove(server.ftpLocalPath(kFolder) + u'/' + kName));
+            // While the folder cannot be listed nothing proves where the order is: it waits.
+            QVERIFY(server.setFaults({{QStringLiteral("fail_nlst"), true}}));
+            JobInfo info({}, QString(), nullptr, nullptr);
+            SendJob job(info);
+            QVERIFY(!job.start(std::nullopt));
+            server.clearFaults();
+            QCOMPARE(fileBytes(path), data);
+            QCOMPARE(ftpCommands(server, QStringLiteral("STOR")).size(), 1);
+            QCOMPARE(PoolArchiveRecord::read(path)->rename, recorded->rename);
         }
         alerts.clear();
 
