@@ -1,5 +1,6 @@
 #include "app/OrderPool.h"
 
+#include "job/PoolArchiveRecord.h"
 #include "util/PathUtil.h"
 #include "util/WorkFolder.h"
 
@@ -52,6 +53,8 @@ bool OrderPool::remove(const QString& path) {
         return false;
     }
     const bool removed = QFile::remove(path);
+    if (removed)
+        PoolArchiveRecord::remove(path); // its hidden record goes with it
     rescan();
     return removed;
 }

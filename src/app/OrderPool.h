@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // The order pool: the folder "OrderZipPool" of the work area, where finished archives wait until
-// they are sent all at once. Every ".zip" file in it is one waiting order. The folder is watched,
+// they are sent all at once. Every ".zip" file in it is one waiting order; the hidden record beside
+// each (PoolArchiveRecord) is not one. The folder is watched,
 // so the menu title and the pool sheet follow what another job (or the user) does to it.
 class OrderPool : public QObject {
     Q_OBJECT

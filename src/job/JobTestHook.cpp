@@ -16,6 +16,11 @@ JobTestHook::Hook& currentHook() {
     return hook;
 }
 
+std::optional<JobTestHook::Point>& killPoint() {
+    static std::optional<JobTestHook::Point> point;
+    return point;
+}
+
 std::chrono::milliseconds& currentPause() {
     static std::chrono::milliseconds pause = kDefaultRenameRetryPause;
     return pause;
@@ -39,6 +44,16 @@ void JobTestHook::reach(Point point) {
     }
 }
 
+void JobTestHook::setKillAt(std::optional<Point> point) {
+    std::lock_guard lock(hookMutex());
+    killPoint() = point;
+}
+
+bool JobTestHook::isKilledAt(Point point) {
+    std::lock_guard lock(hookMutex());
+    return killPoint() == point;
+}
+
 void JobTestHook::setRenameRetryPause(std::chrono::milliseconds pause) {
     std::lock_guard lock(hookMutex());
     currentPause() = pause;
@@ -52,5 +67,6 @@ std::chrono::milliseconds JobTestHook::renameRetryPause() {
 void JobTestHook::reset() {
     std::lock_guard lock(hookMutex());
     currentHook() = Hook();
+    killPoint().reset();
     currentPause() = kDefaultRenameRetryPause;
 }

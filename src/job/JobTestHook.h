@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // A seam for tests, and only for them: the program never installs a hook. It lets a test act at
 // exact points of a running job (press cancel, stop the server) where a human's timing cannot be
@@ -12,7 +13,7 @@ class JobTestHook {
 public:
     enum class Point {
         UploadStarted, // the upload's first progress line arrived (curl is running)
-        AfterRename,   // the rename command (RNFR/RNTO) of an attempt has returned
+        AfterRename,   // the rename command (RNFR/RNTO) of an attempt has returned (kill point)
         AfterPoolMove, // the zip stage moved the archive to the pool or the save path
     };
     using Hook = std::function<void(Point)>;
@@ -23,8 +24,13 @@ public:
     static void set(Hook hook);
     static void reach(Point point);
 
+    // The job ends at point as a killed program would: nothing after it is written, sent or
+    // cleaned up (for what the next run finds). Only points that say so honour it.
+    static void setKillAt(std::optional<Point> point);
+    static bool isKilledAt(Point point);
+
     static void setRenameRetryPause(std::chrono::milliseconds pause);
     static std::chrono::milliseconds renameRetryPause();
-    // Back to no hook and a one-second pause.
+    // Back to no hook, no kill point and a one-second pause.
     static void reset();
 };

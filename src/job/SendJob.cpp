@@ -2,6 +2,7 @@
 
 #include "job/JobTestHook.h"
 #include "job/OrderHistory.h"
+#include "job/PoolArchiveRecord.h"
 #include "job/SendJobProgressReader.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
@@ -9,6 +10,7 @@
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/CurlAccount.h"
 #include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/ProcessRunner.h"
@@ -16,6 +18,8 @@
 #include "util/ToolPaths.h"
 #include "util/WorkFolder.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -29,6 +33,10 @@ namespace {
 // Code of a curl that could not be started at all (curl's own "failed to initialize").
 constexpr int kCodeNotStarted = 2;
 constexpr int kCodePartialFile = 18;
+constexpr int kCodeRetrFailed = 19;
+constexpr int kCodeReadError = 26;
+constexpr int kCodeTimedOut = 28;
+constexpr int kCodeRemoteFileNotFound = 78;
 constexpr int kCodeRenameFailed = 901;
 constexpr int kCodeRenamedNotFound = 902;
 constexpr int kCodeListingFailed = 903;
@@ -47,6 +55,13 @@ QString s(const char* text) {
 std::function<bool()> deadlineAfter(std::chrono::seconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     return [deadline] { return std::chrono::steady_clock::now() >= deadline; };
+}
+
+// curl reads the account from standard input ("-K -"): it never shows in the process list.
+ProcessOptions curlOptions(const SendServerProfile& profile) {
+    ProcessOptions options;
+    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password);
+    return options;
 }
 
 QString wholeSeconds(double seconds) {
@@ -71,6 +86,12 @@ bool SendJob::start(const std::optional<QString>& zipPath) {
                 : orbel::directoryZipPathArray(WorkFolder::orderZipPoolFolderPath());
     const auto count = zipPaths.size();
     Log::outputLn(QStringLiteral("送信ファイル数 = %1").arg(count));
+    if (!zipPath) {
+        // Records of archives that left the pool some other way.
+        for (const QString& name :
+             PoolArchiveRecord::removeOrphans(WorkFolder::orderZipPoolFolderPath()))
+            Log::outputLn(QStringLiteral("注文ファイルのない送信の記録を削除 -- %1").arg(name));
+    }
     if (count == 0)
         return false;
 
@@ -134,19 +155,22 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         Log::outputLn(QStringLiteral("テストモードで送信"));
     if (profile.kind == SendServerProfile::Kind::Ftp2)
         postDic.insert(QStringLiteral("Send"), s(LabEndpoints::kFtp2SendValue));
-    const QString account = profile.user + QLatin1Char(':') + profile.password;
 
     Log::outputLn(QStringLiteral("FTP処理開始（%1）").arg(zipSizeText));
 
-    // The outcome is decided once; everything after follows it.
-    enum class Outcome { Undecided, Sent, Duplicate, Error, Cancel };
+    // The outcome is decided once; everything after follows it. Delivered: an earlier run's
+    // rename of these bytes is recorded and the lab has since taken the file away.
+    enum class Outcome { Undecided, Sent, Duplicate, Delivered, Error, Cancel };
     Outcome outcome = Outcome::Undecided;
     int errorCode = 0;
     QString errorMessage; // for errors without a code of their own
-    const auto fail = [&](int code, const QString& message = QString()) {
+    QString plainText;    // what the studio reads instead of the coded error text
+    const auto fail = [&](int code, const QString& message = QString(),
+                          const QString& plain = QString()) {
         outcome = Outcome::Error;
         errorCode = code;
         errorMessage = message;
+        plainText = plain;
         setErr(true);
     };
     const auto cancelled = [&] {
@@ -154,37 +178,148 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             outcome = Outcome::Cancel;
         return outcome == Outcome::Cancel;
     };
+    const auto undecided = [&] { return outcome == Outcome::Undecided && !cancelled(); };
+    const auto shouldStop = [this] { return isCancel(); };
+    const auto failReading = [&] {
+        if (!cancelled())
+            fail(kCodeReadError);
+    };
 
     // A name that could carry a second server command is never handed to the server.
     if (std::any_of(zipName.cbegin(), zipName.cend(),
                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
         fail(0, s("送信できないファイル名"));
 
-    // The lab may already hold this archive from an earlier run whose confirmation got lost.
-    bool uploadTried = false;
-    if (outcome == Outcome::Undecided && !cancelled()) {
-        if (const std::optional<qint64> there = remoteFileSize(profile, zipName)) {
-            if (*there == localSize) {
+    // The archive must be the one that was packed: a damaged or replaced file is not an order.
+    std::optional<PoolArchiveRecord> record;
+    if (undecided()) {
+        record = PoolArchiveRecord::read(zipPath);
+        if (!record) {
+            // Pooled by an older version: what it holds now stands for what was packed.
+            record = PoolArchiveRecord::forArchive(zipPath, s(PoolArchiveRecord::kHashBeforeSend),
+                                                   shouldStop);
+            if (!record) {
+                failReading();
+            } else {
+                Log::outputLn(QStringLiteral("作成時の記録がないため送信前のハッシュを記録 -- "
+                                             "%1（SHA-256 %2）")
+                                  .arg(zipName, record->sha256));
+                if (!record->write(zipPath))
+                    Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
+                                      .arg(PoolArchiveRecord::recordPathFor(zipPath)));
+            }
+        } else {
+            const std::optional<QString> now =
+                localSize == record->size ? PoolArchiveRecord::sha256OfFile(zipPath, shouldStop)
+                                          : std::optional<QString>(QString());
+            if (!now) {
+                failReading();
+            } else if (*now != record->sha256) {
+                Log::outputLn(
+                    QStringLiteral("作成時から内容が変わっているため送信しない -- %1（%2バイト、"
+                                   "作成時 %3バイト）")
+                        .arg(zipName)
+                        .arg(localSize)
+                        .arg(record->size));
+                fail(0, s("作成時から内容が変わっている"),
+                     QStringLiteral("注文ファイル %1 は作成した時から内容が変わっています"
+                                    "（壊れたか、別のファイルに置き換えられました）。\n"
+                                    "送信せずにオーダープールに残しました。"
+                                    "お手数ですが注文を作り直してください。")
+                         .arg(zipName));
+            }
+        }
+    }
+
+    // What the lab holds already. Only proof that it holds these bytes counts: the same content
+    // under the final name, or this program's own recorded rename when neither name is left.
+    const QString server = serverIdentity(profile);
+    const bool renameRecorded = record && record->rename && record->rename->server == server &&
+                                record->rename->finalName == zipName &&
+                                record->rename->sha256 == record->sha256;
+    if (undecided()) {
+        RemoteFileProbe there = probeRemoteFile(profile, zipName);
+        if (there.state == RemoteFileProbe::State::Unknown && there.code == 0) {
+            // A server that answers SIZE with nothing: its listing decides whether the name is
+            // taken.
+            const std::optional<QStringList> listing = listRemoteFolder(profile);
+            if (listing)
+                there.state = listing->contains(zipName) ? RemoteFileProbe::State::Present
+                                                         : RemoteFileProbe::State::Absent;
+            else
+                there.code = kCodeListingFailed;
+        }
+        const QString collisionText =
+            QStringLiteral("ラボに同じ名前の別のファイルがあります（%1）。\n"
+                           "上書きしないよう、この注文は送信せずにオーダープールに残しました。\n"
+                           "当社営業へご連絡ください。")
+                .arg(zipName);
+        if (there.state == RemoteFileProbe::State::Unknown) {
+            fail(there.code);
+        } else if (there.state == RemoteFileProbe::State::Present) {
+            bool same = false;
+            if (there.size < 0 || there.size == localSize) {
+                progressViewInitWithMsg(
+                    QStringLiteral("%1 :送信先にある同じ名前のファイルを確認中...").arg(msg));
+                const RemoteHashResult remote = remoteFileSha256(profile, zipName, shouldStop);
+                if (remote.cancelled || cancelled()) {
+                    cancelled();
+                } else if (!remote.sha256) {
+                    Log::outputLn(
+                        QStringLiteral("送信先の同じ名前のファイルを確認できない -- %1（%2）")
+                            .arg(zipName)
+                            .arg(remote.code));
+                    fail(remote.code, s("送信先の同じ名前のファイルを確認できない"),
+                         QStringLiteral("ラボに同じ名前のファイル（%1）がありますが、内容を確認"
+                                        "できませんでした。\n注文は送信せずにオーダープールに"
+                                        "残しました。しばらくしてからもう一度送信してください。")
+                             .arg(zipName));
+                } else {
+                    same = *remote.sha256 == record->sha256;
+                    Log::outputLn(
+                        QStringLiteral("送信先の同じ名前のファイルを確認（%1）-- %2：%3")
+                            .arg(remote.method, zipName,
+                                 same ? QStringLiteral("同じ内容") : QStringLiteral("別の内容")));
+                }
+            }
+            if (same) {
                 outcome = Outcome::Duplicate;
                 decideSucsess();
-            } else {
+            } else if (undecided()) {
                 // Another order under the same name: replacing it would lose that one.
                 Log::outputLn(
                     QStringLiteral("送信先に同じ名前の別のファイルがある -- %1").arg(zipName));
-                fail(0, s("送信先に同じ名前の別のファイルがある"));
+                fail(0, s("送信先に同じ名前の別のファイルがある"), collisionText);
+            }
+        } else if (renameRecorded) {
+            // Killed after an earlier rename? Then the lab has the order and may have taken it
+            // away already; sending again would deliver it twice.
+            const std::optional<QStringList> listing = listRemoteFolder(profile);
+            const RemoteFileProbe temp = probeRemoteFile(profile, uploadName);
+            if (listing && !listing->contains(zipName) && !listing->contains(uploadName) &&
+                temp.state == RemoteFileProbe::State::Absent) {
+                outcome = Outcome::Delivered;
+                decideSucsess();
+            } else if (temp.state == RemoteFileProbe::State::Present) {
+                Log::outputLn(QStringLiteral("前回のリネームは行われていないため送信しなおす -- %1")
+                                  .arg(zipName));
+            } else {
+                // Neither proof nor disproof: better wait than deliver twice.
+                fail(listing && temp.code != 0 ? temp.code : kCodeListingFailed);
             }
         }
     }
 
     // The upload. Progress comes from curl's own meter on standard error, read while it runs.
-    if (outcome == Outcome::Undecided && !cancelled()) {
+    bool uploadTried = false;
+    if (undecided()) {
         uploadTried = true;
         SendJobProgressReader meter(zipSize);
         bool transferring = false;
         bool barReady = false;
         bool first200kb = false;
         double shownBytes = 0;
-        ProcessOptions options;
+        ProcessOptions options = curlOptions(profile);
         options.workingDirectory = QStringLiteral("~");
         options.shouldCancel = [this] { return isCancel(); };
         options.onStderr = [&](const QByteArray& chunk) {
@@ -216,16 +351,12 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                     .arg(msg, Tool::autoDataByteStringWithByte(sent), zipSizeText));
             shownBytes = sent;
         };
-        const QStringList uploadArgs{QStringLiteral("--progress-bar"),
-                                     QStringLiteral("-T"),
-                                     zipPath,
-                                     QStringLiteral("-u"),
-                                     account,
-                                     remoteUrl(profile, uploadName),
-                                     QStringLiteral("--retry"),
-                                     s(LabEndpoints::kCurlRetryCount),
-                                     QStringLiteral("-m"),
-                                     s(LabEndpoints::kCurlMaxSeconds)};
+        const QStringList uploadArgs =
+            QStringList{QStringLiteral("--progress-bar"), QStringLiteral("-T"), zipPath} +
+            orbel::curlAccountArgs() +
+            QStringList{remoteUrl(profile, uploadName), QStringLiteral("--retry"),
+                        s(LabEndpoints::kCurlRetryCount), QStringLiteral("-m"),
+                        s(LabEndpoints::kCurlMaxSeconds)};
         const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
 
         // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
@@ -238,24 +369,66 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     }
 
     // What arrived must be all of it: a server that stored less and said nothing is caught here.
-    if (outcome == Outcome::Undecided && !cancelled()) {
-        const std::optional<qint64> arrived = remoteFileSize(profile, uploadName);
-        if (arrived && *arrived != localSize) {
+    if (undecided()) {
+        const RemoteFileProbe arrived = probeRemoteFile(profile, uploadName);
+        if (arrived.state == RemoteFileProbe::State::Present && arrived.size != localSize) {
             Log::outputLn(QStringLiteral("送信先のファイルサイズが違う（%1 / %2）")
-                              .arg(*arrived)
+                              .arg(arrived.size)
                               .arg(localSize));
             fail(kCodePartialFile);
+        }
+    }
+
+    // And what was read for it must still be the packed archive: a file changed while curl read
+    // it may have reached the lab half old, half new.
+    if (undecided()) {
+        const std::optional<QString> after = PoolArchiveRecord::sha256OfFile(zipPath, shouldStop);
+        if (!after) {
+            failReading();
+        } else if (*after != record->sha256) {
+            Log::outputLn(
+                QStringLiteral("送信中に内容が変わったため送信を取り消す -- %1").arg(zipName));
+            fail(0, s("送信中に内容が変わった"),
+                 QStringLiteral("注文ファイル %1 の内容が送信中に変わりました。\n"
+                                "ラボに正しく届いたとは言えないため送信を取り消し、"
+                                "オーダープールに残しました。")
+                     .arg(zipName));
+        }
+    }
+
+    // What is about to happen at the lab, written where the next run reads it: a kill between
+    // the rename and the local delete must not make the next pool send deliver it again.
+    bool intentWritten = false;
+    if (undecided()) {
+        record->rename = RenameIntent{uploadName, zipName,        server,
+                                      localSize,  record->sha256, QDateTime::currentDateTime(),
+                                      false};
+        intentWritten = record->write(zipPath);
+        if (!intentWritten) {
+            record->rename.reset();
+            Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
+                              .arg(PoolArchiveRecord::recordPathFor(zipPath)));
+            fail(0, s("送信の記録を書き込めない"),
+                 QStringLiteral("オーダープールに送信の記録を書き込めませんでした。\n"
+                                "ディスクの空きと作業フォルダを確認してから、"
+                                "もう一度送信してください。"));
         }
     }
 
     // Rename to the final name and confirm it. Confirmed: the final name is listed, or the server
     // accepted the rename and the temporary name is gone (or the folder cannot be listed: then the
     // server's answer is all the evidence there is, and it suffices).
-    if (outcome == Outcome::Undecided && !cancelled()) {
+    if (undecided()) {
         int checkCode = 0;
         for (int attempt = 0; attempt < LabEndpoints::kRenameAttempts; ++attempt) {
             const bool renamed = renameRemoteFile(profile, uploadName, zipName);
             JobTestHook::reach(JobTestHook::Point::AfterRename);
+            if (JobTestHook::isKilledAt(JobTestHook::Point::AfterRename)) {
+                // As if the program died here: nothing more reaches the disk or the lab.
+                progressViewClear();
+                removeCancelObserver();
+                return false;
+            }
             const std::optional<QStringList> listing = listRemoteFolder(profile);
             const bool finalListed = listing && listing->contains(zipName);
             const bool tempListed = listing && listing->contains(uploadName);
@@ -290,6 +463,13 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         postDic.remove(QStringLiteral("WarningInfo"));
         if (uploadTried)
             deleteRemoteFile(profile, uploadName);
+        if (intentWritten) {
+            // The rename was not seen and the temporary file is removed: no longer "perhaps at
+            // the lab". A record that cannot be rewritten goes whole (the next send hashes again).
+            record->rename.reset();
+            if (!record->write(zipPath))
+                PoolArchiveRecord::remove(zipPath);
+        }
         QString historyText;
         if (outcome == Outcome::Cancel) {
             historyText = QStringLiteral("キャンセルボタンによって処理が中止");
@@ -301,9 +481,10 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         } else {
             const QString message =
                 errorMessage.isEmpty() ? errorMessageForCode(errorCode) : errorMessage;
-            historyText =
+            const QString codedText =
                 QStringLiteral("(%1)エラーが発生（%2）").arg(QString::number(errorCode), message);
-            postDic.insert(QStringLiteral("ErrorInfo"), historyText);
+            historyText = plainText.isEmpty() ? codedText : plainText;
+            postDic.insert(QStringLiteral("ErrorInfo"), codedText);
             Log::outputLn(QStringLiteral("エラー発生（%1）").arg(message));
             Tool::alertWithMsg(kErrorTitle(), historyText);
         }
@@ -315,18 +496,31 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     progressViewClear();
     removeCancelObserver();
 
-    if (outcome == Outcome::Sent || outcome == Outcome::Duplicate) {
+    if (outcome == Outcome::Sent || outcome == Outcome::Duplicate ||
+        outcome == Outcome::Delivered) {
+        QString historyNote;
         if (outcome == Outcome::Sent) {
             Log::outputLn(QStringLiteral("FTP送信成功"));
-        } else {
+            // Kept should the archive refuse to go: the next send then knows it was delivered.
+            record->rename->confirmed = true;
+            record->write(zipPath);
+        } else if (outcome == Outcome::Duplicate) {
             Log::outputLn(
                 QStringLiteral("送信先に同じファイルがあるため送信済みとする -- %1").arg(zipName));
             postDic.insert(QStringLiteral("WarningInfo"),
                            s("送信済み（送信先に同じファイルあり）"));
+        } else {
+            Log::outputLn(QStringLiteral("前回の送信でラボに届いていたため送信済みとする -- %1")
+                              .arg(zipName));
+            historyNote = s("前回の送信でラボに届いていたことを確認（リネームの記録あり）");
+            postDic.insert(QStringLiteral("WarningInfo"),
+                           s("送信済み（前回のリネームの記録あり）"));
         }
         OrderHistory::append(OrderHistory::recordForArchive(
-            zipPath, outcome == Outcome::Sent ? OrderHistoryRecord::Outcome::Sent
-                                              : OrderHistoryRecord::Outcome::DuplicateSkipped));
+            zipPath,
+            outcome == Outcome::Duplicate ? OrderHistoryRecord::Outcome::DuplicateSkipped
+                                          : OrderHistoryRecord::Outcome::Sent,
+            0, historyNote));
         // A copy left in the pool would go out again with the next pool send.
         if (!orbel::limitDeleteFileOrFolder(zipPath) && QFileInfo::exists(zipPath)) {
             Log::outputLn(QStringLiteral("送信済みのファイルを削除できない -- %1").arg(zipPath));
@@ -335,6 +529,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 QStringLiteral("%1\nはラボに届いています。二重に送信しないよう、このファイルを"
                                "削除してください。")
                     .arg(zipPath));
+        } else {
+            PoolArchiveRecord::remove(zipPath);
         }
         Analyzer::analyzerPost(QStringLiteral("FTP"), postDic);
         return true;
@@ -356,45 +552,171 @@ QString SendJob::remoteUrl(const SendServerProfile& profile, const QString& name
 
 namespace {
 
-QStringList accountArgs(const SendServerProfile& profile) {
-    return {QStringLiteral("-u"), profile.user + QLatin1Char(':') + profile.password};
-}
-
-ProcessResult runShortCurl(const QStringList& args) {
-    ProcessOptions options;
+ProcessResult runShortCurl(const SendServerProfile& profile, const QStringList& args) {
+    ProcessOptions options = curlOptions(profile);
     options.captureStderr = true;
     options.shouldCancel = deadlineAfter(kShortCommandLimit);
-    return runProcess(ToolPaths::curl(), args, options);
+    return runProcess(ToolPaths::curl(), args + orbel::curlAccountArgs(), options);
 }
 
 // Server commands sent after login, with "-I" so that curl fetches no listing of "/" after them:
-// its exit status then speaks for the commands alone.
-ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands) {
+// its exit status then speaks for the commands alone. verbose: the server's replies are in
+// stderrData (see serverReplies).
+ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands,
+                                bool verbose = false) {
     QStringList args{QStringLiteral("-s"), QStringLiteral("-I"),
                      QStringLiteral("ftp://") + profile.host + u'/'};
+    if (verbose)
+        args << QStringLiteral("-v");
     for (const QString& command : commands)
         args << QStringLiteral("-Q") << command;
-    args << accountArgs(profile);
-    return runShortCurl(args);
+    return runShortCurl(profile, args);
+}
+
+// The reply lines of the server in curl's verbose output ("< 213 ..."), without the marker.
+QStringList serverReplies(const QByteArray& verboseOutput) {
+    QStringList replies;
+    for (const QByteArray& raw : verboseOutput.split('\n')) {
+        if (!raw.startsWith("< "))
+            continue;
+        QString line = QString::fromUtf8(raw.mid(2));
+        line.remove(u'\r');
+        replies.append(line);
+    }
+    return replies;
 }
 
 } // namespace
 
-std::optional<qint64> SendJob::remoteFileSize(const SendServerProfile& profile,
-                                              const QString& name) {
+RemoteFileProbe SendJob::probeRemoteFile(const SendServerProfile& profile, const QString& name) {
     // "-I" on a file: curl asks SIZE (and MDTM) and prints "Content-Length: N".
     const ProcessResult result = runShortCurl(
-        QStringList{QStringLiteral("-s"), QStringLiteral("-I"), remoteUrl(profile, name)} +
-        accountArgs(profile));
-    if (!result.succeeded())
-        return std::nullopt;
+        profile, {QStringLiteral("-s"), QStringLiteral("-I"), remoteUrl(profile, name)});
+    RemoteFileProbe probe;
+    if (!result.started) {
+        probe.code = kCodeNotStarted;
+        return probe;
+    }
+    if (result.cancelled || result.crashed) {
+        probe.code = kCodeTimedOut;
+        return probe;
+    }
+    if (result.exitStatus == kCodeRemoteFileNotFound || result.exitStatus == kCodeRetrFailed) {
+        probe.state = RemoteFileProbe::State::Absent;
+        return probe;
+    }
+    if (result.exitStatus != 0) {
+        probe.code = result.exitStatus;
+        return probe;
+    }
     static const QRegularExpression length(QStringLiteral("(?im)^Content-Length:\\s*(\\d+)"));
     const QRegularExpressionMatch match = length.match(QString::fromLatin1(result.stdoutData));
-    if (!match.hasMatch())
-        return std::nullopt;
     bool ok = false;
-    const qint64 size = match.captured(1).toLongLong(&ok);
-    return ok ? std::optional<qint64>(size) : std::nullopt;
+    const qint64 size = match.hasMatch() ? match.captured(1).toLongLong(&ok) : -1;
+    if (ok) {
+        probe.state = RemoteFileProbe::State::Present;
+        probe.size = size;
+    }
+    return probe; // unknown with code 0: the server gave no size
+}
+
+RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, const QString& name,
+                                           const std::function<bool()>& shouldCancel) {
+    // A server that offers a SHA-256 command saves reading the whole file back.
+    if (const std::optional<QString> command = serverHashCommand(profile)) {
+        QStringList commands;
+        if (*command == QLatin1String("OPTS HASH SHA-256"))
+            commands << *command << QStringLiteral("HASH ") + profile.folder + name;
+        else
+            commands << *command + u' ' + profile.folder + name;
+        const ProcessResult result = runServerCommands(profile, commands, true);
+        if (result.succeeded()) {
+            static const QRegularExpression hex(
+                QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{64})(?:\\s|$)"));
+            const QStringList replies = serverReplies(result.stderrData);
+            for (auto it = replies.crbegin(); it != replies.crend(); ++it) {
+                if (!it->startsWith(QStringLiteral("213 ")))
+                    continue;
+                const QRegularExpressionMatch match = hex.match(*it);
+                if (match.hasMatch()) {
+                    RemoteHashResult answer;
+                    answer.sha256 = match.captured(1).toLower();
+                    answer.method = commands.constLast().section(u' ', 0, 0);
+                    return answer;
+                }
+                break;
+            }
+        }
+        // An offered command that does not answer: the file is read back instead.
+    }
+
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ProcessOptions options = curlOptions(profile);
+    options.keepStdout = false;
+    options.onStdout = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
+    options.shouldCancel = shouldCancel;
+    // A read that stalls for a minute is given up; the whole file may take as long as an upload.
+    const QStringList args = QStringList{QStringLiteral("-s"),
+                                         QStringLiteral("--speed-limit"),
+                                         QStringLiteral("1024"),
+                                         QStringLiteral("--speed-time"),
+                                         QStringLiteral("60"),
+                                         QStringLiteral("-m"),
+                                         s(LabEndpoints::kCurlMaxSeconds),
+                                         remoteUrl(profile, name)} +
+                             orbel::curlAccountArgs();
+    const ProcessResult result = runProcess(ToolPaths::curl(), args, options);
+    RemoteHashResult answer;
+    answer.method = QStringLiteral("RETR");
+    if (!result.started)
+        answer.code = kCodeNotStarted;
+    else if (result.cancelled)
+        answer.cancelled = true;
+    else if (result.crashed)
+        answer.code = kCodeTimedOut;
+    else if (result.exitStatus != 0)
+        answer.code = result.exitStatus;
+    else
+        answer.sha256 = QString::fromLatin1(hash.result().toHex());
+    return answer;
+}
+
+std::optional<QString> SendJob::serverHashCommand(const SendServerProfile& profile) {
+    const ProcessResult feat = runServerCommands(profile, {QStringLiteral("FEAT")}, true);
+    if (!feat.succeeded())
+        return std::nullopt;
+    bool inList = false;
+    bool xsha256 = false;
+    std::optional<QString> hash;
+    for (const QString& reply : serverReplies(feat.stderrData)) {
+        if (reply.startsWith(QStringLiteral("211-"))) {
+            inList = true;
+            continue;
+        }
+        if (reply.startsWith(QStringLiteral("211 ")))
+            break;
+        if (!inList)
+            continue;
+        const QString feature = reply.trimmed();
+        const QString command = feature.section(u' ', 0, 0).toUpper();
+        if (command == QLatin1String("XSHA256"))
+            xsha256 = true;
+        if (command != QLatin1String("HASH"))
+            continue;
+        // "HASH SHA-256*;SHA-1;MD5": the star marks the algorithm in use.
+        const QStringList algorithms = feature.section(u' ', 1).split(u';', Qt::SkipEmptyParts);
+        for (const QString& algorithm : algorithms) {
+            if (algorithm.compare(QStringLiteral("SHA-256*"), Qt::CaseInsensitive) == 0)
+                hash = QStringLiteral("HASH");
+            else if (algorithm.compare(QStringLiteral("SHA-256"), Qt::CaseInsensitive) == 0)
+                hash = QStringLiteral("OPTS HASH SHA-256");
+        }
+    }
+    if (hash)
+        return hash;
+    if (xsha256)
+        return QStringLiteral("XSHA256");
+    return std::nullopt;
 }
 
 bool SendJob::renameRemoteFile(const SendServerProfile& profile, const QString& from,
@@ -406,9 +728,8 @@ bool SendJob::renameRemoteFile(const SendServerProfile& profile, const QString& 
 
 std::optional<QStringList> SendJob::listRemoteFolder(const SendServerProfile& profile) {
     const ProcessResult result =
-        runShortCurl(QStringList{QStringLiteral("-s"), QStringLiteral("-l"),
-                                 QStringLiteral("ftp://") + profile.host + profile.folder} +
-                     accountArgs(profile));
+        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-l"),
+                               QStringLiteral("ftp://") + profile.host + profile.folder});
     // A listing curl could not fetch proves nothing, even when its output is empty.
     if (!result.succeeded())
         return std::nullopt;
@@ -466,6 +787,10 @@ SendServerProfile SendJob::serverProfile() {
         profile.folder = s(LabEndpoints::kProductionFolder);
     }
     return profile;
+}
+
+QString SendJob::serverIdentity(const SendServerProfile& profile) {
+    return QStringLiteral("ftp://") + profile.host + profile.folder;
 }
 
 QString SendJob::errorMessageForCode(int code) {

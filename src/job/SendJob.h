@@ -3,6 +3,7 @@
 #include "job/Job.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // One FTP server an archive can go to: host (with ":port" when not 21), account, password and the
@@ -16,10 +17,30 @@ struct SendServerProfile {
     QString folder;
 };
 
+// What one SIZE at the lab showed about a name.
+struct RemoteFileProbe {
+    enum class State { Present, Absent, Unknown };
+    State state = State::Unknown;
+    qint64 size = -1; // when present
+    int code = 0;     // curl's exit status when unknown
+};
+
+// A file at the lab read back into a SHA-256.
+struct RemoteHashResult {
+    std::optional<QString> sha256; // lower-case hex; none when it could not be read whole
+    bool cancelled = false;
+    int code = 0;   // curl's exit status when it failed
+    QString method; // how it was learnt: "HASH", "XSHA256" (the server's command) or "RETR"
+};
+
 // The send stage: uploads finished order archives to the lab's FTP server under a temporary name,
 // checks the size that arrived, renames them once complete, confirms the rename and only then
-// deletes the local archive. An archive the lab already holds (same name, same size) is not sent
-// again. A failed or cancelled upload removes the partial file on the server again.
+// deletes the local archive. Before anything goes out the archive is checked against the hash
+// recorded when it was packed (PoolArchiveRecord), and again after the upload. An archive already
+// at the lab is not sent again, but only on proof that the lab holds these bytes: the same content
+// under the final name, or this program's own recorded rename of it when neither name is at the
+// lab any more (the lab has taken it away). A failed or cancelled upload removes the partial file
+// on the server again. Credentials reach curl on its standard input, never on its command line.
 class SendJob : public Job {
 public:
     explicit SendJob(JobInfo& info);
@@ -43,10 +64,16 @@ public:
     static bool isOrderArchiveName(const QString& fileName);
 
     // --- Exchanges with the server, each one curl run with its arguments as a vector ---
-    // The size of a file in the profile's folder (FTP SIZE); none when it is not there or the
-    // server did not answer.
-    static std::optional<qint64> remoteFileSize(const SendServerProfile& profile,
-                                                const QString& name);
+    // Whether a file is in the profile's folder, and its size (FTP SIZE).
+    static RemoteFileProbe probeRemoteFile(const SendServerProfile& profile, const QString& name);
+    // The SHA-256 of a file of the profile's folder: from the server's own hash command when its
+    // FEAT lists one (HASH with SHA-256, or XSHA256), otherwise read back and hashed as it streams
+    // in (never whole in memory); shouldCancel is polled while it reads.
+    static RemoteHashResult remoteFileSha256(const SendServerProfile& profile, const QString& name,
+                                             const std::function<bool()>& shouldCancel);
+    // The command that makes the server hash a file with SHA-256 ("HASH", "XSHA256", or
+    // "OPTS HASH SHA-256" to be sent before "HASH"), when its FEAT lists one.
+    static std::optional<QString> serverHashCommand(const SendServerProfile& profile);
     // RNFR/RNTO within the profile's folder; true when the server accepted both.
     static bool renameRemoteFile(const SendServerProfile& profile, const QString& from,
                                  const QString& to);
@@ -60,6 +87,8 @@ public:
     // The server for the current settings: FTP2 for the customers listed in Ftp2TargetCode (even
     // in test-send mode), the test server in test-send mode, otherwise production.
     static SendServerProfile serverProfile();
+    // Which server a rename went to: host and folder of the profile.
+    static QString serverIdentity(const SendServerProfile& profile);
     // The Japanese text of an upload error code; "" for codes without one.
     static QString errorMessageForCode(int code);
 };

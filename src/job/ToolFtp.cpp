@@ -1,5 +1,7 @@
 #include "settings/Log.h"
+#include "util/CurlAccount.h"
 #include "util/PathUtil.h"
+#include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
 
@@ -35,16 +37,20 @@ bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& p
                            QStringLiteral("--max-time"),
                            QString::number(kMaxSeconds),
                            QStringLiteral("-O"),
-                           QStringLiteral("ftp://") + host + path,
-                           QStringLiteral("-u"),
-                           user + QLatin1Char(':') + pass};
+                           QStringLiteral("ftp://") + host + path};
     const QString curl = ToolPaths::curl();
-    const ToolRunResult run = taskRunWithCmd(curl, args, downFolder);
-    if (!run.launched) {
+    // The account reaches curl on its standard input, never in the process list.
+    ProcessOptions options;
+    options.workingDirectory = downFolder;
+    options.captureStdout = false;
+    options.captureStderr = false;
+    options.stdinData = orbel::curlAccountConfig(user, pass);
+    const ProcessResult run = runProcess(curl, args + orbel::curlAccountArgs(), options);
+    if (!run.started) {
         Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")
                           .arg(curl, downFolder));
     }
-    if (!run.ok) {
+    if (!run.succeeded()) {
         // A broken transfer leaves a truncated archive; the next attempt starts clean.
         if (fileName.endsWith(QStringLiteral(".zip")) && orbel::isFilePath(localPath))
             orbel::deleteFileOrFolder(localPath);

@@ -3,6 +3,7 @@
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
 #include "job/OrderHistory.h"
+#include "job/PoolArchiveRecord.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
 #include "settings/Log.h"
@@ -466,11 +467,26 @@ bool ZipJob::start() {
                     UserDef::stringForKey(SettingsKey::OrderSavePath).value_or(QString()));
                 Log::outputLn(QStringLiteral("OrderActionSave --- %1").arg(destination));
             }
+            // What was packed, so that the send stage can refuse an archive damaged or replaced
+            // in the pool. Hashed before the move: only the finished archive is measured.
+            std::optional<PoolArchiveRecord> packed;
+            if (!save && !destination.isEmpty()) {
+                packed = PoolArchiveRecord::forArchive(
+                    *zipFile, QString::fromLatin1(PoolArchiveRecord::kHashPacked), {});
+                if (!packed)
+                    Log::outputLn(QStringLiteral("作成したファイルのハッシュを記録できない --- %1")
+                                      .arg(*zipFile));
+            }
             // A finished archive that did not arrive where it belongs must not pass for a
             // success: the order stays on the tab and can be sent again. An archive already
             // there is never replaced without the user's word.
             const bool moved =
                 !destination.isEmpty() && moveToDestination(*zipFile, destination, save);
+            if (moved && packed)
+                packed->modified = QFileInfo(destination).lastModified();
+            if (moved && packed && !packed->write(destination))
+                Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
+                                  .arg(PoolArchiveRecord::recordPathFor(destination)));
             if (save) {
                 UserDef::removeObjectForKey(SettingsKey::OrderSaveReplacePath);
             }

@@ -3,6 +3,7 @@
 #include "job/SendJob.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
+#include "util/CurlAccount.h"
 #include "util/HttpClient.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
@@ -83,8 +84,15 @@ QStringList curlBase(const SendServerProfile& profile) {
             QString::fromLatin1(kConnectSeconds),
             QStringLiteral("-m"),
             QString::fromLatin1(kFtpMaxSeconds),
-            QStringLiteral("-u"),
-            profile.user + QLatin1Char(':') + profile.password};
+            QStringLiteral("-K"),
+            QStringLiteral("-")};
+}
+
+// The account reaches curl on its standard input, never in the process list.
+ProcessOptions accountOptions(const SendServerProfile& profile) {
+    ProcessOptions options;
+    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password);
+    return options;
 }
 
 QString folderUrl(const SendServerProfile& profile) {
@@ -200,7 +208,7 @@ ConnectionCheckResult ConnectionTest::checkFtpLogin() {
     const SendServerProfile profile = SendJob::serverProfile();
     QStringList args = curlBase(profile);
     args << QStringLiteral("-l") << folderUrl(profile);
-    const ProcessResult listing = runProcess(ToolPaths::curl(), args, ProcessOptions{});
+    const ProcessResult listing = runProcess(ToolPaths::curl(), args, accountOptions(profile));
     const int code = curlCode(listing);
     if (code != 0)
         return result(State::Failed, ftpFailureText(code));
@@ -220,14 +228,14 @@ ConnectionCheckResult ConnectionTest::checkFtpUpload() {
     probe.close();
     QStringList upload = curlBase(profile);
     upload << QStringLiteral("-T") << probe.fileName() << folderUrl(profile) + probeFileName();
-    const int uploadCode = curlCode(runProcess(ToolPaths::curl(), upload, ProcessOptions{}));
+    const int uploadCode = curlCode(runProcess(ToolPaths::curl(), upload, accountOptions(profile)));
     if (uploadCode != 0)
         return result(State::Failed, ftpFailureText(uploadCode));
 
     QStringList remove = curlBase(profile);
     remove << QStringLiteral("-Q") << QStringLiteral("DELE ") + profile.folder + probeFileName()
            << QStringLiteral("ftp://") + profile.host + QLatin1Char('/');
-    const int deleteCode = curlCode(runProcess(ToolPaths::curl(), remove, ProcessOptions{}));
+    const int deleteCode = curlCode(runProcess(ToolPaths::curl(), remove, accountOptions(profile)));
     if (deleteCode != 0)
         return result(
             State::Warning,

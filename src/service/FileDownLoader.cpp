@@ -9,6 +9,7 @@
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/CurlAccount.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
@@ -74,8 +75,10 @@ QFileDevice::Permissions newFilePermissions() {
     return permissions;
 }
 
-QString account() {
-    return LabConfig::orderFtpUser() + QLatin1Char(':') + s(LabEndpoints::kProductionPassword);
+// The account reaches curl on its standard input ("-K -"), never in the process list.
+QByteArray accountConfig() {
+    return orbel::curlAccountConfig(LabConfig::orderFtpUser(),
+                                    s(LabEndpoints::kProductionPassword));
 }
 
 QString pathPart(const QString& text) {
@@ -94,11 +97,12 @@ std::optional<QString> curlRead(const QString& url) {
         return std::nullopt;
     ProcessOptions options;
     options.workingDirectory = QStringLiteral("~");
+    options.stdinData = accountConfig();
     const ProcessResult result =
         runProcess(ToolPaths::curl(),
                    {QStringLiteral("--globoff"), QStringLiteral("-s"),
                     QStringLiteral("--connect-timeout"), s(kConnectSeconds), QStringLiteral("-m"),
-                    s(kShortReadSeconds), QStringLiteral("-u"), account(), url},
+                    s(kShortReadSeconds), QStringLiteral("-K"), QStringLiteral("-"), url},
                    options);
     if (!result.succeeded())
         return std::nullopt;
@@ -218,6 +222,7 @@ FileDownResult FileDownLoader::downloadExecute(const FileDownRequest& request) {
         SendJobProgressReader meter(size);
         ProcessOptions options;
         options.workingDirectory = QStringLiteral("~");
+        options.stdinData = accountConfig();
         options.shouldCancel = [this] { return isCancel(); };
         options.onStderr = [&](const QByteArray& chunk) {
             if (!meter.feed(chunk))
@@ -245,8 +250,8 @@ FileDownResult FileDownLoader::downloadExecute(const FileDownRequest& request) {
             runProcess(ToolPaths::curl(),
                        {QStringLiteral("--globoff"), QStringLiteral("--progress-bar"),
                         QStringLiteral("--connect-timeout"), s(kConnectSeconds),
-                        QStringLiteral("-u"), account(), url, QStringLiteral("-o"), part.fileName(),
-                        QStringLiteral("-m"), s(kDownloadMaxSeconds)},
+                        QStringLiteral("-K"), QStringLiteral("-"), url, QStringLiteral("-o"),
+                        part.fileName(), QStringLiteral("-m"), s(kDownloadMaxSeconds)},
                        options);
         if (isCancel())
             break;

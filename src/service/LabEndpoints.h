@@ -88,17 +88,20 @@ inline constexpr char kTestFolder[] = "/mivel/490_halvix2_test/";
 // An archive travels as "upload_" + name and is renamed once complete.
 inline constexpr char kUploadPrefix[] = "upload_";
 
-// Upload with curl: "--trace-ascii" "-" "-T" <archive> "-u" <user:pass> <url> "--retry" "3" "-m"
-// "21600", run in "~"; the URL is "ftp://" + host + folder + "upload_" + name.
+// Upload with curl: "-T" <archive> "-K" "-" <url> "--retry" "3" "-m" "21600", run in "~", the
+// account in a config on curl's standard input (never on its command line); the URL is
+// "ftp://" + host + folder + "upload_" + name.
 inline constexpr char kFtpUrlFormat[] = "ftp://%1%2%3"; // host, folder, name
 inline constexpr char kCurlRetryCount[] = "3";
 inline constexpr char kCurlMaxSeconds[] = "21600";
 // Shell command lines of the rename and its check (host, folder, temp name, folder, final name,
-// user, password), and of the name listing (user, password, host, folder). The send stage runs
-// the same exchanges as argument vectors (SendJob), never through a shell.
+// user, password), and of the name listing (user, password, host, folder); the shell's own printf
+// hands the account to curl on standard input. The send stage runs the same exchanges as argument
+// vectors (SendJob), never through a shell.
 inline constexpr char kRenameCommandFormat[] =
-    "curl ftp://%1 -Q 'RNFR %2%3' -Q 'RNTO %4%5' -u %6:%7";
-inline constexpr char kListCommandFormat[] = "curl -l -u %1:%2 ftp://%3%4";
+    "printf 'user = \"%6:%7\"\\n' | curl -K - ftp://%1 -Q 'RNFR %2%3' -Q 'RNTO %4%5'";
+inline constexpr char kListCommandFormat[] =
+    "printf 'user = \"%1:%2\"\\n' | curl -K - -l ftp://%3%4";
 inline constexpr int kRenameAttempts = 10;
 // The ftp client script that removes a failed upload (host, user, password, folder, temp name).
 // The send stage deletes through curl's "-Q DELE" instead: a name pasted into a script can carry

@@ -303,12 +303,14 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
         }
     };
 
-    auto drain = [&](Fd& fd, QByteArray& sink, const std::function<void(const QByteArray&)>& cb) {
+    auto drain = [&](Fd& fd, QByteArray* sink, const std::function<void(const QByteArray&)>& cb) {
         for (;;) {
             const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
             if (n > 0) {
                 const QByteArray chunk(buffer.data(), static_cast<qsizetype>(n));
-                sink.append(chunk);
+                if (sink) {
+                    sink->append(chunk);
+                }
                 if (cb) {
                     cb(chunk);
                 }
@@ -372,9 +374,10 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
                     continue; // the stopper: looked at below
                 }
                 if (fd == &outPipe.readEnd) {
-                    drain(outPipe.readEnd, result.stdoutData, options.onStdout);
+                    drain(outPipe.readEnd, options.keepStdout ? &result.stdoutData : nullptr,
+                          options.onStdout);
                 } else if (fd == &errPipe.readEnd) {
-                    drain(errPipe.readEnd, result.stderrData, options.onStderr);
+                    drain(errPipe.readEnd, &result.stderrData, options.onStderr);
                 } else if (fd == &inPipe.writeEnd) {
                     const QByteArray& data = *options.stdinData;
                     const ssize_t n = ::write(fd->get(), data.constData() + stdinOffset,

@@ -36,6 +36,8 @@ struct ProcessOptions {
     std::optional<QByteArray> stdinData;
     // Each chunk as it arrives, on the calling thread (in addition to the collected data).
     std::function<void(const QByteArray&)> onStdout;
+    // false: standard output goes to onStdout only and is not collected (output of gigabytes).
+    bool keepStdout = true;
     std::function<void(const QByteArray&)> onStderr;
     // Polled at least every 100 ms; true terminates the child (SIGTERM, SIGKILL after 2 s).
     std::function<bool()> shouldCancel;

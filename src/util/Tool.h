@@ -197,7 +197,8 @@ public:
     static bool unzipAndDeleteWithPath(const QString& zipPath);
 
     // --- FTP operations (src/job/ToolFtp.cpp) ---
-    // "/usr/bin/curl -O ftp://host+path -u user:pass" in downFolder, then unzipAndDeleteWithPath
+    // "/usr/bin/curl -O ftp://host+path" in downFolder (the account on curl's standard input,
+    // never on its command line), then unzipAndDeleteWithPath
     // on the downloaded file; false when either fails.
     static bool ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
                                                 const QString& user, const QString& pass,

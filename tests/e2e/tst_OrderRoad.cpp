@@ -2,8 +2,12 @@
 #include "AlertRecorder.h"
 #include "LabSim.h"
 #include "TestHome.h"
+#include "app/OrderPool.h"
+#include "job/JobTestHook.h"
 #include "job/JobThread.h"
 #include "job/NotificationCenter.h"
+#include "job/OrderHistory.h"
+#include "job/PoolArchiveRecord.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/WorkFolder.h"
@@ -88,6 +92,8 @@ private Q_SLOTS:
     void failedSendKeepsTheArchiveInThePool();
     void blockedWorkAreaStopsBeforeAnyStage();
     void sendOnlyWithEmptyPoolFails();
+    void damagedPoolArchiveIsNotSent_data();
+    void damagedPoolArchiveIsNotSent();
 };
 
 void TestOrderRoad::etcOrderOfThreeFilesReachesTheLab() {
@@ -344,6 +350,104 @@ void TestOrderRoad::sendOnlyWithEmptyPoolFails() {
     // The pool send reports no tab details.
     QCOMPARE(reportActions(lab), QStringList{QStringLiteral("Order")});
     QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("MainTab")), QString());
+}
+
+// A pooled archive that is no longer the one packed never counts as delivered: damaged in place
+// (same size), replaced by something that is not a zip, or changed while the upload reads it.
+// It is refused with a plain message, stays in the pool as it is, and the lab gets no final name.
+void TestOrderRoad::damagedPoolArchiveIsNotSent_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("damaged in place") << QStringLiteral("in place");
+    QTest::newRow("replaced by a non-zip") << QStringLiteral("replaced");
+    QTest::newRow("changed during the upload") << QStringLiteral("during upload");
+}
+
+void TestOrderRoad::damagedPoolArchiveIsNotSent() {
+    QFETCH(QString, damage);
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    AlertRecorder alerts;
+    etcSettings(QStringLiteral("AcAfterSend"));
+    const QString folder = home.filePath(QStringLiteral("Pictures/Day"));
+    const QStringList files{folder + QStringLiteral("/a.jpg"), folder + QStringLiteral("/b.jpg")};
+    for (int i = 0; i < files.size(); ++i)
+        QVERIFY(writeJpeg(files[i], 900, 700, i * 30));
+    DirectActions actions;
+    JobThreadRunner runner(actions);
+    QVERIFY(runner.jobThread({OrderTab::Etc, files, folder, nullptr, nullptr, false}));
+
+    // Pooled with its packing record beside it: hidden, private, not an order of its own.
+    const QString pooled = WorkFolder::orderZipPoolFolderPath() + u'/' + kArchive1;
+    const QString recordPath = PoolArchiveRecord::recordPathFor(pooled);
+    QCOMPARE(pool(), QStringList{kArchive1});
+    QVERIFY(QFileInfo(recordPath).isHidden());
+    QCOMPARE(QFileInfo(recordPath).permissions() & 0x7777,
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                 QFileDevice::WriteUser);
+    const OrderPool orderPool;
+    QCOMPARE(orderPool.list(), QStringList{pooled});
+    QCOMPARE(orderPool.archiveListText(), kArchive1);
+    QCOMPARE(orderPool.totalSize(), QFileInfo(pooled).size());
+    const std::optional<PoolArchiveRecord> record = PoolArchiveRecord::read(pooled);
+    QVERIFY(record);
+    QCOMPARE(record->size, QFileInfo(pooled).size());
+    QCOMPARE(record->sha256, PoolArchiveRecord::sha256OfFile(pooled).value_or(QString()));
+
+    QByteArray bytes = kit::readAll(pooled);
+    if (damage == QStringLiteral("in place")) {
+        bytes[bytes.size() / 2] = static_cast<char>(bytes.at(bytes.size() / 2) ^ 0x5a);
+        QVERIFY(kit::writeText(pooled, bytes));
+    } else if (damage == QStringLiteral("replaced")) {
+        bytes = "<html>not an order</html>";
+        QVERIFY(kit::writeText(pooled, bytes));
+    } else {
+        // Slow upload; once curl reads the file, a byte near its end changes.
+        QVERIFY(lab.setFaults({{QStringLiteral("upload_rate"), 200'000}}));
+        const qsizetype at = bytes.size() - 100;
+        bytes[at] = static_cast<char>(bytes.at(at) ^ 0x5a);
+        const char changed = bytes.at(at);
+        JobTestHook::set([pooled, at, changed](JobTestHook::Point point) {
+            if (point != JobTestHook::Point::UploadStarted)
+                return;
+            QFile file(pooled);
+            if (file.open(QIODevice::ReadWrite) && file.seek(at))
+                file.write(&changed, 1);
+        });
+    }
+    alerts.clear();
+    UserDef::setObject(QStringLiteral("BtSendOnly"), QStringLiteral("ExecuteBt"));
+    const bool sent = runner.jobThread({std::nullopt, {}, QString(), nullptr, nullptr, false});
+    JobTestHook::reset();
+    lab.clearFaults();
+
+    QVERIFY(!sent);
+    QCOMPARE(pool(), QStringList{kArchive1});
+    QCOMPARE(kit::readAll(pooled), bytes);
+    QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
+    int stores = 0;
+    for (const QJsonObject& entry : lab.ftpLog()) {
+        const QString cmd = entry.value(QStringLiteral("cmd")).toString();
+        QVERIFY2(cmd != QStringLiteral("RENAMED"),
+                 qPrintable(entry.value(QStringLiteral("path")).toString()));
+        stores += cmd == QStringLiteral("STOR") ? 1 : 0;
+    }
+    QCOMPARE(stores, damage == QStringLiteral("during upload") ? 1 : 0);
+    QCOMPARE(alerts.messages(), QStringList{QStringLiteral("エラーが発生しました")});
+    QVERIFY2(alerts.last().information.contains(kArchive1) &&
+                 alerts.last().information.contains(QStringLiteral("内容が")) &&
+                 alerts.last().information.contains(QStringLiteral("オーダープールに残しました")),
+             qPrintable(alerts.last().information));
+    QVERIFY(reportActions(lab).contains(QStringLiteral("FTP-NG")));
+    const auto last = OrderHistory::lastRecordForArchive(kArchive1);
+    QVERIFY(last);
+    QCOMPARE(last->outcome, OrderHistoryRecord::Outcome::Failed);
+    QCOMPARE(last->errorText, alerts.last().information);
+    // The packing record stays as it was: a later send refuses the archive again.
+    const std::optional<PoolArchiveRecord> after = PoolArchiveRecord::read(pooled);
+    QVERIFY(after);
+    QCOMPARE(after->sha256, record->sha256);
+    QVERIFY(!after->rename);
 }
 
 QTEST_MAIN(TestOrderRoad)

@@ -7,18 +7,25 @@
 #include "job/JobTestHook.h"
 #include "job/NotificationCenter.h"
 #include "job/OrderHistory.h"
+#include "job/PoolArchiveRecord.h"
 #include "job/SendJob.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/CurlAccount.h"
 #include "util/WorkFolder.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
+#include <atomic>
 #include <chrono>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +87,27 @@ QString reportField(const LabSim& lab, const QString& action, const QString& fie
     return {};
 }
 
+// The command lines of this process's children, read from /proc as any user of the machine can.
+QStringList childCommandLines() {
+    QStringList lines;
+    const QString self = QString::number(::getpid());
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : pids) {
+        if (pid.isEmpty() || !pid.at(0).isDigit())
+            continue;
+        const QByteArray stat = fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+        // "pid (comm) state ppid ...": comm may hold blanks, so count from its closing ")".
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 2 || QString::fromLatin1(fields.at(1)) != self)
+            continue;
+        QByteArray cmdline = fileBytes(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        cmdline.replace('\0', ' ');
+        if (!cmdline.isEmpty())
+            lines.append(QString::fromUtf8(cmdline));
+    }
+    return lines;
+}
+
 // Resets the test seam whatever happens in the test.
 struct HookGuard {
     HookGuard() { JobTestHook::setRenameRetryPause(std::chrono::milliseconds(20)); }
@@ -93,8 +121,16 @@ class tst_SendJobSafety : public QObject {
 
 private Q_SLOTS:
     // An earlier run delivered the archive but lost its confirmation: the lab holds the final
-    // name with the local size. No second upload; the archive leaves the pool as sent.
+    // name with these bytes (read back, or hashed by the server when its FEAT offers a command).
+    // No second upload; the archive leaves the pool as sent.
+    void duplicateAtTheLabIsNotSentTwice_data() {
+        QTest::addColumn<QString>("hashCommand"); // the lab's, "" for none
+        QTest::newRow("read back") << QString();
+        QTest::newRow("server HASH") << QStringLiteral("HASH");
+        QTest::newRow("server XSHA256") << QStringLiteral("XSHA256");
+    }
     void duplicateAtTheLabIsNotSentTwice() {
+        QFETCH(QString, hashCommand);
         TestHome home;
         LabSim lab;
         QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
@@ -103,6 +139,8 @@ private Q_SLOTS:
         const QString path = poolArchive(kName, data);
         QVERIFY(!path.isEmpty());
         QVERIFY(lab.putFtpFile(kFolder, kName, data));
+        if (!hashCommand.isEmpty())
+            QVERIFY(lab.setFaults({{QStringLiteral("hash_command"), hashCommand}}));
         JobInfo info({}, QString(), nullptr, nullptr);
         SendJob job(info);
 
@@ -110,6 +148,13 @@ private Q_SLOTS:
 
         QVERIFY(!QFile::exists(path));
         QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")),
+                 hashCommand.isEmpty() ? QStringList{kFolder + kName} : QStringList());
+        if (!hashCommand.isEmpty())
+            QCOMPARE(ftpCommands(lab, hashCommand), QStringList{kFolder + kName});
+        QVERIFY(logText().contains(
+            QStringLiteral("送信先の同じ名前のファイルを確認（%1）-- %2：同じ内容")
+                .arg(hashCommand.isEmpty() ? QStringLiteral("RETR") : hashCommand, kName)));
         QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
         QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
         QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kName);
@@ -120,25 +165,193 @@ private Q_SLOTS:
                  OrderHistoryRecord::Outcome::DuplicateSkipped);
     }
 
-    // Another order under the same name at the lab: neither is replaced.
-    void sameNameOtherSizeAtTheLabIsNotReplaced() {
+    // Another order under the same name at the lab: neither is replaced. Same size is no proof
+    // of the same order: the content is read back and compared, and other bytes of the same size
+    // used to be taken for "already sent", which deleted the order.
+    void sameNameOtherContentAtTheLabIsNotReplaced_data() {
+        QTest::addColumn<bool>("sameSize");
+        QTest::addColumn<QString>("hashCommand"); // the lab's, "" for none
+        QTest::newRow("other size") << false << QString();
+        QTest::newRow("same size, other bytes") << true << QString();
+        QTest::newRow("same size, other bytes, server HASH") << true << QStringLiteral("HASH");
+    }
+    void sameNameOtherContentAtTheLabIsNotReplaced() {
+        QFETCH(bool, sameSize);
+        QFETCH(QString, hashCommand);
         TestHome home;
         LabSim lab;
         QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
         AlertRecorder alerts;
-        const QString path = poolArchive(kName, randomBytes(100'000, 2));
+        const QByteArray data = randomBytes(100'000, 2);
+        const QString path = poolArchive(kName, data);
         QVERIFY(!path.isEmpty());
-        QVERIFY(lab.putFtpFile(kFolder, kName, "another order"));
+        const QByteArray other = sameSize ? randomBytes(100'000, 22) : QByteArray("another order");
+        QVERIFY(lab.putFtpFile(kFolder, kName, other));
+        if (!hashCommand.isEmpty())
+            QVERIFY(lab.setFaults({{QStringLiteral("hash_command"), hashCommand}}));
         JobInfo info({}, QString(), nullptr, nullptr);
         SendJob job(info);
 
         QVERIFY(!job.start(path));
 
-        QVERIFY(QFile::exists(path));
+        QCOMPARE(fileBytes(path), data);
         QVERIFY(ftpCommands(lab, QStringLiteral("STOR")).isEmpty());
-        QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), QByteArray("another order"));
+        QVERIFY(ftpCommands(lab, QStringLiteral("RNFR")).isEmpty());
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")).size(),
+                 sameSize && hashCommand.isEmpty() ? 1 : 0);
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
+        QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), other);
         QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
         QVERIFY(alerts.last().information.contains(QStringLiteral("同じ名前の別のファイル")));
+        QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP-NG")});
+        const auto failed = OrderHistory::lastRecordForArchive(kName);
+        QVERIFY(failed);
+        QCOMPARE(failed->outcome, OrderHistoryRecord::Outcome::Failed);
+        QCOMPARE(failed->errorText, alerts.last().information);
+    }
+
+    // Killed between the rename at the lab and the local delete: the next pool send finds the
+    // recorded rename. When the lab has since taken the file away it concludes "delivered" and
+    // sends nothing; when the lab still holds it, the content decides; when the rename never
+    // happened, the archive goes again. The lab gets the order exactly once in every case.
+    void killAfterRenameDeliversOnce_data() {
+        QTest::addColumn<QString>("lab"); // what the lab did in between
+        QTest::newRow("lab took it away") << QStringLiteral("took");
+        QTest::newRow("lab still holds it") << QStringLiteral("holds");
+        QTest::newRow("rename not done") << QStringLiteral("not renamed");
+    }
+    void killAfterRenameDeliversOnce() {
+        QFETCH(QString, lab);
+        TestHome home;
+        LabSim server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        AlertRecorder alerts;
+        HookGuard guard;
+        const QByteArray data = randomBytes(150'000, 8);
+        const QString path = poolArchive(kName, data);
+        QVERIFY(!path.isEmpty());
+        if (lab == QStringLiteral("not renamed"))
+            QVERIFY(server.setFaults({{QStringLiteral("rename_keeps_temp"), true}}));
+        JobTestHook::setKillAt(JobTestHook::Point::AfterRename);
+        {
+            JobInfo info({}, QString(), nullptr, nullptr);
+            SendJob job(info);
+            QVERIFY(!job.start(std::nullopt));
+        }
+        JobTestHook::setKillAt(std::nullopt);
+        server.clearFaults();
+        QCOMPARE(fileBytes(path), data);
+        // What was about to happen was on disk before the rename.
+        const std::optional<PoolArchiveRecord> recorded = PoolArchiveRecord::read(path);
+        QVERIFY(recorded && recorded->rename);
+        QCOMPARE(recorded->rename->temporaryName, QStringLiteral("upload_") + kName);
+        QCOMPARE(recorded->rename->finalName, kName);
+        QCOMPARE(recorded->rename->size, data.size());
+        QCOMPARE(recorded->rename->sha256,
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(!recorded->rename->confirmed);
+        // An archive pooled without a record was hashed once before its first send.
+        QVERIFY(logText().contains(
+            QStringLiteral("作成時の記録がないため送信前のハッシュを記録 -- ") + kName));
+        if (lab == QStringLiteral("took")) {
+            QVERIFY(QFile::remove(server.ftpLocalPath(kFolder) + u'/' + kName));
+            // While the folder cannot be listed nothing proves where the order is: it waits.
+            QVERIFY(server.setFaults({{QStringLiteral("fail_nlst"), true}}));
+            JobInfo info({}, QString(), nullptr, nullptr);
+            SendJob job(info);
+            QVERIFY(!job.start(std::nullopt));
+            server.clearFaults();
+            QCOMPARE(fileBytes(path), data);
+            QCOMPARE(ftpCommands(server, QStringLiteral("STOR")).size(), 1);
+            QCOMPARE(PoolArchiveRecord::read(path)->rename, recorded->rename);
+        }
+        alerts.clear();
+
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+        QVERIFY(job.start(std::nullopt));
+
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(QDir(QFileInfo(path).path())
+                    .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+        const int stores = lab == QStringLiteral("not renamed") ? 2 : 1;
+        QCOMPARE(ftpCommands(server, QStringLiteral("STOR")).size(), stores);
+        QCOMPARE(ftpCommands(server, QStringLiteral("RENAMED")), QStringList{kFolder + kName});
+        QCOMPARE(server.ftpFolderFiles(kFolder),
+                 lab == QStringLiteral("took") ? QStringList() : QStringList{kName});
+        QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
+        const auto last = OrderHistory::lastRecordForArchive(kName);
+        QVERIFY(last);
+        if (lab == QStringLiteral("took")) {
+            QCOMPARE(last->outcome, OrderHistoryRecord::Outcome::Sent);
+            QVERIFY(last->errorText.contains(QStringLiteral("前回の送信でラボに届いていた")));
+            QVERIFY(logText().contains(
+                QStringLiteral("前回の送信でラボに届いていたため送信済みとする -- ") + kName));
+        } else if (lab == QStringLiteral("holds")) {
+            QCOMPARE(last->outcome, OrderHistoryRecord::Outcome::DuplicateSkipped);
+        } else {
+            QCOMPARE(last->outcome, OrderHistoryRecord::Outcome::Sent);
+            QCOMPARE(fileBytes(server.ftpLocalPath(kFolder) + u'/' + kName), data);
+        }
+    }
+
+    // The FTP account never appears on a command line, where every user of the machine can read
+    // it: not on the upload's curl, nor on any of the short exchanges around it.
+    void passwordNeverOnACommandLine() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        HookGuard guard;
+        const QString path = poolArchive(kName, randomBytes(400'000, 9));
+        QVERIFY(!path.isEmpty());
+        // A second archive the lab already holds: it is read back, not sent.
+        const QString held = QStringLiteral("1234_001122AABBCC_0000043.zip");
+        const QByteArray heldData = randomBytes(300'000, 10);
+        QVERIFY(!poolArchive(held, heldData).isEmpty());
+        QVERIFY(lab.putFtpFile(kFolder, held, heldData));
+        // Slow enough that the upload's curl is caught running.
+        QVERIFY(lab.setFaults({{QStringLiteral("upload_rate"), 100'000}}));
+        QStringList atUpload;
+        JobTestHook::set([&](JobTestHook::Point point) {
+            if (point == JobTestHook::Point::UploadStarted)
+                atUpload = childCommandLines();
+        });
+        std::atomic<bool> done{false};
+        QStringList seen;
+        std::mutex seenMutex;
+        std::thread watcher([&] {
+            while (!done.load()) {
+                const QStringList now = childCommandLines();
+                {
+                    std::lock_guard lock(seenMutex);
+                    seen += now;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+        const bool sent = job.start(std::nullopt);
+        done = true;
+        watcher.join();
+
+        QVERIFY(sent);
+        QCOMPARE(lab.ftpFolderFiles(kFolder), (QStringList{kName, held}));
+        QCOMPARE(ftpCommands(lab, QStringLiteral("RETR")), QStringList{kFolder + held});
+        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")).size(), 1);
+        const QString password = QStringLiteral("47kdw9R5");
+        QVERIFY2(
+            std::any_of(atUpload.cbegin(), atUpload.cend(),
+                        [](const QString& line) { return line.contains(QStringLiteral("-T")); }),
+            qPrintable(atUpload.join(u'\n')));
+        std::lock_guard lock(seenMutex);
+        for (const QString& line : atUpload + seen)
+            QVERIFY2(!line.contains(password), qPrintable(line));
+        QVERIFY(orbel::curlAccountConfig(QStringLiteral("a\"b"), QStringLiteral("c\\d:e")) ==
+                QByteArray("user = \"a\\\"b:c\\\\d:e\"\n"));
     }
 
     // The server stores less than was sent and says 226: the size check catches it (18), the

@@ -462,6 +462,31 @@ class FaultTest(LabsimCase):
         upload(f, "/ntordrsm2/any.zip", b"a")
         self.assertEqual(nlst(f, "/ntordrsm2/"), ["kept.zip"])
 
+    def test_hash_command_only_when_switched_on_and_listed_in_feat(self):
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        data = b"order bytes " * 1000
+        upload(f, "/ntordrsm2/h.zip", data)
+        digest = hashlib.sha256(data).hexdigest()
+        self.assertNotIn("HASH", f.sendcmd("FEAT"))
+        self.assertNotIn("XSHA256", f.sendcmd("FEAT"))
+        with self.assertRaises(ftplib.error_perm):
+            f.sendcmd("XSHA256 /ntordrsm2/h.zip")
+        self.lab.faults({"hash_command": "HASH"})
+        self.assertIn(" HASH SHA-256*", f.sendcmd("FEAT"))
+        self.assertEqual(f.sendcmd("HASH /ntordrsm2/h.zip"),
+                         "213 SHA-256 0-%d %s /ntordrsm2/h.zip" % (len(data) - 1, digest))
+        with self.assertRaises(ftplib.error_perm):
+            f.sendcmd("HASH /ntordrsm2/missing.zip")
+        self.lab.faults({"hash_command": "XSHA256"})
+        feat = f.sendcmd("FEAT")
+        self.assertIn(" XSHA256", feat)
+        self.assertNotIn("HASH", feat)
+        self.assertEqual(f.sendcmd("XSHA256 /ntordrsm2/h.zip"), "213 " + digest)
+        with open(self.lab.path("ftp_log.jsonl"), encoding="utf-8") as fh:
+            commands = [json.loads(line)["cmd"] for line in fh]
+        self.assertIn("XSHA256", commands)
+
     def test_write_only_folder_lists_empty_with_success(self):
         f = self.lab.ftp()
         self.addCleanup(f.close)
