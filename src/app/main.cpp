@@ -22,9 +22,10 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
-    // The guard reads only /proc and the order pool: it runs before the settings are read, so an
-    // instance it ends has written its own settings before this one reads them, and a refused
-    // instance never writes its stale copy over them.
+    // The guard takes the lock files of the settings folder and the work area (held until the
+    // process ends) and reads only them and the order pool: it runs before the settings are read,
+    // so an instance it ends has written its own settings before this one reads them, and a
+    // refused instance never writes its stale copy over them.
     const bool alreadyBooted = InstanceGuard::isAlreadyBooted();
     if (!alreadyBooted) {
         UserDef::backupPreviousAppStatus();
