@@ -40,23 +40,25 @@ QString resolveSettingsFilePath() {
     return configHome + QStringLiteral("/halvix2/settings.plist");
 }
 
-// Set from the first failed save until one succeeds: the studio hears of a failure once.
+// Set from the first failed save until one succeeds: the log and the studio hear of a failure
+// once. A failure before the application object exists (the first breadcrumb) is told by the next.
+std::atomic<bool> gSaveFailureLogged{false};
 std::atomic<bool> gSaveFailureTold{false};
 
 // A failed save is told on the main thread, queued: a writer (the flusher, the job thread, a
 // breadcrumb in the middle of a slot) never waits for the human, and no alert opens inside it.
 void saveResult(bool ok, const QString& path) {
     if (ok) {
+        gSaveFailureLogged.store(false);
         gSaveFailureTold.store(false);
         return;
     }
-    if (gSaveFailureTold.exchange(true)) {
-        return;
+    if (!gSaveFailureLogged.exchange(true)) {
+        Log::outputLn(QStringLiteral("設定を保存できません：%1").arg(path));
     }
-    Log::outputLn(QStringLiteral("設定を保存できません：%1").arg(path));
     QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
-        return; // nobody to tell: the log has it
+    if (app == nullptr || gSaveFailureTold.exchange(true)) {
+        return;
     }
     const QString folder = QFileInfo(path).absolutePath();
     QMetaObject::invokeMethod(
