@@ -1,6 +1,7 @@
 // Window set-up: the steps that fill the main window after it exists.
 #include "app/AppCtrl.h"
 #include "app/AppWindowHooks.h"
+#include "app/InstanceGuard.h"
 #include "product/ProductData.h"
 #include "service/CustomAuth.h"
 #include "service/LabConfig.h"
@@ -8,10 +9,13 @@
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/FileMove.h"
 #include "util/Tool.h"
+#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFutureWatcher>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -20,6 +24,36 @@ namespace {
 
 void breadcrumb(const char* text) {
     UserDef::setAppStatus(QString::fromUtf8(text));
+}
+
+// What a previous run left in the work area, put right once this program keeps it: the locks of a
+// run that died, permissions that let other users read the orders, and the partial copies of
+// moves that were killed half-way (only the program keeping the work area may remove those: in
+// another's they may be copies under way).
+void workAreaStartUp() {
+    for (const LockHolder& holder : InstanceGuard::takenOverHolders()) {
+        Log::outputLn(QStringLiteral("終了していない前回のHALVIX 2（%1）のロックを引き継ぎました")
+                          .arg(holder.text()));
+    }
+    if (!WorkFolder::checkWorkFolder()) {
+        return;
+    }
+    if (const QStringList opened = WorkFolder::makePrivate(); !opened.isEmpty()) {
+        Log::outputLn(
+            QStringLiteral("作業フォルダ（%1）を本人だけが読み書きできるようにしました（%2件）")
+                .arg(WorkFolder::workFolderPath())
+                .arg(opened.size()));
+    }
+    QStringList partial = orbel::partialMoveFilesIn(WorkFolder::orderZipPoolFolderPath());
+    const QString savePath = UserDef::stringForKey(SettingsKey::OrderSavePath).value_or(QString());
+    if (!savePath.isEmpty()) {
+        partial += orbel::partialMoveFilesOf(savePath);
+    }
+    for (const QString& path : partial) {
+        if (QFile::remove(path)) {
+            Log::outputLn(QStringLiteral("中断されたコピーの残りを削除しました：%1").arg(path));
+        }
+    }
 }
 
 } // namespace
@@ -53,6 +87,8 @@ QString AppCtrl::fetchUpdateInfoInParallel() {
 }
 
 void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
+    workAreaStartUp();
+
     // 1
     breadcrumb("AppCtrl awakeFromNib");
     const QString storedTabLabel =

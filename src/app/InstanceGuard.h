@@ -1,35 +1,41 @@
 #pragma once
 
-#include <QList>
-#include <QString>
-#include <optional>
-#include <sys/types.h>
+#include "util/InstanceLock.h"
 
-// The single-instance guard. "The same application" is a process of the same user running the
-// same executable with the same settings folder, so copies with their own HOME (parallel test
-// runs, another user) never see each other. It reads only /proc and the order pool folder and
-// writes no setting, so it can run before the settings are first read.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The single-instance guard. One program per settings folder and work area: each holds a lock file
+// that names its holder, and a program runs only while it holds both, whatever executable it was
+// started from (a packaged and a built copy see each other). It reads only the lock files and the
+// order pool folder and writes no setting, so it runs before the settings are first read.
 class InstanceGuard {
 public:
     InstanceGuard() = delete;
 
-    struct Instance {
-        pid_t pid = 0;
-        unsigned long long startTime = 0; // clock ticks after boot (/proc/<pid>/stat, field 22)
-    };
+    // "<settings folder>/halvix2.lock" and "~/MVL_WorkArea/.halvix2.lock".
+    static QString settingsLockFilePath();
+    static QString workAreaLockFilePath();
 
-    // Every running instance of this application, this process included, oldest first.
-    static QList<Instance> runningInstances();
-    // The settings folder a process uses, from its environment (XDG_CONFIG_HOME, else HOME).
-    static QString settingsFolderOfProcess(pid_t pid);
-    static QString settingsFolderOfThisProcess();
-    // The start time of a process, none when it is gone (or ended and not yet reaped).
-    static std::optional<unsigned long long> processStartTime(pid_t pid);
+    // Takes the settings folder's lock, then the work area's. False, holding neither, when another
+    // program holds either; a lock that cannot be made at all (an unwritable folder) does not stop
+    // this one.
+    static bool tryAcquire();
+    // This process holds both locks of the current settings folder and work area.
+    static bool holdsLocks();
+    static void release();
+    // The process of another program holding either lock; none when both are free or ours.
+    static std::optional<LockHolder> otherInstance();
+    // The dead holders whose locks this process took over, for the log.
+    static QList<LockHolder> takenOverHolders();
+
     // The order pool holds at least one archive.
     static bool isZipPoolFile();
-    // With two or more instances: ends the oldest other one (never this process) and waits until
-    // it has gone.
-    static void killMultipleApp();
-    // First, when the pool is empty, killMultipleApp; then true when another instance still runs.
+    // Ends the program holding the locks (when it runs on this machine) and waits until they are
+    // free, at most timeoutMs.
+    static void killMultipleApp(int timeoutMs = 30000);
+    // Takes the locks; when another program holds them and the pool is empty, ends it first.
+    // True when this process may not run: another program keeps the settings or the work area.
     static bool isAlreadyBooted();
 };

@@ -19,9 +19,10 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> answered = CommandLine::answer(argc, argv)) {
         return *answered;
     }
-    // The guard reads only /proc and the order pool: it runs before the settings are read, so an
-    // instance it ends has written its own settings before this one reads them, and a refused
-    // instance never writes its stale copy over them.
+    // The guard takes the lock files of the settings folder and the work area (held until the
+    // process ends) and reads only them and the order pool: it runs before the settings are read,
+    // so an instance it ends has written its own settings before this one reads them, and a
+    // refused instance never writes its stale copy over them.
     const bool alreadyBooted = InstanceGuard::isAlreadyBooted();
     if (!alreadyBooted) {
         UserDef::backupPreviousAppStatus();

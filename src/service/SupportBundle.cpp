@@ -214,7 +214,11 @@ std::optional<QString> SupportBundle::write(const QString& zipPath) {
     const QString partPath =
         target.dir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
     QFile::remove(partPath);
-    if (!QFile::copy(built, partPath)) {
+    // The bundle holds the logs and the order history: it is the user's alone wherever it goes,
+    // from its first byte there (a copy takes the permissions of its source).
+    if (!QFile::setPermissions(built, QFile::ReadOwner | QFile::WriteOwner) ||
+        !QFile::copy(built, partPath) ||
+        !QFile::setPermissions(partPath, QFile::ReadOwner | QFile::WriteOwner)) {
         QFile::remove(partPath);
         return QStringLiteral("保存先に書き込めませんでした。別の場所を選んでください。");
     }

@@ -5,6 +5,11 @@
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 QString Log::logFilePath() {
     // BootDate is written at every start; before that (or when it is unusable) the day's date.
     QString date = UserDef::stringForKey(SettingsKey::BootDate).value_or(QString());
@@ -18,8 +23,27 @@ void Log::output(const QString& text) {
     if (!WorkFolder::checkWorkFolder()) {
         return;
     }
-    // One open/append/close per call: every line is on disk when the call returns.
-    Tool::appendTextFileWithPath(logFilePath(), text, TextEncoding::Utf8);
+    // One open/append/close per call: every line is on disk when the call returns. The log names
+    // customers and their files: a new log is the user's alone.
+    const QByteArray data = text.toUtf8();
+    const int fd = ::open(QFile::encodeName(logFilePath()).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    qsizetype offset = 0;
+    while (offset < data.size()) {
+        const ssize_t n =
+            ::write(fd, data.constData() + offset, static_cast<size_t>(data.size() - offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break; // disk full: the rest is lost, silently
+        }
+        offset += n;
+    }
+    ::close(fd);
 }
 
 void Log::outputLn(const QString& text) {

@@ -1,7 +1,9 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/Log.h"
+#include "util/InstanceLock.h"
 #include "util/PlistVariant.h"
+#include "util/Tool.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QVariantHash>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +38,40 @@ QString resolveSettingsFilePath() {
         configHome = QDir::homePath() + QStringLiteral("/.config");
     }
     return configHome + QStringLiteral("/halvix2/settings.plist");
+}
+
+// Set from the first failed save until one succeeds: the log and the studio hear of a failure
+// once. A failure before the application object exists (the first breadcrumb) is told by the next.
+std::atomic<bool> gSaveFailureLogged{false};
+std::atomic<bool> gSaveFailureTold{false};
+
+// A failed save is told on the main thread, queued: a writer (the flusher, the job thread, a
+// breadcrumb in the middle of a slot) never waits for the human, and no alert opens inside it.
+void saveResult(bool ok, const QString& path) {
+    if (ok) {
+        gSaveFailureLogged.store(false);
+        gSaveFailureTold.store(false);
+        return;
+    }
+    if (!gSaveFailureLogged.exchange(true)) {
+        Log::outputLn(QStringLiteral("設定を保存できません：%1").arg(path));
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || gSaveFailureTold.exchange(true)) {
+        return;
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    QMetaObject::invokeMethod(
+        app,
+        [folder] {
+            Tool::alertWithMsg(
+                QStringLiteral("設定を保存できませんでした"),
+                QStringLiteral("設定フォルダ（%1）に書き込めません。ディスクの空きと、"
+                               "フォルダに書き込めるかを確認してください。保存できるまで、"
+                               "変更した設定は次の起動に残りません。")
+                    .arg(folder));
+        },
+        Qt::QueuedConnection);
 }
 
 // Settings hold only property-list values; integers of every width become qint64 and string
@@ -208,13 +245,17 @@ public:
     ~Impl() {
         stopFlusher();
         if (!discard) {
-            writeNow();
+            writeNow(false);
         }
     }
 
     void load() {
-        // Nothing else writes the file yet: every temporary file beside it is a dead writer's.
-        const QStringList stale = removeStaleTemporaryFiles(path);
+        // Every temporary file beside the settings is a dead writer's, unless another program
+        // keeps these settings (this one is then refused and only reads): it may be writing.
+        const QStringList stale =
+            InstanceLock::otherHolder(SettingsStore::lockFilePath()).has_value()
+                ? QStringList()
+                : removeStaleTemporaryFiles(path);
         if (!stale.isEmpty()) {
             pendingLogLines.append(
                 QStringLiteral("書き込み途中で残った設定の一時ファイルを削除しました：%1")
@@ -277,29 +318,45 @@ public:
         return values;
     }
 
-    bool writeNow() {
+    // tell: a failure is told (not while the store itself is being destroyed).
+    bool writeNow(bool tell = true) {
         std::lock_guard fileLock(fileMutex);
         QVariantMap copy;
         quint64 gen = 0;
+        bool blocked = false;
         {
             std::lock_guard lock(mutex);
             if (!dirty) {
                 return true;
             }
-            if (writeBlocked) {
-                return false;
-            }
+            blocked = writeBlocked;
             copy = values;
             gen = generation;
         }
+        if (blocked) {
+            if (tell) {
+                saveResult(false, path);
+            }
+            return false;
+        }
+        // Another program keeps these settings: this one (refused) never writes its copy over
+        // theirs.
+        if (InstanceLock::otherHolder(SettingsStore::lockFilePath())) {
+            return false;
+        }
         const bool ok = writeFileAtomically(path, plistXmlFromVariant(QVariant(copy)));
-        std::lock_guard lock(mutex);
-        if (ok && generation == gen) {
-            dirty = false;
-            deadline.reset();
-        } else {
-            deadline = Clock::now() + (ok ? kFlushDelay : kRetryDelay);
-            wake.notify_all();
+        {
+            std::lock_guard lock(mutex);
+            if (ok && generation == gen) {
+                dirty = false;
+                deadline.reset();
+            } else {
+                deadline = Clock::now() + (ok ? kFlushDelay : kRetryDelay);
+                wake.notify_all();
+            }
+        }
+        if (tell) {
+            saveResult(ok, path);
         }
         return ok;
     }
@@ -426,15 +483,15 @@ bool SettingsStore::flush() {
     if (store == nullptr) {
         return true;
     }
-    if (store->d->writeNow()) {
-        return true;
-    }
-    Log::outputLn(QStringLiteral("設定を保存できません：%1").arg(store->d->path));
-    return false;
+    return store->d->writeNow(); // a failure is logged and told there
 }
 
 QString SettingsStore::settingsFilePath() {
     return shared().d->path;
+}
+
+QString SettingsStore::lockFilePath() {
+    return QFileInfo(resolveSettingsFilePath()).absolutePath() + QStringLiteral("/halvix2.lock");
 }
 
 void SettingsStore::resetForTesting() {

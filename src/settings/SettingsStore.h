@@ -8,7 +8,9 @@
 
 // The per-user settings: one XML property list at $XDG_CONFIG_HOME/halvix2/settings.plist
 // (~/.config/halvix2 by default), held in memory behind a mutex. Changes reach the disk within a
-// few seconds, at flush() and at quit; a flush replaces the file atomically.
+// few seconds, at flush() and at quit; a flush replaces the file atomically. A save that fails is
+// logged and told to the studio once (through the alert gateway, on the main thread), and told
+// again only after a save has succeeded in between.
 class SettingsStore {
 public:
     SettingsStore(const SettingsStore&) = delete;
@@ -27,6 +29,9 @@ public:
     static bool flush();
     // Where the shared store lives (resolved on first use).
     static QString settingsFilePath();
+    // The lock file of the settings folder (resolved from the environment now, reading nothing):
+    // the program holding it is the one that writes these settings.
+    static QString lockFilePath();
     // Tests: drops the shared store without writing, so the next use reads the file of the current
     // HOME / XDG_CONFIG_HOME afresh.
     static void resetForTesting();

@@ -3,8 +3,10 @@
 #include "util/UniqueFd.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -57,6 +59,27 @@ bool copyInto(const QByteArray& source, int out) {
     return ::fsync(out) == 0;
 }
 
+// The permissions a file moved to target keeps: its own, without group and others when the target's
+// folder admits neither (a copy must not open what the folder keeps private).
+mode_t movedMode(mode_t own, const QByteArray& target) {
+    struct stat folder {};
+    const QByteArray parent = QFile::encodeName(QFileInfo(QFile::decodeName(target)).path());
+    if (::stat(parent.constData(), &folder) == 0 && (folder.st_mode & 077) == 0) {
+        own &= ~static_cast<mode_t>(077);
+    }
+    return own & 07777;
+}
+
+void keepPrivateInPrivateFolder(const QByteArray& target) {
+    struct stat info {};
+    if (::lstat(target.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        const mode_t wanted = movedMode(info.st_mode, target);
+        if (wanted != (info.st_mode & 07777)) {
+            ::chmod(target.constData(), wanted);
+        }
+    }
+}
+
 // Copies source into a new file at target, never over one that exists. The bytes go to a hidden
 // name beside it first and take the target's name only when complete and on the disk, so an
 // interrupted copy never leaves a short file under the target's (an order's) name.
@@ -64,11 +87,16 @@ bool copyToNewFile(const QByteArray& source, const QByteArray& target) {
     const QFileInfo info(QFile::decodeName(target));
     QByteArray temporary = QFile::encodeName(info.path() + QStringLiteral("/.") + info.fileName() +
                                              QStringLiteral(".part-XXXXXX"));
+    struct stat sourceInfo {};
+    if (::stat(source.constData(), &sourceInfo) != 0) {
+        return false;
+    }
     Fd out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0) {
         return false;
     }
-    ::fchmod(out.get(), 0644);
+    // mkostemp made it 0600; it takes the source's permissions (as a rename would keep them).
+    ::fchmod(out.get(), movedMode(sourceInfo.st_mode, target));
     const bool copied = copyInto(source, out.get()) && out.closeChecked();
     // link() refuses a name that is taken, as the no-replace rename does.
     const bool linked = copied && ::link(temporary.constData(), target.constData()) == 0;
@@ -85,6 +113,7 @@ bool moveFileNoReplace(const QString& source, const QString& destination) {
         return false;
     }
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        keepPrivateInPrivateFolder(to);
         return true;
     }
     if (errno == EEXIST) {
@@ -95,6 +124,7 @@ bool moveFileNoReplace(const QString& source, const QString& destination) {
         // is taken, and is just as atomic.
         if (::link(from.constData(), to.constData()) == 0) {
             ::unlink(from.constData());
+            keepPrivateInPrivateFolder(to);
             return true;
         }
         if (errno == EEXIST) {
@@ -116,6 +146,7 @@ bool moveFileReplacing(const QString& source, const QString& destination) {
         return false;
     }
     if (::rename(from.constData(), to.constData()) == 0) {
+        keepPrivateInPrivateFolder(to);
         return true;
     }
     if (errno != EXDEV) {
@@ -132,6 +163,39 @@ bool moveFileReplacing(const QString& source, const QString& destination) {
     }
     ::unlink(from.constData());
     return true;
+}
+
+QStringList partialMoveFilesIn(const QString& folder) {
+    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.part-[A-Za-z0-9]{6}$"));
+    QStringList found;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({QStringLiteral(".*.part-??????")},
+                      QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks, QDir::Name);
+    for (const QString& name : names) {
+        if (pattern.match(name).hasMatch()) {
+            found.append(dir.filePath(name));
+        }
+    }
+    return found;
+}
+
+QStringList partialMoveFilesOf(const QString& destination) {
+    const QFileInfo target(destination);
+    const QString hidden = QStringLiteral(".") + target.fileName();
+    QStringList found;
+    for (const QString& path : partialMoveFilesIn(target.path())) {
+        const QString name = QFileInfo(path).fileName();
+        const QString stem = name.left(name.size() - QStringLiteral(".part-XXXXXX").size());
+        if (stem == hidden || stem == hidden + QStringLiteral(".part")) {
+            found.append(path);
+        }
+    }
+    const QFileInfo replacing(destination + QStringLiteral(".part"));
+    if (replacing.isFile() && !replacing.isSymLink()) {
+        found.append(replacing.filePath());
+    }
+    return found;
 }
 
 } // namespace orbel

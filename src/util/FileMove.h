@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace orbel {
 
@@ -8,12 +9,20 @@ namespace orbel {
 // replaced, also not by a file that appears in the meantime. Within one file system the move is a
 // single atomic step; across file systems (a save path on another disk) the content is copied into
 // a newly created file of that name and the source removed afterwards. False, with the source left
-// where it was, when the destination exists or the move fails.
+// where it was, when the destination exists or the move fails. A file moved into a folder that only
+// its owner may enter (the order pool) is made the owner's alone as well.
 bool moveFileNoReplace(const QString& source, const QString& destination);
 
 // Moves a file to destination, replacing what is there in one atomic step (across file systems:
 // a complete copy beside the destination renamed over it). Only for a replacement the user has
 // agreed to.
 bool moveFileReplacing(const QString& source, const QString& destination);
+
+// The partial copies that moves across file systems killed in the middle left in a folder: the
+// hidden ".NAME.part-XXXXXX" files (regular files only).
+QStringList partialMoveFilesIn(const QString& folder);
+// Those a move to destination can leave beside it: ".NAME.part-XXXXXX", "NAME.part" and
+// ".NAME.part.part-XXXXXX".
+QStringList partialMoveFilesOf(const QString& destination);
 
 } // namespace orbel

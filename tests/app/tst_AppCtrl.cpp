@@ -1,12 +1,14 @@
 // The controller without a window: its rules, start-up records, the order pool and the guard.
 #include "AlertRecorder.h"
 #include "TestHome.h"
+#include "TestProcess.h"
 #include "app/AppCtrl.h"
 #include "app/InstanceGuard.h"
 #include "app/OrderPool.h"
 #include "product/ProductPopUpList.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "util/InstanceLock.h"
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 
@@ -54,8 +56,7 @@ private Q_SLOTS:
     void orderSizeLimitByTab();
     void selectionInfoAndRows();
     void poolFollowsItsFolder();
-    void guardKnowsItsOwnProcess();
-    void guardReadsAnotherProcessSettingsFolder();
+    void guardTakesBothFoldersOrNeither();
 };
 
 void TestAppCtrl::quantityRulesFallBackLikeNone() {
@@ -279,52 +280,44 @@ void TestAppCtrl::poolFollowsItsFolder() {
              QStringList{WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/b.zip")});
 }
 
-void TestAppCtrl::guardKnowsItsOwnProcess() {
-    const auto start = InstanceGuard::processStartTime(getpid());
-    QVERIFY(start.has_value());
-    const QList<InstanceGuard::Instance> instances = InstanceGuard::runningInstances();
-    int self = 0;
-    for (const InstanceGuard::Instance& instance : instances) {
-        if (instance.pid == getpid()) {
-            ++self;
-            QCOMPARE(instance.startTime, *start);
-        }
-    }
-    QCOMPARE(self, 1);
-    QVERIFY(!InstanceGuard::processStartTime(0).has_value());
-}
-
-void TestAppCtrl::guardReadsAnotherProcessSettingsFolder() {
+// The guard takes the settings folder and the work area together, or neither.
+void TestAppCtrl::guardTakesBothFoldersOrNeither() {
     TestHome home;
-    const QString otherHome = home.filePath(QStringLiteral("other"));
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), otherHome);
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
-    QVERIFY(child.waitForStarted());
-    const pid_t pid = static_cast<pid_t>(child.processId());
-    // Started can be reported while the child is still in exec, before /proc shows its
-    // environment; the guard reads long-running programs, so the test waits for it too.
-    QTRY_COMPARE_WITH_TIMEOUT(InstanceGuard::settingsFolderOfProcess(pid),
-                              otherHome + QStringLiteral("/.config/halvix2"), 5000);
-    // Another program is never taken for this one, whatever its settings folder.
-    for (const InstanceGuard::Instance& instance : InstanceGuard::runningInstances()) {
-        QVERIFY(instance.pid != pid);
-    }
-    child.kill();
-    child.waitForFinished();
+    QVERIFY(InstanceGuard::tryAcquire());
+    QVERIFY(InstanceGuard::holdsLocks());
+    QVERIFY(!InstanceGuard::otherInstance().has_value());
+    const QString settingsLock = home.filePath(QStringLiteral(".config/halvix2/halvix2.lock"));
+    const QString workLock = home.filePath(QStringLiteral("MVL_WorkArea/.halvix2.lock"));
+    QCOMPARE(InstanceGuard::settingsLockFilePath(), settingsLock);
+    QCOMPARE(InstanceGuard::workAreaLockFilePath(), workLock);
+    QCOMPARE(InstanceLock::namedHolder(settingsLock)->pid, getpid());
+    QCOMPARE(InstanceLock::namedHolder(workLock)->pid, getpid());
+    QVERIFY(InstanceGuard::takenOverHolders().isEmpty());
+    InstanceGuard::release();
+    QVERIFY(!InstanceGuard::holdsLocks());
+    QVERIFY(!InstanceLock::namedHolder(settingsLock).has_value());
 
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("cfg")));
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
-    QVERIFY(child.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(
-        InstanceGuard::settingsFolderOfProcess(static_cast<pid_t>(child.processId())),
-        home.filePath(QStringLiteral("cfg/halvix2")), 5000);
-    child.kill();
-    child.waitForFinished();
+    // Another program keeps the work area only (a second settings folder on the same home): this
+    // one takes neither. With orders in the pool it is refused and ends nobody.
+    TestProcess holder;
+    holder.start(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("exec 9>>\"$1\" && flock -x 9 && exec sleep 60"),
+                  QStringLiteral("sh"), workLock});
+    QVERIFY(holder.waitForStarted());
+    QTRY_VERIFY(InstanceLock::otherHolder(workLock).has_value());
+    QVERIFY(writeFile(WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/a.zip"), 10));
+    QVERIFY(!InstanceGuard::tryAcquire());
+    QVERIFY(!InstanceGuard::holdsLocks());
+    QVERIFY(!InstanceLock::namedHolder(settingsLock).has_value());
+    QVERIFY(!InstanceLock::otherHolder(settingsLock).has_value());
+    QVERIFY(InstanceGuard::otherInstance().has_value());
+    QVERIFY(InstanceGuard::isAlreadyBooted());
+    QCOMPARE(holder.state(), QProcess::Running);
+    holder.stop();
+    QVERIFY(!InstanceGuard::isAlreadyBooted());
+    QVERIFY(InstanceGuard::holdsLocks());
+    InstanceGuard::release();
 }
 
 QTEST_GUILESS_MAIN(TestAppCtrl)

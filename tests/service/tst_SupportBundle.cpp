@@ -83,6 +83,11 @@ private Q_SLOTS:
         writeFile(zipPath, "an older bundle"); // replaced only by a complete one
         const std::optional<QString> error = SupportBundle::write(zipPath);
         QVERIFY2(!error, qPrintable(error.value_or(QString())));
+        // Logs and order history inside: the bundle is the user's alone.
+        QCOMPARE(QFileInfo(zipPath).permissions() &
+                     (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                      QFile::WriteOther | QFile::ExeOther),
+                 QFile::Permissions());
         const QMap<QString, QByteArray> files = unpack(zipPath, out.filePath(QStringLiteral("x")));
         QVERIFY(files.contains(QStringLiteral("HALVIX2_support/system.txt")));
         QVERIFY(files.contains(QStringLiteral("HALVIX2_support/settings.plist")));

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -20,6 +21,11 @@ QByteArray readAll(const QString& path) {
 
 QString logFile(const QString& bootDate) {
     return WorkFolder::logFolderPath() + QLatin1Char('/') + bootDate + QStringLiteral(".log");
+}
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 const QRegularExpression
@@ -43,6 +49,18 @@ class TestLog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The log names customers and their files: nobody else may read it.
+    void logIsTheUsersAlone() {
+        TestHome home;
+        UserDef::setObject(QStringLiteral("20261206"), QStringLiteral("BootDate"));
+        Log::outputLn(QStringLiteral("注文"));
+        Log::outputLn(QStringLiteral("送信"));
+        QCOMPARE(modeOf(logFile(QStringLiteral("20261206"))), 0600);
+        QCOMPARE(modeOf(WorkFolder::logFolderPath()), 0700);
+        QCOMPARE(modeOf(WorkFolder::workFolderPath()), 0700);
+        QCOMPARE(readAll(logFile(QStringLiteral("20261206"))).count('\n'), 2);
+    }
+
     void twoStartsShareOneFile() {
         TestHome home;
         UserDef::setObject(QStringLiteral("20261206"), QStringLiteral("BootDate"), true);

@@ -1,7 +1,11 @@
+#include "AlertRecorder.h"
 #include "PlistBombs.h"
 #include "TestHome.h"
+#include "TestProcess.h"
+#include "settings/Log.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
+#include "util/InstanceLock.h"
 #include "util/PlistVariant.h"
 #include "util/WorkFolder.h"
 
@@ -42,6 +46,21 @@ QStringList asideFiles(const TestHome& home) {
 QVariantMap fileContents(const TestHome& home) {
     const auto v = plistFromData(readAll(settingsPath(home)));
     return v ? v->toMap() : QVariantMap();
+}
+
+// A folder (with something in it) where the settings file belongs: no rename replaces it, for
+// the superuser neither, as a full disk refuses every write.
+bool blockSettingsFile(const TestHome& home) {
+    return QFile::remove(settingsPath(home)) && QDir().mkpath(settingsPath(home)) &&
+           writeFile(settingsPath(home) + QStringLiteral("/keep"), "x");
+}
+
+int countIn(const QString& text, const QString& part) {
+    return static_cast<int>(text.count(part));
+}
+
+QString logText() {
+    return QString::fromUtf8(readAll(Log::logFilePath()));
 }
 
 } // namespace
@@ -311,6 +330,73 @@ private Q_SLOTS:
         QVERIFY(writeFile(settingsPath(home), list));
         QVERIFY(UserDef::stdUserDef().snapshot().isEmpty());
         QCOMPARE(asideFiles(home).size(), 1);
+    }
+
+    // A disk that refuses the settings is told to the studio once, not once per save; after a save
+    // that works, a new failure is told again.
+    void aFailedSaveIsToldOnce() {
+        TestHome home;
+        AlertRecorder alerts;
+        UserDef::setObject(QStringLiteral("1"), QStringLiteral("K"));
+        QVERIFY(SettingsStore::flush());
+        QVERIFY(blockSettingsFile(home));
+        UserDef::setObject(QStringLiteral("2"), QStringLiteral("K"));
+        QVERIFY(!SettingsStore::flush());
+        UserDef::setObject(QStringLiteral("3"), QStringLiteral("K"), true);
+        QVERIFY(!SettingsStore::flush());
+        // The alert comes on the main thread, after the saving code has returned.
+        QTRY_COMPARE(alerts.count(), 1);
+        QCOMPARE(alerts.last().message, QStringLiteral("設定を保存できませんでした"));
+        QVERIFY(
+            alerts.last().information.contains(home.filePath(QStringLiteral(".config/halvix2"))));
+        QTest::qWait(200);
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(countIn(logText(), QStringLiteral("設定を保存できません：")), 1);
+
+        QVERIFY(QDir(settingsPath(home)).removeRecursively());
+        QVERIFY(SettingsStore::flush());
+        QCOMPARE(fileContents(home).value(QStringLiteral("K")).toString(), QStringLiteral("3"));
+        QVERIFY(blockSettingsFile(home));
+        UserDef::setObject(QStringLiteral("4"), QStringLiteral("K"));
+        QVERIFY(!SettingsStore::flush());
+        QTRY_COMPARE(alerts.count(), 2);
+        QVERIFY(QDir(settingsPath(home)).removeRecursively());
+    }
+
+    // While another program keeps the settings folder (this one refused, or a test beside it),
+    // this one writes nothing there: no file of its own over theirs, no removal of a temporary
+    // file that may be theirs, and no alert (the disk is fine).
+    void settingsKeptByAnotherProgramAreNotWritten() {
+        TestHome home;
+        AlertRecorder alerts;
+        UserDef::setObject(QStringLiteral("theirs"), QStringLiteral("K"));
+        QVERIFY(SettingsStore::flush());
+        const QByteArray theirs = readAll(settingsPath(home));
+        const QString temporary = settingsPath(home) + QStringLiteral(".tmp-a1B2c3");
+        QVERIFY(writeFile(temporary, "being written"));
+        SettingsStore::resetForTesting();
+
+        // One process that holds the lock itself (sh's descriptor, locked by flock, kept by sleep):
+        // ending it lets go, and nothing of it is left behind.
+        TestProcess holder;
+        holder.start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("exec 9>>\"$1\" && flock -x 9 && exec sleep 60"),
+                      QStringLiteral("sh"), SettingsStore::lockFilePath()});
+        QVERIFY(holder.waitForStarted());
+        QTRY_VERIFY(InstanceLock::otherHolder(SettingsStore::lockFilePath()).has_value());
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("K")),
+                 std::optional<QString>(QStringLiteral("theirs")));
+        QVERIFY(QFile::exists(temporary));
+        UserDef::setObject(QStringLiteral("mine"), QStringLiteral("K"));
+        QVERIFY(!SettingsStore::flush());
+        QCOMPARE(readAll(settingsPath(home)), theirs);
+        QTest::qWait(100);
+        QCOMPARE(alerts.count(), 0);
+
+        holder.stop();
+        QVERIFY(SettingsStore::flush());
+        QCOMPARE(fileContents(home).value(QStringLiteral("K")).toString(), QStringLiteral("mine"));
     }
 
     void unreadableFileIsNeverOverwritten() {

@@ -6,6 +6,7 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,6 +19,15 @@ bool writeText(const QString& path, const QByteArray& text) {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+bool setMode(const QString& path, int mode) {
+    return ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)) == 0;
 }
 
 } // namespace
@@ -82,6 +92,69 @@ private Q_SLOTS:
         QVERIFY(orbel::moveFileReplacing(source, target));
         QCOMPARE(readAll(target), QByteArray("second"));
         QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
+    }
+
+    // An archive moved into the private order pool is private too; one moved to a save folder
+    // keeps the permissions it had, also when it is copied there from another file system.
+    void movedFilesFollowAPrivateFolder() {
+        TestHome home;
+        const QString privateFolder = home.filePath(QStringLiteral("pool"));
+        const QString openFolder = home.filePath(QStringLiteral("saved"));
+        QVERIFY(QDir().mkpath(privateFolder) && setMode(privateFolder, 0700));
+        QVERIFY(QDir().mkpath(openFolder) && setMode(openFolder, 0755));
+        const QString source = home.filePath(QStringLiteral("order.zip"));
+        QVERIFY(writeText(source, "a") && setMode(source, 0644));
+        QVERIFY(orbel::moveFileNoReplace(source, privateFolder + QStringLiteral("/a.zip")));
+        QCOMPARE(modeOf(privateFolder + QStringLiteral("/a.zip")), 0600);
+        QVERIFY(writeText(source, "b") && setMode(source, 0640));
+        QVERIFY(orbel::moveFileNoReplace(source, openFolder + QStringLiteral("/b.zip")));
+        QCOMPARE(modeOf(openFolder + QStringLiteral("/b.zip")), 0640);
+
+        QTemporaryDir other(QStringLiteral("/dev/shm/halvix-filemove-XXXXXX"));
+        if (!other.isValid() ||
+            QStorageInfo(other.path()).device() == QStorageInfo(home.path()).device())
+            QSKIP("no second file system to move across");
+        QVERIFY(setMode(other.path(), 0700));
+        QVERIFY(writeText(source, "c") && setMode(source, 0644));
+        QVERIFY(orbel::moveFileNoReplace(source, other.filePath(QStringLiteral("c.zip"))));
+        QCOMPARE(modeOf(other.filePath(QStringLiteral("c.zip"))), 0600);
+        QVERIFY(setMode(other.path(), 0755));
+        QVERIFY(writeText(source, "d") && setMode(source, 0640));
+        QVERIFY(orbel::moveFileNoReplace(source, other.filePath(QStringLiteral("d.zip"))));
+        QCOMPARE(modeOf(other.filePath(QStringLiteral("d.zip"))), 0640);
+    }
+
+    // What a move killed in the middle of a copy leaves: found by the names the moves give them,
+    // and nothing else.
+    void partialCopiesAreFoundByName() {
+        TestHome home;
+        const QString folder = home.filePath(QStringLiteral("pool"));
+        const QStringList partial{QStringLiteral(".a.zip.part-Ab12Cd"),
+                                  QStringLiteral(".a.zip.part.part-Qw34Er"),
+                                  QStringLiteral(".b.zip.part-Zz99Yy")};
+        const QStringList others{QStringLiteral("a.zip"), QStringLiteral(".a.zip.part-short"),
+                                 QStringLiteral("c.zip.part-Ab12Cd"),
+                                 QStringLiteral(".d.zip.part-Ab12Cd.zip")};
+        for (const QString& name : partial + others) {
+            QVERIFY(writeText(folder + u'/' + name, "x"));
+        }
+        QVERIFY(QDir(folder).mkdir(QStringLiteral(".e.zip.part-Ab12Cd"))); // not a file
+        QVERIFY(writeText(folder + QStringLiteral("/a.zip.part"), "x"));
+
+        QStringList expected;
+        for (const QString& name : partial) {
+            expected.append(folder + u'/' + name);
+        }
+        QStringList found = orbel::partialMoveFilesIn(folder);
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
+        found = orbel::partialMoveFilesOf(folder + QStringLiteral("/a.zip"));
+        found.sort();
+        QCOMPARE(found, QStringList({folder + QStringLiteral("/.a.zip.part-Ab12Cd"),
+                                     folder + QStringLiteral("/.a.zip.part.part-Qw34Er"),
+                                     folder + QStringLiteral("/a.zip.part")}));
+        QVERIFY(orbel::partialMoveFilesOf(folder + QStringLiteral("/c.zip")).isEmpty());
     }
 };
 

@@ -6,12 +6,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
 bool makeFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+}
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                    : -1;
+}
+
+bool setMode(const QString& path, int mode) {
+    return ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)) == 0;
 }
 
 } // namespace
@@ -42,6 +53,57 @@ private Q_SLOTS:
         QVERIFY(WorkFolder::checkWorkFolder());
         QVERIFY(QFileInfo(WorkFolder::orderZipPoolFolderPath()).isDir());
         QCOMPARE(QFileInfo(log).size(), 1);
+    }
+
+    // The work area holds the customers' photos and orders: what the program makes there is the
+    // user's alone.
+    void madeFoldersAreTheUsersAlone() {
+        TestHome home;
+        QVERIFY(WorkFolder::checkWorkFolder());
+        QCOMPARE(modeOf(WorkFolder::workFolderPath()), 0700);
+        QCOMPARE(modeOf(WorkFolder::logFolderPath()), 0700);
+        QCOMPARE(modeOf(WorkFolder::orderZipPoolFolderPath()), 0700);
+    }
+
+    // A work area of an earlier version, open to every local user, is closed at start; the owner's
+    // own permissions (an installer script's execute bit) stay, links are not followed.
+    void anOpenWorkAreaIsClosed() {
+        TestHome home;
+        const QString work = WorkFolder::workFolderPath();
+        QVERIFY(QDir().mkpath(WorkFolder::orderZipPoolFolderPath()));
+        QVERIFY(QDir().mkpath(WorkFolder::logFolderPath()));
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/Halvix2_v230/pkg")));
+        const QString archive = WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/a.zip");
+        const QString log = WorkFolder::logFolderPath() + QStringLiteral("/20260101.log");
+        const QString script = work + QStringLiteral("/Halvix2_v230/pkg/install.sh");
+        const QString outside = home.filePath(QStringLiteral("outside.txt"));
+        const QString link = work + QStringLiteral("/link");
+        for (const QString& file : {archive, log, script, outside}) {
+            QVERIFY(makeFile(file));
+            QVERIFY(setMode(file, 0644));
+        }
+        QVERIFY(setMode(script, 0755));
+        QVERIFY(QFile::link(outside, link));
+        for (const QString& folder :
+             {work, WorkFolder::logFolderPath(), WorkFolder::orderZipPoolFolderPath(),
+              work + QStringLiteral("/Halvix2_v230")}) {
+            QVERIFY(setMode(folder, 0755));
+        }
+        QVERIFY(setMode(work + QStringLiteral("/Halvix2_v230/pkg"), 0775));
+        QVERIFY(WorkFolder::checkWorkFolder());
+
+        const QStringList changed = WorkFolder::makePrivate();
+        QCOMPARE(changed.size(), 8);
+        QCOMPARE(modeOf(work), 0700);
+        QCOMPARE(modeOf(WorkFolder::logFolderPath()), 0700);
+        QCOMPARE(modeOf(WorkFolder::orderZipPoolFolderPath()), 0700);
+        QCOMPARE(modeOf(work + QStringLiteral("/Halvix2_v230/pkg")), 0700);
+        QCOMPARE(modeOf(archive), 0600);
+        QCOMPARE(modeOf(log), 0600);
+        QCOMPARE(modeOf(script), 0700);
+        QCOMPARE(modeOf(outside), 0644);
+        // Nothing is left to close.
+        QVERIFY(WorkFolder::makePrivate().isEmpty());
     }
 
     void fileInThePlaceOfTheWorkAreaFails() {
