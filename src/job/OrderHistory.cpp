@@ -96,7 +96,7 @@ bool OrderHistory::append(const OrderHistoryRecord& record) {
     }
     std::lock_guard lock(appendMutex());
     const QByteArray path = QFile::encodeName(historyFilePath());
-    Fd fd(::open(path.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    Fd fd(::open(path.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
     if (fd.get() < 0) {
         return false;
     }

@@ -193,6 +193,8 @@ bool ZipJob::createZipWorkFolders(const QString& relativeFolder) {
     if (!orbel::isFolderPath(folder) && !orbel::limitZipCreateFolder(folder)) {
         return false;
     }
+    // It holds copies of the customers' photos while the order is packed: the user's alone.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QStringList parts = relativeFolder.split(u'/', Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         folder += u'/' + part;

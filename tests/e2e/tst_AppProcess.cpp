@@ -311,7 +311,7 @@ void TestAppProcess::aJobOfAProcessWithoutTheLocksNeverRuns() {
 
     AlertRecorder alerts;
     QVERIFY(!runEtcJob());
-    QVERIFY(alerts.messages().contains(QStringLiteral("作業フォルダが作成できません")));
+    QVERIFY(alerts.messages().contains(QStringLiteral("作業フォルダを使用できません")));
     QVERIFY(QDir(WorkFolder::orderZipPoolFolderPath())
                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
                 .isEmpty());

@@ -53,6 +53,10 @@ private Q_SLOTS:
         QCOMPARE(OrderHistory::records(), written);
 
         QFile file(OrderHistory::historyFilePath());
+        // It names every customer's orders: the user's alone from its first line.
+        QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                                       QFile::WriteOther),
+                 QFile::Permissions());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 6); // five records and the empty rest after the last line feed
