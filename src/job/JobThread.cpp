@@ -1,5 +1,6 @@
 #include "job/JobThread.h"
 
+#include "job/JobAwake.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
 #include "job/ResizeJob.h"
@@ -18,6 +19,7 @@
 #include <QObject>
 #include <QThread>
 #include <QVariantMap>
+#include <chrono>
 #include <optional>
 #include <system_error>
 
@@ -99,6 +101,10 @@ void JobThreadRunner::waitForJob() {
 bool JobThreadRunner::jobThread(const JobThreadInput& input) {
     UserDef::setAppStatus(QStringLiteral("JOB Thread"));
     jobExecuteingOn();
+    const auto jobStarted = std::chrono::steady_clock::now();
+    // Held until the job ends, whatever its outcome: a machine asleep breaks the upload.
+    std::optional<SleepInhibitor> awake;
+    awake.emplace();
     JobInfo info(input.tab, input.selectFiles, input.selectInfo, input.productData, input.progress);
     bool finished = false;
     bool zipped = false;
@@ -174,7 +180,11 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
         }
     }
 
+    awake.reset();
     jobExecuteingOff();
+    JobDoneNotice::jobEnded(
+        finished,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - jobStarted).count());
     _actions.comViewRefresh();
     _actions.dragDropOn();
     // Last of all, so that no main-thread call of this thread is pending while the program quits.
