@@ -2,11 +2,14 @@
 
 #include "settings/Log.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QStringList>
+#include <QPointer>
+#include <QThread>
 #include <QVariantMap>
 #include <atomic>
 
@@ -30,7 +33,32 @@ void logNoLogindOnce(const QString& why) {
             QStringLiteral("スリープを止められないため、そのまま処理を続ける（%1）").arg(why));
 }
 
+// The widgets send ApplicationActivate when one of the program's windows becomes active and
+// ApplicationDeactivate when none is: the core follows them without knowing any widget.
+class ActivityFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationActivate)
+            windowActive() = true;
+        else if (event->type() == QEvent::ApplicationDeactivate)
+            windowActive() = false;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
+
+void JobDoneNotice::followApplicationActivity() {
+    QCoreApplication* app = QCoreApplication::instance();
+    static QPointer<QObject> filter;
+    if (!app || QThread::currentThread() != app->thread() || filter)
+        return;
+    filter = new ActivityFilter(app); // owned by the application object
+    app->installEventFilter(filter);
+}
 
 struct SleepInhibitor::Held {
     QDBusUnixFileDescriptor fd; // closing it ends the inhibitor

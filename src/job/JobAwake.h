@@ -30,8 +30,10 @@ public:
     // Jobs shorter than this end unnoticed.
     static constexpr int kLongJobSeconds = 20;
 
-    // The main window reports here whether it is the active window (false until it does).
+    // Whether the program's window is the active one (false until known). Follows the
+    // application's activation events once followApplicationActivity() ran on the main thread.
     static void setMainWindowActive(bool active);
+    static void followApplicationActivity();
     static bool isMainWindowActive();
 
     // Posts the notice when the job ran longer than kLongJobSeconds and the main window is not

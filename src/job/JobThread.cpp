@@ -29,7 +29,9 @@ const QString kAbortLine = QStringLiteral("***処理は完了せずに中止****
 
 } // namespace
 
-JobThreadRunner::JobThreadRunner(JobMainThreadActions& actions) : _actions(actions) {}
+JobThreadRunner::JobThreadRunner(JobMainThreadActions& actions) : _actions(actions) {
+    JobDoneNotice::followApplicationActivity();
+}
 
 JobThreadRunner::~JobThreadRunner() {
     std::lock_guard lock(_threadMutex);

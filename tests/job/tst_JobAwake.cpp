@@ -73,6 +73,18 @@ private Q_SLOTS:
         QCOMPARE(log.count(QStringLiteral("スリープを止められないため、そのまま処理を続ける")), 1);
     }
 
+    // The window's activity follows the application's activation events.
+    void followsTheApplicationsActivation() {
+        JobDoneNotice::followApplicationActivity();
+        JobDoneNotice::followApplicationActivity(); // once is enough; twice changes nothing
+        QEvent activate(QEvent::ApplicationActivate);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &activate);
+        QVERIFY(JobDoneNotice::isMainWindowActive());
+        QEvent deactivate(QEvent::ApplicationDeactivate);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &deactivate);
+        QVERIFY(!JobDoneNotice::isMainWindowActive());
+    }
+
     void noticeReachesTheNotificationServiceOnlyForLongUnwatchedJobs() {
         TestHome home;
         if (address.isEmpty()) {
