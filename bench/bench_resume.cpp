@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
     const QString master = home.filePath(QStringLiteral("master.bin"));
     if (!writeArchive(master, size))
         return 1;
-    const QString archive = WorkFolder::orderZipPoolFolderPath() +
-                            QStringLiteral("/1234_001122AABBCC_0000001.zip");
+    const QString archive =
+        WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/1234_001122AABBCC_0000001.zip");
     const QString serverFolder = labRoot.filePath(QStringLiteral("ftp/order/ntordrsm2"));
     int logLine = 0;
 

@@ -7,8 +7,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <QStringList>
 #include <QPointer>
+#include <QStringList>
 #include <QThread>
 #include <QVariantMap>
 #include <atomic>
@@ -77,8 +77,7 @@ SleepInhibitor::SleepInhibitor() {
          << QStringLiteral("注文を処理しています") << QStringLiteral("block");
     const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        logNoLogindOnce(reply.errorMessage().isEmpty() ? reply.errorName()
-                                                       : reply.errorMessage());
+        logNoLogindOnce(reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
         return;
     }
     auto held = std::make_unique<Held>();
@@ -106,7 +105,8 @@ bool JobDoneNotice::isMainWindowActive() {
 
 QString JobDoneNotice::outcomeText(bool finished) {
     return finished ? QStringLiteral("注文の処理が終わりました。")
-                    : QStringLiteral("注文の処理は完了しませんでした。画面のメッセージをご確認ください。");
+                    : QStringLiteral(
+                          "注文の処理は完了しませんでした。画面のメッセージをご確認ください。");
 }
 
 bool JobDoneNotice::jobEnded(bool finished, double seconds) {

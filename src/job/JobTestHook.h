@@ -8,7 +8,8 @@
 // A seam for tests, and only for them: the program never installs a hook. It lets a test act at
 // exact points of a running job (press cancel, stop the server) where a human's timing cannot be
 // reproduced, and shortens the pauses between attempts so a test of ten failed renames does not
-// wait ten seconds, nor a test of a broken upload a minute. Without a hook every call here does nothing and the pause is one second.
+// wait ten seconds, nor a test of a broken upload a minute. Without a hook every call here does
+// nothing and the pause is one second.
 class JobTestHook {
 public:
     enum class Point {

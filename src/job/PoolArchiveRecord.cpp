@@ -72,8 +72,7 @@ std::optional<UploadIntent> uploadFromJson(const QJsonValue& value) {
     upload.temporaryName = object.value(QStringLiteral("temporaryName")).toString();
     upload.server = object.value(QStringLiteral("server")).toString();
     upload.size = object.value(kSize).toInteger(-1);
-    upload.modified =
-        QDateTime::fromString(object.value(kModified).toString(), Qt::ISODateWithMs);
+    upload.modified = QDateTime::fromString(object.value(kModified).toString(), Qt::ISODateWithMs);
     upload.sha256 = object.value(kSha256).toString();
     if (upload.temporaryName.isEmpty() || upload.size < 0 || !upload.modified.isValid() ||
         upload.sha256.size() != 64)

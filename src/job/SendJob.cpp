@@ -27,9 +27,9 @@
 #include <QVariantMap>
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -360,10 +360,11 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             const qint64 offset = mayContinue ? resumeOffset(profile, uploadName, zipPath) : 0;
             mayContinue = true; // from here on the lab's temporary file is this run's own
             if (offset > 0)
-                Log::outputLn(QStringLiteral("送信先の一時ファイルの続きから送信 -- %1（%2 / %3バイト）")
-                                  .arg(uploadName)
-                                  .arg(offset)
-                                  .arg(localSize));
+                Log::outputLn(
+                    QStringLiteral("送信先の一時ファイルの続きから送信 -- %1（%2 / %3バイト）")
+                        .arg(uploadName)
+                        .arg(offset)
+                        .arg(localSize));
             const double remaining = std::max(1.0, zipSize - static_cast<double>(offset));
             SendJobProgressReader meter(remaining);
             bool transferring = false;
@@ -398,8 +399,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 if (!first200kb && sent >= kProgressStepBytes) {
                     first200kb = true;
                     Log::outputLn(QStringLiteral("最初の200KB成功"));
-                    postDic.insert(QStringLiteral("First200kbTime"),
-                                   wholeSeconds(stopWatch.lap()));
+                    postDic.insert(QStringLiteral("First200kbTime"), wholeSeconds(stopWatch.lap()));
                 }
                 progressViewUpdateWithValue(
                     std::min(100.0, sent * 100.0 / std::max(1.0, zipSize)),
@@ -446,12 +446,14 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             }
             lineBroke = true;
             const auto pause = JobTestHook::renameRetryPause() * kUploadRetryFactors[retry];
-            Log::outputLn(QStringLiteral("転送が途切れたため再送信を待つ -- %1（%2回目、%3ミリ秒、%4）")
-                              .arg(zipName)
-                              .arg(retry + 1)
-                              .arg(pause.count())
-                              .arg(code));
-            progressViewInitWithMsg(QStringLiteral("再送信を待っています（%1回目）").arg(retry + 1));
+            Log::outputLn(
+                QStringLiteral("転送が途切れたため再送信を待つ -- %1（%2回目、%3ミリ秒、%4）")
+                    .arg(zipName)
+                    .arg(retry + 1)
+                    .arg(pause.count())
+                    .arg(code));
+            progressViewInitWithMsg(
+                QStringLiteral("再送信を待っています（%1回目）").arg(retry + 1));
             JobTestHook::reach(JobTestHook::Point::RetryPause);
             const auto until = std::chrono::steady_clock::now() + pause;
             while (std::chrono::steady_clock::now() < until && !isCancel())
@@ -729,7 +731,7 @@ RemoteFileProbe SendJob::probeRemoteFile(const SendServerProfile& profile, const
 }
 
 qint64 SendJob::resumeOffset(const SendServerProfile& profile, const QString& name,
-                            const QString& localPath) {
+                             const QString& localPath) {
     const RemoteFileProbe there = probeRemoteFile(profile, name);
     if (there.state != RemoteFileProbe::State::Present || there.size <= 0)
         return 0;
@@ -737,11 +739,12 @@ qint64 SendJob::resumeOffset(const SendServerProfile& profile, const QString& na
     if (!local.open(QIODevice::ReadOnly))
         return 0;
     if (there.size > local.size()) {
-        Log::outputLn(QStringLiteral("送信先の一時ファイルが注文ファイルより長いため最初から送信 -- "
-                                     "%1（%2 / %3バイト）")
-                          .arg(name)
-                          .arg(there.size)
-                          .arg(local.size()));
+        Log::outputLn(
+            QStringLiteral("送信先の一時ファイルが注文ファイルより長いため最初から送信 -- "
+                           "%1（%2 / %3バイト）")
+                .arg(name)
+                .arg(there.size)
+                .arg(local.size()));
         return 0;
     }
     const qint64 checkFrom = std::max<qint64>(0, there.size - kResumeCheckBytes);
@@ -749,10 +752,10 @@ qint64 SendJob::resumeOffset(const SendServerProfile& profile, const QString& na
         return 0;
     const QByteArray mine = local.read(there.size - checkFrom);
     // "-r": the server is asked for that part alone (REST, then RETR).
-    const ProcessResult theirs = runShortCurl(
-        profile, {QStringLiteral("-s"), QStringLiteral("-r"),
-                  QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1),
-                  remoteUrl(profile, name)});
+    const ProcessResult theirs =
+        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-r"),
+                               QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1),
+                               remoteUrl(profile, name)});
     if (!theirs.succeeded() || theirs.stdoutData != mine) {
         Log::outputLn(QStringLiteral("送信先の一時ファイルの末尾が注文ファイルと違うため最初から"
                                      "送信 -- %1")

@@ -47,7 +47,9 @@ struct Road {
     }
     ~Road() { JobTestHook::reset(); }
 
-    bool poolSend() { return runner.jobThread({std::nullopt, {}, QString(), nullptr, nullptr, false}); }
+    bool poolSend() {
+        return runner.jobThread({std::nullopt, {}, QString(), nullptr, nullptr, false});
+    }
 
     int count(const QString& cmd, const QString& name = kTemp) const {
         int n = 0;

@@ -252,8 +252,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<bool>("partKept");
-        QTest::newRow("login refused") << QJsonObject{{QStringLiteral("refuse_login"), true}}
-                                       << 67 << qsizetype(300'000) << false;
+        QTest::newRow("login refused") << QJsonObject{{QStringLiteral("refuse_login"), true}} << 67
+                                       << qsizetype(300'000) << false;
         QTest::newRow("connection dropped mid-upload")
             << QJsonObject{{QStringLiteral("drop_upload_after"), 1'000'000}} << 55
             << qsizetype(40'000'000) << true;
