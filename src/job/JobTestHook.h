@@ -7,14 +7,16 @@
 
 // A seam for tests, and only for them: the program never installs a hook. It lets a test act at
 // exact points of a running job (press cancel, stop the server) where a human's timing cannot be
-// reproduced, and shortens the pause between rename attempts so a test of ten failed attempts does
-// not wait ten seconds. Without a hook every call here does nothing and the pause is one second.
+// reproduced, and shortens the pauses between attempts so a test of ten failed renames does not
+// wait ten seconds, nor a test of a broken upload a minute. Without a hook every call here does
+// nothing and the pause is one second.
 class JobTestHook {
 public:
     enum class Point {
         UploadStarted, // the upload's first progress line arrived (curl is running)
         AfterRename,   // the rename command (RNFR/RNTO) of an attempt has returned (kill point)
         AfterPoolMove, // the zip stage moved the archive to the pool or the save path
+        RetryPause,    // a broken upload waits before its next try (the pause has begun)
     };
     using Hook = std::function<void(Point)>;
 
@@ -29,6 +31,8 @@ public:
     static void setKillAt(std::optional<Point> point);
     static bool isKilledAt(Point point);
 
+    // The unit of every pause between attempts: one between renames, 5, 15 and 45 of them
+    // before the three retries of a broken upload.
     static void setRenameRetryPause(std::chrono::milliseconds pause);
     static std::chrono::milliseconds renameRetryPause();
     // Back to no hook, no kill point and a one-second pause.

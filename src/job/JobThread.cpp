@@ -1,5 +1,6 @@
 #include "job/JobThread.h"
 
+#include "job/JobAwake.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
 #include "job/ResizeJob.h"
@@ -18,6 +19,7 @@
 #include <QObject>
 #include <QThread>
 #include <QVariantMap>
+#include <chrono>
 #include <optional>
 #include <system_error>
 
@@ -27,7 +29,9 @@ const QString kAbortLine = QStringLiteral("***処理は完了せずに中止****
 
 } // namespace
 
-JobThreadRunner::JobThreadRunner(JobMainThreadActions& actions) : _actions(actions) {}
+JobThreadRunner::JobThreadRunner(JobMainThreadActions& actions) : _actions(actions) {
+    JobDoneNotice::followApplicationActivity();
+}
 
 JobThreadRunner::~JobThreadRunner() {
     std::lock_guard lock(_threadMutex);
@@ -99,6 +103,10 @@ void JobThreadRunner::waitForJob() {
 bool JobThreadRunner::jobThread(const JobThreadInput& input) {
     UserDef::setAppStatus(QStringLiteral("JOB Thread"));
     jobExecuteingOn();
+    const auto jobStarted = std::chrono::steady_clock::now();
+    // Held until the job ends, whatever its outcome: a machine asleep breaks the upload.
+    std::optional<SleepInhibitor> awake;
+    awake.emplace();
     JobInfo info(input.tab, input.selectFiles, input.selectInfo, input.productData, input.progress);
     bool finished = false;
     bool zipped = false;
@@ -185,7 +193,11 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
         }
     }
 
+    awake.reset();
     jobExecuteingOff();
+    JobDoneNotice::jobEnded(
+        finished,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - jobStarted).count());
     _actions.comViewRefresh();
     _actions.dragDropOn();
     // Last of all, so that no main-thread call of this thread is pending while the program quits.

@@ -21,6 +21,7 @@ const QString kModified = QStringLiteral("modified");
 const QString kSha256 = QStringLiteral("sha256");
 const QString kHashSource = QStringLiteral("hashSource");
 const QString kRename = QStringLiteral("rename");
+const QString kUpload = QStringLiteral("upload");
 
 constexpr qint64 kHashPiece = 4 * 1024 * 1024;
 
@@ -53,6 +54,30 @@ QJsonObject intentToJson(const RenameIntent& intent) {
             {kSha256, intent.sha256},
             {QStringLiteral("written"), intent.written.toString(Qt::ISODateWithMs)},
             {QStringLiteral("confirmed"), intent.confirmed}};
+}
+
+QJsonObject uploadToJson(const UploadIntent& upload) {
+    return {{QStringLiteral("temporaryName"), upload.temporaryName},
+            {QStringLiteral("server"), upload.server},
+            {kSize, upload.size},
+            {kModified, upload.modified.toString(Qt::ISODateWithMs)},
+            {kSha256, upload.sha256}};
+}
+
+std::optional<UploadIntent> uploadFromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject object = value.toObject();
+    UploadIntent upload;
+    upload.temporaryName = object.value(QStringLiteral("temporaryName")).toString();
+    upload.server = object.value(QStringLiteral("server")).toString();
+    upload.size = object.value(kSize).toInteger(-1);
+    upload.modified = QDateTime::fromString(object.value(kModified).toString(), Qt::ISODateWithMs);
+    upload.sha256 = object.value(kSha256).toString();
+    if (upload.temporaryName.isEmpty() || upload.size < 0 || !upload.modified.isValid() ||
+        upload.sha256.size() != 64)
+        return std::nullopt;
+    return upload;
 }
 
 std::optional<RenameIntent> intentFromJson(const QJsonValue& value) {
@@ -189,6 +214,10 @@ QJsonObject PoolArchiveRecord::toJson() const {
         object.insert(kRename, intentToJson(*rename));
     else
         object.remove(kRename);
+    if (upload)
+        object.insert(kUpload, uploadToJson(*upload));
+    else
+        object.remove(kUpload);
     return object;
 }
 
@@ -199,10 +228,11 @@ std::optional<PoolArchiveRecord> PoolArchiveRecord::fromJson(const QJsonObject& 
     record.sha256 = object.value(kSha256).toString();
     record.hashSource = object.value(kHashSource).toString();
     record.rename = intentFromJson(object.value(kRename));
+    record.upload = uploadFromJson(object.value(kUpload));
     if (record.size < 0 || record.sha256.size() != 64)
         return std::nullopt;
     record._other = object;
-    for (const QString& key : {kArchive, kSize, kModified, kSha256, kHashSource, kRename})
+    for (const QString& key : {kArchive, kSize, kModified, kSha256, kHashSource, kRename, kUpload})
         record._other.remove(key);
     return record;
 }

@@ -22,11 +22,23 @@ struct RenameIntent {
     bool operator==(const RenameIntent&) const = default;
 };
 
+// An upload begun at the lab under a temporary name: what a later send (a retry, the next pool
+// send, after a restart too) must match before it continues that file instead of starting again.
+struct UploadIntent {
+    QString temporaryName;
+    QString server;
+    qint64 size = 0; // the archive's size, modification time and hash when the upload began
+    QDateTime modified;
+    QString sha256;
+
+    bool operator==(const UploadIntent&) const = default;
+};
+
 // The small record kept beside each pooled archive, as the hidden file "." + archive name +
 // ".json" in the same folder (private to the user, replaced atomically, removed with the
 // archive): the archive's name, size, modification time and SHA-256 from packing, and the rename
-// intent. Keys this version does not know (a later version's upload-resume data, for example
-// "upload": {"temporaryName", "bytesAtLab"}) are kept when the record is written again.
+// intent, and the upload begun at the lab. Keys this version does not know are kept when the
+// record is written again.
 class PoolArchiveRecord {
 public:
     qint64 size = 0;
@@ -34,6 +46,7 @@ public:
     QString sha256;     // lower-case hex
     QString hashSource; // kHashPacked or kHashBeforeSend
     std::optional<RenameIntent> rename;
+    std::optional<UploadIntent> upload;
 
     static inline const char* kHashPacked = "packed";
     // An archive pooled by an older version: hashed once before its first send.

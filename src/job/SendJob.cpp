@@ -20,13 +20,16 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -40,6 +43,26 @@ constexpr int kCodeRemoteFileNotFound = 78;
 constexpr int kCodeRenameFailed = 901;
 constexpr int kCodeRenamedNotFound = 902;
 constexpr int kCodeListingFailed = 903;
+
+constexpr int kCodeCouldNotConnect = 7;
+constexpr int kCodeSendError = 55;
+constexpr int kCodeRecvError = 56;
+
+// A broken upload is tried again this often, after 5, 15 and 45 pause units (seconds).
+constexpr int kUploadRetries = 3;
+constexpr std::array<int, kUploadRetries> kUploadRetryFactors{5, 15, 45};
+
+// Before an upload continues the lab's temporary file, this much of its end is read back and
+// compared with the archive: a last block the server wrote torn (or a file that is not this
+// archive's) makes the upload start again instead.
+constexpr qint64 kResumeCheckBytes = 1024 * 1024;
+
+// The line broke: lost connection, time-out, a partial transfer. On a retry a lab not reachable
+// yet (a router or the server restarting) counts too.
+bool isBrokenLineCode(int code, bool retrying) {
+    return code == kCodePartialFile || code == kCodeTimedOut || code == kCodeSendError ||
+           code == kCodeRecvError || (retrying && code == kCodeCouldNotConnect);
+}
 
 // The progress bar and its text move on after this many more bytes sent.
 constexpr double kProgressStepBytes = 200000;
@@ -310,62 +333,136 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         }
     }
 
-    // The upload. Progress comes from curl's own meter on standard error, read while it runs.
+    // The upload, continued where an earlier try or run left the temporary file when that file
+    // is provably this archive's, and tried again on a broken line. Progress comes from curl's
+    // own meter on standard error, read while it runs.
     bool uploadTried = false;
+    bool keepForResume = false; // the temporary file stays at the lab for the next send
     if (undecided()) {
         uploadTried = true;
-        SendJobProgressReader meter(zipSize);
-        bool transferring = false;
-        bool barReady = false;
+        const QDateTime localModified = QFileInfo(zipPath).lastModified();
+        const UploadIntent intent{uploadName, server, localSize, localModified, record->sha256};
+        const bool resumable = record->upload && *record->upload == intent;
+        if (record->upload && !resumable)
+            Log::outputLn(QStringLiteral("前回の送信の途中から続けられないため最初から送信 -- %1")
+                              .arg(zipName));
+        if (!resumable) {
+            record->upload = intent;
+            if (!record->write(zipPath))
+                Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
+                                  .arg(PoolArchiveRecord::recordPathFor(zipPath)));
+        }
+        bool mayContinue = resumable; // false: the lab's file is not known to be this archive's
+        bool firstProgress = true;
         bool first200kb = false;
-        double shownBytes = 0;
-        ProcessOptions options = curlOptions(profile);
-        options.workingDirectory = QStringLiteral("~");
-        options.shouldCancel = [this] { return isCancel(); };
-        options.onStderr = [&](const QByteArray& chunk) {
-            if (!meter.feed(chunk))
-                return;
-            if (!transferring) {
-                transferring = true;
-                progressViewInitWithMsg(QStringLiteral("%1 : 送信中(%2) しばらくお待ちください...")
-                                            .arg(msg, zipSizeText));
-                JobTestHook::reach(JobTestHook::Point::UploadStarted);
+        bool lineBroke = false; // a part of this archive reached the lab before a break
+        for (int retry = 0;; ++retry) {
+            const qint64 offset = mayContinue ? resumeOffset(profile, uploadName, zipPath) : 0;
+            mayContinue = true; // from here on the lab's temporary file is this run's own
+            if (offset > 0)
+                Log::outputLn(
+                    QStringLiteral("送信先の一時ファイルの続きから送信 -- %1（%2 / %3バイト）")
+                        .arg(uploadName)
+                        .arg(offset)
+                        .arg(localSize));
+            const double remaining = std::max(1.0, zipSize - static_cast<double>(offset));
+            SendJobProgressReader meter(remaining);
+            bool transferring = false;
+            bool barReady = false;
+            double shownBytes = 0;
+            ProcessOptions options = curlOptions(profile);
+            options.workingDirectory = QStringLiteral("~");
+            options.shouldCancel = [this] {
+                return isCancel() || JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted);
+            };
+            options.onStderr = [&](const QByteArray& chunk) {
+                if (!meter.feed(chunk))
+                    return;
+                if (!transferring) {
+                    transferring = true;
+                    progressViewInitWithMsg(
+                        QStringLiteral("%1 : 送信中(%2) しばらくお待ちください...")
+                            .arg(msg, zipSizeText));
+                    if (firstProgress)
+                        JobTestHook::reach(JobTestHook::Point::UploadStarted);
+                    firstProgress = false;
+                }
+                const double sent = static_cast<double>(offset) + meter.bytesSent();
+                shownBytes = std::min(shownBytes, sent);
+                const bool complete = meter.percent() >= 100.0 && sent > shownBytes;
+                if (sent - shownBytes <= kProgressStepBytes && !complete)
+                    return;
+                if (!barReady) {
+                    barReady = true;
+                    progressViewSetupWithMax(100);
+                }
+                if (!first200kb && sent >= kProgressStepBytes) {
+                    first200kb = true;
+                    Log::outputLn(QStringLiteral("最初の200KB成功"));
+                    postDic.insert(QStringLiteral("First200kbTime"), wholeSeconds(stopWatch.lap()));
+                }
+                progressViewUpdateWithValue(
+                    std::min(100.0, sent * 100.0 / std::max(1.0, zipSize)),
+                    QStringLiteral("%1 : %2 / %3  送信中")
+                        .arg(msg, Tool::autoDataByteStringWithByte(sent), zipSizeText));
+                shownBytes = sent;
+            };
+            QStringList uploadArgs{QStringLiteral("--progress-bar"), QStringLiteral("-T"), zipPath};
+            // "-C": curl skips that much of the archive and appends the rest (APPE).
+            if (offset > 0)
+                uploadArgs << QStringLiteral("-C") << QString::number(offset);
+            uploadArgs += orbel::curlAccountArgs();
+            uploadArgs << remoteUrl(profile, uploadName) << QStringLiteral("-m")
+                       << s(LabEndpoints::kCurlMaxSeconds);
+            const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
+            if (JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted)) {
+                // As if the program died here: what the lab and the pool hold stays as it is.
+                progressViewClear();
+                removeCancelObserver();
+                return false;
             }
-            const double sent = meter.bytesSent();
-            shownBytes = std::min(shownBytes, sent); // curl's retry starts the file again
-            const bool complete = meter.percent() >= 100.0 && sent > shownBytes;
-            if (sent - shownBytes <= kProgressStepBytes && !complete)
-                return;
-            if (!barReady) {
-                barReady = true;
-                progressViewSetupWithMax(100);
-            }
-            if (!first200kb && sent >= kProgressStepBytes) {
-                first200kb = true;
-                Log::outputLn(QStringLiteral("最初の200KB成功"));
-                postDic.insert(QStringLiteral("First200kbTime"), wholeSeconds(stopWatch.lap()));
-            }
-            progressViewUpdateWithValue(
-                meter.percent(),
-                QStringLiteral("%1 : %2 / %3  送信中")
-                    .arg(msg, Tool::autoDataByteStringWithByte(sent), zipSizeText));
-            shownBytes = sent;
-        };
-        const QStringList uploadArgs =
-            QStringList{QStringLiteral("--progress-bar"), QStringLiteral("-T"), zipPath} +
-            orbel::curlAccountArgs() +
-            QStringList{remoteUrl(profile, uploadName), QStringLiteral("--retry"),
-                        s(LabEndpoints::kCurlRetryCount), QStringLiteral("-m"),
-                        s(LabEndpoints::kCurlMaxSeconds)};
-        const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
 
-        // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
-        if (!upload.started)
-            fail(kCodeNotStarted);
-        else if (upload.cancelled)
-            cancelled();
-        else if (upload.crashed || upload.exitStatus > 0)
-            fail(upload.exitStatus);
+            // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
+            int code = 0;
+            if (!upload.started)
+                code = kCodeNotStarted;
+            else if (upload.cancelled)
+                code = -1;
+            else if (upload.crashed || upload.exitStatus > 0)
+                code = upload.exitStatus;
+            if (code == 0)
+                break;
+            if (code == -1 || cancelled()) {
+                cancelled();
+                keepForResume = true;
+                break;
+            }
+            // A line that broke (or is not back yet) is tried again; a refused login, a missing
+            // folder or a refused file is not.
+            if (!isBrokenLineCode(code, retry > 0) || retry >= kUploadRetries) {
+                fail(code);
+                keepForResume = lineBroke || isBrokenLineCode(code, true);
+                break;
+            }
+            lineBroke = true;
+            const auto pause = JobTestHook::renameRetryPause() * kUploadRetryFactors[retry];
+            Log::outputLn(
+                QStringLiteral("転送が途切れたため再送信を待つ -- %1（%2回目、%3ミリ秒、%4）")
+                    .arg(zipName)
+                    .arg(retry + 1)
+                    .arg(pause.count())
+                    .arg(code));
+            progressViewInitWithMsg(
+                QStringLiteral("再送信を待っています（%1回目）").arg(retry + 1));
+            JobTestHook::reach(JobTestHook::Point::RetryPause);
+            const auto until = std::chrono::steady_clock::now() + pause;
+            while (std::chrono::steady_clock::now() < until && !isCancel())
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (cancelled()) {
+                keepForResume = true;
+                break;
+            }
+        }
     }
 
     // What arrived must be all of it: a server that stored less and said nothing is caught here.
@@ -403,7 +500,10 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         record->rename = RenameIntent{uploadName, zipName,        server,
                                       localSize,  record->sha256, QDateTime::currentDateTime(),
                                       false};
+        const std::optional<UploadIntent> upload = std::exchange(record->upload, std::nullopt);
         intentWritten = record->write(zipPath);
+        if (!intentWritten)
+            record->upload = upload;
         if (!intentWritten) {
             record->rename.reset();
             Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
@@ -461,8 +561,18 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
 
     if (outcome == Outcome::Error || outcome == Outcome::Cancel) {
         postDic.remove(QStringLiteral("WarningInfo"));
-        if (uploadTried)
+        if (uploadTried && !keepForResume) {
             deleteRemoteFile(profile, uploadName);
+            if (record && record->upload) {
+                record->upload.reset();
+                if (!record->write(zipPath))
+                    PoolArchiveRecord::remove(zipPath);
+            }
+        } else if (keepForResume) {
+            Log::outputLn(
+                QStringLiteral("次の送信で続きから送るため送信先の一時ファイルを残す -- %1")
+                    .arg(uploadName));
+        }
         if (intentWritten) {
             // The rename was not seen and the temporary file is removed: no longer "perhaps at
             // the lab". A record that cannot be rewritten goes whole (the next send hashes again).
@@ -618,6 +728,41 @@ RemoteFileProbe SendJob::probeRemoteFile(const SendServerProfile& profile, const
         probe.size = size;
     }
     return probe; // unknown with code 0: the server gave no size
+}
+
+qint64 SendJob::resumeOffset(const SendServerProfile& profile, const QString& name,
+                             const QString& localPath) {
+    const RemoteFileProbe there = probeRemoteFile(profile, name);
+    if (there.state != RemoteFileProbe::State::Present || there.size <= 0)
+        return 0;
+    QFile local(localPath);
+    if (!local.open(QIODevice::ReadOnly))
+        return 0;
+    if (there.size > local.size()) {
+        Log::outputLn(
+            QStringLiteral("送信先の一時ファイルが注文ファイルより長いため最初から送信 -- "
+                           "%1（%2 / %3バイト）")
+                .arg(name)
+                .arg(there.size)
+                .arg(local.size()));
+        return 0;
+    }
+    const qint64 checkFrom = std::max<qint64>(0, there.size - kResumeCheckBytes);
+    if (!local.seek(checkFrom))
+        return 0;
+    const QByteArray mine = local.read(there.size - checkFrom);
+    // "-r": the server is asked for that part alone (REST, then RETR).
+    const ProcessResult theirs =
+        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-r"),
+                               QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1),
+                               remoteUrl(profile, name)});
+    if (!theirs.succeeded() || theirs.stdoutData != mine) {
+        Log::outputLn(QStringLiteral("送信先の一時ファイルの末尾が注文ファイルと違うため最初から"
+                                     "送信 -- %1")
+                          .arg(name));
+        return 0;
+    }
+    return there.size;
 }
 
 RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, const QString& name,

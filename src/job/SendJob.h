@@ -66,6 +66,11 @@ public:
     // --- Exchanges with the server, each one curl run with its arguments as a vector ---
     // Whether a file is in the profile's folder, and its size (FTP SIZE).
     static RemoteFileProbe probeRemoteFile(const SendServerProfile& profile, const QString& name);
+    // Where an upload of the archive at localPath may continue the lab's temporary file name:
+    // its size when that is at most the archive's and its last bytes (up to 1 MB) are the
+    // archive's own at the same place; 0 (start again) otherwise, and when the size cannot be read.
+    static qint64 resumeOffset(const SendServerProfile& profile, const QString& name,
+                               const QString& localPath);
     // The SHA-256 of a file of the profile's folder: from the server's own hash command when its
     // FEAT lists one (HASH with SHA-256, or XSHA256), otherwise read back and hashed as it streams
     // in (never whole in memory); shouldCancel is polled while it reads.

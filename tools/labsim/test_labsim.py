@@ -417,6 +417,20 @@ class FaultTest(LabsimCase):
         self.assertEqual(os.path.getsize(os.path.join(folder, "plain.zip")), 300000)
         self.assertEqual(os.path.getsize(os.path.join(folder, "upload_big.zip")), 100000)
 
+    def test_drop_upload_times_breaks_once_then_a_resume_appends(self):
+        self.lab.faults({"drop_upload_after": 60000, "drop_upload_times": 1})
+        data = bytes(range(256)) * 400
+        with self.assertRaises((ftplib.Error, OSError, EOFError)):
+            f = self.lab.ftp()
+            upload(f, "/ntordrsm2/upload_r.zip", data)
+        path = os.path.join(self.lab.path("ftp", "order", "ntordrsm2"), "upload_r.zip")
+        self.assertEqual(os.path.getsize(path), 60000)
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        f.storbinary("APPE /ntordrsm2/upload_r.zip", io.BytesIO(data[60000:]))
+        with open(path, "rb") as stored:
+            self.assertEqual(stored.read(), data)
+
     def test_rename_keeps_temp_name_fail_nlst_and_refuse_upload(self):
         f = self.lab.ftp()
         upload(f, "/ntordrsm2/upload_a.zip", b"a")
