@@ -244,11 +244,7 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, own, orderMemo_);
     // The form takes the height it needs and no more (the rest goes to the list of files above);
     // on a small window it scrolls.
-    form->installEventFilter(this);
-    scroll->setMaximumHeight(form->sizeHint().height() + scroll->frameWidth() * 2);
-    if (auto* outer = qobject_cast<QBoxLayout*>(layout())) {
-        outer->setStretchFactor(formLayout(), 4);
-    }
+    scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     // --- Tags and actions ---
     catalogButton_->setProperty(kTag, 170);
@@ -280,12 +276,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
 }
 
 bool AlbumTabPage::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::LayoutRequest && watched->objectName() == u"albumForm") {
-        if (auto* scroll = findChild<QScrollArea*>(QStringLiteral("albumFormScroll"))) {
-            scroll->setMaximumHeight(static_cast<QWidget*>(watched)->sizeHint().height() +
-                                     scroll->frameWidth() * 2);
-        }
-    }
     if (event->type() == QEvent::Wheel) {
         if (auto* box = qobject_cast<QComboBox*>(watched); box != nullptr && !box->hasFocus()) {
             event->ignore(); // on to the scroll area
