@@ -15,6 +15,7 @@
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 
+#include <QDir>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
@@ -26,6 +27,18 @@
 namespace {
 
 const QString kAbortLine = QStringLiteral("***処理は完了せずに中止***************");
+// Outcomes that end without a message of their own: where the order is and how it is sent.
+const QString kPooledMsg = QStringLiteral("オーダーを未送信オーダーとして保管しました。"
+                                          "『ファイル』→『オーダーを全て送信』で送信できます。");
+const QString kNotSentMsg =
+    QStringLiteral("オーダーは送信されていません。未送信オーダーとして保管されています。"
+                   "『ファイル』→『オーダーを全て送信』で送信できます。");
+
+bool poolHoldsArchives() {
+    return !QDir(WorkFolder::orderZipPoolFolderPath())
+                .entryList({QStringLiteral("*.zip")}, QDir::Files)
+                .isEmpty();
+}
 
 } // namespace
 
@@ -180,7 +193,13 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
             ok = sendJob.start(archive);
             if (!ok) {
                 Log::outputLn(kAbortLine);
+                if (poolHoldsArchives()) {
+                    info.setJobMsg(kNotSentMsg);
+                }
             }
+        }
+        if (ok && zipped && !sendOnly && UserDef::isOrderActionAfterSend()) {
+            info.setJobMsg(kPooledMsg);
         }
 
         if (ok) {

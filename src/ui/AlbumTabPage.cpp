@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -84,7 +85,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
           this)) {
     // --- Selection ---
     makeSelectionControls(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_);
-    fileInfoTextView_->setMaximumHeight(fontMetrics().height() * 4);
 
     // --- Catalogue and Kinelo ---
     catalogButton_ = new QPushButton(QStringLiteral("カタログを見る"), this);
@@ -211,12 +211,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     }
     auto* optionCaption = new QLabel(QStringLiteral("オプション"), this);
     optionCaption->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    auto* memoCaption = new QLabel(QStringLiteral("メモ"), this);
-    memoCaption->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    memoCaption->setBuddy(orderMemo_);
-    auto* filesCaption = new QLabel(QStringLiteral("ファイル"), this);
-    filesCaption->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    filesCaption->setBuddy(fileInfoTextView_);
 
     auto* form = new QWidget(this);
     form->setObjectName(QStringLiteral("albumForm"));
@@ -226,10 +220,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     formGrid->addLayout(right, 0, 2, 1, 2);
     formGrid->addWidget(optionCaption, 1, 0);
     formGrid->addWidget(optionFrame, 1, 1, 1, 3);
-    formGrid->addWidget(memoCaption, 2, 0);
-    formGrid->addWidget(orderMemo_, 2, 1);
-    formGrid->addWidget(filesCaption, 2, 2);
-    formGrid->addWidget(fileInfoTextView_, 2, 3);
     formGrid->setColumnStretch(1, 1);
     formGrid->setColumnStretch(3, 1);
     formGrid->setRowStretch(3, 1);
@@ -247,21 +237,14 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     setRow->addWidget(catalogButton_);
     setRow->addWidget(kineloButton_);
 
-    auto* folderRow = new QHBoxLayout;
-    auto* folderCaption = new QLabel(QStringLiteral("選択"), this);
-    folderCaption->setBuddy(imageFolderPath_);
-    folderRow->addWidget(folderCaption);
-    folderRow->addWidget(imageFolderPath_, 1);
-    folderRow->addWidget(imageFolderSelectButton_);
-
-    formLayout()->addLayout(folderRow);
-    formLayout()->addLayout(setRow);
-    formLayout()->addWidget(scroll, 3);
-    // The drop area gives room to the form.
-    if (auto* outer = qobject_cast<QBoxLayout*>(layout())) {
-        outer->setStretchFactor(dragDropView(), 1);
-        outer->setStretchFactor(formLayout(), 4);
-    }
+    auto* own = new QVBoxLayout;
+    own->setContentsMargins(0, 0, 0, 0);
+    own->addLayout(setRow);
+    own->addWidget(scroll, 1);
+    layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, own, orderMemo_);
+    // The form takes the height it needs and no more (the rest goes to the list of files above);
+    // on a small window it scrolls.
+    scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     // --- Tags and actions ---
     catalogButton_->setProperty(kTag, 170);

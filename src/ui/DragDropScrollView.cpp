@@ -110,12 +110,19 @@ void DragDropScrollView::dropEvent(QDropEvent* event) {
         return;
     }
     Log::outputLn(QStringLiteral("ドラッグドロップ：%1件").arg(paths->size()));
-    if (paths->size() > FileIntake::kDropPathLimit) {
-        Log::outputLn(QStringLiteral("ドロップされたファイルが多過ぎ"));
+    if (!takePaths(*paths)) {
         event->ignore();
-        Tool::alertWithMsg(QStringLiteral("ドロップされたファイルが多過ぎます"), QString());
         return;
     }
     event->acceptProposedAction();
-    Q_EMIT filesDropped(*paths);
+}
+
+bool DragDropScrollView::takePaths(const QStringList& paths) {
+    if (paths.size() > FileIntake::kDropPathLimit) {
+        Log::outputLn(QStringLiteral("ドロップされたファイルが多過ぎ"));
+        Tool::alertWithMsg(QStringLiteral("ドロップされたファイルが多過ぎます"), QString());
+        return false;
+    }
+    Q_EMIT filesDropped(paths);
+    return true;
 }

@@ -20,6 +20,9 @@ public:
     bool isDragDropOn() const { return on_; }
 
     void setHintText(const QString& text);
+    // Paths taken as a drop takes them (the file chooser hands its choice over here): over the
+    // limit they are refused with the drop's alert, else filesDropped. False when refused.
+    bool takePaths(const QStringList& paths);
     QLabel* hintLabel() const { return hint_; }
 
     // The local paths a drag carries; none when it carries anything that is not a local file.

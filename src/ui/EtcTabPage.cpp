@@ -19,33 +19,18 @@ EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("etcOrderMemo"));
     orderMemo_->setAccessibleName(QStringLiteral("注文メモ"));
-    orderMemo_->setTabChangesFocus(true);
-    orderMemo_->setMaximumHeight(fontMetrics().height() * 5);
-
     kineloButton_ = new QPushButton(QStringLiteral("キネロのお申し込み"), this);
     kineloButton_->setObjectName(QStringLiteral("etcKineloButton"));
     kineloButton_->setAccessibleName(QStringLiteral("キネロのお申し込み"));
     kineloButton_->setVisible(false); // hidden for the whole run
 
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(imageFolderPath_, 1);
-    folderRow->addWidget(imageFolderSelectButton_);
+    layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, nullptr,
+                    orderMemo_);
 
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    form->addRow(QStringLiteral("選択："), folderRow);
-    form->addRow(QStringLiteral("ファイル："), fileInfoTextView_);
-    form->addRow(QStringLiteral("メモ："), orderMemo_);
-    formLayout()->addLayout(form);
-    // The list of chosen files takes the room; the drop area stays a clear target above it.
-    dragDropView()->setMaximumHeight(fontMetrics().height() * 9);
-    fileInfoTextView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-
-    // Reading order: the form from the top, then cancel and Send.
+    // Reading order: the files from the top, the form, then cancel and Send.
+    setTabOrder(fileInfoTextView_, imageFolderPath_);
     setTabOrder(imageFolderPath_, imageFolderSelectButton_);
-    setTabOrder(imageFolderSelectButton_, fileInfoTextView_);
-    setTabOrder(fileInfoTextView_, orderMemo_);
+    setTabOrder(imageFolderSelectButton_, orderMemo_);
     setTabOrder(orderMemo_, cancelButton());
     setTabOrder(cancelButton(), sendButton());
 

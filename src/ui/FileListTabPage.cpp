@@ -151,6 +151,7 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
     buttons->addWidget(addMemoOneFileButton_, 1, 1);
     buttons->addWidget(addMemoAllButton_, 2, 0);
     buttons->addWidget(kineloButton_, 2, 1);
+    buttons->addWidget(makeAddFilesButton(), 3, 0);
 
     auto* row = new QHBoxLayout;
     row->addLayout(form, 3);
@@ -283,6 +284,7 @@ void FileListTabPage::tabViewRefresh() {
     anotherSizeButton_->setEnabled(orderSet);
     addMemoOneFileButton_->setEnabled(memoOne);
     addMemoAllButton_->setEnabled(memoAll);
+    addFilesButton()->setEnabled(pops);
     cancelButton()->setText(cancelTitle);
     cancelButton()->setAccessibleName(cancelTitle);
     cancelButton()->setEnabled(cancel);

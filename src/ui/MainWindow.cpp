@@ -400,6 +400,15 @@ void MainWindow::buildMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
     file->setObjectName(QStringLiteral("fileMenu"));
+    // What a drop does, from the keyboard: for the tab on screen, its own chooser.
+    QAction* addFiles = addMenuAction(
+        file, QStringLiteral("addFilesMenuItem"), QStringLiteral("ファイルを追加…"), 999, [this] {
+            if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
+                page(*tab)->addFilesAction();
+            }
+        });
+    addFiles->setShortcut(QKeySequence::Open);
+    file->addSeparator();
     addMenuAction(file, QStringLiteral("poolOrderSendMenuItem"),
                   QStringLiteral("オーダーを全て送信"), 300, [this] { poolOrderSendAction(); });
     file->addSeparator();
@@ -435,6 +444,13 @@ void MainWindow::refreshMenus() {
         if (state.title) {
             action->setText(*state.title);
         }
+    }
+    // The add item names what the tab on screen takes: files, or one folder.
+    if (QAction* addFiles = menuAction(QStringLiteral("addFilesMenuItem"))) {
+        const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
+        const bool folders = tab && *tab != OrderTab::Print && *tab != OrderTab::School;
+        addFiles->setText(folders ? QStringLiteral("フォルダ選択…")
+                                  : QStringLiteral("ファイルを追加…"));
     }
 }
 

@@ -39,6 +39,13 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
         result.filePath = file;
         return result;
     }
+    case AlertRequest::Kind::OpenFiles: {
+        result.filePaths =
+            QFileDialog::getOpenFileNames(parentFor(request), request.message, QDir::homePath(),
+                                          request.nameFilters.join(QStringLiteral(";;")));
+        result.ok = !result.filePaths.isEmpty();
+        return result;
+    }
     case AlertRequest::Kind::SaveFile: {
         const QString folder = request.folder.isEmpty() ? QDir::homePath() : request.folder;
         // The caller asks about replacing, for the name it will really write.

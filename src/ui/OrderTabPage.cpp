@@ -1,10 +1,13 @@
 #include "ui/OrderTabPage.h"
 
 #include "app/AppCtrl.h"
+#include "settings/Log.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/ProductPopUpComboBox.h"
 #include "ui/WidgetProgressTarget.h"
+#include "util/Tool.h"
 
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -15,6 +18,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
     : QWidget(parent), tab_(tab), ctrl_(ctrl) {
@@ -40,6 +44,13 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
     jobMsg_->setAccessibleName(QStringLiteral("処理メッセージ"));
     jobMsg_->setReadOnly(true);
     jobMsg_->setFocusPolicy(Qt::NoFocus);
+    // Status, not input: no input-box frame and the window's own background.
+    jobMsg_->setFrame(false);
+    {
+        QPalette palette = jobMsg_->palette();
+        palette.setColor(QPalette::Base, Qt::transparent);
+        jobMsg_->setPalette(palette);
+    }
     // A long message is never cut without a way to read it.
     connect(jobMsg_, &QLineEdit::textChanged, jobMsg_, &QLineEdit::setToolTip);
 
@@ -55,6 +66,21 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
     jobIndicator_->setRange(0, 1);
     jobIndicator_->setValue(0);
     jobIndicator_->setTextVisible(false);
+    // The bar shows only while work runs; its place stays, so nothing beside it moves.
+    {
+        QSizePolicy policy = jobIndicator_->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        jobIndicator_->setSizePolicy(policy);
+    }
+    jobIndicator_->setVisible(ctrl_.isJobExecuting());
+    connect(&ctrl_, &AppCtrl::jobStarted, jobIndicator_, [this] { jobIndicator_->show(); });
+    connect(&ctrl_, &AppCtrl::jobFinished, jobIndicator_, [this] { jobIndicator_->hide(); });
+    // A new order starts without the outcome of the previous one.
+    connect(&ctrl_, &AppCtrl::selectionChanged, this, [this](OrderTab changed) {
+        if (changed == tab_ && !ctrl_.isJobExecuting() && !ctrl_.selectFilesOf(tab_).isEmpty()) {
+            jobMsg_->clear();
+        }
+    });
 
     cancelButton_ = new QPushButton(QStringLiteral("キャンセル"), this);
     cancelButton_->setObjectName(p + QStringLiteral("CancelButton"));
@@ -71,6 +97,18 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
             sendButton_->click();
         }
     });
+
+    // One width for both buttons whatever their titles become, so キャンセル never moves.
+    int buttonWidth = 0;
+    for (const QString& title : {QStringLiteral("キャンセル"), QStringLiteral("全削除"),
+                                 QStringLiteral("選択ファイルを削除"), QStringLiteral("送　信"),
+                                 QStringLiteral("リサイズして送信")}) {
+        cancelButton_->setText(title);
+        buttonWidth = std::max(buttonWidth, cancelButton_->sizeHint().width());
+    }
+    cancelButton_->setText(QStringLiteral("キャンセル"));
+    cancelButton_->setFixedWidth(buttonWidth);
+    sendButton_->setFixedWidth(buttonWidth);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(imageFileNum_);
@@ -155,6 +193,43 @@ void OrderTabPage::updateDropHint() {
         ++digits;
     }
     hint->setVisible(!(digits > 0 && count.left(digits).toLongLong() > 0));
+    if (fileInfo_ != nullptr) {
+        fileInfo_->setVisible(hint->isHidden());
+    }
+}
+
+void OrderTabPage::layOutSelection(QLineEdit* folderPath, QPushButton* folderButton,
+                                   QPlainTextEdit* fileInfo, QLayout* own, QPlainTextEdit* memo) {
+    // The list stands where the hint stood; drops on it go to the area around it.
+    fileInfo_ = fileInfo;
+    fileInfo->setAcceptDrops(false);
+    fileInfo->viewport()->setAcceptDrops(false);
+    fileInfo->setFrameShape(QFrame::NoFrame);
+    fileInfo->setVisible(false);
+    dragDropView_->layout()->addWidget(fileInfo);
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderPath, 1);
+    folderRow->addWidget(folderButton);
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    auto* folderCaption = new QLabel(QStringLiteral("選択"), this);
+    folderCaption->setBuddy(folderPath);
+    form->addRow(folderCaption, folderRow);
+    if (own != nullptr) {
+        form->addRow(own);
+    }
+    memo->setTabChangesFocus(true);
+    memo->setFixedHeight(fontMetrics().lineSpacing() * 4 + memo->frameWidth() * 2 + 8);
+    auto* memoCaption = new QLabel(QStringLiteral("メモ"), this);
+    memoCaption->setBuddy(memo);
+    form->addRow(memoCaption, memo);
+    formLayout_->addLayout(form);
+    if (auto* outer = qobject_cast<QBoxLayout*>(layout())) {
+        outer->setStretchFactor(dragDropView_, 1);
+        outer->setStretchFactor(formLayout_, 0);
+    }
 }
 
 void OrderTabPage::makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
@@ -168,11 +243,42 @@ void OrderTabPage::makeSelectionControls(QLineEdit*& folderPath, QPushButton*& f
     folderButton = new QPushButton(QStringLiteral("フォルダ選択…"), this);
     folderButton->setObjectName(name + QStringLiteral("ImageFolderSelectButton"));
     folderButton->setAccessibleName(QStringLiteral("フォルダ選択"));
+    folderButton_ = folderButton;
     fileInfo = new QPlainTextEdit(this);
     fileInfo->setObjectName(name + QStringLiteral("FileInfoTextView"));
     fileInfo->setAccessibleName(QStringLiteral("選択されたファイル"));
     fileInfo->setReadOnly(true);
     fileInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
+}
+
+QPushButton* OrderTabPage::makeAddFilesButton() {
+    addFilesButton_ = new QPushButton(QStringLiteral("ファイルを追加…"), this);
+    addFilesButton_->setObjectName(prefix(tab_) + QStringLiteral("AddFilesButton"));
+    addFilesButton_->setAccessibleName(QStringLiteral("ファイルを追加"));
+    addFilesButton_->setAutoDefault(false);
+    connect(addFilesButton_, &QPushButton::clicked, this, &OrderTabPage::chooseFiles);
+    return addFilesButton_;
+}
+
+void OrderTabPage::addFilesAction() {
+    QPushButton* button = folderButton_ != nullptr ? folderButton_ : addFilesButton_;
+    if (button != nullptr && button->isEnabled()) {
+        button->click();
+    }
+}
+
+void OrderTabPage::chooseFiles() {
+    ctrl_.fileDragDropOff();
+    const QStringList files =
+        Tool::openFilesSelect(window(), QStringLiteral("ファイルを追加"),
+                              {QStringLiteral("JPEG画像 (*.jpg *.jpeg *.JPG *.JPEG)"),
+                               QStringLiteral("すべてのファイル (*)")});
+    ctrl_.fileDragDropOn();
+    if (!files.isEmpty()) {
+        Log::outputLn(QStringLiteral("ファイル選択：%1件").arg(files.size()));
+        dragDropView_->takePaths(files);
+    }
+    ctrl_.comViewRefresh();
 }
 
 OrderTabPage::FormState OrderTabPage::formState(QString& reason) const {

@@ -37,7 +37,13 @@ public:
     QProgressBar* jobIndicator() const { return jobIndicator_; }
     QPushButton* sendButton() const { return sendButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
+    QPushButton* addFilesButton() const { return addFilesButton_; } // print and school
     WidgetProgressTarget* progressTarget() const { return progress_; }
+
+    // The keyboard's way to what a drop does (the ファイル menu's item and Ctrl+O): the folder
+    // chooser on a tab that takes one folder, the file chooser on the print and school tabs; the
+    // choice goes the drop's way. Nothing while the tab's own button for it is off.
+    void addFilesAction();
 
     // The tab's UI init and view refresh. The plain page has no order form of its own yet: its
     // Send stays off and says why.
@@ -54,6 +60,16 @@ protected:
     // tab.
     void makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
                                QPlainTextEdit*& fileInfo);
+    // The one layout of the tabs that take one selection (album, resize, etc): the chosen files
+    // listed inside the drop area, where its hint stood, so the list has the room the window
+    // has; under it one form: 選択 (folder row), the tab's own rows (own, may be null) and メモ
+    // last. The drop area takes the height the form leaves.
+    void layOutSelection(QLineEdit* folderPath, QPushButton* folderButton, QPlainTextEdit* fileInfo,
+                         QLayout* own, QPlainTextEdit* memo);
+    // The "ファイルを追加…" button of the tabs whose list takes files one by one.
+    QPushButton* makeAddFilesButton();
+    // The file chooser; its choice is taken as a drop of those files.
+    void chooseFiles();
     // A product pop-up of the tab shows the list its form holds: items, records and selection.
     static void presentPopUp(ProductPopUpComboBox* box, const ProductPopUpButton& list);
     // Send's tooltip gives the reason it is off; empty while it is on.
@@ -74,5 +90,8 @@ private:
     QProgressBar* jobIndicator_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* sendButton_ = nullptr;
+    QPushButton* folderButton_ = nullptr;   // tabs that take one folder
+    QPushButton* addFilesButton_ = nullptr; // tabs that take files one by one
+    QPlainTextEdit* fileInfo_ = nullptr;    // shown in the drop area once files are chosen
     WidgetProgressTarget* progress_ = nullptr;
 };

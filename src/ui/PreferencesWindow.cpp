@@ -257,9 +257,40 @@ void PreferencesWindow::preferencesAction() {
     show();
     raise();
     activateWindow();
+    explainFirstStart();
     visibleFlg = true;
     host.setPrefWindowVisible(true);
     host.comViewRefresh();
+}
+
+void PreferencesWindow::explainFirstStart() {
+    if (firstStartMsg == nullptr) {
+        firstStartMsg = new QLabel(
+            QStringLiteral("お客様情報がまだ設定されていないため、注文のタブは灰色で使えません。"
+                           "写真館名・お客様コード・メールアドレスを入力して「保存」を押すと、"
+                           "注文できるようになります。"),
+            this);
+        firstStartMsg->setObjectName(QStringLiteral("firstStartMsg"));
+        firstStartMsg->setWordWrap(true);
+        firstStartMsg->setFrameShape(QFrame::StyledPanel);
+        firstStartMsg->setMargin(fontMetrics().height() / 2);
+        if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+            box->insertWidget(0, firstStartMsg);
+        }
+    }
+    const bool complete = UserPref::isCustomerInfo();
+    firstStartMsg->setVisible(!complete);
+    if (complete) {
+        return;
+    }
+    const bool multi = multiCustomerCb->isChecked();
+    for (QLineEdit* field : {multi ? nullptr : photoStudioNameField,
+                             multi ? nullptr : customerCodeField, customerEmailField}) {
+        if (field != nullptr && field->text().trimmed().isEmpty()) {
+            field->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void PreferencesWindow::mutiCustomerCbAction(bool on) {

@@ -56,6 +56,9 @@ private:
     void removeCustomers();
     void showCodeRefused(const QString& typed);
     void closeWindow();
+    // Before the customer information is complete: says why the tabs are grey and what to fill
+    // in, and puts the focus on the first empty field.
+    void explainFirstStart();
 
     PreferencesHost& host;
     bool visibleFlg = false;
@@ -75,4 +78,5 @@ private:
     QCheckBox* albumSlectionSaveCb = nullptr;
     QPushButton* userPrefSaveBt = nullptr;
     QPushButton* userPrefCancelBt = nullptr;
+    QLabel* firstStartMsg = nullptr;
 };

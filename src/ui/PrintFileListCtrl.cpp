@@ -32,6 +32,8 @@ PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> da
     tableView_->setAlternatingRowColors(true);
     tableView_->setSortingEnabled(false);
     tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab leave the list (and keep its selection); arrows move inside it.
+    tableView_->setTabKeyNavigation(false);
     tableView_->setWordWrap(false);
     tableView_->setTextElideMode(Qt::ElideMiddle);
     tableView_->setIconSize(

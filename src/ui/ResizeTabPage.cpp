@@ -76,8 +76,6 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("resizeOrderMemo"));
     orderMemo_->setAccessibleName(QStringLiteral("注文メモ"));
-    orderMemo_->setTabChangesFocus(true);
-    orderMemo_->setMaximumHeight(fontMetrics().height() * 4);
     connect(orderMemo_, &QPlainTextEdit::textChanged, this, [this] {
         if (!refreshing_) {
             form_->setMemo(orderMemo_->toPlainText());
@@ -89,17 +87,7 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     imageFolderSelectButton_->setProperty("tag", 421);
     imageFolderSelectButton_->setAutoDefault(false);
     connect(imageFolderSelectButton_, &QPushButton::clicked, this, [this] { resizeAction(421); });
-    // The chosen files are listed inside the drop area, where the hint stood; drops on the list
-    // go to the area around it.
-    fileInfoTextView_->setAcceptDrops(false);
-    fileInfoTextView_->viewport()->setAcceptDrops(false);
-    fileInfoTextView_->setFrameShape(QFrame::NoFrame);
-    fileInfoTextView_->setVisible(false);
-    dragDropView()->layout()->addWidget(fileInfoTextView_);
 
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(imageFolderPath_, 1);
-    folderRow->addWidget(imageFolderSelectButton_);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(orderNum_);
     countRow->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
@@ -107,21 +95,13 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     auto* orderForm = new QFormLayout;
     orderForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     orderForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    orderForm->addRow(QStringLiteral("選択"), folderRow);
     orderForm->addRow(QStringLiteral("枚数"), countRow);
-    orderForm->addRow(QStringLiteral("メモ"), orderMemo_);
 
     auto* row = new QHBoxLayout;
     row->addLayout(productForm, 1);
     row->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
     row->addLayout(orderForm, 1);
-    formLayout()->addLayout(row);
-    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
-        box->setStretchFactor(formLayout(), 0);
-    }
-    sendButton()->setMinimumWidth(
-        fontMetrics().horizontalAdvance(QStringLiteral("リサイズして送信")) +
-        fontMetrics().horizontalAdvance(u'0') * 4);
+    layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, row, orderMemo_);
 
     sendButton()->setProperty("tag", 422);
     cancelButton()->setProperty("tag", 423);
@@ -201,7 +181,6 @@ void ResizeTabPage::resizeViewRefresh() {
         form_->settleOrderNum();
     }
     updateDropHint();
-    fileInfoTextView_->setVisible(dragDropMsg() != nullptr && dragDropMsg()->isHidden());
     form_->saveResizetUiInfo();
 }
 

@@ -19,7 +19,17 @@ enum class TextEncoding { Utf8, ShiftJis };
 // What an alert or chooser asks of the human. The GUI answers with a message box on the main
 // thread; tests install a responder that records each request and answers it.
 struct AlertRequest {
-    enum class Kind { Message, OkNg, FolderSelect, Beep, ThreeButton, OpenFile, SaveFile };
+    // OpenFiles: several files at once.
+    enum class Kind {
+        Message,
+        OkNg,
+        FolderSelect,
+        Beep,
+        ThreeButton,
+        OpenFile,
+        SaveFile,
+        OpenFiles
+    };
     Kind kind = Kind::Message;
     // Message only: a report that something is done (information), not a problem (warning).
     bool done = false;
@@ -41,6 +51,8 @@ struct AlertAnswer {
     QString folderPath; // FolderSelect: the chosen folder, empty when cancelled
     int button = 1;     // ThreeButton: 1, 2 or 3
     QString filePath;   // OpenFile / SaveFile: the chosen file, empty when cancelled
+
+    QStringList filePaths; // OpenFiles: the chosen files, empty when cancelled
 };
 
 using AlertResponder = std::function<AlertAnswer(const AlertRequest&)>;
@@ -156,6 +168,10 @@ public:
     static std::optional<QString> saveFileSelect(const QString& title, const QString& folder,
                                                  const QString& proposedName);
     static std::optional<QString> folderSelect();
+    // Several existing files as a sheet on window (the keyboard's way to what a drop does);
+    // empty when cancelled. nameFilters as for openFileSelect.
+    static QStringList openFilesSelect(QObject* window, const QString& title,
+                                       const QStringList& nameFilters = {});
     // The folder chooser as a sheet on window; delegate receives the chosen folder or none.
     static void folderSelectSheet(QObject* window,
                                   const std::function<void(std::optional<QString>)>& delegate);

@@ -33,6 +33,7 @@ AlertAnswer answerUnattended(const AlertRequest& request) {
     // Nobody can choose a file or folder: choosers answer "cancelled".
     answer.ok = request.kind != AlertRequest::Kind::FolderSelect &&
                 request.kind != AlertRequest::Kind::OpenFile &&
+                request.kind != AlertRequest::Kind::OpenFiles &&
                 request.kind != AlertRequest::Kind::SaveFile;
     return answer;
 }
@@ -103,6 +104,17 @@ std::optional<QString> Tool::folderSelect() {
         return std::nullopt;
     }
     return answer.folderPath;
+}
+
+QStringList Tool::openFilesSelect(QObject* window, const QString& title,
+                                  const QStringList& nameFilters) {
+    AlertRequest request;
+    request.kind = AlertRequest::Kind::OpenFiles;
+    request.message = title;
+    request.nameFilters = nameFilters;
+    request.baseWindow = window;
+    const AlertAnswer answer = ask(request);
+    return answer.ok ? answer.filePaths : QStringList();
 }
 
 void Tool::folderSelectSheet(QObject* window,

@@ -20,6 +20,7 @@ AlertAnswer AlertRecorder::answer(const AlertRequest& request) {
         AlertAnswer first;
         first.ok = request.kind != AlertRequest::Kind::FolderSelect &&
                    request.kind != AlertRequest::Kind::OpenFile &&
+                   request.kind != AlertRequest::Kind::OpenFiles &&
                    request.kind != AlertRequest::Kind::SaveFile;
         return first;
     }
@@ -62,6 +63,13 @@ void AlertRecorder::enqueueFile(const QString& filePath) {
     AlertAnswer answer;
     answer.ok = !filePath.isEmpty();
     answer.filePath = filePath;
+    enqueue(answer);
+}
+
+void AlertRecorder::enqueueFiles(const QStringList& filePaths) {
+    AlertAnswer answer;
+    answer.ok = !filePaths.isEmpty();
+    answer.filePaths = filePaths;
     enqueue(answer);
 }
 

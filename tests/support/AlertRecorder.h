@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <mutex>
 
 // Stands in for the human at the alert gateway: while it lives it is the installed responder.
@@ -23,6 +24,7 @@ public:
     void enqueueFolder(const QString& folderPath); // a folder chooser's choice
     void enqueueButton(int button);                // a three-button alert's choice (1, 2, 3)
     void enqueueFile(const QString& filePath);     // an open or save chooser's choice ("" cancels)
+    void enqueueFiles(const QStringList& filePaths); // a several-files chooser's choice
 
     QList<AlertRequest> requests() const; // every alert and chooser so far, in order
     qsizetype count() const;              // how many of them
