@@ -107,8 +107,12 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     auto* orderForm = new QFormLayout;
     orderForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     orderForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    orderForm->addRow(QStringLiteral("選択"), folderRow);
-    orderForm->addRow(QStringLiteral("枚数"), countRow);
+    auto* folderCaption = new QLabel(QStringLiteral("選択"), this);
+    folderCaption->setBuddy(imageFolderPath_);
+    auto* countCaption = new QLabel(QStringLiteral("枚数"), this);
+    countCaption->setBuddy(orderNum_);
+    orderForm->addRow(folderCaption, folderRow);
+    orderForm->addRow(countCaption, countRow);
     orderForm->addRow(QStringLiteral("メモ"), orderMemo_);
 
     auto* row = new QHBoxLayout;
@@ -148,6 +152,8 @@ void ResizeTabPage::present() {
     resizeExeCheck_->setChecked(form_->isResizeMode());
     sendButton()->setText(form_->isResizeMode() ? QStringLiteral("リサイズして送信")
                                                 : QStringLiteral("送　信"));
+    sendButton()->setAccessibleName(form_->isResizeMode() ? QStringLiteral("リサイズして送信")
+                                                          : QStringLiteral("送信"));
     refreshing_ = wasRefreshing;
 }
 
