@@ -277,6 +277,29 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
         outer->setStretchFactor(formLayout(), 4);
     }
 
+    // Tab order follows reading order: the selection and set rows, the left column top to
+    // bottom, then the right column, the options, memo and files, then the bottom buttons.
+    QList<QWidget*> reading{
+        imageFolderPath_, imageFolderSelectButton_, setPop_,      setAddButton_, setEditButton_,
+        setDelButton_,    catalogButton_,           kineloButton_};
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             p("alAlbumPop"),    p("alSizePop"),      p("alPagePop"),   pageComBox_,
+             orderNum_,          orderNum2_,          p("alInpMenPop"), p("alInpRamiPop"),
+             p("alBBStylePop"),  p("alBaseColPop"),   p("alHyouPop"),   p("alHyouColPop"),
+             p("alHyouTempPop"), p("alHyouSeColPop"), p("alBoxPop"),    orderBoxNum_,
+             p("alBoxColPop"),   p("alMiniPop"),      orderMiniNum_,    p("alMiniColPop")}) {
+        reading.append(w);
+    }
+    for (int i = 1; i <= kOptionBoxes; ++i) {
+        reading.append(optionBox(i));
+    }
+    reading.append({orderMemo_, fileInfoTextView_, cancelButton(), sendButton()});
+    for (qsizetype i = 1; i < reading.size(); ++i) {
+        if (reading.at(i - 1) != nullptr && reading.at(i) != nullptr) {
+            setTabOrder(reading.at(i - 1), reading.at(i));
+        }
+    }
+
     // --- Tags and actions ---
     catalogButton_->setProperty(kTag, 170);
     imageFolderSelectButton_->setProperty(kTag, 171);

@@ -6,6 +6,7 @@
 #include "WidgetTree.h"
 #include "service/OrderHistoryTable.h"
 #include "ui/AlbumKineloSheet.h"
+#include "ui/AlbumTabPage.h"
 #include "ui/ConnectionTestWindow.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/FileDownCtrl.h"
@@ -30,6 +31,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTabBar>
 #include <QTableView>
@@ -70,7 +72,31 @@ QRect screenArea() {
 // it is closed again.
 using Check = std::function<void(const QString& what, QWidget* window)>;
 
-void eachWindow(AppWindowFixture& app, const Check& check) {
+// With HALVIX_SCREENSHOTS set (a folder), each window is also photographed from the screen, for
+// a person to look at (run under Xvfb at the screen size wanted).
+void screenshot(const QString& what) {
+    const QString folder = qEnvironmentVariable("HALVIX_SCREENSHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    static int number = 0;
+    QTest::qWait(300);
+    const QSize size = QGuiApplication::primaryScreen()->geometry().size();
+    QString name = what;
+    name.replace(QRegularExpression(QStringLiteral("[ ,/]+")), QStringLiteral("_"));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral("%1/%2x%3-%4-%5.png")
+                                                             .arg(folder)
+                                                             .arg(size.width())
+                                                             .arg(size.height())
+                                                             .arg(++number, 2, 10, QLatin1Char('0'))
+                                                             .arg(name));
+}
+
+void eachWindow(AppWindowFixture& app, const Check& userCheck) {
+    const Check check = [&userCheck](const QString& what, QWidget* window) {
+        screenshot(what);
+        userCheck(what, window);
+    };
     MainWindow* window = app.window.get();
     for (OrderTab tab :
          {OrderTab::Print, OrderTab::School, OrderTab::Album, OrderTab::Resize, OrderTab::Etc}) {
@@ -185,6 +211,9 @@ class TestWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void theScreenIsSmall() {
+        if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+            QSKIP("photographing on the screen given");
+        }
         QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1024, 700));
     }
 
@@ -370,6 +399,38 @@ private Q_SLOTS:
         QCOMPARE(bar->currentIndex(), etc);
     }
 
+    // The album tab's Tab key follows reading order: the rows above the form, the left column
+    // down, then the right column, the memo, then Send.
+    void albumTabOrderFollowsReading() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Album);
+        QWidget* page = app.window->albumPage();
+        QStringList chain;
+        QWidget* start = page->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
+        QVERIFY(start != nullptr);
+        QWidget* w = start;
+        do {
+            if (!w->objectName().isEmpty()) {
+                chain.append(w->objectName());
+            }
+            w = w->nextInFocusChain();
+        } while (w != start && chain.size() < 400);
+        const QStringList reading{
+            QStringLiteral("albumImageFolderPath"), QStringLiteral("alSetPop"),
+            QStringLiteral("alAlbumPop"),           QStringLiteral("alOrderNum"),
+            QStringLiteral("alBaseColPop"),         QStringLiteral("alHyouPop"),
+            QStringLiteral("alMiniColPop"),         QStringLiteral("alOrderMemo"),
+            QStringLiteral("albumSendButton")};
+        qsizetype last = -1;
+        for (const QString& name : reading) {
+            const qsizetype at = chain.indexOf(name);
+            QVERIFY2(at > last, qPrintable(name + QStringLiteral(" out of order: ") +
+                                           chain.join(QStringLiteral(", "))));
+            last = at;
+        }
+    }
+
     // The history window: an order pooled and sent at once is one row 送信済み; its two events
     // show when it is chosen.
     void historyShowsAnOrderOnce() {
@@ -403,6 +464,12 @@ private Q_SLOTS:
 
 // The screen of a small notebook: 1024×700.
 int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+        QApplication app(argc, argv);
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        TestWindows test;
+        return QTest::qExec(&test, argc, argv);
+    }
     const QString config = QDir::temp().filePath(QStringLiteral("halvix-screen-1024x700.json"));
     QFile file(config);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
