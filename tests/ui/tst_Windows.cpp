@@ -98,6 +98,9 @@ void eachWindow(AppWindowFixture& app, const Check& userCheck) {
         userCheck(what, window);
     };
     MainWindow* window = app.window.get();
+    if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+        window->resize(QGuiApplication::primaryScreen()->availableGeometry().size());
+    }
     for (OrderTab tab :
          {OrderTab::Print, OrderTab::School, OrderTab::Album, OrderTab::Resize, OrderTab::Etc}) {
         window->selectTab(tab);
@@ -251,6 +254,7 @@ private Q_SLOTS:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box != nullptr);
             QTest::qWait(50);
+            screenshot(QStringLiteral("long alert"));
             problems = widgettree::fitProblems(box, screenArea());
             width = box->width();
             parent = box->parentWidget();
