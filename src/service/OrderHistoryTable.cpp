@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -105,6 +106,17 @@ void OrderHistoryTable::setRecords(QList<OrderHistoryRow> records) {
         records.begin(), records.end(),
         [](const OrderHistoryRow& a, const OrderHistoryRow& b) { return a.when > b.when; });
     records_ = std::move(records);
+    orders_.clear();
+    QHash<QString, size_t> orderOf;
+    orderOf.reserve(records_.size());
+    for (int i = 0; i < records_.size(); ++i) {
+        auto it = orderOf.constFind(records_.at(i).archive);
+        if (it == orderOf.cend()) {
+            it = orderOf.insert(records_.at(i).archive, orders_.size());
+            orders_.emplace_back();
+        }
+        orders_[*it].push_back(i);
+    }
     rebuildIndex();
     endResetModel();
 }
@@ -127,15 +139,26 @@ void OrderHistoryTable::setOutcomeFilter(const QString& outcome) {
 
 void OrderHistoryTable::rebuildIndex() {
     shown_.clear();
-    shown_.reserve(static_cast<size_t>(records_.size()));
-    for (int i = 0; i < records_.size(); ++i) {
-        if (filter_.isEmpty() || records_.at(i).outcome == filter_)
-            shown_.push_back(i);
+    shown_.reserve(orders_.size());
+    for (size_t i = 0; i < orders_.size(); ++i) {
+        if (filter_.isEmpty() || records_.at(orders_[i].front()).outcome == filter_)
+            shown_.push_back(static_cast<int>(i));
     }
 }
 
 const OrderHistoryRow& OrderHistoryTable::rowAt(int row) const {
-    return records_.at(shown_.at(static_cast<size_t>(row)));
+    return records_.at(
+        orders_.at(static_cast<size_t>(shown_.at(static_cast<size_t>(row)))).front());
+}
+
+QList<OrderHistoryRow> OrderHistoryTable::eventsAt(int row) const {
+    const std::vector<int>& events =
+        orders_.at(static_cast<size_t>(shown_.at(static_cast<size_t>(row))));
+    QList<OrderHistoryRow> list;
+    list.reserve(static_cast<qsizetype>(events.size()));
+    for (auto it = events.rbegin(); it != events.rend(); ++it)
+        list.append(records_.at(*it));
+    return list;
 }
 
 int OrderHistoryTable::rowCount(const QModelIndex& parent) const {

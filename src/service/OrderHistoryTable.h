@@ -19,8 +19,10 @@ struct OrderHistoryRow {
     QString dateTimeText() const; // "%Y/%m/%d %H:%M:%S" (the recorded text when not ISO)
 };
 
-// The order history as a table, newest first, optionally narrowed to one outcome. Built for tens
-// of thousands of records: the rows are read once, and filtering only rebuilds an index list.
+// The order history as a table of orders, newest first, optionally narrowed to one outcome. One
+// row per order archive with its latest outcome (an order pooled and then sent is one row
+// 送信済み); the outcomes before it are its events. Built for tens of thousands of records: the
+// rows are read once, and filtering only rebuilds an index list.
 class OrderHistoryTable : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -47,8 +49,10 @@ public:
     void setOutcomeFilter(const QString& outcome);
     QString outcomeFilter() const { return filter_; }
 
-    const OrderHistoryRow& rowAt(int row) const; // a shown row
+    const OrderHistoryRow& rowAt(int row) const;    // a shown row: the order's latest outcome
+    QList<OrderHistoryRow> eventsAt(int row) const; // every outcome of a shown order, oldest first
     int recordCount() const { return static_cast<int>(records_.size()); }
+    int orderCount() const { return static_cast<int>(orders_.size()); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -59,7 +63,8 @@ public:
 private:
     void rebuildIndex();
 
-    QList<OrderHistoryRow> records_; // newest first
-    std::vector<int> shown_;         // indexes into records_
+    QList<OrderHistoryRow> records_;       // newest first
+    std::vector<std::vector<int>> orders_; // per order its records' indexes, newest first
+    std::vector<int> shown_;               // indexes into orders_
     QString filter_;
 };

@@ -4,6 +4,7 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/AlbumTabPage.h"
+#include "ui/DialogConvention.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/KineloFileListCtrl.h"
 #include "ui/KineloFileListDataSource.h"
@@ -273,9 +274,11 @@ void AlbumKineloSheet::albumKineloInputSheetDidEnd(bool ok) {
 }
 
 void AlbumKineloSheet::resizeSheet(int tag) {
-    // The pane's height, but never taller than the window the sheet sits on.
+    // The pane's height, but never taller than the window the sheet sits on nor the screen: the
+    // added-files list scrolls, and 閉じる / 登録 / 全削除 stay on the screen.
     const int room = window_ != nullptr ? window_->height() : paneHeight(tag);
-    sheet_->resize(kWidth, std::min(paneHeight(tag), std::max(room, paneHeight(10))));
+    fitToAvailableScreen(sheet_,
+                         QSize(kWidth, std::min(paneHeight(tag), std::max(room, paneHeight(10)))));
 }
 
 void AlbumKineloSheet::sheetClosed() {

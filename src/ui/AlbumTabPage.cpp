@@ -63,13 +63,12 @@ QStringList itemTexts(const QComboBox* box) {
     return list;
 }
 
-// Shows a caption with its text as the accessible name.
+// Shows a caption; its text is what a screen reader reads.
 void showCaption(QLabel* label, const QString& text, bool hidden) {
     if (label == nullptr) {
         return;
     }
     label->setText(text);
-    label->setAccessibleName(text);
     label->setHidden(hidden);
 }
 
@@ -136,6 +135,10 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     for (QLabel* unit : {orderUnitLabel_, orderUnitBoxLabel_, orderUnitMiniLabel_}) {
         unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
+    // The unit after a count labels it.
+    orderUnitLabel_->setBuddy(orderNum_);
+    orderUnitBoxLabel_->setBuddy(orderBoxNum_);
+    orderUnitMiniLabel_->setBuddy(orderMiniNum_);
 
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("alOrderMemo"));
@@ -153,7 +156,17 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     const auto row = [](QGridLayout* grid, int r, QLabel* label, QWidget* field) {
         if (label != nullptr) {
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            label->setBuddy(field);
+            // A line of several controls: the caption labels its first one.
+            QWidget* first = field;
+            if (field->focusPolicy() == Qt::NoFocus) {
+                for (auto* child : field->findChildren<QWidget*>()) {
+                    if (child->focusPolicy() != Qt::NoFocus) {
+                        first = child;
+                        break;
+                    }
+                }
+            }
+            label->setBuddy(first);
             grid->addWidget(label, r, 0);
         }
         grid->addWidget(field, r, 1);
@@ -227,6 +240,7 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     // Many controls: on a small window the form scrolls rather than being cut off.
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("albumFormScroll"));
+    scroll->setAccessibleName(QStringLiteral("注文内容"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(form);
@@ -245,6 +259,29 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     // The form takes the height it needs and no more (the rest goes to the list of files above);
     // on a small window it scrolls.
     scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    // Tab order follows reading order: the selection and set rows, the left column top to
+    // bottom, then the right column, the options, memo and files, then the bottom buttons.
+    QList<QWidget*> reading{
+        imageFolderPath_, imageFolderSelectButton_, setPop_,      setAddButton_, setEditButton_,
+        setDelButton_,    catalogButton_,           kineloButton_};
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             p("alAlbumPop"),    p("alSizePop"),      p("alPagePop"),   pageComBox_,
+             orderNum_,          orderNum2_,          p("alInpMenPop"), p("alInpRamiPop"),
+             p("alBBStylePop"),  p("alBaseColPop"),   p("alHyouPop"),   p("alHyouColPop"),
+             p("alHyouTempPop"), p("alHyouSeColPop"), p("alBoxPop"),    orderBoxNum_,
+             p("alBoxColPop"),   p("alMiniPop"),      orderMiniNum_,    p("alMiniColPop")}) {
+        reading.append(w);
+    }
+    for (int i = 1; i <= kOptionBoxes; ++i) {
+        reading.append(optionBox(i));
+    }
+    reading.append({orderMemo_, fileInfoTextView_, cancelButton(), sendButton()});
+    for (qsizetype i = 1; i < reading.size(); ++i) {
+        if (reading.at(i - 1) != nullptr && reading.at(i) != nullptr) {
+            setTabOrder(reading.at(i - 1), reading.at(i));
+        }
+    }
 
     // --- Tags and actions ---
     catalogButton_->setProperty(kTag, 170);
@@ -305,7 +342,6 @@ QComboBox* AlbumTabPage::makePop(const QString& name, const QString& accessibleN
 QLabel* AlbumTabPage::makeLabel(const QString& name, const QString& text) {
     auto* label = new QLabel(text, this);
     label->setObjectName(name);
-    label->setAccessibleName(text);
     return label;
 }
 

@@ -113,10 +113,8 @@ void AlbumTabPage::showAlbumSetSheet(const QString& msg1, const QString& msg2,
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     auto* m1 = new QLabel(msg1, sheet);
     m1->setObjectName(QStringLiteral("albumSetMsg1TextField"));
-    m1->setAccessibleName(msg1);
     auto* m2 = new QLabel(msg2, sheet);
     m2->setObjectName(QStringLiteral("albumSetMsg2TextField"));
-    m2->setAccessibleName(msg2);
     auto* field = new QLineEdit(name, sheet);
     field->setObjectName(QStringLiteral("albumSetNameTextField"));
     field->setAccessibleName(QStringLiteral("セットの名称"));

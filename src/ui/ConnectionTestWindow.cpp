@@ -65,7 +65,6 @@ ConnectionTestWindow::ConnectionTestWindow(QWidget* parent)
 
     summaryField_ = new QLabel(this);
     summaryField_->setObjectName(QStringLiteral("connectionTestSummary"));
-    summaryField_->setAccessibleName(QStringLiteral("接続テストの結果"));
     summaryField_->setWordWrap(true);
     startButton_ = new QPushButton(QStringLiteral("もう一度テスト"), this);
     startButton_->setObjectName(QStringLiteral("connectionTestStartButton"));

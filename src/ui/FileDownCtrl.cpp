@@ -68,7 +68,6 @@ FileDownCtrl::FileDownCtrl(ServiceWindowHost& host, QWidget* parent)
 
     statusField_ = new QLabel(this);
     statusField_->setObjectName(QStringLiteral("fileDownStatusField"));
-    statusField_->setAccessibleName(QStringLiteral("ダウンロードの状況"));
     progressIndicator_ = new QProgressBar(this);
     progressIndicator_->setObjectName(QStringLiteral("fileDownProgressIndicator"));
     progressIndicator_->setAccessibleName(QStringLiteral("ダウンロードの進み具合"));

@@ -34,7 +34,7 @@ QString lowerFirst(const QString& text) {
 QPushButton* makeButton(const QString& title, const QString& name, int tag, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     button->setObjectName(name);
-    button->setAccessibleName(title);
+    // No fixed accessible name: a title that changes (添付メモ有り) is read as shown.
     button->setProperty("tag", tag);
     button->setAutoDefault(false);
     return button;
@@ -87,7 +87,6 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
     auto makeCaption = [&](const QString& text, const char* name) {
         auto* label = new QLabel(text, this);
         label->setObjectName(p + QLatin1String(name));
-        label->setAccessibleName(text);
         return label;
     };
     sizeLabel_ = makeCaption(QStringLiteral("サイズ"), "SizeLabel");
@@ -209,6 +208,10 @@ void FileListTabPage::present() {
     sizeLabel_->setText(form_->caption(FileListForm::Size));
     surfaceLabel_->setText(form_->caption(FileListForm::Surface));
     laminateLabel_->setText(form_->caption(FileListForm::Laminate));
+    // The pop-ups are read by the caption they show now.
+    sizePop_->setAccessibleName(sizeLabel_->text());
+    surfacePop_->setAccessibleName(surfaceLabel_->text());
+    laminatePop_->setAccessibleName(laminateLabel_->text());
     QStringList shownChoices;
     for (int i = 0; i < orderNum_->count(); ++i) {
         shownChoices.append(orderNum_->itemText(i));
@@ -377,7 +380,6 @@ void FileListTabPage::openMemoSheet(const QString& message, const QString& text,
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     auto* msg = new QLabel(message, sheet);
     msg->setObjectName(p + QStringLiteral("MemoInputMsgTextField"));
-    msg->setAccessibleName(message);
     msg->setWordWrap(true);
     auto* content = new QPlainTextEdit(sheet);
     content->setObjectName(p + QStringLiteral("MemoInputContentTextView"));
@@ -391,7 +393,6 @@ void FileListTabPage::openMemoSheet(const QString& message, const QString& text,
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAccessibleName(cancel->text());
     cancel->setProperty("tag", 0);
-    cancel->setAutoDefault(false);
     auto* ok = new QPushButton(QStringLiteral("OK"), sheet);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setAccessibleName(ok->text());

@@ -9,7 +9,15 @@ MainTabViewCtrl::MainTabViewCtrl(QTabWidget* tabView, QObject* parent)
     mainTab_->setAccessibleName(QStringLiteral("注文タブ"));
     // tabView:shouldSelectTabViewItem: the user's clicks reach the tab bar only while unlocked.
     mainTab_->tabBar()->setEnabled(!itemLockFlg_);
-    connect(mainTab_, &QTabWidget::currentChanged, this, [this](int) {
+    connect(mainTab_, &QTabWidget::currentChanged, this, [this](int index) {
+        // A locked tab cannot be chosen by any route: the accessibility interface's press on a
+        // tab selects it directly, past the disabled bar, so the choice is taken back here.
+        if (!programSelect_ && index >= 0 && !mainTab_->isTabEnabled(index) && shownIndex_ >= 0 &&
+            shownIndex_ < mainTab_->count() && shownIndex_ != index) {
+            mainTab_->setCurrentIndex(shownIndex_);
+            return;
+        }
+        shownIndex_ = index;
         if (const std::optional<OrderTab> tab = selectedTab()) {
             Q_EMIT didSelectTab(*tab);
         }
@@ -19,6 +27,7 @@ MainTabViewCtrl::MainTabViewCtrl(QTabWidget* tabView, QObject* parent)
 void MainTabViewCtrl::addTab(QWidget* page, OrderTab tab) {
     const QSignalBlocker blocker(mainTab_);
     mainTab_->addTab(page, orderTabLabel(tab));
+    shownIndex_ = mainTab_->currentIndex();
 }
 
 void MainTabViewCtrl::mainTabItemLock() {
@@ -46,7 +55,9 @@ void MainTabViewCtrl::applyLock() {
 void MainTabViewCtrl::selectTabForLabel(const QString& label) {
     for (int i = 0; i < mainTab_->count(); ++i) {
         if (mainTab_->tabText(i) == label) {
+            programSelect_ = true;
             mainTab_->setCurrentIndex(i);
+            programSelect_ = false;
             applyLock(); // a tab chosen by the program while locked is the usable one
             return;
         }
@@ -56,7 +67,10 @@ void MainTabViewCtrl::selectTabForLabel(const QString& label) {
 void MainTabViewCtrl::removeTabForLabel(const QString& label) {
     for (int i = 0; i < mainTab_->count(); ++i) {
         if (mainTab_->tabText(i) == label) {
+            programSelect_ = true;
             mainTab_->removeTab(i);
+            programSelect_ = false;
+            shownIndex_ = mainTab_->currentIndex();
             return;
         }
     }

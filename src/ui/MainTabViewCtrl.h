@@ -43,4 +43,6 @@ private:
     void applyLock();
     QTabWidget* mainTab_;
     bool itemLockFlg_ = true;
+    bool programSelect_ = false; // the program switches tabs even while locked
+    int shownIndex_ = -1;        // the tab shown last, to go back to from a locked one
 };

@@ -14,6 +14,7 @@
 #include "ui/EtcTabPage.h"
 #include "ui/FileListTabPage.h"
 #include "ui/MainTabViewCtrl.h"
+#include "ui/MessageBoxResponder.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
 #include "ui/PhotoStudioNamePop.h"
@@ -118,18 +119,17 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("HALVIX"));
     setMinimumSize(1024, 700);
+    MessageBoxResponder::setMainWindow(this);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
 
     versionField_ = new QLabel(central);
     versionField_->setObjectName(QStringLiteral("versionField"));
-    versionField_->setAccessibleName(QStringLiteral("バージョン"));
     testModeMsg_ = new QLabel(
         QStringLiteral("テスト送信モード：オーダーはラボのテスト用サーバーへ送信されます"),
         central);
     testModeMsg_->setObjectName(QStringLiteral("testModeMsg"));
-    testModeMsg_->setAccessibleName(QStringLiteral("テスト送信モード"));
     testModeMsg_->setAlignment(Qt::AlignCenter);
     testModeMsg_->setStyleSheet(QStringLiteral(
         "QLabel { background: #d00000; color: white; font-weight: bold; padding: 2px 8px; }"));

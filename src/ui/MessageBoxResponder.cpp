@@ -1,20 +1,59 @@
 #include "ui/MessageBoxResponder.h"
 
+#include "ui/DialogConvention.h"
+
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
+QPointer<QWidget>& mainWindow() {
+    static QPointer<QWidget> window;
+    return window;
+}
+
+// Alerts open over the window that asked, else over the main window (job alerts too), so they are
+// centred on the program and not on the screen.
 QWidget* parentFor(const AlertRequest& request) {
     if (auto* window = qobject_cast<QWidget*>(request.baseWindow.data())) {
         return window->window();
     }
+    if (!mainWindow().isNull()) {
+        return mainWindow().data();
+    }
     return QApplication::activeWindow();
+}
+
+// Wide enough (about 420 px or more) that Japanese texts break only at their own line breaks,
+// as long as the screen has room for their longest line.
+void widenForJapanese(QMessageBox& box, const AlertRequest& request) {
+    const QFontMetrics metrics(box.font());
+    int widest = 0;
+    for (const QString& text : {request.message, request.information}) {
+        for (const QString& line : text.split(u'\n')) {
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        }
+    }
+    QScreen* screen = box.parentWidget() != nullptr ? box.parentWidget()->screen()
+                                                    : QApplication::primaryScreen();
+    const int room = screen != nullptr ? screen->availableGeometry().width() * 9 / 10 : 1000;
+    // The icon and the margins take about 100 px beside the text.
+    const int textWidth = std::min(std::max(420, widest + 16), room - 100);
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        if (auto* label = box.findChild<QLabel*>(QLatin1String(name))) {
+            label->setMinimumWidth(textWidth);
+        }
+    }
 }
 
 AlertAnswer answerOnMainThread(const AlertRequest& request) {
@@ -91,6 +130,8 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
         box.setEscapeButton(ok);
     }
     box.setDefaultButton(ok);
+    applyDialogButtonOrder(box.findChild<QDialogButtonBox*>());
+    widenForJapanese(box, request);
     box.exec();
     result.ok = box.clickedButton() == ok;
     if (request.kind == AlertRequest::Kind::ThreeButton) {
@@ -100,6 +141,10 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
 }
 
 } // namespace
+
+void MessageBoxResponder::setMainWindow(QWidget* window) {
+    mainWindow() = window;
+}
 
 void MessageBoxResponder::install() {
     Tool::setAlertResponder(&MessageBoxResponder::answer);

@@ -1,6 +1,7 @@
 #include "ui/OrderHistoryWindow.h"
 
 #include "service/OrderHistoryTable.h"
+#include "ui/DialogConvention.h"
 #include "ui/ServiceWindowHost.h"
 #include "util/WorkFolder.h"
 
@@ -12,7 +13,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -22,8 +26,8 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     setObjectName(QStringLiteral("orderHistoryWindow"));
     setWindowTitle(QStringLiteral("送信履歴"));
     setAccessibleName(windowTitle());
-    setMinimumSize(900, 480);
-    resize(1100, 600);
+    // Sized to the screen when opened (orderHistoryWindowOpen); the table scrolls.
+    setMinimumSize(600, 400);
 
     auto* filterLabel = new QLabel(QStringLiteral("結果:"), this);
     filterPop_ = new QComboBox(this);
@@ -35,7 +39,6 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     filterLabel->setBuddy(filterPop_);
     countField_ = new QLabel(this);
     countField_->setObjectName(QStringLiteral("orderHistoryCountField"));
-    countField_->setAccessibleName(QStringLiteral("表示件数"));
 
     view_ = new QTableView(this);
     view_->setObjectName(QStringLiteral("orderHistoryTable"));
@@ -59,6 +62,24 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     view_->setColumnWidth(OrderHistoryTable::Files, unit * 9);
     view_->setColumnWidth(OrderHistoryTable::Size, unit * 10);
     view_->setColumnWidth(OrderHistoryTable::Outcome, unit * 20);
+
+    auto* eventsPane = new QWidget(this);
+    auto* eventsLabel = new QLabel(QStringLiteral("選択した注文の経過:"), eventsPane);
+    eventsList_ = new QListWidget(eventsPane);
+    eventsList_->setObjectName(QStringLiteral("orderHistoryEventsList"));
+    eventsLabel->setBuddy(eventsList_);
+    eventsList_->setAccessibleName(QStringLiteral("選択した注文の経過"));
+    auto* eventsBox = new QVBoxLayout(eventsPane);
+    eventsBox->setContentsMargins(0, 0, 0, 0);
+    eventsBox->addWidget(eventsLabel);
+    eventsBox->addWidget(eventsList_, 1);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(view_);
+    split->addWidget(eventsPane);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    eventsList_->setMinimumHeight(eventsList_->fontMetrics().height() * 3);
 
     sendButton_ = new QPushButton(QStringLiteral("この注文を送信"), this);
     sendButton_->setObjectName(QStringLiteral("orderHistorySendButton"));
@@ -86,13 +107,16 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     bottom->addWidget(sendButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(view_, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
     connect(filterPop_, &QComboBox::currentIndexChanged, this, &OrderHistoryWindow::filterChanged);
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &OrderHistoryWindow::refreshButtons);
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &OrderHistoryWindow::showEvents);
     connect(table_, &QAbstractItemModel::modelReset, this, &OrderHistoryWindow::refreshButtons);
+    connect(table_, &QAbstractItemModel::modelReset, this, &OrderHistoryWindow::showEvents);
     connect(sendButton_, &QPushButton::clicked, this, &OrderHistoryWindow::sendSelected);
     connect(openPoolButton_, &QPushButton::clicked, this, &OrderHistoryWindow::openPoolFolder);
     connect(reloadButton, &QPushButton::clicked, this, &OrderHistoryWindow::reload);
@@ -102,6 +126,14 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
 
 void OrderHistoryWindow::orderHistoryWindowOpen() {
     reload();
+    if (!isVisible()) {
+        // Most of the screen, so the columns and the error texts have room on a large screen.
+        const QScreen* screen =
+            parentWidget() != nullptr ? parentWidget()->screen() : this->screen();
+        const QSize area =
+            screen != nullptr ? screen->availableGeometry().size() : QSize(1100, 600);
+        fitToAvailableScreen(this, QSize(area.width() * 85 / 100, area.height() * 85 / 100));
+    }
     show();
     raise();
     activateWindow();
@@ -128,7 +160,7 @@ QString OrderHistoryWindow::selectedPoolArchivePath() const {
 
 void OrderHistoryWindow::refreshButtons() {
     countField_->setText(
-        QStringLiteral("%1件 / 全%2件").arg(table_->rowCount()).arg(table_->recordCount()));
+        QStringLiteral("%1件 / 全%2件").arg(table_->rowCount()).arg(table_->orderCount()));
     const bool inPool = !selectedPoolArchivePath().isEmpty();
     sendButton_->setEnabled(inPool && !host_.isJobExecuting());
     if (host_.isJobExecuting())
@@ -150,4 +182,20 @@ void OrderHistoryWindow::sendSelected() {
 void OrderHistoryWindow::openPoolFolder() {
     WorkFolder::checkWorkFolder();
     QDesktopServices::openUrl(QUrl::fromLocalFile(WorkFolder::orderZipPoolFolderPath()));
+}
+
+void OrderHistoryWindow::showEvents() {
+    eventsList_->clear();
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    for (const OrderHistoryRow& event : table_->eventsAt(rows.first().row())) {
+        QString line = event.dateTimeText() + QStringLiteral("  ") +
+                       OrderHistoryTable::outcomeLabel(event.outcome);
+        if (!event.error.isEmpty()) {
+            line += QStringLiteral("  ") + event.error;
+        }
+        eventsList_->addItem(line);
+    }
 }

@@ -5,11 +5,13 @@
 class OrderHistoryTable;
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QTableView;
 class ServiceWindowHost;
 
-// The order history: every archive's outcome as a table, newest first, narrowed by outcome. An
+// The order history: every order once with its latest outcome, newest first, narrowed by outcome;
+// the selected order's events below the table. An
 // order that still waits in the pool can be sent from here; the pool folder can be opened.
 class OrderHistoryWindow : public QDialog {
     Q_OBJECT
@@ -28,12 +30,14 @@ private:
     void refreshButtons();
     void sendSelected();
     void openPoolFolder();
+    void showEvents();
 
     ServiceWindowHost& host_;
     OrderHistoryTable* table_ = nullptr;
     QTableView* view_ = nullptr;
     QComboBox* filterPop_ = nullptr;
     QLabel* countField_ = nullptr;
+    QListWidget* eventsList_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     QPushButton* openPoolButton_ = nullptr;
 };

@@ -71,7 +71,6 @@ QPushButton* addSideButton(QHBoxLayout* row, QWidget* parent, const QString& obj
     auto* button = new QPushButton(title, parent);
     button->setObjectName(objectName);
     button->setAccessibleName(title);
-    button->setAutoDefault(false); // Enter always confirms the sheet
     row->addWidget(button);
     return button;
 }
@@ -131,7 +130,6 @@ OrderSheets::Sheet OrderSheets::makeSheet(const QString& objectName, const QStri
     sheet.message = new QLabel(sheet.dialog);
     sheet.message->setWordWrap(true);
     sheet.message->setStyleSheet(QStringLiteral("color: #c00000;"));
-    sheet.message->setAccessibleName(QStringLiteral("メッセージ"));
     sheet.body->addWidget(sheet.message);
 
     auto* buttons = new QHBoxLayout();
@@ -141,7 +139,6 @@ OrderSheets::Sheet OrderSheets::makeSheet(const QString& objectName, const QStri
     sheet.cancel = new QPushButton(QStringLiteral("キャンセル"), sheet.dialog);
     sheet.cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet.cancel->setAccessibleName(QStringLiteral("キャンセル"));
-    sheet.cancel->setAutoDefault(false);
     sheet.ok = new QPushButton(okTitle, sheet.dialog);
     sheet.ok->setObjectName(QStringLiteral("okButton"));
     sheet.ok->setAccessibleName(okTitle);
@@ -233,10 +230,8 @@ void OrderSheets::showOrderCustomerCheckWindowSheet() {
     sheet.body->insertWidget(1, intro);
     auto* codeLabel = new QLabel(code, sheet.dialog);
     codeLabel->setObjectName(QStringLiteral("orderCustomerCode"));
-    codeLabel->setAccessibleName(QStringLiteral("お客様コード"));
     auto* studioLabel = new QLabel(studio, sheet.dialog);
     studioLabel->setObjectName(QStringLiteral("orderCustomerStudioName"));
-    studioLabel->setAccessibleName(QStringLiteral("写真館名"));
     sheet.form->addRow(QStringLiteral("お客様コード："), codeLabel);
     sheet.form->addRow(QStringLiteral("写真館名："), studioLabel);
     sheet.message->setObjectName(QStringLiteral("orderCustomerCheckMsg"));
@@ -353,12 +348,13 @@ void OrderSheets::showOrderInfo3465WindowSheet() {
         dayPop->setCurrentIndex(chosen >= 1 && chosen <= days ? chosen - 1 : 0);
     });
     auto* dateRow = new QHBoxLayout();
-    dateRow->addWidget(yearPop);
-    dateRow->addWidget(new QLabel(QStringLiteral("年"), dialog));
-    dateRow->addWidget(monthPop);
-    dateRow->addWidget(new QLabel(QStringLiteral("月"), dialog));
-    dateRow->addWidget(dayPop);
-    dateRow->addWidget(new QLabel(QStringLiteral("日"), dialog));
+    // Each pop-up is labelled by the unit that follows it.
+    for (const auto& [pop, unit] : {std::pair{yearPop, "年"}, {monthPop, "月"}, {dayPop, "日"}}) {
+        auto* unitLabel = new QLabel(QString::fromUtf8(unit), dialog);
+        unitLabel->setBuddy(pop);
+        dateRow->addWidget(pop);
+        dateRow->addWidget(unitLabel);
+    }
     dateRow->addStretch(1);
     sheet.form->addRow(QStringLiteral("挙式日"), dateRow);
 
@@ -498,7 +494,6 @@ void OrderSheets::showOrderAcWindowSheet() {
     sheet.body->insertWidget(1, matrix);
     auto* text = new QLabel(dialog);
     text->setObjectName(QStringLiteral("orderAcText"));
-    text->setAccessibleName(QStringLiteral("処理方法の説明"));
     text->setWordWrap(true);
     text->setMinimumHeight(text->fontMetrics().lineSpacing() * 2);
     sheet.body->insertWidget(2, text);

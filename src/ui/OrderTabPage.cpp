@@ -56,7 +56,6 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
 
     imageFileNum_ = new QLabel(this);
     imageFileNum_->setObjectName(p + QStringLiteral("ImageFileNum"));
-    imageFileNum_->setAccessibleName(QStringLiteral("ファイル数"));
     imageFileNum_->setMinimumWidth(
         fontMetrics().horizontalAdvance(QStringLiteral("0000 ファイル　000.0 MB")));
 

@@ -1,5 +1,7 @@
 #include "ui/PassCheckWindow.h"
 
+#include "ui/DialogConvention.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -16,7 +18,6 @@ PassCheckWindow::PassCheckWindow(QWidget* parent)
 
     passCheckMsg = new QLabel(this);
     passCheckMsg->setObjectName(QStringLiteral("passCheckMsg"));
-    passCheckMsg->setAccessibleName(QStringLiteral("説明"));
     passCheckMsg->setWordWrap(true);
 
     passCheckPassField = new QLineEdit(this);
@@ -41,6 +42,7 @@ PassCheckWindow::PassCheckWindow(QWidget* parent)
         buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
     passCheckCancelBt->setObjectName(QStringLiteral("passCheckCancelBt"));
     passCheckCancelBt->setAccessibleName(QStringLiteral("キャンセル"));
+    applyDialogButtonOrder(buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(passCheckMsg);

@@ -5,6 +5,7 @@
 #include "app/UserPref.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/DialogConvention.h"
 #include "util/Tool.h"
 
 #include <QCheckBox>
@@ -70,8 +71,9 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     customerCodeField =
         named(new QLineEdit(single), "customerCodeField", QStringLiteral("お客様コード"));
     customerCodeField->setPlaceholderText(QStringLiteral("例：1234、1234-01"));
-    customerCodeErrorMsg = named(new QLabel(single), "customerCodeErrorMsg",
-                                 QStringLiteral("お客様コードの入力エラー"));
+    // Its text is what a screen reader reads: no fixed name.
+    customerCodeErrorMsg = new QLabel(single);
+    customerCodeErrorMsg->setObjectName(QStringLiteral("customerCodeErrorMsg"));
     customerCodeErrorMsg->setWordWrap(true);
     customerCodeErrorMsg->setStyleSheet(QStringLiteral("color: #c00000;"));
     customerCodeErrorMsg->hide();
@@ -105,8 +107,6 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
                           QStringLiteral("お客様を追加"));
     customerRemoveBt = named(new QPushButton(QStringLiteral("削除"), multi), "customerRemoveBt",
                              QStringLiteral("選択したお客様を削除"));
-    customerAddBt->setAutoDefault(false);
-    customerRemoveBt->setAutoDefault(false);
     listButtons->addWidget(customerAddBt);
     listButtons->addWidget(customerRemoveBt);
     listButtons->addStretch(1);
@@ -174,11 +174,14 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
         named(buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole),
               "userPrefCancelBt", QStringLiteral("キャンセル"));
     userPrefSaveBt->setDefault(true);
+    applyDialogButtonOrder(buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(customerBox, 1);
     layout->addWidget(viewBox);
     layout->addWidget(buttons);
+    // Never smaller than the rows need, whichever customer view is shown: rows cannot overlap.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     setMinimumWidth(fontMetrics().averageCharWidth() * 64);
 
     setTabOrder(multiCustomerCb, photoStudioNameField);
@@ -319,6 +322,9 @@ void PreferencesWindow::editCustomerCodeAction() {
         UserPref::invalidCodeMessage() +
         QStringLiteral("：1以上の数字で入力してください（支店番号は「-」の後に英数字。"
                        "例：1234、1234-01）"));
+    // The stacked views do not pass a wrapped label's height on: give the error all its lines.
+    customerCodeErrorMsg->setMinimumHeight(
+        customerCodeErrorMsg->heightForWidth(std::max(customerCodeField->width(), 1)));
     customerCodeErrorMsg->show();
 }
 

@@ -3,6 +3,7 @@
 #include "app/AppCtrl.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/DialogConvention.h"
 #include "ui/KineloSheetParts.h"
 #include "util/Tool.h"
 
@@ -69,7 +70,7 @@ void PrintKineloSheet::printKineloAction() {
     printKineloViewRefresh();
     ctrl_.menuUseOff();
     Tool::alertWithMsg(QStringLiteral("ご注意"), kinelo::caution());
-    sheet_->resize(kWidth, kHeight);
+    fitToAvailableScreen(sheet_, QSize(kWidth, kHeight));
     sheet_->open();
 }
 

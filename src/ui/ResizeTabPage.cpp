@@ -95,7 +95,9 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     auto* orderForm = new QFormLayout;
     orderForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     orderForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    orderForm->addRow(QStringLiteral("枚数"), countRow);
+    auto* countCaption = new QLabel(QStringLiteral("枚数"), this);
+    countCaption->setBuddy(orderNum_);
+    orderForm->addRow(countCaption, countRow);
 
     auto* row = new QHBoxLayout;
     row->addLayout(productForm, 1);
@@ -128,6 +130,8 @@ void ResizeTabPage::present() {
     resizeExeCheck_->setChecked(form_->isResizeMode());
     sendButton()->setText(form_->isResizeMode() ? QStringLiteral("リサイズして送信")
                                                 : QStringLiteral("送　信"));
+    sendButton()->setAccessibleName(form_->isResizeMode() ? QStringLiteral("リサイズして送信")
+                                                          : QStringLiteral("送信"));
     refreshing_ = wasRefreshing;
 }
 

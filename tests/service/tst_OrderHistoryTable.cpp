@@ -63,6 +63,51 @@ private Q_SLOTS:
         QCOMPARE(table.rowCount(), 3);
     }
 
+    // An order pooled and sent at once, and one that failed and was sent later from the pool: one
+    // row each with its latest outcome, the earlier outcomes as its events.
+    void showsEachOrderOnceWithItsLatestOutcome() {
+        TestHome home;
+        QVERIFY(WorkFolder::checkWorkFolder());
+        QFile file(OrderHistoryTable::historyFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "{\"dateTime\":\"2026-02-01T10:00:00\",\"tab\":\"プリント\",\"archive\":\"A1.zip\","
+            "\"fileCount\":3,\"size\":10,\"outcome\":\"pooled\"}\n"
+            "{\"dateTime\":\"2026-02-01T10:00:00\",\"tab\":\"プリント\",\"archive\":\"A1.zip\","
+            "\"fileCount\":3,\"size\":10,\"outcome\":\"sent\"}\n"
+            "{\"dateTime\":\"2026-02-02T09:00:00\",\"tab\":\"その他\",\"archive\":\"A2.zip\","
+            "\"outcome\":\"failed\",\"errorCode\":67,\"errorText\":\"ログインエラー\"}\n"
+            "{\"dateTime\":\"2026-02-03T09:00:00\",\"tab\":\"その他\",\"archive\":\"A2.zip\","
+            "\"outcome\":\"sent\"}\n"
+            "{\"dateTime\":\"2026-02-04T09:00:00\",\"tab\":\"アルバム\",\"archive\":\"A3.zip\","
+            "\"outcome\":\"pooled\"}\n");
+        file.close();
+        OrderHistoryTable table;
+        QVERIFY(table.reload());
+        QCOMPARE(table.recordCount(), 5);
+        QCOMPARE(table.orderCount(), 3);
+        QCOMPARE(table.rowCount(), 3);
+        QCOMPARE(table.rowAt(0).archive, QStringLiteral("A3.zip"));
+        QCOMPARE(table.rowAt(1).archive, QStringLiteral("A2.zip"));
+        QCOMPARE(table.rowAt(2).archive, QStringLiteral("A1.zip"));
+        QCOMPARE(table.index(2, OrderHistoryTable::Outcome).data().toString(),
+                 QStringLiteral("送信済み"));
+        QCOMPARE(table.index(1, OrderHistoryTable::Outcome).data().toString(),
+                 QStringLiteral("送信済み"));
+        const QList<OrderHistoryRow> events = table.eventsAt(1);
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events.at(0).outcome, QStringLiteral("failed"));
+        QCOMPARE(events.at(0).error, QStringLiteral("ログインエラー"));
+        QCOMPARE(events.at(1).outcome, QStringLiteral("sent"));
+        QCOMPARE(table.eventsAt(2).size(), 2);
+        // The filter asks for orders whose latest outcome it names: a sent order is not pending.
+        table.setOutcomeFilter(QStringLiteral("pooled"));
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(table.rowAt(0).archive, QStringLiteral("A3.zip"));
+        table.setOutcomeFilter(QStringLiteral("failed"));
+        QCOMPARE(table.rowCount(), 0);
+    }
+
     void missingFileIsAnEmptyHistory() {
         TestHome home;
         OrderHistoryTable table;

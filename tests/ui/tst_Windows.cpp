@@ -1,0 +1,493 @@
+// Every window, sheet and alert on a small screen (1024×700): whole, nothing overlapping, one
+// button order, and readable through the accessibility interface a screen reader uses.
+
+#include "AppWindowFixture.h"
+#include "SheetDriver.h"
+#include "WidgetTree.h"
+#include "service/OrderHistoryTable.h"
+#include "ui/AlbumKineloSheet.h"
+#include "ui/AlbumTabPage.h"
+#include "ui/ConnectionTestWindow.h"
+#include "ui/DragDropScrollView.h"
+#include "ui/FileDownCtrl.h"
+#include "ui/FileListTabPage.h"
+#include "ui/MainTabViewCtrl.h"
+#include "ui/MessageBoxResponder.h"
+#include "ui/OrderHistoryWindow.h"
+#include "ui/OrderSheets.h"
+#include "ui/PrintKineloSheet.h"
+#include "ui/ServiceWindows.h"
+#include "util/WorkFolder.h"
+
+#include <QAccessible>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTabBar>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+QStringList writePhotos(const QString& folder, int count) {
+    QDir().mkpath(folder);
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        QImage image(120, 80, QImage::Format_RGB32);
+        image.fill(QColor(40 * i, 120, 90));
+        const QString path = folder + QStringLiteral("/p%1.jpg").arg(i);
+        if (image.save(path, "JPEG")) {
+            paths.append(path);
+        }
+    }
+    return paths;
+}
+
+QDialog* visibleDialog(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->objectName() == name) {
+            return qobject_cast<QDialog*>(w);
+        }
+    }
+    return nullptr;
+}
+
+QRect screenArea() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+// One window of the program at a time, opened as the user opens it; `check` looks at it, then
+// it is closed again.
+using Check = std::function<void(const QString& what, QWidget* window)>;
+
+// With HALVIX_SCREENSHOTS set (a folder), each window is also photographed from the screen, for
+// a person to look at (run under Xvfb at the screen size wanted).
+void screenshot(const QString& what) {
+    const QString folder = qEnvironmentVariable("HALVIX_SCREENSHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    static int number = 0;
+    QTest::qWait(300);
+    const QSize size = QGuiApplication::primaryScreen()->geometry().size();
+    QString name = what;
+    name.replace(QRegularExpression(QStringLiteral("[ ,/]+")), QStringLiteral("_"));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral("%1/%2x%3-%4-%5.png")
+                                                             .arg(folder)
+                                                             .arg(size.width())
+                                                             .arg(size.height())
+                                                             .arg(++number, 2, 10, QLatin1Char('0'))
+                                                             .arg(name));
+}
+
+void eachWindow(AppWindowFixture& app, const Check& userCheck) {
+    const Check check = [&userCheck](const QString& what, QWidget* window) {
+        screenshot(what);
+        userCheck(what, window);
+    };
+    MainWindow* window = app.window.get();
+    if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+        window->resize(QGuiApplication::primaryScreen()->availableGeometry().size());
+    }
+    for (OrderTab tab :
+         {OrderTab::Print, OrderTab::School, OrderTab::Album, OrderTab::Resize, OrderTab::Etc}) {
+        window->selectTab(tab);
+        app.ctrl->setSelectedTab(tab);
+        app.ctrl->comViewRefresh();
+        QCoreApplication::processEvents();
+        check(QStringLiteral("main window, tab %1").arg(orderTabLabel(tab)), window);
+    }
+
+    // The order sheets of the chain, and the pool sheet.
+    OrderSheets& sheets = window->orderSheets();
+    const std::pair<const char*, std::function<void()>> orderSheets[] = {
+        {"orderCustomerCheckWindow", [&] { sheets.showOrderCustomerCheckWindowSheet(); }},
+        {"orderInfo3465Window", [&] { sheets.showOrderInfo3465WindowSheet(); }},
+        {"characterInputWindow", [&] { sheets.showCharacterInputWindowSheet(); }},
+        {"orderInfoWindow", [&] { sheets.showOrderInfoWindowSheet(); }},
+        {"orderAcWindow", [&] { sheets.showOrderAcWindowSheet(); }},
+    };
+    for (const auto& [name, open] : orderSheets) {
+        open();
+        QCoreApplication::processEvents();
+        QDialog* sheet = sheets.currentSheet();
+        QVERIFY2(sheet != nullptr, name);
+        check(QString::fromLatin1(name) + u' ' + sheet->objectName(), sheet);
+        sheet->reject();
+        QCoreApplication::processEvents();
+    }
+
+    // The Kinelo sheets, the album's with its added-files pane.
+    window->albumKineloSheet()->albumKineloAction();
+    QCoreApplication::processEvents();
+    QDialog* kinelo = visibleDialog(QStringLiteral("albumKineloInputWindow"));
+    QVERIFY(kinelo != nullptr);
+    kinelo->findChild<QRadioButton*>(QStringLiteral("kineloOrderType11"))->click();
+    QCoreApplication::processEvents();
+    check(QStringLiteral("album Kinelo sheet, added files"), kinelo);
+    kinelo->reject();
+    window->printKineloSheet()->printKineloAction();
+    QCoreApplication::processEvents();
+    QDialog* printKinelo = visibleDialog(QStringLiteral("printKineloInputWindow"));
+    QVERIFY(printKinelo != nullptr);
+    check(QStringLiteral("print Kinelo sheet"), printKinelo);
+    printKinelo->reject();
+    QCoreApplication::processEvents();
+
+    // The memo sheet of the print tab.
+    window->selectTab(OrderTab::Print);
+    app.ctrl->setSelectedTab(OrderTab::Print);
+    Q_EMIT window->printPage()->dragDropView()->filesDropped(
+        writePhotos(app.home.filePath(QStringLiteral("Shoot")), 2));
+    QCoreApplication::processEvents();
+    QVERIFY(app.click(QStringLiteral("printAddMemoAllButton")));
+    QDialog* memo = visibleDialog(QStringLiteral("printMemoInputWindow"));
+    QVERIFY(memo != nullptr);
+    check(QStringLiteral("memo sheet"), memo);
+    memo->reject();
+    QCoreApplication::processEvents();
+
+    // Preferences, in the multi-customer view as reopened, and with the code's error.
+    window->preferencesAction();
+    QCoreApplication::processEvents();
+    QDialog* prefs = visibleDialog(QStringLiteral("preferencesWindow"));
+    QVERIFY(prefs != nullptr);
+    prefs->findChild<QAbstractButton*>(QStringLiteral("multiCustomerCb"))->click();
+    prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
+    QCoreApplication::processEvents();
+    window->preferencesAction();
+    QCoreApplication::processEvents();
+    prefs = visibleDialog(QStringLiteral("preferencesWindow"));
+    QVERIFY(prefs != nullptr);
+    check(QStringLiteral("preferences, several customers"), prefs);
+    prefs->findChild<QAbstractButton*>(QStringLiteral("multiCustomerCb"))->click();
+    QCoreApplication::processEvents();
+    auto* code = prefs->findChild<QLineEdit*>(QStringLiteral("customerCodeField"));
+    code->setText(QStringLiteral("abc"));
+    Q_EMIT code->editingFinished();
+    QCoreApplication::processEvents();
+    check(QStringLiteral("preferences, code error"), prefs);
+    auto* error = prefs->findChild<QLabel*>(QStringLiteral("customerCodeErrorMsg"));
+    QVERIFY(error->isVisible());
+    // Every line of the wrapped error has room.
+    QVERIFY2(error->height() >= error->heightForWidth(error->width()),
+             qPrintable(QStringLiteral("%1 < %2")
+                            .arg(error->height())
+                            .arg(error->heightForWidth(error->width()))));
+    code->setText(QStringLiteral("1234"));
+    Q_EMIT code->editingFinished();
+    prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
+    QCoreApplication::processEvents();
+
+    // The service windows: order history (with orders), file download, connection test.
+    ServiceWindows& services = window->serviceWindows();
+    services.orderHistoryAction();
+    QCoreApplication::processEvents();
+    check(QStringLiteral("order history"), services.orderHistoryWindow());
+    services.orderHistoryWindow()->close();
+    services.fileDownCtrl()->show();
+    QCoreApplication::processEvents();
+    check(QStringLiteral("file download"), services.fileDownCtrl());
+    services.fileDownCtrl()->hide();
+    services.connectionTestWindow()->show();
+    QCoreApplication::processEvents();
+    check(QStringLiteral("connection test"), services.connectionTestWindow());
+    services.connectionTestWindow()->hide();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void theScreenIsSmall() {
+        if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+            QSKIP("photographing on the screen given");
+        }
+        QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1024, 700));
+    }
+
+    // Every window and sheet inside the screen, no sibling controls overlapping.
+    void everyWindowFitsTheSmallScreen() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        QStringList problems;
+        eachWindow(app, [&problems](const QString& what, QWidget* window) {
+            for (const QString& problem : widgettree::fitProblems(window, screenArea())) {
+                problems.append(what + QStringLiteral(": ") + problem);
+            }
+        });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+
+    // A long alert: wide enough for its longest line, buttons キャンセル｜OK, over the main window.
+    void aLongAlertFitsAndOrdersItsButtons() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Etc);
+        MessageBoxResponder::install();
+        const QString title =
+            QStringLiteral("送信エラーが発生しました（サーバーへのログインエラー）");
+        const QString text = QStringLiteral(
+            "ラボのサーバーにログインできませんでした。お客様コードとパスワードをご確認ください。\n"
+            "オーダーは送信待ちフォルダに保存されています。");
+        QStringList problems;
+        int width = 0;
+        QWidget* parent = nullptr;
+        int cancelX = -1;
+        int okX = -1;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            QTest::qWait(50);
+            screenshot(QStringLiteral("long alert"));
+            problems = widgettree::fitProblems(box, screenArea());
+            width = box->width();
+            parent = box->parentWidget();
+            for (QAbstractButton* button : box->buttons()) {
+                const int x = button->mapTo(box, QPoint(0, 0)).x();
+                (button->text() == QStringLiteral("OK") ? okX : cancelX) = x;
+            }
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        const bool answered =
+            Tool::alertOkNgWithMsg(title, text, QStringLiteral("OK"), QStringLiteral("キャンセル"));
+        Tool::setAlertResponder(nullptr);
+        QVERIFY(!answered); // Esc answers キャンセル
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        QVERIFY(width >= 420);
+        const QFontMetrics metrics(app.window->font());
+        QVERIFY(width > metrics.horizontalAdvance(title));
+        QCOMPARE(parent, app.window.get());
+        QVERIFY(cancelX >= 0 && okX >= 0);
+        QVERIFY2(cancelX < okX, "キャンセル left of OK");
+    }
+
+    // Through QAccessible: every interactive control named or labelled, every label reading what
+    // it shows, in every window.
+    void everyWindowSpeaks() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        QStringList problems;
+        eachWindow(app, [&problems](const QString& what, QWidget* window) {
+            for (const QString& problem : widgettree::accessibilityProblems(window)) {
+                problems.append(what + QStringLiteral(": ") + problem);
+            }
+        });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+
+    // Names follow the text when it changes: the file count, the memo button, an order sheet's
+    // message line.
+    void namesFollowTheirText() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        auto* count = app.find<QLabel>(QStringLiteral("printImageFileNum"));
+        QVERIFY(count != nullptr);
+        Q_EMIT app.window->printPage()->dragDropView()->filesDropped(
+            writePhotos(app.home.filePath(QStringLiteral("Shoot")), 3));
+        QCoreApplication::processEvents();
+        QVERIFY(!count->text().isEmpty());
+        QCOMPARE(widgettree::accessibleName(count), count->text());
+
+        auto* memoButton = app.find<QPushButton>(QStringLiteral("printAddMemoAllButton"));
+        QCOMPARE(widgettree::accessibleName(memoButton), QStringLiteral("添付メモ"));
+        QVERIFY(app.click(QStringLiteral("printAddMemoAllButton")));
+        QDialog* memo = visibleDialog(QStringLiteral("printMemoInputWindow"));
+        QVERIFY(memo != nullptr);
+        auto* content = memo->findChild<QPlainTextEdit*>();
+        content->setPlainText(QStringLiteral("急ぎでお願いします"));
+        memo->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(memoButton->text(), QStringLiteral("添付メモ有り"));
+        QCOMPARE(widgettree::accessibleName(memoButton), QStringLiteral("添付メモ有り"));
+
+        // An order sheet's message line after a refused entry.
+        OrderSheets& sheets = app.window->orderSheets();
+        sheets.showOrderInfoWindowSheet();
+        QDialog* info = sheets.currentSheet();
+        QVERIFY(info != nullptr);
+        auto* date = info->findChild<QLineEdit*>(QStringLiteral("orderInfoDate"));
+        if (date != nullptr) {
+            date->setText(QStringLiteral("1999/12/31"));
+            info->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            QCoreApplication::processEvents();
+            const QString message = SheetDriver::message(QStringLiteral("orderInfoWindow"));
+            QVERIFY(!message.isEmpty());
+            bool sawMessage = false;
+            for (QLabel* label : info->findChildren<QLabel*>()) {
+                if (label->isVisible() && label->text() == message) {
+                    sawMessage = true;
+                    QCOMPARE(widgettree::accessibleName(label), message);
+                }
+            }
+            QVERIFY(sawMessage);
+        }
+        info->reject();
+    }
+
+    // Enter on a focused キャンセル cancels the memo sheet; the default takes Enter from fields.
+    void enterOnAFocusedCancelCancelsTheMemo() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        Q_EMIT app.window->printPage()->dragDropView()->filesDropped(
+            writePhotos(app.home.filePath(QStringLiteral("Shoot")), 1));
+        QCoreApplication::processEvents();
+        QVERIFY(app.click(QStringLiteral("printAddMemoAllButton")));
+        QPointer<QDialog> memo = visibleDialog(QStringLiteral("printMemoInputWindow"));
+        QVERIFY(memo != nullptr);
+        memo->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("保存しないメモ"));
+        auto* cancel = memo->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        auto* ok = memo->findChild<QPushButton*>(QStringLiteral("okButton"));
+        QVERIFY(cancel->x() < ok->x());
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(memo.isNull() || !memo->isVisible());
+        QCOMPARE(app.find<QPushButton>(QStringLiteral("printAddMemoAllButton"))->text(),
+                 QStringLiteral("添付メモ"));
+
+        // Esc cancels too.
+        QVERIFY(app.click(QStringLiteral("printAddMemoAllButton")));
+        memo = visibleDialog(QStringLiteral("printMemoInputWindow"));
+        QVERIFY(memo != nullptr);
+        memo->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("これも保存しない"));
+        QTest::keyClick(memo, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        QCOMPARE(app.find<QPushButton>(QStringLiteral("printAddMemoAllButton"))->text(),
+                 QStringLiteral("添付メモ"));
+    }
+
+    // A locked tab cannot be chosen through the accessibility interface's press on the tab bar.
+    void aLockedTabCannotBeChosenThroughAccessibility() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        QTabBar* bar = app.window->mainTabView()->tabBar();
+        QAccessibleInterface* barFace = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(barFace != nullptr);
+        const auto press = [barFace](int index) {
+            QAccessibleInterface* tab = barFace->child(index);
+            QVERIFY(tab != nullptr && tab->actionInterface() != nullptr);
+            tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            QCoreApplication::processEvents();
+        };
+        const int print = bar->currentIndex();
+        const int etc = MainWindow::tabLabels().indexOf(orderTabLabel(OrderTab::Etc));
+        QVERIFY(etc >= 0 && etc != print);
+
+        app.window->tabViewCtrl().mainTabItemLock();
+        press(etc);
+        QCOMPARE(bar->currentIndex(), print);
+        QCOMPARE(app.ctrl->selectedTab(), OrderTab::Print);
+
+        app.window->tabViewCtrl().mainTabItemUnLock();
+        press(etc);
+        QCOMPARE(bar->currentIndex(), etc);
+    }
+
+    // The album tab's Tab key follows reading order: the rows above the form, the left column
+    // down, then the right column, the memo, then Send.
+    void albumTabOrderFollowsReading() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Album);
+        QWidget* page = app.window->albumPage();
+        QStringList chain;
+        QWidget* start = page->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
+        QVERIFY(start != nullptr);
+        QWidget* w = start;
+        do {
+            if (!w->objectName().isEmpty()) {
+                chain.append(w->objectName());
+            }
+            w = w->nextInFocusChain();
+        } while (w != start && chain.size() < 400);
+        const QStringList reading{
+            QStringLiteral("albumImageFolderPath"), QStringLiteral("alSetPop"),
+            QStringLiteral("alAlbumPop"),           QStringLiteral("alOrderNum"),
+            QStringLiteral("alBaseColPop"),         QStringLiteral("alHyouPop"),
+            QStringLiteral("alMiniColPop"),         QStringLiteral("alOrderMemo"),
+            QStringLiteral("albumSendButton")};
+        qsizetype last = -1;
+        for (const QString& name : reading) {
+            const qsizetype at = chain.indexOf(name);
+            QVERIFY2(at > last, qPrintable(name + QStringLiteral(" out of order: ") +
+                                           chain.join(QStringLiteral(", "))));
+            last = at;
+        }
+    }
+
+    // The history window: an order pooled and sent at once is one row 送信済み; its two events
+    // show when it is chosen.
+    void historyShowsAnOrderOnce() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Etc);
+        QVERIFY(WorkFolder::checkWorkFolder());
+        QFile file(OrderHistoryTable::historyFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "{\"dateTime\":\"2026-02-01T10:00:00\",\"tab\":\"その他\",\"archive\":\"B1.zip\","
+            "\"outcome\":\"pooled\"}\n"
+            "{\"dateTime\":\"2026-02-01T10:00:01\",\"tab\":\"その他\",\"archive\":\"B1.zip\","
+            "\"outcome\":\"sent\"}\n");
+        file.close();
+        ServiceWindows& services = app.window->serviceWindows();
+        services.orderHistoryAction();
+        OrderHistoryWindow* window = services.orderHistoryWindow();
+        auto* view = window->findChild<QTableView*>(QStringLiteral("orderHistoryTable"));
+        QCOMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(view->model()->index(0, OrderHistoryTable::Outcome).data().toString(),
+                 QStringLiteral("送信済み"));
+        view->selectRow(0);
+        auto* events = window->findChild<QListWidget*>(QStringLiteral("orderHistoryEventsList"));
+        QCOMPARE(events->count(), 2);
+        QVERIFY(events->item(0)->text().contains(QStringLiteral("送信待ち")));
+        QVERIFY(events->item(1)->text().contains(QStringLiteral("送信済み")));
+        window->close();
+    }
+};
+
+// The screen of a small notebook: 1024×700.
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+        QApplication app(argc, argv);
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        TestWindows test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    const QString config = QDir::temp().filePath(QStringLiteral("halvix-screen-1024x700.json"));
+    QFile file(config);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(R"({"windowFrameMargins": false, "screens": [{"name": "small", "x": 0,
+            "y": 0, "width": 1024, "height": 700, "logicalDpi": 96, "logicalBaseDpi": 96,
+            "dpr": 1}]})");
+        file.close();
+    }
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toUtf8());
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    TestWindows test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_Windows.moc"
