@@ -1,5 +1,6 @@
 #include "product/PrintSizeTable.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -66,8 +67,19 @@ std::optional<QSizeF> PrintSizeTable::sizeFromTable(const QString& sizeName) {
 }
 
 std::optional<QSizeF> PrintSizeTable::printSizeMm(const QString& sizeName) {
-    if (auto size = sizeFromDimensions(sizeName)) {
-        return size;
+    // A tab judges thousands of rows against a handful of size names: each is read once.
+    thread_local QHash<QString, std::optional<QSizeF>> known;
+    const auto it = known.constFind(sizeName);
+    if (it != known.constEnd()) {
+        return *it;
     }
-    return sizeFromTable(sizeName);
+    std::optional<QSizeF> size = sizeFromDimensions(sizeName);
+    if (!size) {
+        size = sizeFromTable(sizeName);
+    }
+    if (known.size() > 1000) {
+        known.clear();
+    }
+    known.insert(sizeName, size);
+    return size;
 }

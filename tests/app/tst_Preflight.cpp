@@ -1,4 +1,6 @@
+#include "AlertRecorder.h"
 #include "ImageFiles.h"
+#include "app/PreflightBoard.h"
 #include "app/PreflightJudge.h"
 #include "app/PreflightService.h"
 #include "product/PrintSizeTable.h"
@@ -21,6 +23,7 @@ private Q_SLOTS:
     void printSizeNames();
     void serviceReadsOnceAndFollowsChanges();
     void serviceForgetsReleasedFiles();
+    void boardJudgesRowsAndAsksBeforeSend();
 
 private:
     QTemporaryDir dir;
@@ -294,6 +297,64 @@ void TestPreflight::serviceForgetsReleasedFiles() {
         QVERIFY(!service.facts(file).has_value());
     }
     QVERIFY(service.readCount() < 300);
+}
+
+void TestPreflight::boardJudgesRowsAndAsksBeforeSend() {
+    const QString big = path(QStringLiteral("sound.jpg"));         // 1800 × 1200
+    const QString small = path(QStringLiteral("board_small.jpg")); // 900 × 600
+    QVERIFY(ImageFiles::jpeg(small, 900, 600));
+    const QString cmyk = path(QStringLiteral("board_cmyk.jpg"));
+    QVERIFY(ImageFiles::jpeg(cmyk, 1800, 1200,
+                             {QStringLiteral("-colorspace"), QStringLiteral("CMYK")}));
+
+    PreflightService service(nullptr, 2);
+    PreflightBoard board(service);
+    QSignalSpy changed(&board, &PreflightBoard::verdictsChanged);
+    const QString lSize = QStringLiteral("Lサイズ（89×127）");
+    // The big file twice (another size: 1200 px over 8 in is 150 dpi), the small one for L
+    // (600 px over 3.5 in is 171 dpi).
+    board.setRows(
+        {{big, lSize}, {big, QStringLiteral("六切（203×254）")}, {small, lSize}, {cmyk, lSize}});
+    QCOMPARE(board.judgedCount(), 0);
+    QTRY_COMPARE(board.judgedCount(), 4);
+    QVERIFY(changed.size() >= 2);
+    QCOMPARE(board.verdictAt(0).level, PreflightLevel::Fine);
+    QCOMPARE(board.verdictAt(1).level, PreflightLevel::Caution);
+    QCOMPARE(board.verdictAt(2).level, PreflightLevel::Caution);
+    QCOMPARE(board.verdictAt(3).level, PreflightLevel::Warning);
+    QCOMPARE(board.summaryText(), QStringLiteral("注意が必要な画像：3枚"));
+    QCOMPARE(service.readCount(), qint64(3));
+
+    // A new size for the small row is judged at once from the stored facts.
+    board.setSizeName(2, QStringLiteral("六切（203×254）"));
+    QCOMPARE(board.verdictAt(2).level, PreflightLevel::Warning);
+    QCOMPARE(board.verdictAt(2).reasons,
+             QStringList{QStringLiteral("解像度が不足しています（約75dpi）")});
+    QCOMPARE(service.readCount(), qint64(3));
+    QCOMPARE(board.warningFileNames(),
+             (QStringList{QStringLiteral("board_small.jpg"), QStringLiteral("board_cmyk.jpg")}));
+
+    // Send asks once, with the count and the names; Escape (the second button) cancels.
+    AlertRecorder alerts;
+    alerts.enqueueNg();
+    QVERIFY(!board.confirmSend());
+    QCOMPARE(alerts.count(), 1);
+    const AlertRequest asked = alerts.last();
+    QCOMPARE(asked.kind, AlertRequest::Kind::OkNg);
+    QCOMPARE(asked.okTitle, QStringLiteral("このまま送信"));
+    QCOMPARE(asked.ngTitle, QStringLiteral("キャンセル"));
+    QVERIFY(asked.message.contains(QStringLiteral("2枚")));
+    QVERIFY(asked.information.contains(QStringLiteral("board_small.jpg\nboard_cmyk.jpg")));
+    alerts.enqueueOk();
+    QVERIFY(board.confirmSend());
+
+    // Rows leave: their files are let go; amber alone sends without a question.
+    board.setRows({{big, lSize}, {small, lSize}});
+    QVERIFY(!service.isHeld(cmyk));
+    QCOMPARE(board.attentionCount(), 1);
+    alerts.clear();
+    QVERIFY(board.confirmSend());
+    QCOMPARE(alerts.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPreflight)
