@@ -22,6 +22,9 @@ PreflightBoard::~PreflightBoard() {
 }
 
 void PreflightBoard::setRows(const QList<PreflightRow>& newRows) {
+    if (newRows == rows) {
+        return;
+    }
     QHash<QString, QList<int>> newRowsOfPath;
     newRowsOfPath.reserve(newRows.size());
     for (int i = 0; i < newRows.size(); ++i) {

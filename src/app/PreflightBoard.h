@@ -16,6 +16,7 @@ class PreflightService;
 struct PreflightRow {
     QString path;
     QString sizeName;
+    bool operator==(const PreflightRow&) const = default;
 };
 
 // The verdicts of one tab's files, kept beside its rows: the board holds each file in the
@@ -30,7 +31,7 @@ public:
     ~PreflightBoard() override;
 
     // The tab's rows now, in row order. Files new to the tab are checked, files gone from it
-    // are let go.
+    // are let go. The same rows again cost one comparison.
     void setRows(const QList<PreflightRow>& rows);
     // Only the print size of one row changed.
     void setSizeName(int row, const QString& sizeName);
