@@ -10,10 +10,10 @@
 // Runs in a temporary home (its own settings and work area) on the offscreen platform unless a
 // display is given. The 5,000 files are hard links of one photo: real decodes, little disk.
 #include "app/AppCtrl.h"
-#include "app/gui/MainWindow.h"
 #include "settings/UserDef.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/FileListTabPage.h"
+#include "ui/MainWindow.h"
 #include "ui/PrintFileListCtrl.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ThumbnailLoader.h"

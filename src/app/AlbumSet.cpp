@@ -225,10 +225,19 @@ void AlbumSet::exportAlbumSet() {
 
 std::optional<AlbumSet::SetFile> AlbumSet::readSetFile(const QString& path) {
     QFile file(path);
-    std::optional<QVariant> plist;
+    PlistRead read;
     if (file.open(QIODevice::ReadOnly)) {
-        plist = plistFromData(file.readAll());
+        read = plistReadData(file.readAll());
     }
+    // A list that would swell past any set file's size (shared references, a cycle) is no set
+    // file, whatever it claims to hold.
+    if (read.overBudget) {
+        Log::outputLn(QStringLiteral("展開すると大きすぎるプロパティリストのため読み込まない（%1）")
+                          .arg(path));
+        notSetFile();
+        return std::nullopt;
+    }
+    const std::optional<QVariant>& plist = read.value;
     if (!plist || plist->typeId() != QMetaType::QVariantMap) {
         Log::outputLn(QStringLiteral("有効な情報を入ってないファイルです"));
         Tool::beep(QStringLiteral("Basso"));

@@ -32,7 +32,7 @@ enum class QuitDecision {
 // The application controller, the one object of the run (core half: no widgets). It owns the run
 // flags, the per-tab selections, the minimal file-list rows, the catalogues, the order pool and
 // the job runner, and tells the window through signals what changed. The window half
-// (src/app/gui) presents and forwards.
+// (src/ui) presents and forwards.
 class AppCtrl : public QObject, public FileIntakeHost, private JobMainThreadActions {
     Q_OBJECT
 public:

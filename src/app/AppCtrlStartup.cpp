@@ -87,6 +87,10 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     // 7
     breadcrumb("AppCtrl awakeFromNib5");
     hooks.closeWaitPanel();
+    if (LabConfig::refusal()) {
+        Tool::alertWithMsg(QStringLiteral("ラボ接続設定ファイルに誤りがあります"),
+                           LabConfig::refusalAlertText());
+    }
 
     // 8
     breadcrumb("AppCtrl awakeFromNib6");

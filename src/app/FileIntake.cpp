@@ -20,6 +20,12 @@ QString fileName(const QString& path) {
     return orbel::walk::lastComponent(path);
 }
 
+// A name as the lab's file system compares it: composed (the archive and the report carry the
+// composed form, so "ガ" typed on a Mac and on Windows is one name) and without letter case.
+QString nameKey(const QString& name) {
+    return name.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
 // A path inside folder at any depth (not the folder itself).
 bool isInside(const QString& path, const QString& folder) {
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -105,7 +111,8 @@ void FileIntake::dragDropFolderAndFiles(const QStringList& paths) {
         }
     }
 
-    if (!refuseSpecialFiles(specials)) {
+    unreadable_.clear();
+    if (!refuseSpecialFiles(specials) && !refuseUnpairableNames(sorted)) {
         if (host_.kineloWindowOpen()) {
             listIntake(FileListKind::Kinelo, files);
         } else {
@@ -126,6 +133,7 @@ void FileIntake::dragDropFolderAndFiles(const QStringList& paths) {
             }
         }
     }
+    reportUnreadable();
     host_.comViewRefresh();
 }
 
@@ -138,6 +146,68 @@ bool FileIntake::refuseSpecialFiles(const QStringList& specials) {
                        QStringLiteral("%1\nパイプや装置などの特殊なファイルは受け付けられません。")
                            .arg(fileName(specials.first())));
     return true;
+}
+
+std::optional<QString> FileIntake::unpairableName(const QStringList& paths) {
+    for (const QString& path : paths) {
+        for (const char32_t c : path.toUcs4()) {
+            if (orbel::walk::isControlCharacter(c)) {
+                return path;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The report writes such a name on one line and the archive keeps it as it is, so the lab cannot
+// pair them; nor can Windows unpack it.
+bool FileIntake::refuseUnpairableNames(const QStringList& paths) {
+    const std::optional<QString> path = unpairableName(paths);
+    if (!path) {
+        return false;
+    }
+    const QString shown = orbel::walk::shownName(*path);
+    Log::outputLn(QStringLiteral("ファイル名に制御文字が含まれているのでNG(%1)").arg(shown));
+    Tool::alertWithMsg(QStringLiteral("ファイル名に使えない文字が含まれています"),
+                       QStringLiteral("%1\n改行などの制御文字を含む名前のファイルやフォルダは"
+                                      "送信できません。名前を変えてからもう一度追加してください。")
+                           .arg(shown));
+    return true;
+}
+
+QStringList FileIntake::folderFiles(const QString& folder) {
+    QStringList paths;
+    orbel::walk::walkFiles(
+        folder,
+        [&paths](const QFileInfo& file) {
+            paths.append(file.filePath());
+            return true;
+        },
+        &unreadable_);
+    sortPlain(paths);
+    return paths;
+}
+
+void FileIntake::reportUnreadable() {
+    if (unreadable_.isEmpty()) {
+        return;
+    }
+    QStringList names = unreadable_;
+    unreadable_.clear();
+    names.removeDuplicates();
+    Log::outputLn(QStringLiteral("読み込めないフォルダを除外（%1件）：%2")
+                      .arg(names.size())
+                      .arg(names.join(QStringLiteral(", "))));
+    // The alert stays readable: the first ten, and how many more the log holds.
+    constexpr qsizetype kShown = 10;
+    QString list = names.mid(0, kShown).join(u'\n');
+    if (names.size() > kShown) {
+        list += QStringLiteral("\nほか%1件").arg(names.size() - kShown);
+    }
+    Tool::alertWithMsg(QStringLiteral("読み込めないフォルダがあります"),
+                       QStringLiteral("次のフォルダまたはファイルは、名前が読み取れないか開く権限が"
+                                      "ないため、注文に入っていません。\n%1")
+                           .arg(list));
 }
 
 void FileIntake::setIntake(const QStringList& files, const QStringList& folders) {
@@ -175,9 +245,7 @@ void FileIntake::setIntake(const QStringList& files, const QStringList& folders)
                 counted = result.size() + count;
                 break;
             }
-            QStringList folderFiles = orbel::allFilePathArray(folder);
-            sortPlain(folderFiles);
-            result.append(folderFiles);
+            result.append(folderFiles(folder));
         }
     }
 
@@ -189,6 +257,9 @@ void FileIntake::setIntake(const QStringList& files, const QStringList& folders)
     if (result.isEmpty()) {
         Log::outputLn(QStringLiteral("対象のファイルが含まれてないのでNG"));
         Tool::alertWithMsg(QStringLiteral("対象となるファイルが含まれていません"), QString());
+        return;
+    }
+    if (refuseUnpairableNames(result)) {
         return;
     }
     if (isFileSizeOver(result)) {
@@ -231,7 +302,7 @@ void FileIntake::resizeIntake(const QStringList& files, const QStringList& folde
     }
     if (d == 1) {
         Log::outputLn(QStringLiteral("１フォルダのみでOK（file=%1 folder=%2）").arg(f).arg(1));
-        oneImageFolderSelected(folders.first());
+        oneFolder(folders.first());
         return;
     }
     if (f == 0) {
@@ -340,6 +411,12 @@ void FileIntake::listIntake(FileListKind list, const QStringList& files) {
 }
 
 void FileIntake::oneImageFolderSelected(const QString& folder) {
+    unreadable_.clear();
+    oneFolder(folder);
+    reportUnreadable();
+}
+
+void FileIntake::oneFolder(const QString& folder) {
     const OrderTab tab = host_.selectedTab();
     if (tab != OrderTab::Album && tab != OrderTab::Etc && tab != OrderTab::Resize) {
         return; // the print and school tabs take files into their lists only
@@ -356,9 +433,10 @@ void FileIntake::oneImageFolderSelected(const QString& folder) {
                            kTooManyFilesInfo);
         failed = true;
     } else {
-        files = orbel::allFilePathArray(folder);
-        sortPlain(files);
-        if (tab == OrderTab::Resize) {
+        files = folderFiles(folder);
+        if (refuseUnpairableNames(QStringList{folder} + files)) {
+            failed = true;
+        } else if (tab == OrderTab::Resize) {
             if (!isContanisJpegFileWithFilesPath(files)) {
                 Log::outputLn(QStringLiteral("jpegが含まれていないフォルダが選択されたのでNG"));
                 Tool::alertWithMsg(
@@ -431,7 +509,7 @@ std::optional<QString> FileIntake::overlapFileName(const QStringList& paths) {
     QHash<QString, QString> seen; // folded name -> first path with it
     for (const QString& path : paths) {
         const QString name = fileName(path);
-        const QString key = name.toCaseFolded();
+        const QString key = nameKey(name);
         const auto it = seen.constFind(key);
         if (it != seen.cend()) {
             if (*it != path) {
@@ -446,10 +524,10 @@ std::optional<QString> FileIntake::overlapFileName(const QStringList& paths) {
 
 std::optional<QString> FileIntake::registeredFileName(const QStringList& paths,
                                                       const QString& registFileNameStr) {
-    const QString registered = registFileNameStr.toCaseFolded();
+    const QString registered = nameKey(registFileNameStr);
     for (const QString& path : paths) {
         const QString name = fileName(path);
-        if (registered.contains(QLatin1Char(',') + name.toCaseFolded() + QLatin1Char(','))) {
+        if (registered.contains(QLatin1Char(',') + nameKey(name) + QLatin1Char(','))) {
             return name;
         }
     }
@@ -461,11 +539,11 @@ std::optional<QString> FileIntake::registeredFileNameInList(const QStringList& p
     // Compared name by name: a listed name holding a comma must not match part of another.
     QSet<QString> listed;
     for (const QString& path : listPaths) {
-        listed.insert(fileName(path).toCaseFolded());
+        listed.insert(nameKey(fileName(path)));
     }
     for (const QString& path : paths) {
         const QString name = fileName(path);
-        if (listed.contains(name.toCaseFolded())) {
+        if (listed.contains(nameKey(name))) {
             return name;
         }
     }

@@ -62,8 +62,9 @@ public:
     static bool isContanisJpegFileWithFilesPath(const QStringList& paths);
     // Every path lies in the same folder (true for none or one).
     static bool isEqualFolderWithFilesPath(const QStringList& paths);
-    // A file name that two different paths share, letter case ignored (the lab unpacks orders on
-    // a file system that ignores it); none when every name is distinct.
+    // A file name that two different paths share, letter case and composed or decomposed kana
+    // ignored (the lab unpacks orders on a file system that ignores case, and the archive holds
+    // the composed form); none when every name is distinct. The later checks compare the same way.
     static std::optional<QString> overlapFileName(const QStringList& paths);
     // The first file name of paths that occurs, letter case ignored, as ",name," in
     // registFileNameStr (an allFileNameStr text).
@@ -80,11 +81,22 @@ public:
     static qint64 fileLimitSize();
     static QString fileLimitSizeStr();
 
+    // The first path whose name has a character the lab cannot pair with the report (a line
+    // break or another control character, DEL included), anywhere in the path; none when clean.
+    static std::optional<QString> unpairableName(const QStringList& paths);
+
 private:
     void setIntake(const QStringList& files, const QStringList& folders);
     void resizeIntake(const QStringList& files, const QStringList& folders);
     void listIntake(FileListKind list, const QStringList& files);
+    void oneFolder(const QString& folder);
     bool refuseSpecialFiles(const QStringList& specials);
+    bool refuseUnpairableNames(const QStringList& paths);
+    // The folder's files as the walk takes them; what it could not read is kept for the report.
+    QStringList folderFiles(const QString& folder);
+    // Tells the studio, once, which folders could not be read, and forgets them.
+    void reportUnreadable();
 
     FileIntakeHost& host_;
+    QStringList unreadable_; // shown names, gathered during one drop or folder choice
 };

@@ -6,6 +6,7 @@
 #include "job/SendJob.h"
 #include "job/ZipJob.h"
 #include "service/Analyzer.h"
+#include "service/LabConfig.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
@@ -144,7 +145,17 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
             }
         }
 
-        if (ok && UserDef::isSend()) {
+        if (ok && UserDef::isSend() && LabConfig::refusal()) {
+            // No server to send to: the archive waits in the pool until the file is mended.
+            Log::outputLn(QStringLiteral("ラボ接続設定ファイルに誤りがあるため送信しない（%1）")
+                              .arg(*LabConfig::refusal()));
+            Tool::alertWithMsg(QStringLiteral("ラボ接続設定ファイルに誤りがあります"),
+                               LabConfig::refusalAlertText(true));
+            info.setJobMsg(QStringLiteral("ラボ接続設定ファイルの誤りのため送信していません。"
+                                          "オーダーは未送信オーダーに残っています"));
+            Log::outputLn(kAbortLine);
+            ok = false;
+        } else if (ok && UserDef::isSend()) {
             UserDef::setAppStatus(QStringLiteral("JOB Thread Send"));
             SendJob sendJob(info);
             ok = sendJob.start(archive);

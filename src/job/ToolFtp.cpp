@@ -19,7 +19,8 @@ bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& p
                                            const QString& downFolder) {
     // "-O" names the local file after the last component of the remote path.
     const QString fileName = QFileInfo(path).fileName();
-    if (fileName.isEmpty())
+    // No host (a refused lab.conf): curl would take the path's first folder for one.
+    if (fileName.isEmpty() || host.isEmpty())
         return false;
     const QString localPath = orbel::expandTilde(downFolder) + QLatin1Char('/') + fileName;
     // A server that stops answering must not hold the start-up forever: give up after a stall

@@ -323,7 +323,15 @@ bool ZipPacker::addFile(const QString& path, const QString& entryName) {
         return fail(
             QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString()));
     }
-    const QByteArray name = entryName.toUtf8();
+    // The report writes names composed ("ガ" as one character, however the file system keeps
+    // it); the entry carries the same form, or the lab cannot pair the two.
+    const QByteArray name = entryName.normalized(QString::NormalizationForm_C).toUtf8();
+    const QByteArray given = entryName.toUtf8();
+    if (const auto found = _givenNames.constFind(name);
+        found != _givenNames.cend() && *found != given) {
+        return fail(QStringLiteral("同じ名前の項目が2つあります: %1").arg(entryName));
+    }
+    _givenNames.insert(name, given);
     const quint64 fileSize = static_cast<quint64>(info.st_size);
     const bool deflate = fileSize > 0 && !isStoredName(entryName);
     const bool encrypted = _password.has_value();

@@ -34,7 +34,9 @@ public:
     bool open();
     bool isOpen() const;
     const QString& archivePath() const { return _archivePath; }
-    // Adds the file under entryName ("/"-separated, relative).
+    // Adds the file under entryName ("/"-separated, relative), stored in its composed form (NFC),
+    // as the order report writes names. Two different names that compose alike would replace one
+    // another: the second is refused.
     bool addFile(const QString& path, const QString& entryName);
     // Writes the central directory; the archive is complete after it.
     bool finish();
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<QFile> _file;
     std::vector<CentralRecord> _central;
     QHash<QByteArray, qsizetype> _centralIndex; // entry name to its place in _central
+    QHash<QByteArray, QByteArray> _givenNames;  // stored entry name to the name it was added as
     QByteArray _buffer;                         // bytes not yet written, starting at _bufferStart
     quint64 _bufferStart = 0;
     QByteArray _readBlock;

@@ -125,19 +125,6 @@ std::optional<QString> OrderAction::orderInfoCustomValueCheck(OrderInfo3465& inf
     return std::nullopt;
 }
 
-std::optional<QString> OrderAction::charInputDateCheck(QString& date) {
-    date = singleLine(date);
-    if (date.isEmpty()) {
-        return std::nullopt;
-    }
-    const std::optional<QString> normal = normalizedDate(fullWidthToHalfWidth(date));
-    if (!normal) {
-        return kDateFormatMessage;
-    }
-    date = *normal;
-    return std::nullopt;
-}
-
 QString OrderAction::fullWidthToHalfWidth(const QString& text) {
     // One transliterator for the run; ICU's instances are not safe for concurrent use.
     static std::mutex mutex;

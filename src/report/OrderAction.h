@@ -41,8 +41,6 @@ public:
     // number in half-width characters, also when another field fails.
     static std::optional<QString> orderInfoValueCheck(OrderInfo& info);
     static std::optional<QString> orderInfoCustomValueCheck(OrderInfo3465& info);
-    // The name-and-date sheet's date, when not empty: the same date rule.
-    static std::optional<QString> charInputDateCheck(QString& date);
 
     // Full-width letters, digits and signs become their half-width forms (ICU's
     // "Fullwidth-Halfwidth").

@@ -88,6 +88,10 @@ QString folderUrl(const QString& code) {
 }
 
 std::optional<QString> curlRead(const QString& url) {
+    // No host (a refused lab.conf): curl would take "dwnld" for one. Without the listing nothing
+    // is downloaded either.
+    if (LabConfig::orderFtpHost().isEmpty())
+        return std::nullopt;
     ProcessOptions options;
     options.workingDirectory = QStringLiteral("~");
     const ProcessResult result =

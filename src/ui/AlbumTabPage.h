@@ -1,29 +1,26 @@
 #pragma once
 
+#include "app/AlbumForm.h"
 #include "ui/OrderTabPage.h"
 
-#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
-#include <QVariantMap>
 #include <functional>
-#include <memory>
 
-class ProductAlbumData;
 class QCheckBox;
 class QComboBox;
 class QDialog;
 class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
-// The album tab: one bound album made from the selection, chosen through a cascade of pop-ups that
-// the album catalogue fills according to the choices above them. The form is written to
-// "AlbumDic" at every refresh; album sets (named snapshots of the form) are picked and kept here
-// too. Tags: 170 catalogue page, 171 folder, 172 Send, 173 cancel, 201-206 album sets; the form's
-// own controls only refresh.
+// The album tab: presents the album form (AlbumForm) and forwards the user's choices to it; the
+// form's cascade, limits and record live there. Album sets (named snapshots of the form) are
+// picked and kept here. Tags: 170 catalogue page, 171 folder, 172 Send, 173 cancel, 201-206 album
+// sets; the form's own controls only refresh.
 class AlbumTabPage : public OrderTabPage {
     Q_OBJECT
 public:
@@ -34,24 +31,14 @@ public:
     void uiInit() override { albumUIInit(); }
     void viewRefresh() override { albumViewRefresh(); }
 
-    void albumUIInit();
+    AlbumForm& form() const { return *form_; }
+
+    void albumUIInit() { form_->albumUIInit(); }
     void albumViewRefresh();
-    void albumUiRefresh();
     void albumAction(int tag);
-    // The form as the album record ("AlbumDic").
-    QVariantMap nowAlbumUiDic() const;
-    void saveAlbumUiInfo();
-    void loadAlbumUiInfo();
-    void albumUiSetupFromDic(const QVariantMap& dic);
-    // A count above the album's non-zero order limit.
-    bool isOrderLimitCheck(const QString& count) const;
-    // The album choices need a name and date on the plate or foil stamp.
-    bool isCharInputProduct() const;
-    void albumDirectOrderNumClear();
     // The Kinelo button: hidden for the run when the lab switched Kinelo off.
     void setKineloButtonAllowed(bool allowed);
-    // The album product is one of the video-only products of Kinelo.
-    bool isAlbumKineloMovFileOnly() const;
+    bool isAlbumKineloMovFileOnly() const { return form_->isAlbumKineloMovFileOnly(); }
 
     // --- Album sets ---
     void loadAlbumSetPop();
@@ -75,46 +62,29 @@ protected:
 
 private:
     struct PopRow {
+        QString key; // the form's record key
         QComboBox* pop = nullptr;
         QLabel* label = nullptr;
     };
-    std::shared_ptr<ProductAlbumData> album() const;
     QComboBox* makePop(const QString& name, const QString& accessibleName, int tag);
     QLabel* makeLabel(const QString& name, const QString& text);
-    QComboBox* makeCountBox(const QString& name, const QString& accessibleName, int tag);
-    void connectAction(QComboBox* box, int tag);
+    QComboBox* makeCountBox(const QString& name, const QString& accessibleName, int tag,
+                            AlbumForm::CountField field);
 
-    // Choices as the lookups read them.
-    static QString popChoice(const QComboBox* pop);
-    QString albumChoice() const;
-    QString sizeChoice() const; // catalogue form
-    QString pageChoice() const;
-    QString optionText() const;
-    static QString noTitle(const QString& choice);
-    QStringList checkedOptionTitles() const;
-    QString caption(const QString& section, QStringList keys, int zeros,
-                    const QString& defaultCaption) const;
-
-    void popChange(QComboBox* pop, const QStringList& titles, QLabel* label,
-                   const QString& labelTitle);
-    void comBoxChange(QComboBox* box, const QStringList& titles, QLabel* label,
-                      const QString& labelTitle);
-    void refillPop(const QString& popName);
-    void refreshPages();
-    void refreshCount();
-    void refreshSideCount(QComboBox* owner, QComboBox* count, QLabel* unit);
-    void refreshOptions(const QStringList& keepTicked);
-    // Alerts and resets a count above the album's order limit; true when it reset one.
-    bool orderLimitChecks();
-    void normaliseCounts();
+    // The form's state onto the controls.
+    void present();
+    // Counts typed but not yet left are the user's choice too.
+    void forwardTypedCounts();
     void setFormEnabled(bool enabled);
+    QHBoxLayout* makeAlbumSetRow(); // the set pop-up and its buttons, wired
     void openCatalogPage();
     void sendAction();
     void showAlbumSetSheet(const QString& msg1, const QString& msg2, const QString& okTitle,
                            const QString& name, bool editable);
     void albumSetSheetDidEnd(bool ok);
 
-    QHash<QString, PopRow> pops_;
+    AlbumForm* form_ = nullptr;
+    QList<PopRow> pops_;
     QComboBox* pageComBox_ = nullptr;
     QComboBox* orderNum_ = nullptr;
     QLineEdit* orderNum2_ = nullptr;
@@ -139,7 +109,4 @@ private:
     QPointer<QDialog> nameSheet_;
     bool kineloAllowed_ = true;
     bool refreshing_ = false;
-    bool initialised_ = false;
-    int pageTypeShown_ = 1;
-    int countTypeShown_ = 1;
 };

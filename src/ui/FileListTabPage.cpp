@@ -1,9 +1,6 @@
 #include "ui/FileListTabPage.h"
 
 #include "app/AppCtrl.h"
-#include "product/ProductData.h"
-#include "product/ProductPrintData.h"
-#include "product/ProductSchoolData.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DragDropScrollView.h"
@@ -22,20 +19,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kMemoTitle = QStringLiteral("添付メモ");
 const QString kMemoTitleSet = QStringLiteral("添付メモ有り");
-
-QStringList oneToTen() {
-    QStringList choices;
-    for (int i = 1; i <= 10; ++i) {
-        choices.append(QString::number(i));
-    }
-    return choices;
-}
 
 QString lowerFirst(const QString& text) {
     return text.left(1).toLower() + text.mid(1);
@@ -56,7 +46,10 @@ const QString FileListTabPage::kPleaseSelect = ProductPopUpButton::kPleaseSelect
 
 FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names, QWidget* parent)
     : OrderTabPage(tab, ctrl, lowerFirst(names.prefix) + QStringLiteral("SendButton"), parent),
-      names_(names) {
+      names_(names),
+      form_(new FileListForm(
+          tab == OrderTab::Print ? FileListForm::Kind::Print : FileListForm::Kind::School,
+          [&ctrl] { return ctrl.productData(); }, this)) {
     const QString p = lowerFirst(names.prefix);
     const int base = names.tagBase;
 
@@ -80,12 +73,16 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
                 {sizePop_, "SizePop", "サイズ"},
                 {surfacePop_, "SurfacePop", "面質"},
                 {laminatePop_, "LaminatePop", "ラミネート"}};
-    for (const auto& entry : pops) {
-        entry.pop->setObjectName(p + QLatin1String(entry.name));
-        entry.pop->setAccessibleName(QString::fromUtf8(entry.label));
-        entry.pop->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        ProductPopUpComboBox* pop = entry.pop;
-        connect(pop, &QComboBox::activated, this, [this, pop] { tabAction(pop->tag()); });
+    for (int i = 0; i < FileListForm::PopCount; ++i) {
+        ProductPopUpComboBox* pop = pops[i].pop;
+        pop->setObjectName(p + QLatin1String(pops[i].name));
+        pop->setAccessibleName(QString::fromUtf8(pops[i].label));
+        pop->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(pop, &QComboBox::activated, this, [this, pop, i](int index) {
+            forwardTypedCount();
+            form_->choose(static_cast<FileListForm::Pop>(i), index);
+            tabAction(pop->tag());
+        });
     }
     auto makeCaption = [&](const QString& text, const char* name) {
         auto* label = new QLabel(text, this);
@@ -105,9 +102,10 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
     orderNum_->setAccessibleName(QStringLiteral("枚数"));
     orderNum_->setEditable(true);
     orderNum_->setInsertPolicy(QComboBox::NoInsert);
-    orderNum_->addItems(oneToTen());
+    orderNum_->addItems(form_->orderNumChoices());
     orderNum_->setProperty("tag", base + 30);
     orderNum_->setMinimumContentsLength(5);
+    // The count's choice reaches the form when the action forwards what the box shows.
     connect(orderNum_, &QComboBox::activated, this, [this, base] { tabAction(base + 30); });
     connect(orderNum_->lineEdit(), &QLineEdit::editingFinished, this,
             [this, base] { tabAction(base + 30); });
@@ -184,6 +182,7 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
         }
     });
     ctrl.setFileListRows(names.list, &list_->dataSource());
+    connect(form_, &FileListForm::formChanged, this, &FileListTabPage::present);
 }
 
 QDialog* FileListTabPage::memoInputWindow() const {
@@ -198,113 +197,46 @@ void FileListTabPage::viewRefresh() {
     tabViewRefresh();
 }
 
-// --- Pop-up cascade ---
+// --- Presenting ---
 
-void FileListTabPage::categoryPopRebuild() {
-    if (const ProductXmlCatalog* c = catalog()) {
-        c->makePopup(*categoryPop_, std::nullopt);
-    } else {
-        categoryPop_->removeAllItems();
+void FileListTabPage::present() {
+    const ProductPopUpComboBox* const pops[] = {categoryPop_, sizePop_, surfacePop_, laminatePop_};
+    for (int i = 0; i < FileListForm::PopCount; ++i) {
+        presentPopUp(const_cast<ProductPopUpComboBox*>(pops[i]),
+                     form_->pop(static_cast<FileListForm::Pop>(i)));
     }
-    categoryPop_->addPleaseSelect();
-    categoryPop_->setEnabled(true);
-}
-
-void FileListTabPage::rebuildLower(ProductPopUpComboBox* pop) {
-    std::optional<QVariantMap> query;
-    if (pop == sizePop_) {
-        query = QVariantMap{
-            {QStringLiteral("list_id"), categoryPop_->selectedRecordId().value_or(QString())}};
-    } else {
-        query = QVariantMap{{QStringLiteral("size_id"),
-                             sizePop_->selectedRecordId().value_or(QStringLiteral("-1"))}};
+    sizeLabel_->setText(form_->caption(FileListForm::Size));
+    surfaceLabel_->setText(form_->caption(FileListForm::Surface));
+    laminateLabel_->setText(form_->caption(FileListForm::Laminate));
+    QStringList shownChoices;
+    for (int i = 0; i < orderNum_->count(); ++i) {
+        shownChoices.append(orderNum_->itemText(i));
     }
-    if (catalog() != nullptr) {
-        makePopupSelectKeep(*pop, query);
-    } else {
-        pop->removeAllItems();
+    if (shownChoices != form_->orderNumChoices()) {
+        const QSignalBlocker block(orderNum_);
+        orderNum_->clear();
+        orderNum_->addItems(form_->orderNumChoices());
     }
-    pop->setEnabled(!pop->isNoItem());
-    captionRefresh();
-}
-
-void FileListTabPage::captionRefresh() {
-    // Each caption follows the chosen record's "label" (labelFromPop:), else its default.
-    const struct {
-        ProductPopUpComboBox* pop;
-        QLabel* caption;
-        const char* fallback;
-    } captions[] = {{sizePop_, sizeLabel_, "サイズ"},
-                    {surfacePop_, surfaceLabel_, "面質"},
-                    {laminatePop_, laminateLabel_, "ラミネート"}};
-    for (const auto& entry : captions) {
-        const QString label = AppCtrl::labelFromPop(entry.pop).value_or(QString());
-        entry.caption->setText(label.isEmpty() ? QString::fromUtf8(entry.fallback) : label);
+    if (orderNum_->currentText() != form_->orderNum()) {
+        orderNum_->setEditText(form_->orderNum());
     }
+    addMemoAllButton_->setText(form_->memo() ? kMemoTitleSet : kMemoTitle);
 }
 
-void FileListTabPage::sizePopRebuild() {
-    rebuildLower(sizePop_);
-}
-
-void FileListTabPage::surfacePopRebuild() {
-    rebuildLower(surfacePop_);
-}
-
-void FileListTabPage::laminatePopRebuild() {
-    rebuildLower(laminatePop_);
+void FileListTabPage::forwardTypedCount() {
+    form_->setOrderNum(orderNum_->currentText());
 }
 
 void FileListTabPage::tabUIInit() {
-    categoryPopRebuild();
-    sizePopRebuild();
-    surfacePopRebuild();
-    laminatePopRebuild();
-    loadUiInfo();
-    initialised_ = true;
+    form_->tabUIInit();
     tabViewRefresh();
-}
-
-void FileListTabPage::loadUiInfo() {
-    const std::optional<QVariantMap> dic = UserDef::dictionaryForKey(names_.dicKey);
-    if (!dic) {
-        return;
-    }
-    const auto idOf = [&](const char* suffix) {
-        return dic->value(rowKey(suffix)).toMap().value(QStringLiteral("id")).toString();
-    };
-    const QString category = idOf("CateoryPopKey");
-    if (!category.isEmpty() && categoryPop_->selectItemFromRecordId(category)) {
-        sizePopRebuild();
-        const QString size = idOf("SizePopKey");
-        if (!size.isEmpty()) {
-            sizePop_->selectItemFromRecordId(size);
-        }
-        surfacePopRebuild();
-        laminatePopRebuild();
-        surfacePop_->selectItemFromRecordId(idOf("SurfacePopKey"));
-        laminatePop_->selectItemFromRecordId(idOf("LaminatePopKey"));
-    }
-    const QString count = dic->value(rowKey("OrderNumKey")).toString();
-    if (!count.isEmpty()) {
-        refreshOrderNumChoices();
-        orderNum_->setEditText(AppCtrl::orderNumCheckAndConvert(count));
-    }
 }
 
 // --- Refresh ---
 
-void FileListTabPage::refreshOrderNumChoices() {
-    const QStringList wanted = orderNumChoices();
-    if (orderNum_->count() != wanted.size()) {
-        orderNum_->clear();
-        orderNum_->addItems(wanted);
-        orderNum_->setCurrentIndex(0);
-    }
-}
-
 void FileListTabPage::tabViewRefresh() {
-    refreshOrderNumChoices();
+    forwardTypedCount();
+    form_->refreshOrderNumChoices();
     // The thumbnail setting may have changed in the preferences.
     const bool thumbnails =
         UserDef::stringForKey(QStringLiteral("ThumbnailView")).value_or(QString()) !=
@@ -329,9 +261,8 @@ void FileListTabPage::tabViewRefresh() {
         cancel = true;
     } else if (state == FormState::Usable) {
         pops = true;
-        send = list_->isSendOk();
-        reason = hasRows ? QStringLiteral("すべての行に注文内容を設定してください")
-                         : QStringLiteral("ファイルをドロップしてください");
+        reason = FileListForm::sendBlock(hasRows, list_->isSendOk());
+        send = reason.isEmpty();
         if (hasRows) {
             memoAll = true;
             cancel = true;
@@ -339,10 +270,10 @@ void FileListTabPage::tabViewRefresh() {
         if (hasRows && selected) {
             cancelTitle = QStringLiteral("選択ファイルを削除");
             memoOne = true;
-            orderSet = !categoryPop_->isPleaseSelect();
+            orderSet = form_->canOrderSet();
         }
     }
-    captionRefresh();
+    present();
     for (ProductPopUpComboBox* pop : {categoryPop_, sizePop_, surfacePop_, laminatePop_}) {
         pop->setEnabled(pops);
         pop->autoDisable();
@@ -357,15 +288,11 @@ void FileListTabPage::tabViewRefresh() {
     cancelButton()->setEnabled(cancel);
     setSendEnabled(send, reason);
     kineloRefresh(memoAll);
-    addMemoAllButton_->setText(memo_ ? kMemoTitleSet : kMemoTitle);
-
+    // A count being typed is left as it is until the user leaves the box.
     if (orderNum_->lineEdit() == nullptr || !orderNum_->lineEdit()->hasFocus()) {
-        const QString count = countAtLeastOne(orderNum_->currentText());
-        if (orderNum_->currentText() != count) {
-            orderNum_->setEditText(count);
-        }
+        form_->settleOrderNum();
     }
-    saveUiInfo();
+    form_->saveUiInfo();
 }
 
 void FileListTabPage::selectFilesRefrash() {
@@ -383,54 +310,15 @@ void FileListTabPage::filesNumInfoRefrash() {
     UserDef::setObject(text, QStringLiteral("MainTabFileInfo"));
 }
 
-QVariantMap FileListTabPage::nowUiDic() const {
-    QVariantMap dic;
-    const struct {
-        ProductPopUpComboBox* pop;
-        const char* key;
-    } pops[] = {{categoryPop_, "CateoryPopKey"},
-                {sizePop_, "SizePopKey"},
-                {surfacePop_, "SurfacePopKey"},
-                {laminatePop_, "LaminatePopKey"}};
-    for (const auto& entry : pops) {
-        if (const std::optional<ProductRecord> record = entry.pop->selectedRecordDic()) {
-            dic.insert(rowKey(entry.key), *record);
-        }
-    }
-    dic.insert(rowKey("OrderNumKey"), orderNum_->currentText());
-    dic.insert(rowKey("OrderMasterMemoKey"), memo_.value_or(QString()));
-    return dic;
-}
-
-void FileListTabPage::saveUiInfo() {
-    if (!initialised_) {
-        return;
-    }
-    UserDef::setObject(nowUiDic(), names_.dicKey);
-}
-
 // --- Actions ---
 
-void FileListTabPage::normaliseOrderNum() {
-    const QString count = AppCtrl::orderNumCheckAndConvert(orderNum_->currentText());
-    if (orderNum_->currentText() != count) {
-        orderNum_->setEditText(count);
-    }
-}
-
 void FileListTabPage::tabAction(int tag) {
-    normaliseOrderNum();
+    forwardTypedCount();
+    form_->normaliseOrderNum();
     const int base = names_.tagBase;
     switch (tag - base) {
-    case 1:
-        sizePopRebuild();
-        surfacePopRebuild();
-        laminatePopRebuild();
-        break;
+    case 1: // the form's cascade followed the choice already
     case 2:
-        surfacePopRebuild();
-        laminatePopRebuild();
-        break;
     case 3:
     case 4:
     case 30:
@@ -442,7 +330,7 @@ void FileListTabPage::tabAction(int tag) {
         memoOneFileEditJob();
         break;
     case 23:
-        UserDef::setObject(list_->orderFileInfoArray(), names_.orderArray);
+        form_->storeOrderArray(list_->orderFileInfoArray());
         UserDef::setExecuteButton(QStringLiteral("BtSend"));
         ctrl().comViewRefresh();
         ctrl().executeOrderActionJob();
@@ -468,27 +356,9 @@ void FileListTabPage::tabAction(int tag) {
 }
 
 void FileListTabPage::orderSet() {
-    const QList<int> rows = list_->selectedRowIndexes();
-    const QString count = orderNum_->currentText();
-    const struct {
-        ProductPopUpComboBox* pop;
-        const char* key;
-    } pops[] = {{categoryPop_, "CateoryPopKey"},
-                {sizePop_, "SizePopKey"},
-                {surfacePop_, "SurfacePopKey"},
-                {laminatePop_, "LaminatePopKey"}};
     PrintFileListDataSource& source = list_->dataSource();
-    for (int row : rows) {
-        QVariantMap record = source.rowAt(row);
-        record.insert(rowKey("OrderNumKey"), count);
-        for (const auto& entry : pops) {
-            if (const std::optional<ProductRecord> chosen = entry.pop->selectedRecordDic()) {
-                record.insert(rowKey(entry.key), *chosen);
-            } else {
-                record.remove(rowKey(entry.key));
-            }
-        }
-        source.setRowAt(row, record);
+    for (int row : list_->selectedRowIndexes()) {
+        source.setRowAt(row, form_->orderSetRow(source.rowAt(row)));
     }
     orderSetDone();
     list_->reloadData();
@@ -578,15 +448,8 @@ void FileListTabPage::memoOneFileEditJob() {
 }
 
 void FileListTabPage::memoAllEditJob() {
-    openMemoSheet(QStringLiteral("添付メモを登録します"), memo_.value_or(QString()),
-                  [this](const QString& memo) {
-                      if (memo.isEmpty()) {
-                          memo_.reset();
-                      } else {
-                          memo_ = memo;
-                      }
-                      addMemoAllButton_->setText(memo_ ? kMemoTitleSet : kMemoTitle);
-                  });
+    openMemoSheet(QStringLiteral("添付メモを登録します"), form_->memo().value_or(QString()),
+                  [this](const QString& memo) { form_->setMemo(memo); });
 }
 
 void FileListTabPage::fileClear() {
@@ -613,32 +476,8 @@ void FileListTabPage::anotherSize() {
     selectFilesRefrash();
 }
 
-void FileListTabPage::orderMemoClear() {
-    memo_.reset();
-    addMemoAllButton_->setText(kMemoTitle);
-}
-
 void FileListTabPage::tableViewSelectChange() {
-    const std::optional<QVariantMap> top = list_->selectedTopRowDic();
-    if (top && top->contains(rowKey("OrderNumKey"))) {
-        orderNum_->setEditText(top->value(rowKey("OrderNumKey")).toString());
-        const auto idOf = [&](const char* suffix) {
-            return top->value(rowKey(suffix)).toMap().value(QStringLiteral("id")).toString();
-        };
-        if (top->contains(rowKey("CateoryPopKey")) &&
-            categoryPop_->selectItemFromRecordId(idOf("CateoryPopKey"))) {
-            sizePopRebuild();
-            surfacePopRebuild();
-            laminatePopRebuild();
-            if (top->contains(rowKey("SizePopKey")) &&
-                sizePop_->selectItemFromRecordId(idOf("SizePopKey"))) {
-                surfacePopRebuild();
-                laminatePopRebuild();
-                surfacePop_->selectItemFromRecordId(idOf("SurfacePopKey"));
-                laminatePop_->selectItemFromRecordId(idOf("LaminatePopKey"));
-            }
-        }
-    }
+    form_->tableViewSelectChange(list_->selectedTopRowDic());
     ctrl().comViewRefresh();
 }
 
@@ -646,45 +485,12 @@ void FileListTabPage::tableViewSelectChange() {
 
 PrintTabPage::PrintTabPage(AppCtrl& ctrl, QWidget* parent)
     : FileListTabPage(OrderTab::Print, ctrl,
-                      Names{QStringLiteral("Print"), QStringLiteral("PrintDic"),
-                            QStringLiteral("PrintOrderArray"), QStringLiteral("PrintUI Tag（%1）"),
-                            300, FileListKind::Print},
+                      Names{QStringLiteral("Print"), QStringLiteral("PrintUI Tag（%1）"), 300,
+                            FileListKind::Print},
                       parent) {}
 
-const ProductXmlCatalog* PrintTabPage::catalog() const {
-    ProductData* products = ctrl().productData();
-    return products != nullptr ? products->printData().get() : nullptr;
-}
-
-void PrintTabPage::makePopupSelectKeep(ProductPopUpButton& popup,
-                                       const std::optional<QVariantMap>& queryDic) const {
-    if (ProductData* products = ctrl().productData();
-        products != nullptr && products->printData()) {
-        products->printData()->makePopupSelectKeep(popup, queryDic);
-    }
-}
-
-bool PrintTabPage::isSizePopPostcard() const {
-    return categoryPop()->titleOfSelectedItem() == QStringLiteral("ポストカード");
-}
-
-QStringList PrintTabPage::orderNumChoices() const {
-    if (UserDef::isCustomCustomer3465() && isSizePopPostcard()) {
-        return {QStringLiteral("10"), QStringLiteral("50")};
-    }
-    return oneToTen();
-}
-
 bool PrintTabPage::isKineroOrder() const {
-    const QString key = rowKey("CateoryPopKey");
-    for (const QVariantMap& row : fileListCtrl()->fileInfoArray()) {
-        const QString name = row.value(key).toMap().value(QStringLiteral("name")).toString();
-        if (name == QStringLiteral("ポストカード") ||
-            name == QStringLiteral("ウェルカムボードおよび販促グッズ")) {
-            return true;
-        }
-    }
-    return false;
+    return form().isKineroOrder(fileListCtrl()->fileInfoArray());
 }
 
 void PrintTabPage::setKineloButtonAllowed(bool allowed) {
@@ -718,27 +524,9 @@ void PrintTabPage::kineloAction() {
 
 SchoolTabPage::SchoolTabPage(AppCtrl& ctrl, QWidget* parent)
     : FileListTabPage(OrderTab::School, ctrl,
-                      Names{QStringLiteral("School"), QStringLiteral("SchoolDic"),
-                            QStringLiteral("SchoolOrderArray"),
-                            QStringLiteral("SchoolUI Tag（%1）"), 600, FileListKind::School},
+                      Names{QStringLiteral("School"), QStringLiteral("SchoolUI Tag（%1）"), 600,
+                            FileListKind::School},
                       parent) {}
-
-const ProductXmlCatalog* SchoolTabPage::catalog() const {
-    ProductData* products = ctrl().productData();
-    return products != nullptr ? products->schoolData().get() : nullptr;
-}
-
-void SchoolTabPage::makePopupSelectKeep(ProductPopUpButton& popup,
-                                        const std::optional<QVariantMap>& queryDic) const {
-    if (ProductData* products = ctrl().productData();
-        products != nullptr && products->schoolData()) {
-        products->schoolData()->makePopupSelectKeep(popup, queryDic);
-    }
-}
-
-QStringList SchoolTabPage::orderNumChoices() const {
-    return oneToTen();
-}
 
 void SchoolTabPage::kineloRefresh(bool listHasRows) {
     // Hidden for the whole run; its title and enabling follow the tab all the same.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileIntake.h"
+#include "app/FileListForm.h"
 #include "ui/OrderTabPage.h"
 
 #include <QVariantMap>
@@ -8,9 +9,7 @@
 #include <optional>
 
 class PrintFileListCtrl;
-class ProductPopUpButton;
 class ProductPopUpComboBox;
-class ProductXmlCatalog;
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -18,9 +17,10 @@ class QPlainTextEdit;
 class QPushButton;
 
 // The print and school tabs: a per-file order list and the product chain (category, size,
-// surface, laminate) with a count that is stamped onto the selected rows. Both tabs are this one
-// page; PrintTabPage and SchoolTabPage give it their names, catalogue and their few rules of their
-// own (the count choices and the Kinelo button). Tags: base + 1..4 pop-ups, +21 order set, +22 file
+// surface, laminate) with a count that is stamped onto the selected rows. The chain, the count
+// and the memo are the tab's form (FileListForm), which this page presents and forwards the
+// user's choices to. Both tabs are this one page; PrintTabPage and SchoolTabPage give it their
+// names and the Kinelo button. Tags: base + 1..4 pop-ups, +21 order set, +22 file
 // memo, +23 send, +24 cancel or delete, +25 another size, +26 order memo, +30 count (base 300 for
 // print, 600 for school).
 class FileListTabPage : public OrderTabPage {
@@ -43,27 +43,29 @@ public:
     QPushButton* addMemoAllButton() const { return addMemoAllButton_; }
     QPushButton* kineloButton() const { return kineloButton_; }
     // The order memo (for the whole order): none, or its text.
-    const std::optional<QString>& memo() const { return memo_; }
+    const std::optional<QString>& memo() const { return form_->memo(); }
     // The open memo sheet, or null.
     QDialog* memoInputWindow() const;
 
     void uiInit() override;
     void viewRefresh() override;
 
+    FileListForm& form() const { return *form_; }
+
     // --- The tab's operations (PrintTabPage and SchoolTabPage name them) ---
-    void categoryPopRebuild();
-    void sizePopRebuild();
-    void surfacePopRebuild();
-    void laminatePopRebuild();
+    void categoryPopRebuild() { form_->categoryPopRebuild(); }
+    void sizePopRebuild() { form_->sizePopRebuild(); }
+    void surfacePopRebuild() { form_->surfacePopRebuild(); }
+    void laminatePopRebuild() { form_->laminatePopRebuild(); }
     // The four rebuilds, the last state of the form from the settings, the refresh.
     void tabUIInit();
     void tabViewRefresh();
     void selectFilesRefrash();
     void filesNumInfoRefrash();
-    QVariantMap nowUiDic() const;
-    void saveUiInfo();
+    QVariantMap nowUiDic() const { return form_->nowUiDic(); }
+    void saveUiInfo() { form_->saveUiInfo(); }
     // The stored form ("PrintDic" / "SchoolDic") back into the pop-ups and the count.
-    void loadUiInfo();
+    void loadUiInfo() { form_->loadUiInfo(); }
     void orderSet();
     void memoOneFileEditJob();
     void memoAllEditJob();
@@ -73,25 +75,17 @@ public:
     void tableViewSelectChange();
     void tabAction(int tag);
     // After the order was packed: the memo is dropped and its button says so.
-    void orderMemoClear();
+    void orderMemoClear() { form_->orderMemoClear(); }
 
 protected:
     struct Names {
         QString prefix;      // "Print" / "School": row and settings keys
-        QString dicKey;      // "PrintDic" / "SchoolDic"
-        QString orderArray;  // "PrintOrderArray" / "SchoolOrderArray"
         QString uiLogFormat; // "PrintUI Tag（%1）" / "SchoolUI Tag（%1）"
         int tagBase;         // 300 / 600
         FileListKind list;
     };
     FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names, QWidget* parent);
 
-    // The tab's catalogue (none before the catalogues are read).
-    virtual const ProductXmlCatalog* catalog() const = 0;
-    virtual void makePopupSelectKeep(ProductPopUpButton& popup,
-                                     const std::optional<QVariantMap>& queryDic) const = 0;
-    // The count choices the box should hold now.
-    virtual QStringList orderNumChoices() const = 0;
     // Order set found rows that ask for the Kinelo button (print only).
     virtual void orderSetDone() {}
     virtual void kineloRefresh(bool listHasRows) = 0;
@@ -101,14 +95,15 @@ protected:
     const Names& names() const { return names_; }
 
 private:
-    void rebuildLower(ProductPopUpComboBox* pop);
-    void captionRefresh();
+    // The form onto the controls.
+    void present();
+    // A count typed but not yet left is the user's choice too.
+    void forwardTypedCount();
     void openMemoSheet(const QString& message, const QString& text,
                        std::function<void(const QString&)> onOk);
-    void normaliseOrderNum();
-    void refreshOrderNumChoices();
 
     Names names_;
+    FileListForm* form_ = nullptr;
     PrintFileListCtrl* list_ = nullptr;
     ProductPopUpComboBox* categoryPop_ = nullptr;
     ProductPopUpComboBox* sizePop_ = nullptr;
@@ -124,12 +119,10 @@ private:
     QPushButton* addMemoAllButton_ = nullptr;
     QPushButton* kineloButton_ = nullptr;
     QDialog* memoSheet_ = nullptr;
-    std::optional<QString> memo_;
-    bool initialised_ = false; // nothing is saved before the stored form was read back
 };
 
-// The print tab ("プリント"): the print catalogue, the postcard count rule of the special customer
-// group, and the Kinelo button shown once a postcard or welcome-board row is ordered.
+// The print tab ("プリント"): the print form, and the Kinelo button shown once a postcard or
+// welcome-board row is ordered.
 class PrintTabPage : public FileListTabPage {
     Q_OBJECT
 public:
@@ -159,15 +152,11 @@ public:
     void printTableViewSelectChange() { tableViewSelectChange(); }
     void printAction(int tag) { tabAction(tag); }
     // The category pop-up shows "ポストカード" (the count rule of the special customer group).
-    bool isSizePopPostcard() const;
+    bool isSizePopPostcard() const { return form().isSizePopPostcard(); }
     // Some row's category is "ポストカード" or "ウェルカムボードおよび販促グッズ".
     bool isKineroOrder() const;
 
 protected:
-    const ProductXmlCatalog* catalog() const override;
-    void makePopupSelectKeep(ProductPopUpButton& popup,
-                             const std::optional<QVariantMap>& queryDic) const override;
-    QStringList orderNumChoices() const override;
     void orderSetDone() override;
     void kineloRefresh(bool listHasRows) override;
     void kineloAction() override;
@@ -176,8 +165,7 @@ private:
     bool kineloAllowed_ = true;
 };
 
-// The school tab ("スクール"): the school catalogue, counts "1" to "10" always, the Kinelo button
-// hidden for the whole run.
+// The school tab ("スクール"): the school form, the Kinelo button hidden for the whole run.
 class SchoolTabPage : public FileListTabPage {
     Q_OBJECT
 public:
@@ -203,10 +191,6 @@ public:
     void schoolAction(int tag) { tabAction(tag); }
 
 protected:
-    const ProductXmlCatalog* catalog() const override;
-    void makePopupSelectKeep(ProductPopUpButton& popup,
-                             const std::optional<QVariantMap>& queryDic) const override;
-    QStringList orderNumChoices() const override;
     void kineloRefresh(bool listHasRows) override;
     void kineloAction() override {}
 };

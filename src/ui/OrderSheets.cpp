@@ -449,14 +449,10 @@ void OrderSheets::showCharacterInputWindowSheet() {
     connect(today, &QPushButton::clicked, date, [date] { date->setText(Tool::nowDateNomal()); });
 
     QDialog* dialog = sheet.dialog;
-    QLabel* message = sheet.message;
-    connect(sheet.ok, &QPushButton::clicked, dialog, [dialog, message, name, date] {
-        QString dateText = date->text();
-        if (const std::optional<QString> failure = OrderAction::charInputDateCheck(dateText)) {
-            showFailure(message, *failure);
-            return;
-        }
-        date->setText(dateText);
+    // The lettering goes onto the cover as the studio wrote it, a date of any year included (the
+    // anniversary album of a wedding in 1995): stored as typed.
+    connect(sheet.ok, &QPushButton::clicked, dialog, [dialog, name, date] {
+        const QString dateText = OrderAction::singleLine(date->text());
         const QString nameText = OrderAction::singleLine(name->text());
         if (!nameText.isEmpty() || !dateText.isEmpty()) {
             UserDef::setCharInputDic(OrderAction::charInputDic(nameText, dateText));

@@ -2,6 +2,7 @@
 
 #include "app/AppCtrl.h"
 #include "ui/DragDropScrollView.h"
+#include "ui/ProductPopUpComboBox.h"
 #include "ui/WidgetProgressTarget.h"
 
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
@@ -90,18 +92,23 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
     connect(cancelButton_, &QPushButton::clicked, this, [this] { ctrl_.cancelBtJob(); });
 }
 
-QString OrderTabPage::countAtLeastOne(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype end = 0;
-    if (end < t.size() && (t[end] == u'-' || t[end] == u'+')) {
-        ++end;
+void OrderTabPage::presentPopUp(ProductPopUpComboBox* box, const ProductPopUpButton& list) {
+    bool same = box->numberOfItems() == list.numberOfItems();
+    for (int i = 0; same && i < list.numberOfItems(); ++i) {
+        same = box->itemTitleAtIndex(i) == list.itemTitleAtIndex(i) &&
+               box->itemRecordAtIndex(i) == list.itemRecordAtIndex(i);
     }
-    while (end < t.size() && t[end].isDigit()) {
-        ++end;
+    // Only the user's choice (activated) starts an action: a refill is not one.
+    const QSignalBlocker block(box);
+    if (!same) {
+        box->removeAllItems();
+        for (int i = 0; i < list.numberOfItems(); ++i) {
+            box->addItemWithTitle(list.itemTitleAtIndex(i), list.itemRecordAtIndex(i));
+        }
     }
-    bool ok = false;
-    const qint64 value = t.left(end).toLongLong(&ok);
-    return QString::number(ok && value > 1 ? value : 1);
+    if (box->indexOfSelectedItem() != list.indexOfSelectedItem()) {
+        box->selectItemAtIndex(list.indexOfSelectedItem());
+    }
 }
 
 QString OrderTabPage::prefix(OrderTab tab) {

@@ -7,6 +7,8 @@
 
 class AppCtrl;
 class DragDropScrollView;
+class ProductPopUpButton;
+class ProductPopUpComboBox;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -27,8 +29,6 @@ public:
 
     OrderTab tab() const { return tab_; }
     static QString prefix(OrderTab tab); // "print", "school", "album", "resize", "etc"
-    // The integer value of a typed count, at least 1 (what a count box shows after a refresh).
-    static QString countAtLeastOne(const QString& text);
 
     DragDropScrollView* dragDropView() const { return dragDropView_; }
     QLabel* dragDropMsg() const;
@@ -54,6 +54,8 @@ protected:
     // tab.
     void makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
                                QPlainTextEdit*& fileInfo);
+    // A product pop-up of the tab shows the list its form holds: items, records and selection.
+    static void presentPopUp(ProductPopUpComboBox* box, const ProductPopUpButton& list);
     // Send's tooltip gives the reason it is off; empty while it is on.
     void setSendEnabled(bool enabled, const QString& reasonWhenOff);
     // Where every tab's refresh starts: closed (preferences open or no customer information),

@@ -1,8 +1,6 @@
 #include "ui/ResizeTabPage.h"
 
 #include "app/AppCtrl.h"
-#include "product/ProductData.h"
-#include "product/ProductResizeData.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DragDropScrollView.h"
@@ -22,13 +20,12 @@ namespace {
 const char* const kPopNames[5] = {"resizeCategoryPop", "resizeSizePop", "resizeSurfacePop",
                                   "resizeGoodsPop", "resizeGoodsOptionPop"};
 const char* const kPopLabels[5] = {"カテゴリ", "サイズ", "面質", "商品", "オプション"};
-const char* const kDicKeys[5] = {"ResizeCateoryPopKey", "ResizeSizePopKey", "ResizeSurfacePopKey",
-                                 "ResizeGoodsPopKey", "ResizeGoodsOptionPopKey"};
 
 } // namespace
 
 ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
-    : OrderTabPage(OrderTab::Resize, ctrl, QStringLiteral("resizeResizeAndSendButton"), parent) {
+    : OrderTabPage(OrderTab::Resize, ctrl, QStringLiteral("resizeResizeAndSendButton"), parent),
+      form_(new ResizeForm([&ctrl] { return ctrl.productData(); }, this)) {
     dragDropView()->setHintText(QStringLiteral(
         "ここにJPEGファイル、またはJPEGファイルを含むフォルダをドロップしてください"));
     if (QLabel* hint = dragDropMsg()) {
@@ -43,7 +40,11 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
         pop->setObjectName(QString::fromLatin1(kPopNames[i]));
         pop->setAccessibleName(QString::fromUtf8(kPopLabels[i]));
         pop->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(pop, &QComboBox::activated, this, [this, pop] { resizeAction(pop->tag()); });
+        connect(pop, &QComboBox::activated, this, [this, pop, i](int index) {
+            forwardTypedCount();
+            form_->choose(static_cast<ResizeForm::Pop>(i), index);
+            resizeAction(pop->tag());
+        });
         pops_[i] = pop;
         productForm->addRow(QString::fromUtf8(kPopLabels[i]), pop);
     }
@@ -67,14 +68,22 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     resizeExeCheck_->setAccessibleName(resizeExeCheck_->text());
     resizeExeCheck_->setProperty("tag", 431);
     resizeExeCheck_->setEnabled(false);
-    connect(resizeExeCheck_, &QCheckBox::clicked, this, [this] { resizeAction(431); });
+    connect(resizeExeCheck_, &QCheckBox::clicked, this, [this](bool checked) {
+        form_->setResizeMode(checked);
+        resizeAction(431);
+    });
 
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("resizeOrderMemo"));
     orderMemo_->setAccessibleName(QStringLiteral("注文メモ"));
     orderMemo_->setTabChangesFocus(true);
     orderMemo_->setMaximumHeight(fontMetrics().height() * 4);
-    connect(orderMemo_, &QPlainTextEdit::textChanged, this, [this] { saveResizetUiInfo(); });
+    connect(orderMemo_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!refreshing_) {
+            form_->setMemo(orderMemo_->toPlainText());
+            form_->saveResizetUiInfo();
+        }
+    });
 
     makeSelectionControls(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_);
     imageFolderSelectButton_->setProperty("tag", 421);
@@ -119,199 +128,90 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     disconnect(cancelButton(), nullptr, nullptr, nullptr);
     connect(cancelButton(), &QPushButton::clicked, this, [this] { resizeAction(423); });
     connect(sendButton(), &QPushButton::clicked, this, [this] { resizeAction(422); });
+    connect(form_, &ResizeForm::formChanged, this, &ResizeTabPage::present);
 }
 
-// --- Pop-ups ---
+// --- Presenting ---
 
-void ResizeTabPage::rebuild(int index) {
-    ProductPopUpComboBox* pop = pops_[index];
-    ProductData* products = ctrl().productData();
-    const auto catalogue = products != nullptr ? products->resizeData() : nullptr;
-    std::optional<QVariantMap> query;
-    switch (index) {
-    case 1:
-        query = QVariantMap{
-            {QStringLiteral("list_id"), pops_[0]->selectedRecordId().value_or(QString())}};
-        break;
-    case 2:
-    case 3:
-        query = QVariantMap{{QStringLiteral("size_id"),
-                             pops_[1]->selectedRecordId().value_or(QStringLiteral("-1"))}};
-        break;
-    case 4:
-        query = QVariantMap{{QStringLiteral("goods_id"),
-                             pops_[3]->selectedRecordId().value_or(QStringLiteral("-1"))}};
-        break;
-    default:
-        break;
+void ResizeTabPage::present() {
+    const bool wasRefreshing = refreshing_;
+    refreshing_ = true;
+    for (int i = 0; i < ResizeForm::PopCount; ++i) {
+        presentPopUp(pops_[i], form_->pop(static_cast<ResizeForm::Pop>(i)));
     }
-    if (catalogue) {
-        catalogue->makePopup(*pop, query);
-    } else {
-        pop->removeAllItems();
+    if (orderNum_->currentText() != form_->orderNum()) {
+        orderNum_->setEditText(form_->orderNum());
     }
-    if (index == 0) {
-        pop->addPleaseSelect();
-        pop->setEnabled(true);
+    if (orderMemo_->toPlainText() != form_->memo()) {
+        orderMemo_->setPlainText(form_->memo());
     }
-    if (pop->numberOfItems() > 0 && pop->indexOfSelectedItem() != 0) {
-        pop->selectItemAtIndex(0);
-    }
+    resizeExeCheck_->setChecked(form_->isResizeMode());
+    sendButton()->setText(form_->isResizeMode() ? QStringLiteral("リサイズして送信")
+                                                : QStringLiteral("送　信"));
+    refreshing_ = wasRefreshing;
 }
 
-void ResizeTabPage::resizeCategoryPopRebuild() {
-    rebuild(0);
-}
-
-void ResizeTabPage::resizeSizePopRebuild() {
-    rebuild(1);
-}
-
-void ResizeTabPage::resizeSurfacePopRebuild() {
-    rebuild(2);
-}
-
-void ResizeTabPage::resizeGoodsPopRebuild() {
-    rebuild(3);
-}
-
-void ResizeTabPage::resizeGoodsOptionPopRebuild() {
-    rebuild(4);
+void ResizeTabPage::forwardTypedCount() {
+    form_->setOrderNum(orderNum_->currentText());
 }
 
 void ResizeTabPage::resizeUIInit() {
-    for (int i = 0; i < 5; ++i) {
-        rebuild(i);
-    }
-    initialised_ = true;
+    form_->resizeUIInit();
     resizeViewRefresh();
-}
-
-// --- Queries ---
-
-bool ResizeTabPage::isResizeProductRecord(const QVariantMap& sizeRecord) {
-    bool ok = false;
-    const qint64 pix =
-        sizeRecord.value(QStringLiteral("resize_pix")).toString().trimmed().toLongLong(&ok);
-    return ok && pix >= 101 && pix <= 4999;
-}
-
-bool ResizeTabPage::isResizeProduct() const {
-    const std::optional<ProductRecord> size = pops_[1]->selectedRecordDic();
-    return size && isResizeProductRecord(*size);
-}
-
-bool ResizeTabPage::isResizeMode() const {
-    return resizeExeCheck_->isChecked();
-}
-
-bool ResizeTabPage::isNotOrderCategoryPop() const {
-    return pops_[0]->isPleaseSelect();
 }
 
 // --- Refresh ---
 
 void ResizeTabPage::resizeViewRefresh() {
     AppCtrl& c = ctrl();
+    forwardTypedCount();
     imageFolderPath_->setText(c.selectInfoOf(OrderTab::Resize));
     imageFileNum()->setText(c.fileCountTextOf(OrderTab::Resize));
     if (fileInfoTextView_->toPlainText() != c.fileInfoTextOf(OrderTab::Resize)) {
         fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Resize));
     }
     const bool hasFiles = !c.selectFilesOf(OrderTab::Resize).isEmpty();
-    const bool resizeProduct = isResizeProduct();
-    const bool becameResizeProduct = resizeProduct && !lastSizeWasResizeProduct_;
-    lastSizeWasResizeProduct_ = resizeProduct;
 
     bool form = false;
     bool send = false;
     bool cancel = false;
-    bool check = false;
     QString reason;
     const FormState state = formState(reason);
+    form_->resizeViewRefresh(state == FormState::Usable);
     if (state == FormState::JobRunning) {
         cancel = true;
     } else if (state == FormState::Usable) {
         form = true;
-        if (resizeProduct) {
-            check = true;
-            if (becameResizeProduct) {
-                resizeExeCheck_->setChecked(true);
-            }
-        } else {
-            resizeExeCheck_->setChecked(false);
-        }
-        send = hasFiles && !isNotOrderCategoryPop();
-        reason = !hasFiles ? QStringLiteral("送信するファイルまたはフォルダをドロップしてください")
-                           : QStringLiteral("商品を選択してください");
+        reason = form_->resizeSendBlock(hasFiles);
+        send = reason.isEmpty();
     }
     imageFolderSelectButton_->setEnabled(form);
+    present();
     for (ProductPopUpComboBox* pop : pops_) {
         pop->setEnabled(form);
         pop->autoDisable();
     }
     orderNum_->setEnabled(form);
     orderMemo_->setEnabled(form);
-    resizeExeCheck_->setEnabled(check);
+    resizeExeCheck_->setEnabled(form && form_->isResizeProduct());
     cancelButton()->setEnabled(cancel);
     setSendEnabled(send, reason);
-    const QString title = resizeExeCheck_->isChecked() ? QStringLiteral("リサイズして送信")
-                                                       : QStringLiteral("送　信");
-    sendButton()->setText(title);
+    // A count being typed is left as it is until the user leaves the box.
     if (!orderNum_->lineEdit()->hasFocus()) {
-        const QString count = countAtLeastOne(orderNum_->currentText());
-        if (orderNum_->currentText() != count) {
-            orderNum_->setEditText(count);
-        }
+        form_->settleOrderNum();
     }
     updateDropHint();
     fileInfoTextView_->setVisible(dragDropMsg() != nullptr && dragDropMsg()->isHidden());
-    saveResizetUiInfo();
-}
-
-QVariantMap ResizeTabPage::nowResizeUiDic() const {
-    QVariantMap dic;
-    for (int i = 0; i < 5; ++i) {
-        if (const std::optional<ProductRecord> record = pops_[i]->selectedRecordDic()) {
-            dic.insert(QString::fromLatin1(kDicKeys[i]), *record);
-        }
-    }
-    dic.insert(QStringLiteral("ResizeOrderNumKey"), orderNum_->currentText());
-    dic.insert(QStringLiteral("ResizeOrderMemoKey"), orderMemo_->toPlainText());
-    if (resizeExeCheck_->isChecked()) {
-        dic.insert(QStringLiteral("ResizeResizeCbKey"), QStringLiteral("On"));
-    }
-    return dic;
-}
-
-void ResizeTabPage::saveResizetUiInfo() {
-    if (initialised_) {
-        UserDef::setResizeDic(nowResizeUiDic());
-    }
+    form_->saveResizetUiInfo();
 }
 
 // --- Actions ---
 
 void ResizeTabPage::resizeAction(int tag) {
-    const QString count = AppCtrl::orderNumCheckAndConvert(orderNum_->currentText());
-    if (orderNum_->currentText() != count) {
-        orderNum_->setEditText(count);
-    }
+    forwardTypedCount();
+    form_->normaliseOrderNum();
     Log::outputLn(QStringLiteral("Resize（%1）").arg(tag));
     switch (tag) {
-    case 401:
-        for (int i = 1; i < 5; ++i) {
-            rebuild(i);
-        }
-        break;
-    case 402:
-        for (int i = 2; i < 5; ++i) {
-            rebuild(i);
-        }
-        break;
-    case 404:
-        rebuild(4);
-        break;
     case 421:
         ctrl().fileIntake().imageFolderSelect(window());
         break;
@@ -321,15 +221,11 @@ void ResizeTabPage::resizeAction(int tag) {
     case 423:
         ctrl().cancelBtJob();
         break;
-    default:
+    default: // the pop-ups' cascade is the form's; the count and the box only refresh
         break;
     }
     ctrl().comViewRefresh();
     if (tag == 422) {
         ctrl().executeOrderActionJob();
     }
-}
-
-void ResizeTabPage::orderMemoClear() {
-    orderMemo_->clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ResizeForm.h"
 #include "ui/OrderTabPage.h"
 
 #include <QVariantMap>
@@ -9,11 +10,10 @@ class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
 
-// The resize tab: one product of the resize catalogue (category, size, surface, goods, goods
-// option) for all images of one folder, with one count and one memo. A size with a "resize_pix"
-// between 101 and 4999 is a resize product: the box "適切なサイズにリサイズする" then lets the job
-// scale the JPEGs first. Tags: 401-405 pop-ups, 421 folder, 422 send, 423 cancel, 430 count,
-// 431 the box.
+// The resize tab: presents the resize form (ResizeForm: one product of the resize catalogue for
+// all images of one folder, one count, one memo, and the box "適切なサイズにリサイズする" for a
+// resize product) and forwards the user's choices to it. Tags: 401-405 pop-ups, 421 folder, 422
+// send, 423 cancel, 430 count, 431 the box.
 class ResizeTabPage : public OrderTabPage {
     Q_OBJECT
 public:
@@ -22,24 +22,23 @@ public:
     void uiInit() override { resizeUIInit(); }
     void viewRefresh() override { resizeViewRefresh(); }
 
+    ResizeForm& form() const { return *form_; }
+
     void resizeUIInit();
-    void resizeCategoryPopRebuild();
-    void resizeSizePopRebuild();
-    void resizeSurfacePopRebuild();
-    void resizeGoodsPopRebuild();
-    void resizeGoodsOptionPopRebuild();
+    void resizeCategoryPopRebuild() { form_->resizeCategoryPopRebuild(); }
+    void resizeSizePopRebuild() { form_->resizeSizePopRebuild(); }
+    void resizeSurfacePopRebuild() { form_->resizeSurfacePopRebuild(); }
+    void resizeGoodsPopRebuild() { form_->resizeGoodsPopRebuild(); }
+    void resizeGoodsOptionPopRebuild() { form_->resizeGoodsOptionPopRebuild(); }
     void resizeViewRefresh();
-    void saveResizetUiInfo();
-    QVariantMap nowResizeUiDic() const;
+    void saveResizetUiInfo() { form_->saveResizetUiInfo(); }
+    QVariantMap nowResizeUiDic() const { return form_->nowResizeUiDic(); }
     void resizeAction(int tag);
-    // The chosen size is a resize product.
-    bool isResizeProduct() const;
-    // The resize box is ticked.
-    bool isResizeMode() const;
-    // The category shows the please-select item.
-    bool isNotOrderCategoryPop() const;
+    bool isResizeProduct() const { return form_->isResizeProduct(); }
+    bool isResizeMode() const { return form_->isResizeMode(); }
+    bool isNotOrderCategoryPop() const { return form_->isNotOrderCategoryPop(); }
     // After the order was packed: the memo is emptied.
-    void orderMemoClear();
+    void orderMemoClear() { form_->orderMemoClear(); }
 
     ProductPopUpComboBox* resizeCategoryPop() const { return pops_[0]; }
     ProductPopUpComboBox* resizeSizePop() const { return pops_[1]; }
@@ -52,12 +51,17 @@ public:
     QLineEdit* resizeImageFolderPath() const { return imageFolderPath_; }
     QPlainTextEdit* resizeFileInfoTextView() const { return fileInfoTextView_; }
 
-    // The size's "resize_pix" read as an integer lies between 101 and 4999.
-    static bool isResizeProductRecord(const QVariantMap& sizeRecord);
+    static bool isResizeProductRecord(const QVariantMap& sizeRecord) {
+        return ResizeForm::isResizeProductRecord(sizeRecord);
+    }
 
 private:
-    void rebuild(int index);
+    // The form onto the controls.
+    void present();
+    // A count typed but not yet left is the user's choice too.
+    void forwardTypedCount();
 
+    ResizeForm* form_ = nullptr;
     ProductPopUpComboBox* pops_[5] = {};
     QComboBox* orderNum_ = nullptr;
     QPlainTextEdit* orderMemo_ = nullptr;
@@ -65,8 +69,5 @@ private:
     QLineEdit* imageFolderPath_ = nullptr;
     QPushButton* imageFolderSelectButton_ = nullptr;
     QPlainTextEdit* fileInfoTextView_ = nullptr;
-    // Whether the size shown at the last refresh was a resize product: the box is ticked by itself
-    // only when that changes from no to yes, so a box the user unticked stays so.
-    bool lastSizeWasResizeProduct_ = false;
-    bool initialised_ = false;
+    bool refreshing_ = false;
 };

@@ -47,7 +47,10 @@ size_t appendBody(char* data, size_t size, size_t count, void* userData) {
 
 HttpResponse httpPerform(const HttpRequest& request) {
     HttpResponse response;
-    if (request.url.isEmpty() || !curlReady()) {
+    // Only whole addresses: curl would take anything else for a host name of its own guessing.
+    if (!(request.url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+          request.url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) ||
+        !curlReady()) {
         return response;
     }
     const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());

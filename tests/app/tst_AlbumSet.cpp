@@ -1,6 +1,7 @@
 // Album sets without a window: set files, import and export with the three-button choice, the
 // start-up check, reset and conversion, and the mended faults.
 #include "AlertRecorder.h"
+#include "PlistBombs.h"
 #include "TestHome.h"
 #include "app/AlbumSet.h"
 #include "settings/Log.h"
@@ -219,6 +220,13 @@ void TestAlbumSet::importRefusesForeignAndDamagedFiles_data() {
                    QVariantList{QStringLiteral("A"), QStringLiteral("B")}},
                   {QStringLiteral("DicArray"), QVariantList{record(QStringLiteral("ソレイナ"))}}})
         << QStringLiteral("アルバム商品セットのファイルではありません");
+    // Under 200 bytes that libplist would copy out to billions of values, and a list that holds
+    // itself: refused before they are expanded.
+    QTest::newRow("shared references")
+        << plistbomb::sharedReferences("TitleArray", 32, 2)
+        << QStringLiteral("アルバム商品セットのファイルではありません");
+    QTest::newRow("cycle") << plistbomb::cycle("DicArray")
+                           << QStringLiteral("アルバム商品セットのファイルではありません");
 }
 
 void TestAlbumSet::importRefusesForeignAndDamagedFiles() {

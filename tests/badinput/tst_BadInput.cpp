@@ -1,5 +1,6 @@
 // Hostile and broken input for every reader that takes text from the network or the disk: each
 // case must be refused or read, never crash, hang or exhaust memory.
+#include "PlistBombs.h"
 #include "TestHome.h"
 #include "product/ProductData.h"
 #include "product/ProductPrintData.h"
@@ -185,6 +186,28 @@ private Q_SLOTS:
         file.close();
         QVERIFY(SettingsStore::shared().snapshot().isEmpty());
         QVERIFY(!QFile::exists(path));
+    }
+
+    // Damaged binary lists: the size check before libplist reads offsets, counts and references
+    // from the file itself, and must stay inside it whatever they say.
+    void damagedBinaryListsNeverCrashOrExpand() {
+        const QByteArray good =
+            plistbomb::binaryPlist({{plistbomb::Object::Kind::Dict, {}, {1, 2, 3, 4}},
+                                    {plistbomb::Object::Kind::Ascii, "CustomerCode", {}},
+                                    {plistbomb::Object::Kind::Ascii, "AlbumSetTitles", {}},
+                                    {plistbomb::Object::Kind::Ascii, "3500", {}},
+                                    {plistbomb::Object::Kind::Array, {}, {3, 3, 1}}});
+        QVERIFY(plistFromData(good).has_value());
+        QRandomGenerator random(11);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray damaged = good;
+            const int changes = 1 + int(random.bounded(3));
+            for (int i = 0; i < changes; ++i) {
+                damaged[random.bounded(damaged.size())] = char(random.bounded(256));
+            }
+            const PlistRead read = plistReadData(damaged);
+            QVERIFY(!(read.value && read.overBudget));
+        }
     }
 
     void damagedSettingsNeverCrash() {

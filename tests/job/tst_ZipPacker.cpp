@@ -5,6 +5,7 @@
 #include "job/ZipJob.h"
 #include "job/ZipPacker.h"
 #include "settings/UserDef.h"
+#include "util/ShiftJisCodec.h"
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 
@@ -76,6 +77,7 @@ private Q_SLOTS:
     void unreadableFileFailsAndNamesIt();
     void cancelStopsInsideAFile();
     void storedSuffixesIgnoreCase();
+    void decomposedNameIsPackedAsTheReportWritesIt();
 };
 
 void TestZipPacker::stagePacksTwoThousandFilesInOrder() {
@@ -273,3 +275,58 @@ void TestZipPacker::storedSuffixesIgnoreCase() {
 
 QTEST_GUILESS_MAIN(TestZipPacker)
 #include "tst_ZipPacker.moc"
+
+// A Mac keeps "ガ" as カ and a combining mark; the report writes it composed. The entry carries
+// the report's form, so the lab pairs them, and unzip puts the file under that name. Two names
+// that compose alike are not allowed to replace each other.
+void TestZipPacker::decomposedNameIsPackedAsTheReportWritesIt() {
+    TestHome home;
+    AlertRecorder alerts;
+    UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+    UserDef::setObject(QStringLiteral("001122AABBCC"), QStringLiteral("MacAddr"));
+    UserDef::setObject(QStringLiteral("AcAfterSend"), QStringLiteral("OrderActionType"));
+    UserDef::setObject(QStringLiteral("その他"), QStringLiteral("MainTabLabel"));
+    QVERIFY(WorkFolder::checkWorkFolder());
+    const QString composed = QStringLiteral("ガイド写真.jpg");
+    const QString decomposed = composed.normalized(QString::NormalizationForm_D);
+    QVERIFY(decomposed.size() > composed.size());
+    const QString folder = home.filePath(QStringLiteral("Shoot"));
+    const QString photo = folder + u'/' + decomposed;
+    QVERIFY(kit::writeFile(photo, 4000));
+
+    RecordingProgress progress;
+    JobInfo info({photo}, folder, nullptr, &progress);
+    ZipJob job(info);
+    QVERIFY(job.start());
+    const QString pooled = info.zipPoolFilePath();
+    const QStringList entries = kit::zipEntries(pooled);
+    QCOMPARE(entries.size(), 2);
+    const std::optional<QByteArray> report =
+        kit::zipContent(pooled, QStringLiteral("PrintReport4.txt"), kPassword);
+    QVERIFY(report);
+    QString reportName;
+    for (const QString& line : shiftjis::decode(*report).split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(QStringLiteral("PRODUCT_IMAGE_FILE_NAME="))) {
+            reportName = line.mid(24);
+        }
+    }
+    QCOMPARE(reportName, composed);
+    QCOMPARE(entries[1], QStringLiteral("Shoot/") + reportName);
+
+    const QString out = home.filePath(QStringLiteral("out"));
+    QVERIFY(runProcess(ToolPaths::unzip(), {QStringLiteral("-q"), QStringLiteral("-P"), kPassword,
+                                            pooled, QStringLiteral("-d"), out})
+                .succeeded());
+    QCOMPARE(QDir(out + QStringLiteral("/Shoot")).entryList(QDir::Files), QStringList{composed});
+    QCOMPARE(kit::readAll(out + QStringLiteral("/Shoot/") + composed), kit::readAll(photo));
+
+    const QString archive = home.filePath(QStringLiteral("order.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    const QString other = home.filePath(QStringLiteral("other.jpg"));
+    QVERIFY(kit::writeFile(other, 3000, 2));
+    ZipPacker packer(archive, kPassword);
+    QVERIFY(packer.open());
+    QVERIFY(packer.addFile(photo, composed));
+    QVERIFY(!packer.addFile(other, decomposed));
+    QVERIFY(packer.errorText().contains(QStringLiteral("同じ名前の項目が2つあります")));
+}

@@ -110,19 +110,12 @@ private Q_SLOTS:
             !OrderAction::orderInfo3465Dic(info).contains(QStringLiteral("OrderInfoDeliveryDate")));
     }
 
-    void monthsAndCharInput() {
+    void daysOfMonths() {
         QCOMPARE(OrderAction::daysOfMonth(1), 31);
         QCOMPARE(OrderAction::daysOfMonth(2), 29);
         QCOMPARE(OrderAction::daysOfMonth(4), 30);
         QCOMPARE(OrderAction::daysOfMonth(11), 30);
         QCOMPARE(OrderAction::daysOfMonth(12), 31);
-        QString date = QStringLiteral("2024/7/7");
-        QCOMPARE(OrderAction::charInputDateCheck(date), std::nullopt);
-        QCOMPARE(date, QStringLiteral("2024/07/07"));
-        date = QStringLiteral("七夕");
-        QVERIFY(OrderAction::charInputDateCheck(date).has_value());
-        date.clear();
-        QCOMPARE(OrderAction::charInputDateCheck(date), std::nullopt);
     }
 
     void actionsAndSavePath() {

@@ -1,6 +1,12 @@
+#include "../job/PipelineTestKit.h"
+#include "AlertRecorder.h"
+#include "LabSim.h"
 #include "TestHome.h"
+#include "job/JobThread.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
+#include "settings/UserDef.h"
+#include "util/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -115,45 +121,177 @@ private Q_SLOTS:
         }
     }
 
-    void parsesValuesAndSkipsBadLines() {
+    void readsEveryValue() {
         TestHome home;
         const QString conf = home.filePath(QStringLiteral("lab.conf"));
-        QVERIFY(writeText(conf, "# the lab\r\n"
+        QVERIFY(writeText(conf, "\xEF\xBB\xBF# the lab, saved with a byte order mark\r\n"
                                 "\r\n"
                                 "  info_server =  http://info.example:8000/  \r\n"
                                 "web_server=http://web.example\n"
-                                "analysis_server=https://an.example:8443//\n"
-                                "auth_server=ftp://wrong.example\n"
+                                "analysis_server=HTTPS://an.example:8443//\n"
                                 "order_ftp_host=ftp.example:2121\n"
                                 "order_ftp_user=studio_01\n"
-                                "ftp2_host=ftp2.example:21/evil\n"
+                                "ftp2_host=10.0.0.2\n"
                                 "test_ftp_host=[::1]:2100\n"
-                                "no equals sign here\n"
-                                "future_key=whatever\n"));
+                                "future_key=whatever #?/@\n"));
         LabConfEnv env(conf);
+        QCOMPARE(LabConfig::refusal(), std::nullopt);
+        QCOMPARE(LabConfig::configPath(), conf);
         QCOMPARE(LabConfig::infoServer(), QStringLiteral("http://info.example:8000"));
         QCOMPARE(LabConfig::webServer(), QStringLiteral("http://web.example"));
         QCOMPARE(LabConfig::analysisServer(), QStringLiteral("https://an.example:8443"));
         QCOMPARE(LabConfig::authServer(), QStringLiteral("http://127.0.0.1:8380"));
         QCOMPARE(LabConfig::orderFtpHost(), QStringLiteral("ftp.example:2121"));
         QCOMPARE(LabConfig::orderFtpUser(), QStringLiteral("studio_01"));
-        QCOMPARE(LabConfig::ftp2Host(), QStringLiteral("127.0.0.1:8321"));
+        QCOMPARE(LabConfig::ftp2Host(), QStringLiteral("10.0.0.2"));
         QCOMPARE(LabConfig::testFtpHost(), QStringLiteral("[::1]:2100"));
-
         const QString log = readLog();
-        QVERIFY2(log.contains(QStringLiteral("6行目")), qPrintable(log)); // auth_server
-        QVERIFY(log.contains(QStringLiteral("9行目")));                   // ftp2_host
-        QVERIFY(log.contains(QStringLiteral("11行目")));                  // no "="
-        QVERIFY(!log.contains(QStringLiteral("12行目")));                 // unknown key: ignored
-        QVERIFY(!log.contains(QStringLiteral("3行目")));
+        QVERIFY2(!log.contains(QStringLiteral("誤り")), qPrintable(log));
+        QVERIFY(log.contains(
+            QStringLiteral("ラボ接続設定の不明な項目を無視（%1 10行目：future_key）").arg(conf)));
     }
 
-    void unsafeAccountNameIsRefused() {
+    // One line that cannot be trusted refuses the whole file: no host of it, and none of the
+    // defaults either, is used; the log says which line and why.
+    void badLineRefusesTheWholeFile_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("# in an FTP host")
+            << QByteArray("order_ftp_host=ftp.example#lab") << QStringLiteral("「#」は使えない");
+        QTest::newRow("? in an FTP host")
+            << QByteArray("order_ftp_host=ftp.example:21?x") << QStringLiteral("「?」は使えない");
+        QTest::newRow("folder after an FTP host")
+            << QByteArray("ftp2_host=ftp2.example:21/evil") << QStringLiteral("「/」は使えない");
+        QTest::newRow("account in an FTP host")
+            << QByteArray("test_ftp_host=user@ftp.example") << QStringLiteral("「@」は使えない");
+        QTest::newRow("trailing comment") << QByteArray("order_ftp_host=ftp.example:21 # the lab")
+                                          << QStringLiteral("空白は使えない");
+        QTest::newRow("DEL") << QByteArray("order_ftp_host=ftp\x7f.example")
+                             << QStringLiteral("制御文字は使えない");
+        QTest::newRow("port 0") << QByteArray("order_ftp_host=ftp.example:0")
+                                << QStringLiteral("ポート番号は1〜65535");
+        QTest::newRow("port 65536") << QByteArray("order_ftp_host=ftp.example:65536")
+                                    << QStringLiteral("ポート番号は1〜65535");
+        QTest::newRow("no port after :")
+            << QByteArray("order_ftp_host=ftp.example:") << QStringLiteral("ポート番号は1〜65535");
+        QTest::newRow("bad host name")
+            << QByteArray("order_ftp_host=-ftp..example") << QStringLiteral("ホスト名が正しくない");
+        QTest::newRow("IPv6 without brackets")
+            << QByteArray("order_ftp_host=::1") << QStringLiteral("ホスト名が正しくない");
+        QTest::newRow("unclosed IPv6")
+            << QByteArray("test_ftp_host=[::1") << QStringLiteral("IPv6アドレスが正しくない");
+        QTest::newRow("not IPv6") << QByteArray("test_ftp_host=[zz::1]:21")
+                                  << QStringLiteral("IPv6アドレスが正しくない");
+        QTest::newRow("# in an HTTP server")
+            << QByteArray("web_server=http://web.example/#x") << QStringLiteral("「#」は使えない");
+        QTest::newRow("query on an HTTP server")
+            << QByteArray("web_server=http://web.example:8000/?a=b")
+            << QStringLiteral("「?」は使えない");
+        QTest::newRow("path on an HTTP server")
+            << QByteArray("web_server=http://web.example/lab")
+            << QStringLiteral("ホスト名の後ろにパス（/lab）は書けない");
+        QTest::newRow("other scheme") << QByteArray("auth_server=ftp://wrong.example")
+                                      << QStringLiteral("http:// または https:// で始まっていない");
+        QTest::newRow("HTTP port") << QByteArray("analysis_server=http://an.example:99999")
+                                   << QStringLiteral("ポート番号は1〜65535");
+        QTest::newRow("empty value")
+            << QByteArray("order_ftp_host=") << QStringLiteral("ホスト名がない");
+        QTest::newRow("no =") << QByteArray("order_ftp_host ftp.example")
+                              << QStringLiteral("「項目名=値」の形になっていない");
+        QTest::newRow("unsafe account") << QByteArray("order_ftp_user=a b;rm -rf ~")
+                                        << QStringLiteral("アカウント名に使えるのは");
+        QTest::newRow("key given twice") << QByteArray("info_server=http://b.example")
+                                         << QStringLiteral("info_server は1行目にもある");
+    }
+
+    void badLineRefusesTheWholeFile() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, why);
         TestHome home;
         const QString conf = home.filePath(QStringLiteral("lab.conf"));
-        QVERIFY(writeText(conf, "order_ftp_user=a b;rm -rf ~\n"));
+        QVERIFY(writeText(conf, "info_server=http://info.example\n" + line + "\n"));
         LabConfEnv env(conf);
-        QCOMPARE(LabConfig::orderFtpUser(), QStringLiteral("ntorder"));
+        const std::optional<QString> refusal = LabConfig::refusal();
+        QVERIFY(refusal.has_value());
+        QVERIFY2(refusal->startsWith(conf + QStringLiteral(" 2行目：")), qPrintable(*refusal));
+        QVERIFY2(refusal->contains(why), qPrintable(*refusal));
+        QCOMPARE(LabConfig::configPath(), conf);
+        for (const QString& value :
+             {LabConfig::infoServer(), LabConfig::webServer(), LabConfig::analysisServer(),
+              LabConfig::authServer(), LabConfig::orderFtpHost(), LabConfig::orderFtpUser(),
+              LabConfig::ftp2Host(), LabConfig::testFtpHost(), LabConfig::appInfoUrl(),
+              LabConfig::albumInfoUrl(), LabConfig::analyzerUrl(),
+              LabConfig::authConvertMd5Url(QStringLiteral("pw"))})
+            QCOMPARE(value, QString());
+        QVERIFY(readLog().contains(
+            QStringLiteral("ラボ接続設定ファイルに誤りがあるため使用しない（%1）").arg(*refusal)));
+        QVERIFY(LabConfig::refusalAlertText().startsWith(*refusal));
+    }
+
+    // A file that is there but cannot be read is refused too, not replaced by the defaults.
+    void unreadableFileIsRefused() {
+        TestHome home;
+        const QString conf = home.filePath(QStringLiteral("lab.conf"));
+        QVERIFY(QDir().mkpath(conf));
+        {
+            LabConfEnv env(conf);
+            QCOMPARE(LabConfig::refusal(),
+                     std::optional<QString>(conf + QStringLiteral("：ファイルを読み込めない")));
+            QCOMPARE(LabConfig::orderFtpHost(), QString());
+        }
+        const QString big = home.filePath(QStringLiteral("big.conf"));
+        QVERIFY(writeText(big, QByteArray(70000, '#')));
+        LabConfEnv env(big);
+        QCOMPARE(LabConfig::refusal(),
+                 std::optional<QString>(big + QStringLiteral("：ファイルが大きすぎる")));
+    }
+
+    // A host cut short at "#" sent orders to the account's root folder and called them sent. The
+    // file is refused now: the order waits in the pool, nothing reaches the lab, the studio is
+    // told why.
+    void refusedFileKeepsTheOrderInThePool() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        QByteArray text = kit::readAll(lab.labConfPath());
+        const QByteArray host = "order_ftp_host=" + lab.ftpHost().toLatin1();
+        QVERIFY(text.contains(host + '\n'));
+        text.replace(host + '\n', host + "#lab\n");
+        const QString conf = home.filePath(QStringLiteral("lab.conf"));
+        QVERIFY(writeText(conf, text));
+        LabConfEnv env(conf);
+        QVERIFY(LabConfig::refusal().has_value());
+
+        AlertRecorder alerts;
+        UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+        UserDef::setObject(QStringLiteral("001122AABBCC"), QStringLiteral("MacAddr"));
+        UserDef::setObject(QStringLiteral("その他"), QStringLiteral("MainTabLabel"));
+        UserDef::setObject(QStringLiteral("BtSend"), QStringLiteral("ExecuteBt"));
+        UserDef::setObject(QStringLiteral("AcNowSend"), QStringLiteral("OrderActionType"));
+        const QString photo = home.filePath(QStringLiteral("shoot/a.jpg"));
+        QVERIFY(kit::writeFile(photo, 5000));
+        DirectActions actions;
+        RecordingProgress progress;
+        JobThreadRunner runner(actions);
+        QVERIFY(!runner.jobThread({OrderTab::Etc, {photo}, QString(), nullptr, &progress, false}));
+
+        const QString archive = QStringLiteral("1234_001122AABBCC_0000001.zip");
+        QCOMPARE(QDir(WorkFolder::orderZipPoolFolderPath()).entryList(QDir::Files),
+                 QStringList{archive});
+        QCOMPARE(alerts.messages(),
+                 QStringList{QStringLiteral("ラボ接続設定ファイルに誤りがあります")});
+        QVERIFY(alerts.last().information.startsWith(*LabConfig::refusal()));
+        QVERIFY(alerts.last().information.contains(QStringLiteral("未送信オーダーとして残って")));
+        QVERIFY(
+            readLog().contains(QStringLiteral("ラボ接続設定ファイルに誤りがあるため送信しない")));
+        QCOMPARE(progress.messages().constLast(),
+                 QStringLiteral("ラボ接続設定ファイルの誤りのため送信していません。"
+                                "オーダーは未送信オーダーに残っています"));
+        // Nothing at the lab: no upload anywhere, not even a usage report.
+        QVERIFY(lab.ftpLog().isEmpty());
+        QVERIFY(lab.ftpFolderFiles(QStringLiteral("/")).filter(QStringLiteral(".zip")).isEmpty());
+        QVERIFY(lab.ftpFolderFiles(QStringLiteral("/ntordrsm2/")).isEmpty());
+        QVERIFY(lab.reports().isEmpty());
     }
 
     void requestUrls() {

@@ -1,3 +1,4 @@
+#include "PlistBombs.h"
 #include "TestHome.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -277,6 +279,30 @@ private Q_SLOTS:
         UserDef::setObject(QStringLiteral("3500"), QStringLiteral("CustomerCode"), true);
         QCOMPARE(fileContents(home).value(QStringLiteral("CustomerCode")).toString(),
                  QStringLiteral("3500"));
+    }
+
+    // Settings that would expand past the budget (shared references, a cycle) are kept aside
+    // like a damaged file, and the program starts at once with empty settings.
+    void expandingFileIsKeptAside() {
+        TestHome home;
+        // Just past a million values, past billions, and never ending.
+        const QList<QByteArray> bombs{plistbomb::sharedReferences("CustomerCode", 19, 2),
+                                      plistbomb::sharedReferences("CustomerCode", 32, 2),
+                                      plistbomb::cycle("CustomerCode")};
+        for (qsizetype i = 0; i < bombs.size(); ++i) {
+            SettingsStore::resetForTesting();
+            QVERIFY(writeFile(settingsPath(home), bombs[i]));
+            QVERIFY(UserDef::stdUserDef().snapshot().isEmpty());
+            const QStringList aside = asideFiles(home);
+            QCOMPARE(aside.size(), i + 1);
+            QVERIFY(std::any_of(aside.cbegin(), aside.cend(), [&](const QString& name) {
+                return readAll(home.filePath(QStringLiteral(".config/halvix2/") + name)) ==
+                       bombs[i];
+            }));
+        }
+        UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"), true);
+        QCOMPARE(fileContents(home).value(QStringLiteral("CustomerCode")).toString(),
+                 QStringLiteral("1234"));
     }
 
     void wrongRootIsKeptAside() {

@@ -9,8 +9,8 @@
 #include "LabSim.h"
 #include "TestHome.h"
 #include "app/AppCtrl.h"
-#include "app/gui/MainWindow.h"
 #include "settings/UserDef.h"
+#include "ui/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>

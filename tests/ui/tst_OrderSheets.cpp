@@ -341,11 +341,26 @@ private Q_SLOTS:
         SheetDriver::setText(chars, QStringLiteral("charInputName"), QStringLiteral("Hanako"));
         SheetDriver::setText(chars, QStringLiteral("charInputDate"), QStringLiteral("2025/5/3"));
         SheetDriver::confirm(chars);
+        // The lettering is stored as typed, not rewritten.
         QCOMPARE(UserDef::charInputName(), QStringLiteral("Hanako"));
-        QCOMPARE(UserDef::charInputDate(), QStringLiteral("2025/05/03"));
+        QCOMPARE(UserDef::charInputDate(), QStringLiteral("2025/5/3"));
         QVERIFY(SheetDriver::openSheet(kInfo));
         SheetDriver::cancel(kInfo);
         QCOMPARE(f.host.dropOn, 1);
+
+        // Any year goes on a cover: the anniversary album of a wedding in 1995, a date written
+        // the studio's own way.
+        for (const QString& typed : {QStringLiteral("1995/6/24"), QStringLiteral("2100/01/01"),
+                                     QStringLiteral("平成7年6月24日")}) {
+            f.sheets.startOrderChain();
+            SheetDriver::confirm(check);
+            QVERIFY(SheetDriver::openSheet(chars));
+            SheetDriver::setText(chars, QStringLiteral("charInputDate"), typed);
+            SheetDriver::confirm(chars);
+            QVERIFY2(SheetDriver::openSheet(kInfo), qPrintable(typed));
+            QCOMPARE(UserDef::charInputDate(), typed);
+            SheetDriver::cancel(kInfo);
+        }
 
         // Nothing entered: no record.
         f.sheets.startOrderChain();

@@ -1,3 +1,4 @@
+#include "RawNames.h"
 #include "TestHome.h"
 #include "util/PathUtil.h"
 #include "util/PathWalk.h"
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void windowsNames_data();
     void windowsNames();
     void imagePropertiesFromTheImageTool();
+    void walkNamesWhatItCannotRead();
 };
 
 void TestPathUtil::pathTestsExpandTilde() {
@@ -286,3 +288,40 @@ void TestPathUtil::imagePropertiesFromTheImageTool() {
 
 QTEST_GUILESS_MAIN(TestPathUtil)
 #include "tst_PathUtil.moc"
+
+// Names that are not UTF-8 cannot be reached through Qt: the walk says which ones it left out
+// (folders it would enter, files it would take), shown so people can read them, and lists the
+// rest as before.
+void TestPathUtil::walkNamesWhatItCannotRead() {
+    TestHome home;
+    const QString top = home.filePath(QStringLiteral("top"));
+    QVERIFY(writeFile(top + "/ok/a.jpg", "a"));
+    const QByteArray raw = QFile::encodeName(top);
+    RawNames names;
+    QVERIFY(names.folder(raw + "/bad\xff"));
+    QVERIFY(names.file(raw + "/.hidden\xff"));
+    QVERIFY(names.symlink(QFile::encodeName(top + "/ok"), raw + "/link\xfe"));
+    QVERIFY(names.fifo(raw + "/pipe\xfe"));
+
+    QStringList unreadable;
+    QStringList files;
+    orbel::walk::walkFiles(
+        top,
+        [&files](const QFileInfo& file) {
+            files.append(file.filePath());
+            return true;
+        },
+        &unreadable);
+    QCOMPARE(files, QStringList{top + "/ok/a.jpg"});
+    // The hidden file would not be taken, the link to a folder not entered, the pipe not read.
+    QCOMPARE(unreadable, QStringList{top + "/bad\\xFF"});
+    QCOMPARE(orbel::directoryContents(top), QStringList{"ok"});
+    QCOMPARE(orbel::allFilePathArray(top), QStringList{top + "/ok/a.jpg"});
+
+    QCOMPARE(orbel::walk::shownName(QByteArray("a\nb\r\tc\x7f\xc3\xa9\xe3\x82")),
+             QStringLiteral("a\\nb\\r\\tc\\x7Fé\\xE3\\x82"));
+    QCOMPARE(orbel::walk::shownName(QByteArray("\xc0\xaf\xed\xa0\x80")), // overlong, surrogate
+             QStringLiteral("\\xC0\\xAF\\xED\\xA0\\x80"));
+    QCOMPARE(orbel::walk::shownName(QStringLiteral("写真\u0085\u2028.jpg")),
+             QStringLiteral("写真\\x85\\u2028.jpg"));
+}

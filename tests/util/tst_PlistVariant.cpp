@@ -1,3 +1,4 @@
+#include "PlistBombs.h"
 #include "util/PlistVariant.h"
 #include "util/ProcessRunner.h"
 
@@ -116,6 +117,71 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(out->trimmed()),
                  QStringLiteral("プリント & <タグ> \"引用\" 😀|41|-7|2026-12-06T09:05:03|"
                                 "/home/a/写真 1.jpg"));
+    }
+
+    // libplist copies a shared object for every reference: a list of a few hundred bytes asks
+    // for gigabytes, one that holds itself never ends. Both are refused before libplist sees
+    // them; a list sharing a little within the budget reads as before.
+    void expansionPastTheBudgetIsRefused() {
+        const QByteArray shared = plistbomb::sharedReferences("k", 4, 3);
+        // Python reads it too: a sound property list, with 3^4 strings once expanded.
+        const auto count =
+            python(QStringLiteral("import plistlib, sys\n"
+                                  "def n(v): return sum(map(n, v)) if isinstance(v, list) else 1\n"
+                                  "print(n(plistlib.loads(sys.stdin.buffer.read())['k']))\n"),
+                   shared);
+        QVERIFY(count.has_value());
+        QCOMPARE(count->trimmed(), QByteArray("81"));
+        const PlistRead small = plistReadData(shared);
+        QVERIFY(small.value.has_value());
+        QVERIFY(!small.overBudget);
+        QVariant level = small.value->toMap().value(QStringLiteral("k"));
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(level.toList().size(), 3);
+            level = level.toList().constLast();
+        }
+        QCOMPARE(level.toString(), QStringLiteral("x"));
+
+        // 2^19 strings and as many arrays: just past a million values.
+        const QByteArray over = plistbomb::sharedReferences("k", 19, 2);
+        QCOMPARE(plistFromData(over), std::nullopt);
+        QVERIFY(plistReadData(over).overBudget);
+        // Under 200 bytes for 2^33 values.
+        const QByteArray huge = plistbomb::sharedReferences("TitleArray", 32, 2);
+        QVERIFY(huge.size() < 200);
+        QCOMPARE(plistFromData(huge), std::nullopt);
+        QVERIFY(plistReadData(huge).overBudget);
+        const QByteArray cycle = plistbomb::cycle("k");
+        QCOMPARE(plistFromData(cycle), std::nullopt);
+        QVERIFY(plistReadData(cycle).overBudget);
+
+        // A table of more objects than the budget has values is refused unread, however few of
+        // them the root reaches.
+        QByteArray wide("bplist00\x51x");
+        wide += QByteArray(kPlistMaxNodes + 1, '\x08');
+        wide += QByteArray(6, '\0') + "\x01\x01";
+        for (quint64 value : {quint64(kPlistMaxNodes + 1), quint64(0), quint64(10)}) {
+            for (int shift = 56; shift >= 0; shift -= 8) {
+                wide += char((value >> shift) & 0xFF);
+            }
+        }
+        QVERIFY(plistReadData(wide).overBudget);
+
+        // Damaged tables are not followed outside the file.
+        QByteArray cut = shared;
+        cut[cut.size() - 1] = char(0x7F); // the offset table "behind" the trailer
+        QCOMPARE(plistFromData(cut), std::nullopt);
+        QVERIFY(!plistReadData(cut).overBudget);
+    }
+
+    // An XML list shares nothing, but a file of a million tiny elements expands as much.
+    void xmlPastTheBudgetIsRefused() {
+        QByteArray xml("<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\"><array>");
+        xml += QByteArray("<true/>").repeated(kPlistMaxNodes);
+        xml += "</array></plist>\n";
+        QCOMPARE(plistFromData(xml), std::nullopt);
+        QVERIFY(plistReadData(xml).overBudget);
+        QVERIFY(plistFromData(plistXmlFromVariant(sample())).has_value());
     }
 
     void rejectsWhatIsNoPropertyList() {

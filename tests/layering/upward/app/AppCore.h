@@ -1,3 +1,3 @@
-#include "app/gui/MainWindow.h"
 #include "job/JobThread.h"
 #include "settings/Log.h"
+#include "ui/MainWindow.h"

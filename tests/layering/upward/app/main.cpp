@@ -1,4 +1,4 @@
-#include "app/gui/MainWindow.h"
+#include "ui/MainWindow.h"
 #include "ui/Widget.h"
 
 int main() {

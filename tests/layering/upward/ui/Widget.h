@@ -1,2 +1,2 @@
 #include "app/AppCore.h"
-#include "app/gui/MainWindow.h"
+#include "ui/MainWindow.h"

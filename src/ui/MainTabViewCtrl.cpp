@@ -1,4 +1,4 @@
-#include "app/gui/MainTabViewCtrl.h"
+#include "ui/MainTabViewCtrl.h"
 
 #include <QTabBar>
 #include <QTabWidget>

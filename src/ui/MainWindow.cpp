@@ -1,9 +1,8 @@
-#include "app/gui/MainWindow.h"
+#include "ui/MainWindow.h"
 
 #include "app/AlbumSet.h"
 #include "app/AppCtrl.h"
 #include "app/PreferencesHost.h"
-#include "app/gui/MainTabViewCtrl.h"
 #include "job/NotificationCenter.h"
 #include "product/ProductData.h"
 #include "service/LabConfig.h"
@@ -14,6 +13,7 @@
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
 #include "ui/FileListTabPage.h"
+#include "ui/MainTabViewCtrl.h"
 #include "ui/OrderSheets.h"
 #include "ui/OrderTabPage.h"
 #include "ui/PhotoStudioNamePop.h"
@@ -187,8 +187,8 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     buildMenus();
 
     // The album tab's parts of the shell.
-    ctrl_.isCharInputProductHook = [this] { return albumPage_->isCharInputProduct(); };
-    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->albumDirectOrderNumClear(); };
+    ctrl_.isCharInputProductHook = [this] { return albumPage_->form().isCharInputProduct(); };
+    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->form().albumDirectOrderNumClear(); };
     kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
     albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
     printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);

@@ -1,6 +1,6 @@
 #include "TestHome.h"
 #include "app/AppCtrl.h"
-#include "app/gui/MainWindow.h"
+#include "ui/MainWindow.h"
 
 #include <QTabWidget>
 #include <QtTest>

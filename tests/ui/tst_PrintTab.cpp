@@ -1,5 +1,6 @@
 // The print and school tabs as a studio uses them, driven by the controls' names against the
-// shipped catalogues and the lab substitute.
+// shipped catalogues and the lab substitute. The form's chain and count rules themselves are
+// tested without a window (tests/app/tst_FileListForm).
 #include "AppWindowFixture.h"
 #include "SheetDriver.h"
 #include "ui/DragDropScrollView.h"
@@ -95,11 +96,9 @@ private:
 
 private Q_SLOTS:
     void stampingRowsAndLoadingThemBack();
-    void countBoxNormalisesWhatIsTyped();
     void memosOnRowsAndOnTheOrder();
     void deleteWithAndWithoutSelection();
     void postcardCountsForTheSpecialGroupAndKineloButton();
-    void formComesBackAfterARestart();
     void schoolTabKeepsItsOwnRules();
 };
 
@@ -187,23 +186,6 @@ void TestPrintTab::stampingRowsAndLoadingThemBack() {
     QVERIFY(app.choose(QStringLiteral("printCategoryPop"), kPlease));
     QVERIFY(!app.find<QPushButton>(QStringLiteral("printOrderSetButton"))->isEnabled());
     QVERIFY(!app.find<QPushButton>(QStringLiteral("printAnotherSizeButton"))->isEnabled());
-}
-
-void TestPrintTab::countBoxNormalisesWhatIsTyped() {
-    AppWindowFixture app;
-    QVERIFY2(app.isReady(), qPrintable(app.lab.errorText()));
-    const Tab t = dropThree(app, OrderTab::Print);
-    auto* box = app.find<QComboBox>(QStringLiteral("printOrderNum"));
-    const QList<QPair<QString, QString>> cases{{QStringLiteral("-5"), QStringLiteral("5")},
-                                               {QStringLiteral("0"), QStringLiteral("1")},
-                                               {QStringLiteral("10000"), QStringLiteral("1")},
-                                               {QStringLiteral("abc"), QStringLiteral("1")},
-                                               {QStringLiteral("9999"), QStringLiteral("9999")}};
-    for (const auto& [typed, shown] : cases) {
-        typeCount(app, QStringLiteral("printOrderNum"), typed);
-        QCOMPARE(box->currentText(), shown);
-        QCOMPARE(UserDef::printDic()->value(QStringLiteral("PrintOrderNumKey")).toString(), shown);
-    }
 }
 
 void TestPrintTab::memosOnRowsAndOnTheOrder() {
@@ -345,30 +327,6 @@ void TestPrintTab::postcardCountsForTheSpecialGroupAndKineloButton() {
     UserDef::setPrintKineloMovFilePath(t.files[0], t.files[1]);
     app.ctrl->comViewRefresh();
     QCOMPARE(kinelo->text(), QStringLiteral("キネロファイル登録済み"));
-}
-
-void TestPrintTab::formComesBackAfterARestart() {
-    AppWindowFixture app;
-    QVERIFY2(app.isReady(), qPrintable(app.lab.errorText()));
-    app.start(OrderTab::Print);
-    QVERIFY(app.choose(QStringLiteral("printCategoryPop"), kSilver));
-    QVERIFY(app.choose(QStringLiteral("printSizePop"), k2L));
-    QVERIFY(app.choose(QStringLiteral("printSurfacePop"), QStringLiteral("絹目")));
-    typeCount(app, QStringLiteral("printOrderNum"), QStringLiteral("3"));
-    app.start(OrderTab::School);
-    app.stop();
-
-    app.start(OrderTab::Print);
-    QCOMPARE(app.find<QComboBox>(QStringLiteral("printCategoryPop"))->currentText(), kSilver);
-    QCOMPARE(app.find<QComboBox>(QStringLiteral("printSizePop"))->currentText(), k2L);
-    QCOMPARE(app.find<QComboBox>(QStringLiteral("printSurfacePop"))->currentText(),
-             QStringLiteral("絹目"));
-    QCOMPARE(app.find<QComboBox>(QStringLiteral("printOrderNum"))->currentText(),
-             QStringLiteral("3"));
-    QCOMPARE(app.find<QLabel>(QStringLiteral("printSizeLabel"))->text(),
-             QStringLiteral("プリントサイズ"));
-    // Rows are not kept across runs.
-    QVERIFY(app.window->printPage()->fileListCtrl()->isNoFile());
 }
 
 void TestPrintTab::schoolTabKeepsItsOwnRules() {

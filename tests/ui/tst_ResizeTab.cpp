@@ -1,5 +1,6 @@
-// The resize tab as a studio uses it: the product chain of the resize catalogue and the box that
-// asks for resizing, driven by the controls' names against the shipped catalogue.
+// The resize tab as a studio uses it: the controls presenting the resize form and the box that
+// asks for resizing, driven by the controls' names against the shipped catalogue. The form's
+// chain and the box's rules themselves are tested without a window (tests/app/tst_ResizeForm).
 #include "AppWindowFixture.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/ResizeTabPage.h"
@@ -17,10 +18,6 @@ namespace {
 const QString kPlease = QStringLiteral("選択してください...");
 const QString kPrintResize = QStringLiteral("プリント（リサイズ）");
 
-QString dicRecordName(const QString& key) {
-    return UserDef::resizeDic()->value(key).toMap().value(QStringLiteral("name")).toString();
-}
-
 } // namespace
 
 class TestResizeTab : public QObject {
@@ -28,7 +25,6 @@ class TestResizeTab : public QObject {
 private Q_SLOTS:
     void resizeProductsAndTheBox();
     void sendNeedsFilesAndAProduct();
-    void resizeProductBoundaries();
 };
 
 void TestResizeTab::resizeProductsAndTheBox() {
@@ -68,23 +64,6 @@ void TestResizeTab::resizeProductsAndTheBox() {
     QVERIFY(!box->isEnabled());
     QVERIFY(app.choose(QStringLiteral("resizeSizePop"), QStringLiteral("六切")));
     QVERIFY(box->isChecked());
-
-    // Goods and goods option follow their chain; a new category resets everything below it.
-    QVERIFY(
-        app.choose(QStringLiteral("resizeCategoryPop"), QStringLiteral("インデックス・グッズ")));
-    QCOMPARE(app.find<QComboBox>(QStringLiteral("resizeSizePop"))->currentText(),
-             QStringLiteral("インデックスプリント"));
-    QCOMPARE(app.popItems(QStringLiteral("resizeGoodsPop")),
-             (QStringList{QStringLiteral("4分割シート"), QStringLiteral("1枚1カット")}));
-    QVERIFY(!app.find<QComboBox>(QStringLiteral("resizeGoodsOptionPop"))->isEnabled());
-    QVERIFY(app.choose(QStringLiteral("resizeSizePop"), QStringLiteral("証明写真シート")));
-    QCOMPARE(app.popItems(QStringLiteral("resizeGoodsOptionPop")),
-             (QStringList{QStringLiteral("縦3cm×横2.4cm"), QStringLiteral("縦4cm×横3cm")}));
-    QVERIFY(app.choose(QStringLiteral("resizeGoodsOptionPop"), QStringLiteral("縦4cm×横3cm")));
-    QCOMPARE(dicRecordName(QStringLiteral("ResizeGoodsPopKey")), QStringLiteral("証明写真（4面）"));
-    QCOMPARE(dicRecordName(QStringLiteral("ResizeGoodsOptionPopKey")),
-             QStringLiteral("縦4cm×横3cm"));
-    QCOMPARE(dicRecordName(QStringLiteral("ResizeSurfacePopKey")), QStringLiteral("光沢"));
 
     // Count and memo go into the record the job reads.
     auto* count = app.find<QComboBox>(QStringLiteral("resizeOrderNum"));
@@ -127,18 +106,6 @@ void TestResizeTab::sendNeedsFilesAndAProduct() {
     app.shoot(QStringLiteral("resize-tab"));
     QVERIFY(app.choose(QStringLiteral("resizeCategoryPop"), kPlease));
     QVERIFY(!send->isEnabled());
-}
-
-void TestResizeTab::resizeProductBoundaries() {
-    const auto pix = [](const char* value) {
-        return QVariantMap{{QStringLiteral("resize_pix"), QString::fromLatin1(value)}};
-    };
-    QVERIFY(!ResizeTabPage::isResizeProductRecord(pix("100")));
-    QVERIFY(ResizeTabPage::isResizeProductRecord(pix("101")));
-    QVERIFY(ResizeTabPage::isResizeProductRecord(pix("4999")));
-    QVERIFY(!ResizeTabPage::isResizeProductRecord(pix("5000")));
-    QVERIFY(!ResizeTabPage::isResizeProductRecord(pix("")));
-    QVERIFY(!ResizeTabPage::isResizeProductRecord(QVariantMap()));
 }
 
 QTEST_MAIN(TestResizeTab)

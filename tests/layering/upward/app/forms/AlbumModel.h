@@ -1,0 +1,2 @@
+#include "app/AppCore.h"
+#include "ui/AlbumTabPage.h"

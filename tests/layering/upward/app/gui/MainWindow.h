@@ -1,2 +1,0 @@
-#include "app/AppCore.h"
-#include "ui/Widget.h"
