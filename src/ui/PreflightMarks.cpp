@@ -130,7 +130,6 @@ bool PreflightTextMarks::eventFilter(QObject* watched, QEvent* event) {
 void PreflightTextMarks::paintMarks(QWidget* layer) {
     QPainter painter(layer);
     const int size = view.fontMetrics().height() - 2;
-    const int x = layer->width() - size - 4;
     for (QTextBlock block = view.cursorForPosition(QPoint(0, 0)).block(); block.isValid();
          block = block.next()) {
         const QRect line = view.cursorRect(QTextCursor(block));
@@ -142,6 +141,10 @@ void PreflightTextMarks::paintMarks(QWidget* layer) {
         if (block.blockNumber() >= board.rowCount() || level == PreflightLevel::Fine) {
             continue;
         }
+        // Right after the name, where the eye reads it.
+        QTextCursor end(block);
+        end.movePosition(QTextCursor::EndOfBlock);
+        const int x = view.cursorRect(end).right() + size / 2;
         const int y = line.top() + (line.height() - size) / 2;
         painter.drawPixmap(x, y, PreflightMarks::icon(level).pixmap(size, size));
     }
