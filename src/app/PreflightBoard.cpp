@@ -122,7 +122,17 @@ QStringList PreflightBoard::warningFileNames() const {
     return names;
 }
 
-bool PreflightBoard::confirmSend() const {
+bool PreflightBoard::confirmSend() {
+    bool judgedNow = false;
+    for (int row = 0; row < rows.size(); ++row) {
+        if (verdicts[row].level == PreflightLevel::Pending && service.readNow(rows.at(row).path)) {
+            judgeRow(row);
+            judgedNow = true;
+        }
+    }
+    if (judgedNow) {
+        Q_EMIT verdictsChanged();
+    }
     const QStringList names = warningFileNames();
     if (names.isEmpty()) {
         return true;

@@ -49,7 +49,8 @@ public:
 
     // Before sending: when some file has a red verdict, asks "キャンセル" / "このまま送信"
     // (Escape cancels) with the count and the first few names; true when the order may go.
-    bool confirmSend() const;
+    // Files not yet read by the workers are read first, so every file of the order counts.
+    bool confirmSend();
     // Files whose size or time changed since they were read are read again.
     void recheck();
 

@@ -100,6 +100,33 @@ std::optional<ImageHeaderFacts> PreflightService::facts(const QString& path) con
     return it->facts;
 }
 
+std::optional<ImageHeaderFacts> PreflightService::readNow(const QString& path) {
+    {
+        QMutexLocker lock(&mutex);
+        const auto it = entries.constFind(path);
+        if (it == entries.constEnd()) {
+            return std::nullopt;
+        }
+        if (it->ready) {
+            return it->facts;
+        }
+    }
+    const ImageHeaderFacts read = readImageHeader(path);
+    ++reads;
+    QMutexLocker lock(&mutex);
+    auto it = entries.find(path);
+    if (it == entries.end()) {
+        return std::nullopt;
+    }
+    if (!it->ready) {
+        it->facts = read;
+        it->ready = true;
+        it->queued = false;
+        it->ticket = ++nextTicket; // the queued check is done already
+    }
+    return it->facts;
+}
+
 bool PreflightService::isHeld(const QString& path) const {
     QMutexLocker lock(&mutex);
     return entries.contains(path);

@@ -34,6 +34,9 @@ public:
     // Before sending: files whose size or time changed since they were read are read again.
     void recheck(const QStringList& paths);
 
+    // The facts of a held file, read here and now when no worker has come to it yet (a header
+    // read, never a decode); none for a file not held.
+    std::optional<ImageHeaderFacts> readNow(const QString& path);
     // The facts of a held file, once read.
     std::optional<ImageHeaderFacts> facts(const QString& path) const;
     bool isHeld(const QString& path) const;

@@ -355,6 +355,15 @@ void TestPreflight::boardJudgesRowsAndAsksBeforeSend() {
     alerts.clear();
     QVERIFY(board.confirmSend());
     QCOMPARE(alerts.count(), 0);
+
+    // Send right after the drop, before any result reached the main thread: the files are read
+    // there and then, and the damaged one is still asked about.
+    PreflightBoard early(service);
+    early.setRows({{cmyk, lSize}});
+    alerts.enqueueNg();
+    QVERIFY(!early.confirmSend());
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(early.verdictAt(0).level, PreflightLevel::Warning);
 }
 
 QTEST_GUILESS_MAIN(TestPreflight)
