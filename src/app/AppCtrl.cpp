@@ -74,6 +74,9 @@ QVariantMap systemFields() {
 
 AppCtrl::AppCtrl(const QStringList& arguments, QObject* parent) : QObject(parent), _runner(*this) {
     breadcrumb("AppCtrl init");
+    for (auto& board : _preflightBoards) {
+        board = std::make_unique<PreflightBoard>(_preflight);
+    }
     UserDef::setObject(QString(), SettingsKey::WorkApp);
     _appStopWatch.start();
     // The boot date names the day's log, so it is written before the first line of this run.
@@ -305,6 +308,7 @@ void AppCtrl::setSelectFilesOf(OrderTab tab, const QStringList& files) {
     _selectFiles[index(tab)] = files;
     if (tab == OrderTab::Album || tab == OrderTab::Resize || tab == OrderTab::Etc) {
         imageFilesInfoUpdate(tab, files);
+        preflightRowsRefresh(tab);
     }
     Q_EMIT selectionChanged(tab);
     comViewRefresh();
@@ -506,8 +510,36 @@ bool AppCtrl::isOrderFileSizeOver() const {
 
 // --- Order ---
 
+void AppCtrl::setPreflightSizeName(OrderTab tab, const QString& sizeName) {
+    if (_preflightSizeNames[index(tab)] != sizeName) {
+        _preflightSizeNames[index(tab)] = sizeName;
+        preflightRowsRefresh(tab);
+    }
+}
+
+void AppCtrl::preflightRowsRefresh(OrderTab tab) {
+    if (tab == OrderTab::Print || tab == OrderTab::School) {
+        return; // their lists give their rows themselves
+    }
+    // In the order of the file names view: by full path.
+    QStringList sorted = _selectFiles[index(tab)];
+    std::sort(sorted.begin(), sorted.end());
+    QList<PreflightRow> rows;
+    rows.reserve(sorted.size());
+    for (const QString& path : sorted) {
+        rows.append({path, _preflightSizeNames[index(tab)]});
+    }
+    _preflightBoards[index(tab)]->setRows(rows);
+}
+
 void AppCtrl::executeOrderActionJob() {
     if (isOrderFileSizeOver()) {
+        return;
+    }
+    // A photo the lab would likely reject is asked about once, before the first sheet; the
+    // studio decides.
+    if (!_preflightBoards[index(_selectedTab)]->confirmSend()) {
+        Log::outputLn(QStringLiteral("注意が必要な画像があるため送信を取りやめ"));
         return;
     }
     Q_EMIT orderChainRequested();

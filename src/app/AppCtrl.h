@@ -2,6 +2,8 @@
 
 #include "app/FileIntake.h"
 #include "app/OrderPool.h"
+#include "app/PreflightBoard.h"
+#include "app/PreflightService.h"
 #include "job/JobThread.h"
 #include "job/StopWatch.h"
 #include "util/OrderTab.h"
@@ -78,6 +80,16 @@ public:
     ProductData* productData() const { return _productData.get(); }
     OrderPool& orderPool() { return _orderPool; }
     FileIntake& fileIntake() { return _fileIntake; }
+
+    // --- Photo check ---
+    // The verdicts of a tab's files. The print and school lists give their rows themselves; the
+    // album, resize and etc boards follow the tab's selected files.
+    PreflightBoard& preflightBoard(OrderTab tab) { return *_preflightBoards[index(tab)]; }
+    const PreflightBoard& preflightBoard(OrderTab tab) const {
+        return *_preflightBoards[index(tab)];
+    }
+    // The print size the whole selection of a tab is ordered in (the resize tab's size).
+    void setPreflightSizeName(OrderTab tab, const QString& sizeName);
     const OrderPool& orderPool() const { return _orderPool; }
     bool isDragDropOn() const { return _dragDropOn; }
     bool isTabLocked() const { return _tabLocked; }
@@ -213,6 +225,7 @@ private:
     JobThreadInput jobInput() const;
 
     void startUpReports(const QStringList& lines);
+    void preflightRowsRefresh(OrderTab tab);
 
     bool _menuUse = false;
     bool _prefWindowVisible = false;
@@ -239,6 +252,10 @@ private:
     std::array<FileListRows*, 3> _fileListRows{};
     QFuture<void> _startReports; // the start-up usage reports, sent beside the window set-up
     OrderPool _orderPool;
+    // The service before the boards: a board lets go of its files in the service as it goes.
+    PreflightService _preflight;
+    std::array<std::unique_ptr<PreflightBoard>, 5> _preflightBoards;
+    std::array<QString, 5> _preflightSizeNames;
     FileIntake _fileIntake{*this};
     // The job thread has started and not yet made its last call (jobThreadEnded).
     std::atomic<bool> _jobThreadAlive{false};

@@ -182,6 +182,7 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
         }
     });
     ctrl.setFileListRows(names.list, &list_->dataSource());
+    list_->dataSource().setPreflightBoard(&ctrl.preflightBoard(tab));
     connect(form_, &FileListForm::formChanged, this, &FileListTabPage::present);
 }
 
@@ -338,6 +339,7 @@ void FileListTabPage::tabAction(int tag) {
         form_->storeOrderArray(list_->orderFileInfoArray());
         UserDef::setExecuteButton(QStringLiteral("BtSend"));
         ctrl().comViewRefresh();
+        list_->dataSource().flushPreflight(); // the question before sending sees every row
         ctrl().executeOrderActionJob();
         break;
     case 24:

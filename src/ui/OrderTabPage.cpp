@@ -1,8 +1,10 @@
 #include "ui/OrderTabPage.h"
 
 #include "app/AppCtrl.h"
+#include "app/PreflightBoard.h"
 #include "settings/Log.h"
 #include "ui/DragDropScrollView.h"
+#include "ui/PreflightMarks.h"
 #include "ui/ProductPopUpComboBox.h"
 #include "ui/WidgetProgressTarget.h"
 #include "util/Tool.h"
@@ -59,6 +61,23 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
     imageFileNum_->setMinimumWidth(
         fontMetrics().horizontalAdvance(QStringLiteral("0000 ファイル　000.0 MB")));
 
+    // One line about the photo check: how many files need a look, hidden while none does.
+    preflightSummary_ = new QLabel(this);
+    preflightSummary_->setObjectName(p + QStringLiteral("PreflightSummary"));
+    preflightSummary_->setStyleSheet(QStringLiteral("color: #b0281f;"));
+    preflightSummary_->setVisible(false);
+    connect(&ctrl.preflightBoard(tab), &PreflightBoard::verdictsChanged, this, [this] {
+        const PreflightBoard& board = ctrl_.preflightBoard(tab_);
+        const QString text = board.summaryText();
+        if (preflightSummary_->text() != text) {
+            preflightSummary_->setText(text);
+            preflightSummary_->setToolTip(
+                text.isEmpty() ? QString()
+                               : QStringLiteral("一覧の印にマウスを重ねると理由が表示されます"));
+        }
+        preflightSummary_->setVisible(!text.isEmpty());
+    });
+
     jobIndicator_ = new QProgressBar(this);
     jobIndicator_->setObjectName(p + QStringLiteral("JobIndicator"));
     jobIndicator_->setAccessibleName(QStringLiteral("処理の進み具合"));
@@ -111,6 +130,7 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(imageFileNum_);
+    bottom->addWidget(preflightSummary_);
     bottom->addWidget(jobIndicator_, 1);
     bottom->addWidget(cancelButton_);
     bottom->addWidget(sendButton_);
@@ -248,6 +268,8 @@ void OrderTabPage::makeSelectionControls(QLineEdit*& folderPath, QPushButton*& f
     fileInfo->setAccessibleName(QStringLiteral("選択されたファイル"));
     fileInfo->setReadOnly(true);
     fileInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The names of files the photo check has something to say about carry its mark.
+    new PreflightTextMarks(*fileInfo, ctrl_.preflightBoard(tab_));
 }
 
 QPushButton* OrderTabPage::makeAddFilesButton() {

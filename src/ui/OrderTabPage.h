@@ -33,6 +33,8 @@ public:
     DragDropScrollView* dragDropView() const { return dragDropView_; }
     QLabel* dragDropMsg() const;
     QLabel* imageFileNum() const { return imageFileNum_; }
+    // "注意が必要な画像：%d枚" while some file of the tab needs a look.
+    QLabel* preflightSummary() const { return preflightSummary_; }
     QLineEdit* jobMsg() const { return jobMsg_; }
     QProgressBar* jobIndicator() const { return jobIndicator_; }
     QPushButton* sendButton() const { return sendButton_; }
@@ -86,6 +88,7 @@ private:
     DragDropScrollView* dragDropView_ = nullptr;
     QBoxLayout* formLayout_ = nullptr;
     QLabel* imageFileNum_ = nullptr;
+    QLabel* preflightSummary_ = nullptr;
     QLineEdit* jobMsg_ = nullptr;
     QProgressBar* jobIndicator_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

@@ -49,6 +49,11 @@ PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> da
     tableView_->setColumnWidth(PrintFileListDataSource::Picture,
                                ThumbnailLoader::kThumbnailHeight * 3 / 2 + 8);
     tableView_->setColumnWidth(PrintFileListDataSource::NumberOfSheets, em * 6);
+    if (PrintFileListDataSource::Status < dataSource_->columnCount()) {
+        // The photo check's mark stands right after the row number, where the eye starts.
+        tableView_->setColumnWidth(PrintFileListDataSource::Status, em * 5);
+        header->moveSection(header->visualIndex(PrintFileListDataSource::Status), 1);
+    }
     // A list without the order columns (Kinelo) stretches what it has.
     for (int c : {int(PrintFileListDataSource::FileName), int(PrintFileListDataSource::Category),
                   int(PrintFileListDataSource::Size), int(PrintFileListDataSource::Surface),

@@ -1,6 +1,8 @@
 #include "ui/PrintFileListDataSource.h"
 
+#include "app/PreflightBoard.h"
 #include "settings/UserDef.h"
+#include "ui/PreflightMarks.h"
 #include "ui/ThumbnailLoader.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -35,6 +37,8 @@ QString PrintFileListDataSource::columnIdentifier(int column) {
         return QStringLiteral("Laminate");
     case NumberOfSheets:
         return QStringLiteral("NumberOfSheets");
+    case Status:
+        return QStringLiteral("Status");
     default:
         return {};
     }
@@ -297,6 +301,26 @@ QVariant PrintFileListDataSource::data(const QModelIndex& index, int role) const
         return {};
     }
     const QVariantMap& row = rows_[index.row()];
+    if (index.column() == Status) {
+        if (preflight_ == nullptr) {
+            return {};
+        }
+        const PreflightVerdict verdict = preflight_->verdictAt(index.row());
+        switch (role) {
+        case Qt::DecorationRole:
+            return PreflightMarks::icon(verdict.level);
+        case Qt::ToolTipRole:
+        case Qt::AccessibleTextRole:
+        case Qt::AccessibleDescriptionRole:
+            return verdict.toolTip();
+        case PreflightLevelRole:
+            return static_cast<int>(verdict.level);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignCenter);
+        default:
+            return {};
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -354,7 +378,57 @@ QVariant PrintFileListDataSource::headerData(int section, Qt::Orientation orient
         return QStringLiteral("ラミネート");
     case NumberOfSheets:
         return QStringLiteral("枚数");
+    case Status:
+        return QStringLiteral("確認");
     default:
         return {};
     }
+}
+
+// --- Photo check ---
+
+void PrintFileListDataSource::setPreflightBoard(PreflightBoard* board) {
+    preflight_ = board;
+    if (board == nullptr) {
+        return;
+    }
+    connect(board, &PreflightBoard::verdictsChanged, this, [this] {
+        if (!rows_.isEmpty()) {
+            Q_EMIT dataChanged(index(0, Status), index(fileCount() - 1, Status));
+        }
+    });
+    // Rows come, go and get their sizes through many small steps (5,000 rows stamped one by
+    // one): they are handed over once, when the step is over.
+    connect(this, &QAbstractItemModel::rowsInserted, this, [this] { schedulePreflight(); });
+    connect(this, &QAbstractItemModel::rowsRemoved, this, [this] { schedulePreflight(); });
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { schedulePreflight(); });
+    connect(this, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (topLeft.column() <= Size && bottomRight.column() >= Size) {
+                    schedulePreflight();
+                }
+            });
+    schedulePreflight();
+}
+
+void PrintFileListDataSource::schedulePreflight() {
+    if (preflightDirty_) {
+        return;
+    }
+    preflightDirty_ = true;
+    QMetaObject::invokeMethod(this, &PrintFileListDataSource::flushPreflight, Qt::QueuedConnection);
+}
+
+void PrintFileListDataSource::flushPreflight() {
+    preflightDirty_ = false;
+    if (preflight_ == nullptr) {
+        return;
+    }
+    QList<PreflightRow> rows;
+    rows.reserve(rows_.size());
+    const QString pathKey = key("FilePathKey");
+    for (const QVariantMap& row : rows_) {
+        rows.append({row.value(pathKey).toString(), recordName(row, "SizePopKey")});
+    }
+    preflight_->setRows(rows);
 }

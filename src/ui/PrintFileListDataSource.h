@@ -9,6 +9,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+class PreflightBoard;
+
 class ThumbnailLoader;
 
 // The rows of the per-file order list, one record per row with the keys of the tab's prefix
@@ -26,6 +28,7 @@ public:
         Surface,
         Laminate,
         NumberOfSheets,
+        Status, // the photo check's mark (shown after the row number)
         ColumnCount
     };
     // The column identifiers ("LineNo", "Picture", ...).
@@ -83,7 +86,18 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // --- Photo check ---
+    // The level of a row's verdict (PreflightLevel as int) in the Status column.
+    static constexpr int PreflightLevelRole = Qt::UserRole + 1;
+    // The board that judges this list's rows; the list hands it its rows (file and size) after
+    // every change, once per turn of the event loop.
+    void setPreflightBoard(PreflightBoard* board);
+    // Hands the rows over now (before Send reads the verdicts).
+    void flushPreflight();
+
 private:
+    void schedulePreflight();
+
     QVariant pictureFor(int row) const;
     void thumbnailReady(const QString& path, const QImage& image);
     QString recordName(const QVariantMap& row, const char* suffix) const;
@@ -93,6 +107,8 @@ private:
     bool thumbnailsOn_ = true;
     ThumbnailLoader* loader_ = nullptr; // child
     QPixmap placeholder_;
+    PreflightBoard* preflight_ = nullptr;
+    bool preflightDirty_ = false;
 };
 
 // The school list is the same component under the prefix "School".

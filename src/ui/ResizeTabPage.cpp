@@ -118,6 +118,9 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
 void ResizeTabPage::present() {
     const bool wasRefreshing = refreshing_;
     refreshing_ = true;
+    // The whole selection is ordered in the chosen size: its files are judged against it.
+    ctrl().setPreflightSizeName(OrderTab::Resize,
+                                form_->pop(ResizeForm::Size).selectedRecordName());
     for (int i = 0; i < ResizeForm::PopCount; ++i) {
         presentPopUp(pops_[i], form_->pop(static_cast<ResizeForm::Pop>(i)));
     }
