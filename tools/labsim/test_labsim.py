@@ -391,7 +391,10 @@ class FtpTest(LabsimCase):
             log = [json.loads(line) for line in fh]
         self.assertEqual([(e["user"], e["cmd"], e["path"]) for e in log if e["cmd"] != "CWD"],
                          [("mivel", "STOR", "/mivel/490_halvix2_test/upload_a.zip"),
+                          ("mivel", "RECEIVED", ""),
                           ("mivel", "DELE", "/mivel/490_halvix2_test/upload_a.zip")])
+        # The data connection counts what came over it: one byte here.
+        self.assertEqual([e["arg"] for e in log if e["cmd"] == "RECEIVED"], ["1"])
 
 
 class FaultTest(LabsimCase):
