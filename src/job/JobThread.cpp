@@ -129,12 +129,14 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
         // Another copy of the program keeps the work area: saying "cannot be made" would send the
         // studio looking for a disk fault.
         if (const std::optional<LockHolder> other = WorkFolder::otherWorkAreaHolder()) {
-            Log::outputLn(QStringLiteral("作業フォルダを別のHALVIX 2（PID %1）が使用中のため処理しない")
-                              .arg(other->pid));
-            Tool::alertWithMsg(QStringLiteral("作業フォルダを使用できません"),
-                               QStringLiteral("別のHALVIX 2（PID %1）が作業フォルダを使用しています。\n"
-                                              "そちらを終了してから、もう一度送信してください。")
-                                   .arg(other->pid));
+            Log::outputLn(
+                QStringLiteral("作業フォルダを別のHALVIX 2（PID %1）が使用中のため処理しない")
+                    .arg(other->pid));
+            Tool::alertWithMsg(
+                QStringLiteral("作業フォルダを使用できません"),
+                QStringLiteral("別のHALVIX 2（PID %1）が作業フォルダを使用しています。\n"
+                               "そちらを終了してから、もう一度送信してください。")
+                    .arg(other->pid));
         } else {
             Log::outputLn(QStringLiteral("作業フォルダが作成できない"));
             Tool::alertWithMsg(QStringLiteral("作業フォルダが作成できません"),

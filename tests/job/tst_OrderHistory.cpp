@@ -54,8 +54,8 @@ private Q_SLOTS:
 
         QFile file(OrderHistory::historyFilePath());
         // It names every customer's orders: the user's alone from its first line.
-        QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                       QFile::WriteOther),
+        QCOMPARE(file.permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
                  QFile::Permissions());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
