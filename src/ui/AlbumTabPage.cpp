@@ -288,7 +288,9 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     imageFolderSelectButton_->setProperty(kTag, 171);
     sendButton()->setProperty(kTag, 172);
     cancelButton()->setProperty(kTag, 173);
-    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    // Only the base page's click handler goes; dropping every connection would also cut the
+    // accessibility cache's destroyed() hook and leave a stale interface behind.
+    disconnect(cancelButton(), &QPushButton::clicked, this, nullptr);
     const auto button = [this](QPushButton* b, int tag) {
         connect(b, &QPushButton::clicked, this, [this, tag] { albumAction(tag); });
     };

@@ -38,7 +38,9 @@ EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     cancelButton()->setProperty("tag", 503);
     imageFolderSelectButton_->setProperty("tag", 501);
     // The cancel button of the base page asks directly; here it goes through the tab's action.
-    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    // Only that click handler goes: dropping every connection would also cut the accessibility
+    // cache's destroyed() hook and leave a stale interface behind.
+    disconnect(cancelButton(), &QPushButton::clicked, this, nullptr);
     connect(cancelButton(), &QPushButton::clicked, this, [this] { etcAction(503); });
     connect(sendButton(), &QPushButton::clicked, this, [this] { etcAction(502); });
     connect(imageFolderSelectButton_, &QPushButton::clicked, this, [this] { etcAction(501); });

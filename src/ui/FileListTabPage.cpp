@@ -164,7 +164,9 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
 
     sendButton()->setProperty("tag", base + 23);
     cancelButton()->setProperty("tag", base + 24);
-    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    // Only the base page's click handler goes; dropping every connection would also cut the
+    // accessibility cache's destroyed() hook and leave a stale interface behind.
+    disconnect(cancelButton(), &QPushButton::clicked, this, nullptr);
     connect(cancelButton(), &QPushButton::clicked, this, [this, base] { tabAction(base + 24); });
     connect(sendButton(), &QPushButton::clicked, this, [this, base] { tabAction(base + 23); });
 

@@ -107,7 +107,9 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
 
     sendButton()->setProperty("tag", 422);
     cancelButton()->setProperty("tag", 423);
-    disconnect(cancelButton(), nullptr, nullptr, nullptr);
+    // Only the base page's click handler goes; dropping every connection would also cut the
+    // accessibility cache's destroyed() hook and leave a stale interface behind.
+    disconnect(cancelButton(), &QPushButton::clicked, this, nullptr);
     connect(cancelButton(), &QPushButton::clicked, this, [this] { resizeAction(423); });
     connect(sendButton(), &QPushButton::clicked, this, [this] { resizeAction(422); });
     connect(form_, &ResizeForm::formChanged, this, &ResizeTabPage::present);

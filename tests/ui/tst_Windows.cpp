@@ -292,6 +292,31 @@ private Q_SLOTS:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
+    // A screen reader's view of a window goes with the window: every accessible interface made
+    // for its controls is dropped when they are destroyed. One left behind answers later for
+    // whatever new control gets the freed address, and reading it crashes the program.
+    void closedWindowsLeaveNoAccessibleInterfaces() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        QList<QPair<QAccessible::Id, QString>> made;
+        for (QWidget* widget : app.window->findChildren<QWidget*>()) {
+            if (QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget)) {
+                made.append({QAccessible::uniqueId(face), widgettree::describe(widget)});
+            }
+        }
+        QVERIFY(made.size() > 100);
+        app.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QStringList left;
+        for (const auto& [id, what] : std::as_const(made)) {
+            if (QAccessible::accessibleInterface(id) != nullptr) {
+                left.append(what);
+            }
+        }
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
+    }
+
     // Names follow the text when it changes: the file count, the memo button, an order sheet's
     // message line.
     void namesFollowTheirText() {
