@@ -3,31 +3,69 @@
 #include "service/OrderHistoryTable.h"
 #include "ui/DialogConvention.h"
 #include "ui/ServiceWindowHost.h"
+#include "util/OrderTab.h"
 #include "util/WorkFolder.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// A cell too narrow for its text shows the whole text as its tooltip; a cell with a tooltip of
+// its own (the error) keeps that one, and a text that fits needs none.
+class ElidedTextToolTip : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip ||
+            !index.isValid() || index.data(Qt::ToolTipRole).isValid()) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = view->style();
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
+        // The style keeps this margin on both sides of an item's text.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        if (item.text.isEmpty() ||
+            item.fontMetrics.horizontalAdvance(item.text) <= text.width() - 2 * margin) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect);
+        }
+        return true;
+    }
+};
+
+} // namespace
 
 OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     : QDialog(parent), host_(host), table_(new OrderHistoryTable(this)) {
     setObjectName(QStringLiteral("orderHistoryWindow"));
     setWindowTitle(QStringLiteral("送信履歴"));
     setAccessibleName(windowTitle());
-    // Sized to the screen when opened (orderHistoryWindowOpen); the table scrolls.
-    setMinimumSize(600, 400);
+    // Sized to the screen when opened (orderHistoryWindowOpen); the rows scroll.
 
     auto* filterLabel = new QLabel(QStringLiteral("結果:"), this);
     filterPop_ = new QComboBox(this);
@@ -52,16 +90,54 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     // Fixed row heights and column widths: no pass over every row, so thousands show at once.
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
+    // Columns sized to what they can hold, measured once from the shapes of their texts (never
+    // from the rows, which can be tens of thousands); the error text takes the rest of the width
+    // and the archive name gives way before the table scrolls sideways. Cut texts are elided and
+    // show whole as a tooltip.
+    view_->setItemDelegate(new ElidedTextToolTip(view_));
+    view_->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = view_->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(true);
-    const int unit = view_->fontMetrics().horizontalAdvance(QStringLiteral("0"));
-    view_->setColumnWidth(OrderHistoryTable::DateTime, unit * 21);
-    view_->setColumnWidth(OrderHistoryTable::Tab, unit * 9);
-    view_->setColumnWidth(OrderHistoryTable::Archive, unit * 34);
-    view_->setColumnWidth(OrderHistoryTable::Files, unit * 9);
-    view_->setColumnWidth(OrderHistoryTable::Size, unit * 10);
-    view_->setColumnWidth(OrderHistoryTable::Outcome, unit * 20);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(OrderHistoryTable::Archive, QHeaderView::Interactive);
+    header->setSectionResizeMode(OrderHistoryTable::Error, QHeaderView::Stretch);
+    const QFontMetrics metrics = view_->fontMetrics();
+    const int padding =
+        2 * (view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1) +
+        metrics.averageCharWidth() + 1;
+    const auto fitting = [&](int column, const QStringList& samples) {
+        int width = header->sectionSizeHint(column);
+        for (const QString& sample : samples)
+            width = std::max(width, metrics.horizontalAdvance(sample) + padding);
+        return width;
+    };
+    QStringList tabs;
+    for (OrderTab tab : kAllOrderTabs)
+        tabs.append(orderTabLabel(tab));
+    QStringList outcomes;
+    for (const QString& outcome : OrderHistoryTable::knownOutcomes())
+        outcomes.append(OrderHistoryTable::outcomeLabel(outcome));
+    view_->setColumnWidth(
+        OrderHistoryTable::DateTime,
+        fitting(OrderHistoryTable::DateTime, {QStringLiteral("0000/00/00 00:00:00")}));
+    view_->setColumnWidth(OrderHistoryTable::Tab, fitting(OrderHistoryTable::Tab, tabs));
+    view_->setColumnWidth(OrderHistoryTable::Files,
+                          fitting(OrderHistoryTable::Files, {QStringLiteral("00000")}));
+    view_->setColumnWidth(
+        OrderHistoryTable::Size,
+        fitting(OrderHistoryTable::Size, {QStringLiteral("0000 byte"), QStringLiteral("000.0 MB"),
+                                          QStringLiteral("0.00 GB")}));
+    view_->setColumnWidth(OrderHistoryTable::Outcome,
+                          fitting(OrderHistoryTable::Outcome, outcomes));
+    // The name the program gives its archives: code, MAC address, bag number.
+    archiveWidth_ =
+        fitting(OrderHistoryTable::Archive, {QStringLiteral("000000-00_00112233AABB_0000000.zip")});
+    minimumArchiveWidth_ = metrics.averageCharWidth() * 12;
+    minimumErrorWidth_ = std::max(header->sectionSizeHint(OrderHistoryTable::Error),
+                                  metrics.averageCharWidth() * 16);
+    header->setMinimumSectionSize(std::min(header->minimumSectionSize(), minimumArchiveWidth_));
+    view_->setColumnWidth(OrderHistoryTable::Archive, archiveWidth_);
+    view_->viewport()->installEventFilter(this);
 
     auto* eventsPane = new QWidget(this);
     auto* eventsLabel = new QLabel(QStringLiteral("選択した注文の経過:"), eventsPane);
@@ -80,6 +156,10 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
     eventsList_->setMinimumHeight(eventsList_->fontMetrics().height() * 3);
+    // A long error text breaks into lines instead of scrolling sideways.
+    eventsList_->setWordWrap(true);
+    eventsList_->setResizeMode(QListView::Adjust);
+    eventsList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     sendButton_ = new QPushButton(QStringLiteral("この注文を送信"), this);
     sendButton_->setObjectName(QStringLiteral("orderHistorySendButton"));
@@ -109,6 +189,18 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
+    // Never so narrow that the fixed columns, a shortened name and some error text miss room.
+    int columns = minimumArchiveWidth_ + minimumErrorWidth_;
+    for (int column :
+         {OrderHistoryTable::DateTime, OrderHistoryTable::Tab, OrderHistoryTable::Files,
+          OrderHistoryTable::Size, OrderHistoryTable::Outcome})
+        columns += view_->columnWidth(column);
+    const QMargins margins = layout->contentsMargins();
+    const int frame = 2 * view_->frameWidth() +
+                      view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
+    setMinimumSize(
+        std::max(columns + frame + margins.left() + margins.right(), layout->minimumSize().width()),
+        metrics.height() * 20);
 
     connect(filterPop_, &QComboBox::currentIndexChanged, this, &OrderHistoryWindow::filterChanged);
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -137,6 +229,26 @@ void OrderHistoryWindow::orderHistoryWindowOpen() {
     show();
     raise();
     activateWindow();
+}
+
+bool OrderHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QDialog::eventFilter(watched, event);
+}
+
+void OrderHistoryWindow::fitColumns() {
+    int others = minimumErrorWidth_;
+    for (int column :
+         {OrderHistoryTable::DateTime, OrderHistoryTable::Tab, OrderHistoryTable::Files,
+          OrderHistoryTable::Size, OrderHistoryTable::Outcome})
+        others += view_->columnWidth(column);
+    // A wide window gives a third of its spare room to the name (a saved order's is a path)
+    // and the rest to the error text.
+    const int room = view_->viewport()->width() - others;
+    view_->setColumnWidth(
+        OrderHistoryTable::Archive,
+        std::clamp(room, minimumArchiveWidth_, std::max(archiveWidth_, room / 3)));
 }
 
 void OrderHistoryWindow::reload() {

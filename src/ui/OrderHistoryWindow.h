@@ -25,7 +25,13 @@ public:
     // The pooled archive of the selected row; "" when the row's archive is not in the pool.
     QString selectedPoolArchivePath() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The archive name's column gives way on a narrow window and shares a wide one with the
+    // error text.
+    void fitColumns();
     void filterChanged();
     void refreshButtons();
     void sendSelected();
@@ -40,4 +46,7 @@ private:
     QListWidget* eventsList_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     QPushButton* openPoolButton_ = nullptr;
+    int archiveWidth_ = 0;
+    int minimumArchiveWidth_ = 0;
+    int minimumErrorWidth_ = 0;
 };
