@@ -176,13 +176,30 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     userPrefSaveBt->setDefault(true);
     applyDialogButtonOrder(buttons);
 
+    // Shown before the customer information is complete: why the tabs are grey, what to fill in.
+    firstStartMsg = new QLabel(
+        QStringLiteral("お客様情報がまだ設定されていないため、注文のタブは灰色で使えません。"
+                       "写真館名・お客様コード・メールアドレスを入力して「保存」を押すと、"
+                       "注文できるようになります。"),
+        this);
+    firstStartMsg->setObjectName(QStringLiteral("firstStartMsg"));
+    firstStartMsg->setWordWrap(true);
+    firstStartMsg->setFrameShape(QFrame::StyledPanel);
+    firstStartMsg->setMargin(fontMetrics().height() / 2);
+    firstStartMsg->hide();
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(firstStartMsg);
     layout->addWidget(customerBox, 1);
     layout->addWidget(viewBox);
     layout->addWidget(buttons);
     // Never smaller than the rows need, whichever customer view is shown: rows cannot overlap.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     setMinimumWidth(fontMetrics().averageCharWidth() * 64);
+    // Fields wide enough for a studio's name or an e-mail address at a glance (about 28
+    // full-width letters), whatever the screen; a larger screen does not stretch them further.
+    comfortableWidth = labelWidth + fontMetrics().horizontalAdvance(QString(28, QChar(0x3042))) +
+                       fontMetrics().averageCharWidth() * 8;
 
     setTabOrder(multiCustomerCb, photoStudioNameField);
     setTabOrder(photoStudioNameField, customerCodeField);
@@ -240,6 +257,15 @@ void PreferencesWindow::showCustomerViewForSetting() {
     showCustomerView(multi);
 }
 
+QSize PreferencesWindow::sizeHint() const {
+    QSize size = QDialog::sizeHint().expandedTo(QSize(comfortableWidth, 0));
+    // The wrapped texts (first start, code error) take fewer lines at the wider width.
+    if (hasHeightForWidth()) {
+        size.setHeight(std::max(heightForWidth(size.width()), minimumSizeHint().height()));
+    }
+    return size;
+}
+
 void PreferencesWindow::showCustomerView(bool multi) {
     // The hidden view takes no room, so the single view does not keep the list's height.
     for (int i = 0; i < customerViews->count(); ++i) {
@@ -248,13 +274,25 @@ void PreferencesWindow::showCustomerView(bool multi) {
             QSizePolicy::Preferred, current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
     }
     customerViews->setCurrentIndex(multi ? 1 : 0);
-    customerViews->adjustSize();
-    adjustSize();
+    fitToContent();
+}
+
+void PreferencesWindow::fitToContent() {
+    // Settle the layouts first: the window's size hint must include the view just switched to.
+    customerViews->updateGeometry();
+    if (QLayout* box = layout()) {
+        box->invalidate();
+        box->activate();
+    }
+    fitToAvailableScreen(this);
 }
 
 void PreferencesWindow::preferencesAction() {
     fillFields();
     model->reload();
+    // Every row the window shows is in place before it is sized and shown: a window that grows
+    // after it is on the screen can be left smaller than its rows by the window system.
+    firstStartMsg->setVisible(!UserPref::isCustomerInfo());
     showCustomerViewForSetting();
     updateSelectedEntry();
     show();
@@ -267,20 +305,6 @@ void PreferencesWindow::preferencesAction() {
 }
 
 void PreferencesWindow::explainFirstStart() {
-    if (firstStartMsg == nullptr) {
-        firstStartMsg = new QLabel(
-            QStringLiteral("お客様情報がまだ設定されていないため、注文のタブは灰色で使えません。"
-                           "写真館名・お客様コード・メールアドレスを入力して「保存」を押すと、"
-                           "注文できるようになります。"),
-            this);
-        firstStartMsg->setObjectName(QStringLiteral("firstStartMsg"));
-        firstStartMsg->setWordWrap(true);
-        firstStartMsg->setFrameShape(QFrame::StyledPanel);
-        firstStartMsg->setMargin(fontMetrics().height() / 2);
-        if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
-            box->insertWidget(0, firstStartMsg);
-        }
-    }
     const bool complete = UserPref::isCustomerInfo();
     firstStartMsg->setVisible(!complete);
     if (complete) {

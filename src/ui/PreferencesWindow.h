@@ -40,6 +40,8 @@ public:
     void showCustomerViewForSetting();
 
     CustomersModel* customersModel() const { return model; }
+    // Wide enough for readable fields, never stretched across a large screen.
+    QSize sizeHint() const override;
 
 Q_SIGNALS:
     void customerChanged();
@@ -51,6 +53,8 @@ protected:
 private:
     void fillFields();
     void showCustomerView(bool multi);
+    // Sized to the rows of the view shown, within the screen.
+    void fitToContent();
     void updateSelectedEntry();
     void addCustomer();
     void removeCustomers();
@@ -79,4 +83,5 @@ private:
     QPushButton* userPrefSaveBt = nullptr;
     QPushButton* userPrefCancelBt = nullptr;
     QLabel* firstStartMsg = nullptr;
+    int comfortableWidth = 0;
 };
