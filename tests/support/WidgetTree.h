@@ -48,6 +48,15 @@ inline bool isAtomic(const QWidget* widget) {
            qobject_cast<const QLabel*>(widget) != nullptr;
 }
 
+// A one-line control that a layout only makes lower than it needs when its window is smaller
+// than the layout's minimum (the text is then cut through).
+inline bool isSqueezable(const QWidget* widget) {
+    return qobject_cast<const QComboBox*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+           qobject_cast<const QLineEdit*>(widget) != nullptr ||
+           qobject_cast<const QAbstractButton*>(widget) != nullptr;
+}
+
 // The visible widgets of a window (not the window itself, not other windows), parents first.
 inline QList<QWidget*> visibleParts(QWidget* window) {
     QList<QWidget*> parts;
@@ -67,8 +76,9 @@ inline QList<QWidget*> visibleParts(QWidget* window) {
     return parts;
 }
 
-// Every visible control inside the screen and inside its parent, and no two visible siblings
-// overlapping. One line per problem; empty when the window fits.
+// Every visible control inside the screen and inside its parent, no one-line control lower than
+// it needs, and no two visible siblings overlapping. One line per problem; empty when the window
+// fits.
 inline QStringList fitProblems(QWidget* window, const QRect& screen) {
     QStringList problems;
     const QRect frame(window->mapToGlobal(QPoint(0, 0)), window->size());
@@ -92,6 +102,11 @@ inline QStringList fitProblems(QWidget* window, const QRect& screen) {
         }
         if (part->width() <= 0 || part->height() <= 0) {
             problems.append(QStringLiteral("%1: no room").arg(describe(part)));
+        } else if (isSqueezable(part) && part->height() < part->minimumSizeHint().height()) {
+            problems.append(QStringLiteral("%1: squeezed to %2 px, needs %3")
+                                .arg(describe(part))
+                                .arg(part->height())
+                                .arg(part->minimumSizeHint().height()));
         }
     }
     for (qsizetype i = 0; i < parts.size(); ++i) {

@@ -5,6 +5,7 @@
 #include "SheetDriver.h"
 #include "WidgetTree.h"
 #include "service/OrderHistoryTable.h"
+#include "settings/SettingsKeys.h"
 #include "ui/AlbumKineloSheet.h"
 #include "ui/AlbumTabPage.h"
 #include "ui/ConnectionTestWindow.h"
@@ -15,6 +16,8 @@
 #include "ui/MessageBoxResponder.h"
 #include "ui/OrderHistoryWindow.h"
 #include "ui/OrderSheets.h"
+#include "ui/PassCheckWindow.h"
+#include "ui/PreferencesCtrl.h"
 #include "ui/PrintKineloSheet.h"
 #include "ui/ServiceWindows.h"
 #include "util/WorkFolder.h"
@@ -23,7 +26,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -33,9 +39,12 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 #include <functional>
 
@@ -53,6 +62,39 @@ QStringList writePhotos(const QString& folder, int count) {
         }
     }
     return paths;
+}
+
+// A history of a few orders: sent, waiting, saved under a long path, failed with a long error.
+const QString kLongError = QStringLiteral(
+    "ラボのサーバーにログインできませんでした。お客様コードとパスワードをご確認ください。"
+    "オーダーは送信待ちフォルダに保存されています。");
+const QString kSavedArchive = QStringLiteral(
+    "/home/studio/デスクトップ/2026年の注文/卒業アルバム/1234_001122AABBCC_0000004.zip");
+
+void writeHistory() {
+    QVERIFY(WorkFolder::checkWorkFolder());
+    QFile file(OrderHistoryTable::historyFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const auto line = [&file](const QString& when, const QString& tab, const QString& archive,
+                              const QString& outcome, const QString& error) {
+        QJsonObject record{{QStringLiteral("dateTime"), when},
+                           {QStringLiteral("tab"), tab},
+                           {QStringLiteral("archive"), archive},
+                           {QStringLiteral("fileCount"), 24},
+                           {QStringLiteral("size"), 48200000},
+                           {QStringLiteral("outcome"), outcome},
+                           {QStringLiteral("errorCode"), error.isEmpty() ? 0 : 67},
+                           {QStringLiteral("errorText"), error}};
+        file.write(QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n');
+    };
+    line(QStringLiteral("2026-02-01T10:00:00"), QStringLiteral("プリント"),
+         QStringLiteral("1234_001122AABBCC_0000001.zip"), QStringLiteral("sent"), QString());
+    line(QStringLiteral("2026-02-01T11:00:00"), QStringLiteral("アルバム"),
+         QStringLiteral("1234_001122AABBCC_0000002.zip"), QStringLiteral("pooled"), QString());
+    line(QStringLiteral("2026-02-01T12:00:00"), QStringLiteral("スクール"),
+         QStringLiteral("1234_001122AABBCC_0000003.zip"), QStringLiteral("failed"), kLongError);
+    line(QStringLiteral("2026-02-01T13:00:00"), QStringLiteral("その他"), kSavedArchive,
+         QStringLiteral("saved"), QString());
 }
 
 QDialog* visibleDialog(const QString& name) {
@@ -159,11 +201,31 @@ void eachWindow(AppWindowFixture& app, const Check& userCheck) {
     memo->reject();
     QCoreApplication::processEvents();
 
-    // Preferences, in the multi-customer view as reopened, and with the code's error.
+    // Preferences: the first start (no e-mail address yet), the single-customer view, the
+    // multi-customer view as reopened, and with the code's error.
+    UserDef::setObject(QString(), QStringLiteral("CustomerEmail"));
     window->preferencesAction();
     QCoreApplication::processEvents();
     QDialog* prefs = visibleDialog(QStringLiteral("preferencesWindow"));
     QVERIFY(prefs != nullptr);
+    QVERIFY(prefs->findChild<QLabel*>(QStringLiteral("firstStartMsg"))->isVisible());
+    check(QStringLiteral("preferences, first start"), prefs);
+    prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
+    UserDef::setObject(QStringLiteral("studio@example.jp"), QStringLiteral("CustomerEmail"));
+    QCoreApplication::processEvents();
+    window->preferencesAction();
+    QCoreApplication::processEvents();
+    prefs = visibleDialog(QStringLiteral("preferencesWindow"));
+    QVERIFY(prefs != nullptr);
+    check(QStringLiteral("preferences, one customer"), prefs);
+    UserDef::setObject(
+        QVariantList{
+            QVariantMap{{QStringLiteral("PhotoStudioName"), QStringLiteral("テスト写真館")},
+                        {SettingsKey::CustomerCode, QStringLiteral("1234")}},
+            QVariantMap{
+                {QStringLiteral("PhotoStudioName"), QStringLiteral("フォトスタジオ青空 駅前店")},
+                {SettingsKey::CustomerCode, QStringLiteral("5678-01")}}},
+        SettingsKey::Customers);
     prefs->findChild<QAbstractButton*>(QStringLiteral("multiCustomerCb"))->click();
     prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
     QCoreApplication::processEvents();
@@ -191,7 +253,16 @@ void eachWindow(AppWindowFixture& app, const Check& userCheck) {
     prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
     QCoreApplication::processEvents();
 
+    // The custom-mode password window.
+    PassCheckWindow* pass = window->preferences().passCheckWindow();
+    pass->openForCode(QStringLiteral("9999"));
+    QCoreApplication::processEvents();
+    check(QStringLiteral("password check"), pass);
+    pass->reject();
+    QCoreApplication::processEvents();
+
     // The service windows: order history (with orders), file download, connection test.
+    writeHistory();
     ServiceWindows& services = window->serviceWindows();
     services.orderHistoryAction();
     QCoreApplication::processEvents();
@@ -201,9 +272,12 @@ void eachWindow(AppWindowFixture& app, const Check& userCheck) {
     QCoreApplication::processEvents();
     check(QStringLiteral("file download"), services.fileDownCtrl());
     services.fileDownCtrl()->hide();
-    services.connectionTestWindow()->show();
-    QCoreApplication::processEvents();
-    check(QStringLiteral("connection test"), services.connectionTestWindow());
+    // The connection test with its results (the advice rows wrap).
+    ConnectionTestWindow* connection = services.connectionTestWindow();
+    QSignalSpy ended(connection, &ConnectionTestWindow::testEnded);
+    services.connectionTestAction();
+    QVERIFY(ended.wait(120000));
+    check(QStringLiteral("connection test"), connection);
     services.connectionTestWindow()->hide();
     QCoreApplication::processEvents();
 }
@@ -214,8 +288,9 @@ class TestWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void theScreenIsSmall() {
-        if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
-            QSKIP("photographing on the screen given");
+        if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS") ||
+            !qEnvironmentVariableIsEmpty("HALVIX_TEST_SCREEN")) {
+            QSKIP("on the screen given");
         }
         QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1024, 700));
     }
@@ -460,6 +535,96 @@ private Q_SLOTS:
         }
     }
 
+    // The history at 1024×700: its columns fit without sideways scrolling, the error text takes
+    // the rest, and a cut archive name shows whole as a tooltip.
+    void historyColumnsFitAndTellCutTexts() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        writeHistory();
+        ServiceWindows& services = app.window->serviceWindows();
+        services.orderHistoryAction();
+        OrderHistoryWindow* window = services.orderHistoryWindow();
+        QCoreApplication::processEvents();
+        QVERIFY(screenArea().contains(window->frameGeometry()));
+        auto* view = window->findChild<QTableView*>(QStringLiteral("orderHistoryTable"));
+        QVERIFY(view != nullptr && view->isVisible());
+        QHeaderView* header = view->horizontalHeader();
+        QVERIFY2(
+            header->length() <= view->viewport()->width(),
+            qPrintable(
+                QStringLiteral("%1 > %2").arg(header->length()).arg(view->viewport()->width())));
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QVERIFY(header->sectionSize(OrderHistoryTable::Error) >=
+                header->sectionSize(OrderHistoryTable::Outcome));
+
+        // Newest first: the saved order with its long path is the first row.
+        const QModelIndex saved = view->model()->index(0, OrderHistoryTable::Archive);
+        QCOMPARE(saved.data().toString(), kSavedArchive);
+        const auto toolTipAt = [view](const QModelIndex& index) {
+            QToolTip::hideText(); // hides after a short delay
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); })) {
+                return QStringLiteral("(the previous tooltip stays)");
+            }
+            const QPoint at = view->visualRect(index).center();
+            QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(view->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(toolTipAt(saved), kSavedArchive);
+        QCOMPARE(toolTipAt(view->model()->index(0, OrderHistoryTable::DateTime)), QString());
+        const QModelIndex failed = view->model()->index(1, OrderHistoryTable::Error);
+        QCOMPARE(failed.data().toString(), kLongError);
+        QCOMPARE(toolTipAt(failed), kLongError);
+        QToolTip::hideText();
+        window->close();
+    }
+
+    // On a full-HD screen the history uses the room and the preferences window is wide enough
+    // for its fields without spreading over the screen.
+    void windowsUseALargeScreen() {
+        QScreen* large = QGuiApplication::primaryScreen();
+        if (large->geometry().width() < 1920 || large->geometry().height() < 1080) {
+            QSKIP("runs on a full-HD screen (HALVIX_TEST_SCREEN=1920x1080, ui/tst_Windows_fullHD)");
+        }
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        app.window->setGeometry(large->availableGeometry());
+        QCoreApplication::processEvents();
+
+        writeHistory();
+        ServiceWindows& services = app.window->serviceWindows();
+        services.orderHistoryAction();
+        OrderHistoryWindow* history = services.orderHistoryWindow();
+        QCoreApplication::processEvents();
+        QVERIFY(large->availableGeometry().contains(history->frameGeometry()));
+        QVERIFY2(history->width() >= 1920 * 3 / 4, qPrintable(QString::number(history->width())));
+        auto* view = history->findChild<QTableView*>(QStringLiteral("orderHistoryTable"));
+        QVERIFY(view->horizontalHeader()->length() <= view->viewport()->width());
+        // Most of an error text and a whole archive name are readable without a tooltip.
+        const QFontMetrics metrics = view->fontMetrics();
+        QVERIFY(view->columnWidth(OrderHistoryTable::Error) >
+                metrics.horizontalAdvance(QString(40, QChar(0x3042))));
+        QVERIFY(view->columnWidth(OrderHistoryTable::Archive) >
+                metrics.horizontalAdvance(QStringLiteral("1234_001122AABBCC_0000003.zip")));
+        history->close();
+
+        app.window->preferencesAction();
+        QCoreApplication::processEvents();
+        QDialog* prefs = visibleDialog(QStringLiteral("preferencesWindow"));
+        QVERIFY(prefs != nullptr);
+        QVERIFY(large->availableGeometry().contains(prefs->frameGeometry()));
+        const auto* field = prefs->findChild<QLineEdit*>(QStringLiteral("photoStudioNameField"));
+        const int twentyLetters =
+            field->fontMetrics().horizontalAdvance(QString(20, QChar(0x3042)));
+        QVERIFY2(
+            field->width() >= twentyLetters && prefs->width() <= 1920 / 2,
+            qPrintable(
+                QStringLiteral("field %1, window %2").arg(field->width()).arg(prefs->width())));
+        prefs->findChild<QAbstractButton*>(QStringLiteral("userPrefCancelBt"))->click();
+    }
+
     // The history window: an order pooled and sent at once is one row 送信済み; its two events
     // show when it is chosen.
     void historyShowsAnOrderOnce() {
@@ -491,7 +656,7 @@ private Q_SLOTS:
     }
 };
 
-// The screen of a small notebook: 1024×700.
+// The screen of a small notebook: 1024×700 (or the one HALVIX_TEST_SCREEN names).
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
         QApplication app(argc, argv);
@@ -499,12 +664,21 @@ int main(int argc, char** argv) {
         TestWindows test;
         return QTest::qExec(&test, argc, argv);
     }
-    const QString config = QDir::temp().filePath(QStringLiteral("halvix-screen-1024x700.json"));
+    // HALVIX_TEST_SCREEN=1920x1080 runs the large-screen checks on a full-HD screen instead.
+    const QString size = qEnvironmentVariable("HALVIX_TEST_SCREEN", QStringLiteral("1024x700"));
+    const QStringList sides = size.split(u'x');
+    const int width = sides.size() == 2 ? sides.at(0).toInt() : 1024;
+    const int height = sides.size() == 2 ? sides.at(1).toInt() : 700;
+    const QString config =
+        QDir::temp().filePath(QStringLiteral("halvix-screen-%1x%2.json").arg(width).arg(height));
     QFile file(config);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(R"({"windowFrameMargins": false, "screens": [{"name": "small", "x": 0,
-            "y": 0, "width": 1024, "height": 700, "logicalDpi": 96, "logicalBaseDpi": 96,
-            "dpr": 1}]})");
+        file.write(QStringLiteral(R"({"windowFrameMargins": false, "screens": [{"name": "test",
+            "x": 0, "y": 0, "width": %1, "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96,
+            "dpr": 1}]})")
+                       .arg(width)
+                       .arg(height)
+                       .toUtf8());
         file.close();
     }
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toUtf8());
