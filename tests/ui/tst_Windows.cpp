@@ -314,6 +314,9 @@ private Q_SLOTS:
         AppWindowFixture app;
         QVERIFY(app.isReady());
         app.start(OrderTab::Etc);
+        if (!qEnvironmentVariableIsEmpty("HALVIX_SCREENSHOTS")) {
+            app.window->resize(screenArea().size());
+        }
         MessageBoxResponder::install();
         const QString title =
             QStringLiteral("送信エラーが発生しました（サーバーへのログインエラー）");
