@@ -3,16 +3,78 @@
 // What the upload benchmarks share: the lab substitute on loopback and an archive of random bytes.
 
 #include "service/LabConfig.h"
+#include "settings/SettingsStore.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace bench {
+
+// What an interrupted benchmark would leave behind: its folders (archives of a gigabyte, in memory
+// under /dev/shm) and the lab substitute. The handler uses only async-signal-safe calls.
+namespace interrupted {
+inline std::vector<std::string> rmArgs;
+inline std::vector<char*> rmArgv;
+inline volatile sig_atomic_t labPid = 0;
+
+inline void onSignal(int signo) {
+    if (const pid_t lab = labPid; lab > 0) {
+        ::kill(lab, SIGTERM);
+        const timespec step{0, 50'000'000};
+        for (int i = 0; i < 100 && ::waitpid(lab, nullptr, WNOHANG) == 0; ++i)
+            ::nanosleep(&step, nullptr);
+    }
+    if (const pid_t rm = ::fork(); rm == 0) {
+        ::execv("/bin/rm", rmArgv.data());
+        ::_exit(127);
+    } else if (rm > 0) {
+        while (::waitpid(rm, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    ::_exit(128 + signo);
+}
+} // namespace interrupted
+
+// On SIGINT, SIGTERM or SIGHUP the folders are removed and the lab substitute ended before the
+// benchmark exits; a normal end leaves that to the owners of the folders.
+inline void removeOnSignal(const QStringList& folders) {
+    interrupted::rmArgv.clear();
+    interrupted::rmArgs = {"rm", "-rf", "--"};
+    for (const QString& folder : folders)
+        interrupted::rmArgs.push_back(QFile::encodeName(folder).toStdString());
+    for (std::string& arg : interrupted::rmArgs)
+        interrupted::rmArgv.push_back(arg.data());
+    interrupted::rmArgv.push_back(nullptr);
+    struct sigaction action {};
+    action.sa_handler = interrupted::onSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signo : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signo, &action, nullptr);
+}
+
+// Declared after the temporary folders, so it ends before them: the settings reach the temporary
+// home while it still exists, and nothing is left to write at exit (which would make the home
+// anew after its removal).
+struct SettingsFlushedFirst {
+    SettingsFlushedFirst() = default;
+    SettingsFlushedFirst(const SettingsFlushedFirst&) = delete;
+    SettingsFlushedFirst& operator=(const SettingsFlushedFirst&) = delete;
+    ~SettingsFlushedFirst() { SettingsStore::flush(); }
+};
 
 // The lab substitute on free loopback ports, with HALVIX_LAB_CONF pointing at it.
 class LabServer {
@@ -31,6 +93,7 @@ public:
             if (ports.open(QIODevice::ReadOnly) && ports.readAll().contains("ftp=")) {
                 qputenv("HALVIX_LAB_CONF", QFile::encodeName(root + QStringLiteral("/lab.conf")));
                 LabConfig::reload();
+                interrupted::labPid = static_cast<pid_t>(process.processId());
                 up = true;
                 return;
             }
@@ -38,6 +101,7 @@ public:
         }
     }
     ~LabServer() {
+        interrupted::labPid = 0;
         process.terminate();
         if (!process.waitForFinished(10000))
             process.kill();
@@ -51,6 +115,11 @@ public:
 private:
     QProcess process;
 };
+
+inline double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
 
 inline bool writeArchive(const QString& path, qint64 bytes) {
     QFile file(path);

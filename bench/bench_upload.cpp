@@ -31,12 +31,8 @@
 namespace {
 
 using bench::LabServer;
+using bench::median;
 using bench::writeArchive;
-
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 bool runPlain(const QString& master, const QString& account, QList<double>& times) {
     QElapsedTimer timer;
@@ -82,6 +78,8 @@ int main(int argc, char** argv) {
     QTemporaryDir labRoot(tempBase);
     if (!home.isValid() || !labRoot.isValid() || megabytes <= 0 || rounds <= 0)
         return 2;
+    bench::removeOnSignal({home.path(), labRoot.path()});
+    const bench::SettingsFlushedFirst settingsFlushed;
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));

@@ -7,6 +7,7 @@
 #include "service/LabConfig.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
+#include "settings/SettingsStore.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "util/FileMove.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -42,6 +44,14 @@ void workAreaStartUp() {
         Log::outputLn(
             QStringLiteral("作業フォルダ（%1）を本人だけが読み書きできるようにしました（%2件）")
                 .arg(WorkFolder::workFolderPath())
+                .arg(opened.size()));
+    }
+    // Settings written by an older version may still be readable by others; they hold the account.
+    const QString settingsFolder = QFileInfo(SettingsStore::settingsFilePath()).absolutePath();
+    if (const QStringList opened = WorkFolder::makePrivateTree(settingsFolder); !opened.isEmpty()) {
+        Log::outputLn(
+            QStringLiteral("設定フォルダ（%1）を本人だけが読み書きできるようにしました（%2件）")
+                .arg(settingsFolder)
                 .arg(opened.size()));
     }
     QStringList partial = orbel::partialMoveFilesIn(WorkFolder::orderZipPoolFolderPath());

@@ -84,6 +84,8 @@ public:
     // The first path whose name has a character the lab cannot pair with the report (a line
     // break or another control character, DEL included), anywhere in the path; none when clean.
     static std::optional<QString> unpairableName(const QStringList& paths);
+    // Tells the studio which name cannot be sent and logs it; true when one was refused.
+    static bool refuseUnpairableNames(const QStringList& paths);
 
 private:
     void setIntake(const QStringList& files, const QStringList& folders);
@@ -91,7 +93,6 @@ private:
     void listIntake(FileListKind list, const QStringList& files);
     void oneFolder(const QString& folder);
     bool refuseSpecialFiles(const QStringList& specials);
-    bool refuseUnpairableNames(const QStringList& paths);
     // The folder's files as the walk takes them; what it could not read is kept for the report.
     QStringList folderFiles(const QString& folder);
     // Tells the studio, once, which folders could not be read, and forgets them.

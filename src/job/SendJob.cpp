@@ -1,15 +1,14 @@
 #include "job/SendJob.h"
 
 #include "job/JobTestHook.h"
+#include "job/LabFtpExchange.h"
 #include "job/OrderHistory.h"
 #include "job/PoolArchiveRecord.h"
 #include "job/SendJobProgressReader.h"
 #include "job/StopWatch.h"
 #include "service/Analyzer.h"
-#include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
-#include "settings/UserDef.h"
 #include "util/CurlAccount.h"
 #include "util/MiravellPath.h"
 #include "util/PathUtil.h"
@@ -18,12 +17,9 @@
 #include "util/ToolPaths.h"
 #include "util/WorkFolder.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
 #include <array>
@@ -33,58 +29,25 @@
 
 namespace {
 
-// Code of a curl that could not be started at all (curl's own "failed to initialize").
-constexpr int kCodeNotStarted = 2;
-constexpr int kCodePartialFile = 18;
-constexpr int kCodeRetrFailed = 19;
-constexpr int kCodeReadError = 26;
-constexpr int kCodeTimedOut = 28;
-constexpr int kCodeRemoteFileNotFound = 78;
-constexpr int kCodeRenameFailed = 901;
-constexpr int kCodeRenamedNotFound = 902;
-constexpr int kCodeListingFailed = 903;
-
-constexpr int kCodeCouldNotConnect = 7;
-constexpr int kCodeSendError = 55;
-constexpr int kCodeRecvError = 56;
+using Ftp = LabFtpExchange;
 
 // A broken upload is tried again this often, after 5, 15 and 45 pause units (seconds).
 constexpr int kUploadRetries = 3;
 constexpr std::array<int, kUploadRetries> kUploadRetryFactors{5, 15, 45};
 
-// Before an upload continues the lab's temporary file, this much of its end is read back and
-// compared with the archive: a last block the server wrote torn (or a file that is not this
-// archive's) makes the upload start again instead.
-constexpr qint64 kResumeCheckBytes = 1024 * 1024;
-
 // The line broke: lost connection, time-out, a partial transfer. On a retry a lab not reachable
 // yet (a router or the server restarting) counts too.
 bool isBrokenLineCode(int code, bool retrying) {
-    return code == kCodePartialFile || code == kCodeTimedOut || code == kCodeSendError ||
-           code == kCodeRecvError || (retrying && code == kCodeCouldNotConnect);
+    return code == Ftp::kCodePartialFile || code == Ftp::kCodeTimedOut ||
+           code == Ftp::kCodeSendError || code == Ftp::kCodeRecvError ||
+           (retrying && code == Ftp::kCodeCouldNotConnect);
 }
 
 // The progress bar and its text move on after this many more bytes sent.
 constexpr double kProgressStepBytes = 200000;
 
-// The rename, the listing and the server-side delete are short exchanges; a server that stops
-// answering must not hold the job thread (and with it the whole window) for ever.
-constexpr std::chrono::seconds kShortCommandLimit{120};
-
 QString s(const char* text) {
     return QString::fromUtf8(text);
-}
-
-std::function<bool()> deadlineAfter(std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    return [deadline] { return std::chrono::steady_clock::now() >= deadline; };
-}
-
-// curl reads the account from standard input ("-K -"): it never shows in the process list.
-ProcessOptions curlOptions(const SendServerProfile& profile) {
-    ProcessOptions options;
-    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password);
-    return options;
 }
 
 QString wholeSeconds(double seconds) {
@@ -173,7 +136,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     addCancelObserver();
     progressViewInitWithMsg(QStringLiteral("%1 :ファイル送信先へ接続中...").arg(msg));
 
-    const SendServerProfile profile = serverProfile();
+    const SendServerProfile profile = Ftp::serverProfile();
     if (profile.kind == SendServerProfile::Kind::Test)
         Log::outputLn(QStringLiteral("テストモードで送信"));
     if (profile.kind == SendServerProfile::Kind::Ftp2)
@@ -205,7 +168,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     const auto shouldStop = [this] { return isCancel(); };
     const auto failReading = [&] {
         if (!cancelled())
-            fail(kCodeReadError);
+            fail(Ftp::kCodeReadError);
     };
 
     // A name that could carry a second server command is never handed to the server.
@@ -256,21 +219,21 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
 
     // What the lab holds already. Only proof that it holds these bytes counts: the same content
     // under the final name, or this program's own recorded rename when neither name is left.
-    const QString server = serverIdentity(profile);
+    const QString server = Ftp::serverIdentity(profile);
     const bool renameRecorded = record && record->rename && record->rename->server == server &&
                                 record->rename->finalName == zipName &&
                                 record->rename->sha256 == record->sha256;
     if (undecided()) {
-        RemoteFileProbe there = probeRemoteFile(profile, zipName);
+        RemoteFileProbe there = Ftp::probeRemoteFile(profile, zipName);
         if (there.state == RemoteFileProbe::State::Unknown && there.code == 0) {
             // A server that answers SIZE with nothing: its listing decides whether the name is
             // taken.
-            const std::optional<QStringList> listing = listRemoteFolder(profile);
+            const std::optional<QStringList> listing = Ftp::listRemoteFolder(profile);
             if (listing)
                 there.state = listing->contains(zipName) ? RemoteFileProbe::State::Present
                                                          : RemoteFileProbe::State::Absent;
             else
-                there.code = kCodeListingFailed;
+                there.code = Ftp::kCodeListingFailed;
         }
         const QString collisionText =
             QStringLiteral("ラボに同じ名前の別のファイルがあります（%1）。\n"
@@ -284,7 +247,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             if (there.size < 0 || there.size == localSize) {
                 progressViewInitWithMsg(
                     QStringLiteral("%1 :送信先にある同じ名前のファイルを確認中...").arg(msg));
-                const RemoteHashResult remote = remoteFileSha256(profile, zipName, shouldStop);
+                const RemoteHashResult remote = Ftp::remoteFileSha256(profile, zipName, shouldStop);
                 if (remote.cancelled || cancelled()) {
                     cancelled();
                 } else if (!remote.sha256) {
@@ -317,8 +280,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         } else if (renameRecorded) {
             // Killed after an earlier rename? Then the lab has the order and may have taken it
             // away already; sending again would deliver it twice.
-            const std::optional<QStringList> listing = listRemoteFolder(profile);
-            const RemoteFileProbe temp = probeRemoteFile(profile, uploadName);
+            const std::optional<QStringList> listing = Ftp::listRemoteFolder(profile);
+            const RemoteFileProbe temp = Ftp::probeRemoteFile(profile, uploadName);
             if (listing && !listing->contains(zipName) && !listing->contains(uploadName) &&
                 temp.state == RemoteFileProbe::State::Absent) {
                 outcome = Outcome::Delivered;
@@ -328,7 +291,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                                   .arg(zipName));
             } else {
                 // Neither proof nor disproof: better wait than deliver twice.
-                fail(listing && temp.code != 0 ? temp.code : kCodeListingFailed);
+                fail(listing && temp.code != 0 ? temp.code : Ftp::kCodeListingFailed);
             }
         }
     }
@@ -357,7 +320,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         bool first200kb = false;
         bool lineBroke = false; // a part of this archive reached the lab before a break
         for (int retry = 0;; ++retry) {
-            const qint64 offset = mayContinue ? resumeOffset(profile, uploadName, zipPath) : 0;
+            const qint64 offset = mayContinue ? Ftp::resumeOffset(profile, uploadName, zipPath) : 0;
             mayContinue = true; // from here on the lab's temporary file is this run's own
             if (offset > 0)
                 Log::outputLn(
@@ -370,7 +333,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             bool transferring = false;
             bool barReady = false;
             double shownBytes = 0;
-            ProcessOptions options = curlOptions(profile);
+            ProcessOptions options = Ftp::curlOptions(profile);
             options.workingDirectory = QStringLiteral("~");
             options.shouldCancel = [this] {
                 return isCancel() || JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted);
@@ -412,7 +375,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             if (offset > 0)
                 uploadArgs << QStringLiteral("-C") << QString::number(offset);
             uploadArgs += orbel::curlAccountArgs();
-            uploadArgs << remoteUrl(profile, uploadName) << QStringLiteral("-m")
+            uploadArgs << Ftp::remoteUrl(profile, uploadName) << QStringLiteral("-m")
                        << s(LabEndpoints::kCurlMaxSeconds);
             const ProcessResult upload = runProcess(ToolPaths::curl(), uploadArgs, options);
             if (JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted)) {
@@ -425,7 +388,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
             int code = 0;
             if (!upload.started)
-                code = kCodeNotStarted;
+                code = Ftp::kCodeNotStarted;
             else if (upload.cancelled)
                 code = -1;
             else if (upload.crashed || upload.exitStatus > 0)
@@ -467,12 +430,12 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
 
     // What arrived must be all of it: a server that stored less and said nothing is caught here.
     if (undecided()) {
-        const RemoteFileProbe arrived = probeRemoteFile(profile, uploadName);
+        const RemoteFileProbe arrived = Ftp::probeRemoteFile(profile, uploadName);
         if (arrived.state == RemoteFileProbe::State::Present && arrived.size != localSize) {
             Log::outputLn(QStringLiteral("送信先のファイルサイズが違う（%1 / %2）")
                               .arg(arrived.size)
                               .arg(localSize));
-            fail(kCodePartialFile);
+            fail(Ftp::kCodePartialFile);
         }
     }
 
@@ -521,7 +484,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     if (undecided()) {
         int checkCode = 0;
         for (int attempt = 0; attempt < LabEndpoints::kRenameAttempts; ++attempt) {
-            const bool renamed = renameRemoteFile(profile, uploadName, zipName);
+            const bool renamed = Ftp::renameRemoteFile(profile, uploadName, zipName);
             JobTestHook::reach(JobTestHook::Point::AfterRename);
             if (JobTestHook::isKilledAt(JobTestHook::Point::AfterRename)) {
                 // As if the program died here: nothing more reaches the disk or the lab.
@@ -529,7 +492,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 removeCancelObserver();
                 return false;
             }
-            const std::optional<QStringList> listing = listRemoteFolder(profile);
+            const std::optional<QStringList> listing = Ftp::listRemoteFolder(profile);
             const bool finalListed = listing && listing->contains(zipName);
             const bool tempListed = listing && listing->contains(uploadName);
             if (finalListed || (renamed && !tempListed)) {
@@ -538,11 +501,11 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 break;
             }
             if (!listing)
-                checkCode = kCodeListingFailed;
+                checkCode = Ftp::kCodeListingFailed;
             else if (tempListed)
-                checkCode = kCodeRenameFailed;
+                checkCode = Ftp::kCodeRenameFailed;
             else
-                checkCode = kCodeRenamedNotFound;
+                checkCode = Ftp::kCodeRenamedNotFound;
             if (cancelled())
                 break;
             postDic.insert(
@@ -562,7 +525,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     if (outcome == Outcome::Error || outcome == Outcome::Cancel) {
         postDic.remove(QStringLiteral("WarningInfo"));
         if (uploadTried && !keepForResume) {
-            deleteRemoteFile(profile, uploadName);
+            Ftp::deleteRemoteFile(profile, uploadName);
             if (record && record->upload) {
                 record->upload.reset();
                 if (!record->write(zipPath))
@@ -590,7 +553,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 QStringLiteral("キャンセルボタンによって送信処理が中止されました"));
         } else {
             const QString message =
-                errorMessage.isEmpty() ? errorMessageForCode(errorCode) : errorMessage;
+                errorMessage.isEmpty() ? Ftp::errorMessageForCode(errorCode) : errorMessage;
             const QString codedText =
                 QStringLiteral("(%1)エラーが発生（%2）").arg(QString::number(errorCode), message);
             historyText = plainText.isEmpty() ? codedText : plainText;
@@ -655,245 +618,6 @@ bool SendJob::isOrderArchiveName(const QString& fileName) {
     return pattern.match(fileName).hasMatch();
 }
 
-QString SendJob::remoteUrl(const SendServerProfile& profile, const QString& name) {
-    return s(LabEndpoints::kFtpUrlFormat)
-        .arg(profile.host, profile.folder, QString::fromLatin1(QUrl::toPercentEncoding(name)));
-}
-
-namespace {
-
-ProcessResult runShortCurl(const SendServerProfile& profile, const QStringList& args) {
-    ProcessOptions options = curlOptions(profile);
-    options.captureStderr = true;
-    options.shouldCancel = deadlineAfter(kShortCommandLimit);
-    return runProcess(ToolPaths::curl(), args + orbel::curlAccountArgs(), options);
-}
-
-// Server commands sent after login, with "-I" so that curl fetches no listing of "/" after them:
-// its exit status then speaks for the commands alone. verbose: the server's replies are in
-// stderrData (see serverReplies).
-ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands,
-                                bool verbose = false) {
-    QStringList args{QStringLiteral("-s"), QStringLiteral("-I"),
-                     QStringLiteral("ftp://") + profile.host + u'/'};
-    if (verbose)
-        args << QStringLiteral("-v");
-    for (const QString& command : commands)
-        args << QStringLiteral("-Q") << command;
-    return runShortCurl(profile, args);
-}
-
-// The reply lines of the server in curl's verbose output ("< 213 ..."), without the marker.
-QStringList serverReplies(const QByteArray& verboseOutput) {
-    QStringList replies;
-    for (const QByteArray& raw : verboseOutput.split('\n')) {
-        if (!raw.startsWith("< "))
-            continue;
-        QString line = QString::fromUtf8(raw.mid(2));
-        line.remove(u'\r');
-        replies.append(line);
-    }
-    return replies;
-}
-
-} // namespace
-
-RemoteFileProbe SendJob::probeRemoteFile(const SendServerProfile& profile, const QString& name) {
-    // "-I" on a file: curl asks SIZE (and MDTM) and prints "Content-Length: N".
-    const ProcessResult result = runShortCurl(
-        profile, {QStringLiteral("-s"), QStringLiteral("-I"), remoteUrl(profile, name)});
-    RemoteFileProbe probe;
-    if (!result.started) {
-        probe.code = kCodeNotStarted;
-        return probe;
-    }
-    if (result.cancelled || result.crashed) {
-        probe.code = kCodeTimedOut;
-        return probe;
-    }
-    if (result.exitStatus == kCodeRemoteFileNotFound || result.exitStatus == kCodeRetrFailed) {
-        probe.state = RemoteFileProbe::State::Absent;
-        return probe;
-    }
-    if (result.exitStatus != 0) {
-        probe.code = result.exitStatus;
-        return probe;
-    }
-    static const QRegularExpression length(QStringLiteral("(?im)^Content-Length:\\s*(\\d+)"));
-    const QRegularExpressionMatch match = length.match(QString::fromLatin1(result.stdoutData));
-    bool ok = false;
-    const qint64 size = match.hasMatch() ? match.captured(1).toLongLong(&ok) : -1;
-    if (ok) {
-        probe.state = RemoteFileProbe::State::Present;
-        probe.size = size;
-    }
-    return probe; // unknown with code 0: the server gave no size
-}
-
-qint64 SendJob::resumeOffset(const SendServerProfile& profile, const QString& name,
-                             const QString& localPath) {
-    const RemoteFileProbe there = probeRemoteFile(profile, name);
-    if (there.state != RemoteFileProbe::State::Present || there.size <= 0)
-        return 0;
-    QFile local(localPath);
-    if (!local.open(QIODevice::ReadOnly))
-        return 0;
-    if (there.size > local.size()) {
-        Log::outputLn(
-            QStringLiteral("送信先の一時ファイルが注文ファイルより長いため最初から送信 -- "
-                           "%1（%2 / %3バイト）")
-                .arg(name)
-                .arg(there.size)
-                .arg(local.size()));
-        return 0;
-    }
-    const qint64 checkFrom = std::max<qint64>(0, there.size - kResumeCheckBytes);
-    if (!local.seek(checkFrom))
-        return 0;
-    const QByteArray mine = local.read(there.size - checkFrom);
-    // "-r": the server is asked for that part alone (REST, then RETR).
-    const ProcessResult theirs =
-        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-r"),
-                               QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1),
-                               remoteUrl(profile, name)});
-    if (!theirs.succeeded() || theirs.stdoutData != mine) {
-        Log::outputLn(QStringLiteral("送信先の一時ファイルの末尾が注文ファイルと違うため最初から"
-                                     "送信 -- %1")
-                          .arg(name));
-        return 0;
-    }
-    return there.size;
-}
-
-RemoteHashResult SendJob::remoteFileSha256(const SendServerProfile& profile, const QString& name,
-                                           const std::function<bool()>& shouldCancel) {
-    // A server that offers a SHA-256 command saves reading the whole file back.
-    if (const std::optional<QString> command = serverHashCommand(profile)) {
-        QStringList commands;
-        if (*command == QLatin1String("OPTS HASH SHA-256"))
-            commands << *command << QStringLiteral("HASH ") + profile.folder + name;
-        else
-            commands << *command + u' ' + profile.folder + name;
-        const ProcessResult result = runServerCommands(profile, commands, true);
-        if (result.succeeded()) {
-            static const QRegularExpression hex(
-                QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{64})(?:\\s|$)"));
-            const QStringList replies = serverReplies(result.stderrData);
-            for (auto it = replies.crbegin(); it != replies.crend(); ++it) {
-                if (!it->startsWith(QStringLiteral("213 ")))
-                    continue;
-                const QRegularExpressionMatch match = hex.match(*it);
-                if (match.hasMatch()) {
-                    RemoteHashResult answer;
-                    answer.sha256 = match.captured(1).toLower();
-                    answer.method = commands.constLast().section(u' ', 0, 0);
-                    return answer;
-                }
-                break;
-            }
-        }
-        // An offered command that does not answer: the file is read back instead.
-    }
-
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    ProcessOptions options = curlOptions(profile);
-    options.keepStdout = false;
-    options.onStdout = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
-    options.shouldCancel = shouldCancel;
-    // A read that stalls for a minute is given up; the whole file may take as long as an upload.
-    const QStringList args = QStringList{QStringLiteral("-s"),
-                                         QStringLiteral("--speed-limit"),
-                                         QStringLiteral("1024"),
-                                         QStringLiteral("--speed-time"),
-                                         QStringLiteral("60"),
-                                         QStringLiteral("-m"),
-                                         s(LabEndpoints::kCurlMaxSeconds),
-                                         remoteUrl(profile, name)} +
-                             orbel::curlAccountArgs();
-    const ProcessResult result = runProcess(ToolPaths::curl(), args, options);
-    RemoteHashResult answer;
-    answer.method = QStringLiteral("RETR");
-    if (!result.started)
-        answer.code = kCodeNotStarted;
-    else if (result.cancelled)
-        answer.cancelled = true;
-    else if (result.crashed)
-        answer.code = kCodeTimedOut;
-    else if (result.exitStatus != 0)
-        answer.code = result.exitStatus;
-    else
-        answer.sha256 = QString::fromLatin1(hash.result().toHex());
-    return answer;
-}
-
-std::optional<QString> SendJob::serverHashCommand(const SendServerProfile& profile) {
-    const ProcessResult feat = runServerCommands(profile, {QStringLiteral("FEAT")}, true);
-    if (!feat.succeeded())
-        return std::nullopt;
-    bool inList = false;
-    bool xsha256 = false;
-    std::optional<QString> hash;
-    for (const QString& reply : serverReplies(feat.stderrData)) {
-        if (reply.startsWith(QStringLiteral("211-"))) {
-            inList = true;
-            continue;
-        }
-        if (reply.startsWith(QStringLiteral("211 ")))
-            break;
-        if (!inList)
-            continue;
-        const QString feature = reply.trimmed();
-        const QString command = feature.section(u' ', 0, 0).toUpper();
-        if (command == QLatin1String("XSHA256"))
-            xsha256 = true;
-        if (command != QLatin1String("HASH"))
-            continue;
-        // "HASH SHA-256*;SHA-1;MD5": the star marks the algorithm in use.
-        const QStringList algorithms = feature.section(u' ', 1).split(u';', Qt::SkipEmptyParts);
-        for (const QString& algorithm : algorithms) {
-            if (algorithm.compare(QStringLiteral("SHA-256*"), Qt::CaseInsensitive) == 0)
-                hash = QStringLiteral("HASH");
-            else if (algorithm.compare(QStringLiteral("SHA-256"), Qt::CaseInsensitive) == 0)
-                hash = QStringLiteral("OPTS HASH SHA-256");
-        }
-    }
-    if (hash)
-        return hash;
-    if (xsha256)
-        return QStringLiteral("XSHA256");
-    return std::nullopt;
-}
-
-bool SendJob::renameRemoteFile(const SendServerProfile& profile, const QString& from,
-                               const QString& to) {
-    return runServerCommands(profile, {QStringLiteral("RNFR ") + profile.folder + from,
-                                       QStringLiteral("RNTO ") + profile.folder + to})
-        .succeeded();
-}
-
-std::optional<QStringList> SendJob::listRemoteFolder(const SendServerProfile& profile) {
-    const ProcessResult result =
-        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-l"),
-                               QStringLiteral("ftp://") + profile.host + profile.folder});
-    // A listing curl could not fetch proves nothing, even when its output is empty.
-    if (!result.succeeded())
-        return std::nullopt;
-    QStringList names;
-    const QStringList lines = QString::fromUtf8(result.stdoutData).split(u'\n');
-    for (QString line : lines) {
-        line.remove(u'\r');
-        if (line.isEmpty())
-            continue;
-        names.append(line.section(u'/', -1)); // some servers answer with the folder in front
-    }
-    return names;
-}
-
-bool SendJob::deleteRemoteFile(const SendServerProfile& profile, const QString& name) {
-    return runServerCommands(profile, {QStringLiteral("DELE ") + profile.folder + name})
-        .succeeded();
-}
-
 std::optional<QString> SendJob::simpleShell(const QString& command) {
     const ProcessResult result =
         runProcess(ToolPaths::sh(), {QStringLiteral("-c"), command}, ProcessOptions{});
@@ -906,69 +630,6 @@ void SendJob::ftpCmdExecute(const QString& script) {
     // The same bytes "/bin/echo script | ftp -i -n" would feed: the script and a line feed.
     ProcessOptions options;
     options.stdinData = script.toUtf8() + '\n';
-    options.shouldCancel = deadlineAfter(kShortCommandLimit);
+    options.shouldCancel = Ftp::shortCommandDeadline();
     runProcess(ToolPaths::ftp(), {QStringLiteral("-i"), QStringLiteral("-n")}, options);
-}
-
-SendServerProfile SendJob::serverProfile() {
-    SendServerProfile profile;
-    if (UserDef::isFtp2SendMode()) {
-        profile.kind = SendServerProfile::Kind::Ftp2;
-        profile.host = LabConfig::ftp2Host();
-        profile.user = s(LabEndpoints::kFtp2User);
-        profile.password = s(LabEndpoints::kFtp2Password);
-        profile.folder = s(LabEndpoints::kFtp2Folder);
-    } else if (UserDef::isTestSendMode()) {
-        profile.kind = SendServerProfile::Kind::Test;
-        profile.host = LabConfig::testFtpHost();
-        profile.user = s(LabEndpoints::kTestUser);
-        profile.password = s(LabEndpoints::kTestPassword);
-        profile.folder = s(LabEndpoints::kTestFolder);
-    } else {
-        profile.kind = SendServerProfile::Kind::Production;
-        profile.host = LabConfig::orderFtpHost();
-        profile.user = LabConfig::orderFtpUser();
-        profile.password = s(LabEndpoints::kProductionPassword);
-        profile.folder = s(LabEndpoints::kProductionFolder);
-    }
-    return profile;
-}
-
-QString SendJob::serverIdentity(const SendServerProfile& profile) {
-    return QStringLiteral("ftp://") + profile.host + profile.folder;
-}
-
-QString SendJob::errorMessageForCode(int code) {
-    switch (code) {
-    case 1:
-        return QStringLiteral("未サポートのプロトコル");
-    case 2:
-        return QStringLiteral("初期化に失敗");
-    case 7:
-        return QStringLiteral("ホストへの接続に失敗");
-    case 8:
-        return QStringLiteral("FTP サーバの意味不明な応答");
-    case 9:
-        return QStringLiteral("FTP アクセスが拒否された");
-    case 15:
-        return QStringLiteral("FTP ホスト取得不能");
-    case 18:
-        return QStringLiteral("ファイルの一部分しか転送できなかった");
-    case 26:
-        return QStringLiteral("ファイルの読み込みエラー");
-    case 55:
-        return QStringLiteral("ネットワークデータ送信失敗");
-    case 56:
-        return QStringLiteral("ネットワークデータ受信失敗");
-    case 67:
-        return QStringLiteral("サーバーへのログインエラー");
-    case 901:
-        return QStringLiteral("ファイルリネーム失敗");
-    case 902:
-        return QStringLiteral("リネーム済みファイルが見つからない");
-    case 903:
-        return QStringLiteral("リネーム確認に失敗");
-    default:
-        return QString();
-    }
 }

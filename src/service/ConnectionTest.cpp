@@ -1,9 +1,8 @@
 #include "service/ConnectionTest.h"
 
-#include "job/SendJob.h"
+#include "job/LabFtpExchange.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
-#include "util/CurlAccount.h"
 #include "util/HttpClient.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
@@ -86,13 +85,6 @@ QStringList curlBase(const SendServerProfile& profile) {
             QString::fromLatin1(kFtpMaxSeconds),
             QStringLiteral("-K"),
             QStringLiteral("-")};
-}
-
-// The account reaches curl on its standard input, never in the process list.
-ProcessOptions accountOptions(const SendServerProfile& profile) {
-    ProcessOptions options;
-    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password);
-    return options;
 }
 
 QString folderUrl(const SendServerProfile& profile) {
@@ -205,10 +197,11 @@ ConnectionCheckResult ConnectionTest::checkAuthServer() {
 }
 
 ConnectionCheckResult ConnectionTest::checkFtpLogin() {
-    const SendServerProfile profile = SendJob::serverProfile();
+    const SendServerProfile profile = LabFtpExchange::serverProfile();
     QStringList args = curlBase(profile);
     args << QStringLiteral("-l") << folderUrl(profile);
-    const ProcessResult listing = runProcess(ToolPaths::curl(), args, accountOptions(profile));
+    const ProcessResult listing =
+        runProcess(ToolPaths::curl(), args, LabFtpExchange::curlOptions(profile));
     const int code = curlCode(listing);
     if (code != 0)
         return result(State::Failed, ftpFailureText(code));
@@ -217,7 +210,7 @@ ConnectionCheckResult ConnectionTest::checkFtpLogin() {
 }
 
 ConnectionCheckResult ConnectionTest::checkFtpUpload() {
-    const SendServerProfile profile = SendJob::serverProfile();
+    const SendServerProfile profile = LabFtpExchange::serverProfile();
     QTemporaryFile probe;
     if (!probe.open())
         return result(
@@ -228,14 +221,16 @@ ConnectionCheckResult ConnectionTest::checkFtpUpload() {
     probe.close();
     QStringList upload = curlBase(profile);
     upload << QStringLiteral("-T") << probe.fileName() << folderUrl(profile) + probeFileName();
-    const int uploadCode = curlCode(runProcess(ToolPaths::curl(), upload, accountOptions(profile)));
+    const int uploadCode =
+        curlCode(runProcess(ToolPaths::curl(), upload, LabFtpExchange::curlOptions(profile)));
     if (uploadCode != 0)
         return result(State::Failed, ftpFailureText(uploadCode));
 
     QStringList remove = curlBase(profile);
     remove << QStringLiteral("-Q") << QStringLiteral("DELE ") + profile.folder + probeFileName()
            << QStringLiteral("ftp://") + profile.host + QLatin1Char('/');
-    const int deleteCode = curlCode(runProcess(ToolPaths::curl(), remove, accountOptions(profile)));
+    const int deleteCode =
+        curlCode(runProcess(ToolPaths::curl(), remove, LabFtpExchange::curlOptions(profile)));
     if (deleteCode != 0)
         return result(
             State::Warning,

@@ -47,6 +47,33 @@ QString s(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// The form's scroll area asks for the whole height of the form it shows, however few rows the
+// chosen product leaves (QScrollArea caps and caches that wish, and a fixed floor left grey
+// under a short form), and on a small window gives way down to a few lines, scrolling the rest.
+class FormScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        const QSize content = widget() != nullptr ? widget()->sizeHint() : QSize();
+        return content + QSize(frame, frame);
+    }
+    QSize minimumSizeHint() const override {
+        return {QScrollArea::minimumSizeHint().width(),
+                std::min(sizeHint().height(), fontMetrics().height() * 8)};
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Rows shown or hidden in the form: the page lays the areas out again.
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) {
+            updateGeometry();
+        }
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
 QStringList countSuggestions() {
     QStringList list;
     for (int i = 1; i <= 10; ++i) {
@@ -134,6 +161,9 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     orderUnitMiniLabel_ = makeLabel(QStringLiteral("alOrderUnitMiniLabel"), QStringLiteral("冊"));
     for (QLabel* unit : {orderUnitLabel_, orderUnitBoxLabel_, orderUnitMiniLabel_}) {
         unit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // A unit is one full-width character; its glyph is wider than the advance the label
+        // measures, and at the right edge of the form it would be cut.
+        unit->setMinimumWidth(fontMetrics().height());
     }
     // The unit after a count labels it.
     orderUnitLabel_->setBuddy(orderNum_);
@@ -238,13 +268,15 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     formGrid->setRowStretch(3, 1);
 
     // Many controls: on a small window the form scrolls rather than being cut off.
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new FormScrollArea(this);
     scroll->setObjectName(QStringLiteral("albumFormScroll"));
     scroll->setAccessibleName(QStringLiteral("注文内容"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(form);
-    scroll->setMinimumHeight(fontMetrics().height() * 12);
+    // The form lies on the page itself, not on a box of another grey.
+    scroll->viewport()->setAutoFillBackground(false);
+    form->setAutoFillBackground(false);
 
     QHBoxLayout* setRow = makeAlbumSetRow();
     setRow->addStretch(1);
@@ -256,6 +288,10 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     own->addLayout(setRow);
     own->addWidget(scroll, 1);
     layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, own, orderMemo_);
+    // The set row and the left column of the form stand in one caption column with 選択 and メモ.
+    addCaptions({qobject_cast<QLabel*>(setRow->itemAt(0)->widget()), l("alAlbumPop"),
+                 l("alSizePop"), l("alPagePop"), orderNumLabel_, l("alInpMenPop"),
+                 l("alInpRamiPop"), l("alBBStylePop"), l("alBaseColPop"), optionCaption});
     // The form takes the height it needs and no more (the rest goes to the list of files above);
     // on a small window it scrolls.
     scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -469,6 +505,7 @@ void AlbumTabPage::present() {
     if (orderMemo_->toPlainText() != f.memo()) {
         orderMemo_->setPlainText(f.memo());
     }
+    alignCaptions(); // the captions follow the product
     refreshing_ = wasRefreshing;
 }
 

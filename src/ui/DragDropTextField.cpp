@@ -60,6 +60,6 @@ void DragDropTextField::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    setText(*path);
+    // The owner decides whether the path is taken (it may refuse the name) and sets the text.
     Q_EMIT fileDropped(notificationName_, QStringList{*path});
 }

@@ -20,7 +20,8 @@ public:
     bool isDragDropOn() const { return on_; }
 
 Q_SIGNALS:
-    // paths holds the one dropped file.
+    // paths holds the one dropped file, as a path (not "file://…"); the field's text is left to the
+    // owner, which may refuse the name.
     void fileDropped(const QString& notificationName, const QStringList& paths);
 
 protected:

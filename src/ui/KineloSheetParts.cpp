@@ -1,6 +1,7 @@
 #include "ui/KineloSheetParts.h"
 
 #include "app/AppCtrl.h"
+#include "app/FileIntake.h"
 #include "settings/Log.h"
 #include "ui/DragDropTextField.h"
 #include "util/Tool.h"
@@ -131,6 +132,10 @@ void SheetBase::makePathPair(QWidget* pane, QVBoxLayout* box, const QString& pre
 }
 
 void SheetBase::takePath(int tag, const QStringList& paths) {
+    // The video and its picture travel in the archive like any other file.
+    if (FileIntake::refuseUnpairableNames(paths)) {
+        return;
+    }
     pathPair_->take(tag, paths);
     viewRefresh();
 }

@@ -118,7 +118,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
       prefHost_(std::make_unique<PrefHost>(ctrl, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("HALVIX"));
-    setMinimumSize(1024, 700);
+    // 1024×700 is the smallest layout the tabs are drawn for; a desktop whose panels leave less
+    // room still gets the whole window on screen rather than a bottom row below the panel.
+    setMinimumSize(QSize(1024, 700).boundedTo(screen()->availableGeometry().size()));
     MessageBoxResponder::setMainWindow(this);
 
     auto* central = new QWidget(this);

@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
     : QWidget(parent), tab_(tab), ctrl_(ctrl) {
@@ -245,9 +246,34 @@ void OrderTabPage::layOutSelection(QLineEdit* folderPath, QPushButton* folderBut
     memoCaption->setBuddy(memo);
     form->addRow(memoCaption, memo);
     formLayout_->addLayout(form);
+    addCaptions({folderCaption, memoCaption});
     if (auto* outer = qobject_cast<QBoxLayout*>(layout())) {
         outer->setStretchFactor(dragDropView_, 1);
         outer->setStretchFactor(formLayout_, 0);
+    }
+}
+
+void OrderTabPage::addCaptions(const QList<QLabel*>& captions) {
+    for (QLabel* caption : captions) {
+        if (caption != nullptr && !captions_.contains(caption)) {
+            captions_.append(caption);
+        }
+    }
+    alignCaptions();
+}
+
+void OrderTabPage::alignCaptions() {
+    int width = 0;
+    for (const QPointer<QLabel>& caption : std::as_const(captions_)) {
+        if (caption != nullptr && !caption->isHidden()) {
+            width = std::max(width, caption->sizeHint().width());
+        }
+    }
+    for (const QPointer<QLabel>& caption : std::as_const(captions_)) {
+        if (caption != nullptr) {
+            caption->setAlignment(Qt::AlignRight | (caption->alignment() & Qt::AlignVertical_Mask));
+            caption->setMinimumWidth(width);
+        }
     }
 }
 

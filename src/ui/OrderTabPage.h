@@ -2,6 +2,8 @@
 
 #include "util/OrderTab.h"
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -68,6 +70,11 @@ protected:
     // last. The drop area takes the height the form leaves.
     void layOutSelection(QLineEdit* folderPath, QPushButton* folderButton, QPlainTextEdit* fileInfo,
                          QLayout* own, QPlainTextEdit* memo);
+    // The captions of the form's left column (選択, メモ and a tab's own) share one width, right
+    // aligned, so they and the fields after them line up even where a tab nests a layout of its
+    // own. A tab whose captions change text or show and hide aligns them again.
+    void addCaptions(const QList<QLabel*>& captions);
+    void alignCaptions();
     // The "ファイルを追加…" button of the tabs whose list takes files one by one.
     QPushButton* makeAddFilesButton();
     // The file chooser; its choice is taken as a drop of those files.
@@ -96,5 +103,6 @@ private:
     QPushButton* folderButton_ = nullptr;   // tabs that take one folder
     QPushButton* addFilesButton_ = nullptr; // tabs that take files one by one
     QPlainTextEdit* fileInfo_ = nullptr;    // shown in the drop area once files are chosen
+    QList<QPointer<QLabel>> captions_;      // the form's left column
     WidgetProgressTarget* progress_ = nullptr;
 };

@@ -35,6 +35,7 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     auto* productForm = new QFormLayout;
     productForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     productForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    QList<QLabel*> captions;
     for (int i = 0; i < 5; ++i) {
         auto* pop = new ProductPopUpComboBox(401 + i, this);
         pop->setObjectName(QString::fromLatin1(kPopNames[i]));
@@ -46,7 +47,10 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
             resizeAction(pop->tag());
         });
         pops_[i] = pop;
-        productForm->addRow(QString::fromUtf8(kPopLabels[i]), pop);
+        auto* caption = new QLabel(QString::fromUtf8(kPopLabels[i]), this);
+        caption->setBuddy(pop);
+        productForm->addRow(caption, pop);
+        captions.append(caption);
     }
 
     orderNum_ = new QComboBox(this);
@@ -104,6 +108,8 @@ ResizeTabPage::ResizeTabPage(AppCtrl& ctrl, QWidget* parent)
     row->addSpacing(fontMetrics().horizontalAdvance(u'0') * 2);
     row->addLayout(orderForm, 1);
     layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, row, orderMemo_);
+    // The product captions stand in one column with 選択 and メモ.
+    addCaptions(captions);
 
     sendButton()->setProperty("tag", 422);
     cancelButton()->setProperty("tag", 423);

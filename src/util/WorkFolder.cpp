@@ -132,7 +132,10 @@ std::optional<LockHolder> WorkFolder::otherWorkAreaHolder() {
 }
 
 QStringList WorkFolder::makePrivate() {
-    const QString work = workFolderPath();
+    return makePrivateTree(workFolderPath());
+}
+
+QStringList WorkFolder::makePrivateTree(const QString& work) {
     QStringList changed;
     if (!isFolder(work) || QFileInfo(work).isSymLink()) {
         return changed;

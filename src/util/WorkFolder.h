@@ -37,4 +37,6 @@ public:
     // Takes every permission of group and others from the work area and everything in it
     // (symbolic links are left as they are); the paths that had any.
     static QStringList makePrivate();
+    // The same for any folder of ours (the settings folder).
+    static QStringList makePrivateTree(const QString& root);
 };

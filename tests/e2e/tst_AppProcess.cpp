@@ -404,7 +404,8 @@ void TestAppProcess::killedInstanceIsTakenOverAndItsLeftoversCleared() {
                             .value(0)
                             .filePath();
     QVERIFY(!log.isEmpty());
-    for (const QString& path : {work, work + QStringLiteral("/Halvix2Log"), pool}) {
+    const QString settings = QFileInfo(SettingsStore::settingsFilePath()).absolutePath();
+    for (const QString& path : {work, work + QStringLiteral("/Halvix2Log"), pool, settings}) {
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0755) == 0);
     }
     for (const QString& path : {archive, log}) {
@@ -429,6 +430,7 @@ void TestAppProcess::killedInstanceIsTakenOverAndItsLeftoversCleared() {
     QCOMPARE(modeOf(pool), 0700);
     QCOMPARE(modeOf(archive), 0600);
     QCOMPARE(modeOf(log), 0600);
+    QCOMPARE(modeOf(settings), 0700);
 
     next->stop();
     QCOMPARE(next->exitStatus(), QProcess::NormalExit);

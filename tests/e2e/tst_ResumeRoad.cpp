@@ -30,6 +30,7 @@ struct Road {
     LabSim lab;
     AlertRecorder alerts;
     DirectActions actions;
+    RecordingProgress progress; // the tab's bar and message line as the job drives them
     JobThreadRunner runner{actions};
     QString pooled;
     QString sha256;
@@ -48,7 +49,7 @@ struct Road {
     ~Road() { JobTestHook::reset(); }
 
     bool poolSend() {
-        return runner.jobThread({std::nullopt, {}, QString(), nullptr, nullptr, false});
+        return runner.jobThread({std::nullopt, {}, QString(), nullptr, &progress, false});
     }
 
     int count(const QString& cmd, const QString& name = kTemp) const {
@@ -96,8 +97,8 @@ class TestResumeRoad : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Broken at 60 %: the job waits, continues with APPE from what the lab holds, and the lab's
-    // file is the archive byte for byte.
+    // Broken at 60 %: the job waits, telling the studio so in the tab's message line, continues
+    // with APPE from what the lab holds, and the lab's file is the archive byte for byte.
     void brokenLineResumesWithinTheJob() {
         Road road;
         QVERIFY2(road.lab.isRunning(), qPrintable(road.lab.errorText()));
@@ -109,6 +110,8 @@ private Q_SLOTS:
         QCOMPARE(road.count(QStringLiteral("STOR")), 1);
         QCOMPARE(road.count(QStringLiteral("APPE")), 1);
         QCOMPARE(road.logCount(QStringLiteral("転送が途切れたため再送信を待つ")), 1);
+        QVERIFY2(road.progress.messages().contains(QStringLiteral("再送信を待っています（1回目）")),
+                 qPrintable(road.progress.messages().join(u'|')));
         QCOMPARE(road.alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
     }
 

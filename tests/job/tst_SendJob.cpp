@@ -3,6 +3,7 @@
 #include "TestHome.h"
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
+#include "job/LabFtpExchange.h"
 #include "job/NotificationCenter.h"
 #include "job/ProgressTarget.h"
 #include "job/SendJob.h"
@@ -287,9 +288,10 @@ private Q_SLOTS:
             QCOMPARE(QFileInfo(lab.ftpLocalPath(kOrderFolder) + u'/' + temp).size(), 4'000'000);
             QCOMPARE(ftpCommands(lab, QStringLiteral("APPE")).size(), 3);
         }
-        const QString text = QStringLiteral("(%1)エラーが発生（%2）")
-                                 .arg(QString::number(code), SendJob::errorMessageForCode(code));
-        QVERIFY(!SendJob::errorMessageForCode(code).isEmpty());
+        const QString text =
+            QStringLiteral("(%1)エラーが発生（%2）")
+                .arg(QString::number(code), LabFtpExchange::errorMessageForCode(code));
+        QVERIFY(!LabFtpExchange::errorMessageForCode(code).isEmpty());
         QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
         QCOMPARE(alerts.last().information, text);
         const auto failed = reportsOf(lab, QStringLiteral("FTP-NG"));

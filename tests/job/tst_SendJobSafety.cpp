@@ -5,6 +5,7 @@
 #include "TestHome.h"
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
+#include "job/LabFtpExchange.h"
 #include "job/NotificationCenter.h"
 #include "job/OrderHistory.h"
 #include "job/PoolArchiveRecord.h"
@@ -438,9 +439,10 @@ private Q_SLOTS:
             QCOMPARE(ftpCommands(lab, QStringLiteral("DELE")),
                      QStringList{kFolder + QStringLiteral("upload_") + kName});
             QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
-            QCOMPARE(alerts.last().information, QStringLiteral("(%1)エラーが発生（%2）")
-                                                    .arg(code)
-                                                    .arg(SendJob::errorMessageForCode(code)));
+            QCOMPARE(alerts.last().information,
+                     QStringLiteral("(%1)エラーが発生（%2）")
+                         .arg(code)
+                         .arg(LabFtpExchange::errorMessageForCode(code)));
         }
     }
 

@@ -186,6 +186,12 @@ void TestKinelo::eachOrderTypeReachesTheArchive() {
                           Qt::LeftButton);
         QCOMPARE(inSheet<QLineEdit>(QStringLiteral("albumKineloMovFilePath"))->text(), mov);
         QVERIFY(!execute()->isEnabled());
+        // A picture whose name the report cannot carry on one line is refused like a drop on a tab.
+        const QString torn = home.filePath(QStringLiteral("media/face\nold.jpg"));
+        QVERIFY(writeJpeg(torn));
+        QVERIFY(dropFiles(inSheet<QWidget>(QStringLiteral("albumKineloPicFilePath")), {torn}));
+        QCOMPARE(alerts.last().message, QStringLiteral("ファイル名に使えない文字が含まれています"));
+        QVERIFY(inSheet<QLineEdit>(QStringLiteral("albumKineloPicFilePath"))->text().isEmpty());
         QVERIFY(dropFiles(inSheet<QWidget>(QStringLiteral("albumKineloPicFilePath")), {pic}));
         QCOMPARE(inSheet<QLineEdit>(QStringLiteral("albumKineloPicFilePath"))->text(), pic);
         QVERIFY(execute()->isEnabled());
