@@ -11,7 +11,7 @@ namespace {
 
 // Stamps with nanoseconds come from the kernel's tick clock (at most 10 ms a tick); stamps
 // without any are from a filesystem that keeps whole seconds or two. Both with room to spare.
-constexpr std::chrono::milliseconds kTickWindow{50};
+constexpr std::chrono::milliseconds kTickWindow{20};
 constexpr std::chrono::milliseconds kSecondsWindow{3000};
 
 } // namespace
