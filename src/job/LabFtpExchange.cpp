@@ -5,14 +5,15 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/CurlAccount.h"
+#include "util/Sha256.h"
 #include "util/ToolPaths.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -174,7 +175,7 @@ RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profi
         // An offered command that does not answer: the file is read back instead.
     }
 
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    orbel::Sha256 hash;
     ProcessOptions options = curlOptions(profile);
     options.keepStdout = false;
     options.onStdout = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
@@ -200,8 +201,10 @@ RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profi
         answer.code = kCodeTimedOut;
     else if (result.exitStatus != 0)
         answer.code = result.exitStatus;
+    else if (QString hex = hash.hexResult(); !hex.isEmpty())
+        answer.sha256 = std::move(hex);
     else
-        answer.sha256 = QString::fromLatin1(hash.result().toHex());
+        answer.code = kCodeReadError;
     return answer;
 }
 

@@ -1,8 +1,8 @@
 #include "job/PoolArchiveRecord.h"
 
+#include "util/Sha256.h"
 #include "util/UniqueFd.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +22,6 @@ const QString kSha256 = QStringLiteral("sha256");
 const QString kHashSource = QStringLiteral("hashSource");
 const QString kRename = QStringLiteral("rename");
 const QString kUpload = QStringLiteral("upload");
-
-constexpr qint64 kHashPiece = 4 * 1024 * 1024;
 
 bool writeAll(int fd, const QByteArray& data) {
     qsizetype done = 0;
@@ -186,22 +184,7 @@ PoolArchiveRecord::forArchive(const QString& archivePath, const QString& hashSou
 
 std::optional<QString> PoolArchiveRecord::sha256OfFile(const QString& path,
                                                        const std::function<bool()>& shouldStop) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QByteArray piece;
-    for (;;) {
-        if (shouldStop && shouldStop())
-            return std::nullopt;
-        piece = file.read(kHashPiece);
-        if (piece.isEmpty())
-            break;
-        hash.addData(piece);
-    }
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return QString::fromLatin1(hash.result().toHex());
+    return orbel::Sha256::ofFile(path, shouldStop);
 }
 
 QJsonObject PoolArchiveRecord::toJson() const {

@@ -3,6 +3,7 @@
 #include "job/JobTestHook.h"
 #include "job/LabFtpExchange.h"
 #include "job/OrderHistory.h"
+#include "job/PoolArchiveCheck.h"
 #include "job/PoolArchiveRecord.h"
 #include "job/SendJobProgressReader.h"
 #include "job/StopWatch.h"
@@ -10,6 +11,7 @@
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
 #include "util/CurlAccount.h"
+#include "util/FileIdentity.h"
 #include "util/MiravellPath.h"
 #include "util/PathUtil.h"
 #include "util/ProcessRunner.h"
@@ -42,6 +44,14 @@ bool isBrokenLineCode(int code, bool retrying) {
            code == Ftp::kCodeSendError || code == Ftp::kCodeRecvError ||
            (retrying && code == Ftp::kCodeCouldNotConnect);
 }
+
+// An archive above this size is hashed while it uploads instead of before: the hash would
+// otherwise delay the upload by about a second per 2 GB. A smaller one is refused before a byte
+// of it reaches the lab.
+constexpr qint64 kCheckBeforeUploadBytes = 16 * 1024 * 1024;
+// At most this long the send waits for an archive written a moment ago, so that any later
+// change shows in its change time.
+constexpr std::chrono::milliseconds kSettleWait{100};
 
 // The progress bar and its text move on after this many more bytes sent.
 constexpr double kProgressStepBytes = 200000;
@@ -177,13 +187,48 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         fail(0, s("送信できないファイル名"));
 
     // The archive must be the one that was packed: a damaged or replaced file is not an order.
+    // A large archive is hashed while it uploads, and the rename waits for that check. Its
+    // identity (stat), taken before anything reads it for this send and again after the upload,
+    // proves that curl read the bytes the check read.
     std::optional<PoolArchiveRecord> record;
+    std::optional<orbel::SettledFileIdentity> before;
+    const auto takeIdentity = [&] {
+        before = orbel::settledFileIdentity(zipPath, kSettleWait);
+        return before.has_value();
+    };
+    const auto refuseChanged = [&] {
+        Log::outputLn(QStringLiteral("作成時から内容が変わっているため送信しない -- %1（%2バイト、"
+                                     "作成時 %3バイト）")
+                          .arg(zipName)
+                          .arg(localSize)
+                          .arg(record->size));
+        fail(0, s("作成時から内容が変わっている"),
+             QStringLiteral("注文ファイル %1 は作成した時から内容が変わっています"
+                            "（壊れたか、別のファイルに置き換えられました）。\n"
+                            "送信せずにオーダープールに残しました。"
+                            "お手数ですが注文を作り直してください。")
+                 .arg(zipName));
+    };
+    bool checkDeferred = false; // to be hashed beside the upload
+    // The deferred check done at once, before an outcome without an upload: false when refused.
+    const auto checkNow = [&] {
+        if (!checkDeferred)
+            return true;
+        checkDeferred = false;
+        const std::optional<QString> now = PoolArchiveRecord::sha256OfFile(zipPath, shouldStop);
+        if (!now)
+            failReading();
+        else if (*now != record->sha256)
+            refuseChanged();
+        return undecided();
+    };
     if (undecided()) {
         record = PoolArchiveRecord::read(zipPath);
         if (!record) {
             // Pooled by an older version: what it holds now stands for what was packed.
-            record = PoolArchiveRecord::forArchive(zipPath, s(PoolArchiveRecord::kHashBeforeSend),
-                                                   shouldStop);
+            if (takeIdentity())
+                record = PoolArchiveRecord::forArchive(
+                    zipPath, s(PoolArchiveRecord::kHashBeforeSend), shouldStop);
             if (!record) {
                 failReading();
             } else {
@@ -194,26 +239,15 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                     Log::outputLn(QStringLiteral("送信の記録を書き込めない -- %1")
                                       .arg(PoolArchiveRecord::recordPathFor(zipPath)));
             }
+        } else if (localSize != record->size) {
+            refuseChanged();
+        } else if (localSize > kCheckBeforeUploadBytes) {
+            checkDeferred = true;
+        } else if (!takeIdentity()) {
+            failReading();
         } else {
-            const std::optional<QString> now =
-                localSize == record->size ? PoolArchiveRecord::sha256OfFile(zipPath, shouldStop)
-                                          : std::optional<QString>(QString());
-            if (!now) {
-                failReading();
-            } else if (*now != record->sha256) {
-                Log::outputLn(
-                    QStringLiteral("作成時から内容が変わっているため送信しない -- %1（%2バイト、"
-                                   "作成時 %3バイト）")
-                        .arg(zipName)
-                        .arg(localSize)
-                        .arg(record->size));
-                fail(0, s("作成時から内容が変わっている"),
-                     QStringLiteral("注文ファイル %1 は作成した時から内容が変わっています"
-                                    "（壊れたか、別のファイルに置き換えられました）。\n"
-                                    "送信せずにオーダープールに残しました。"
-                                    "お手数ですが注文を作り直してください。")
-                         .arg(zipName));
-            }
+            checkDeferred = true;
+            checkNow();
         }
     }
 
@@ -268,7 +302,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                                  same ? QStringLiteral("同じ内容") : QStringLiteral("別の内容")));
                 }
             }
-            if (same) {
+            if (same && checkNow()) {
                 outcome = Outcome::Duplicate;
                 decideSucsess();
             } else if (undecided()) {
@@ -284,8 +318,10 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             const RemoteFileProbe temp = Ftp::probeRemoteFile(profile, uploadName);
             if (listing && !listing->contains(zipName) && !listing->contains(uploadName) &&
                 temp.state == RemoteFileProbe::State::Absent) {
-                outcome = Outcome::Delivered;
-                decideSucsess();
+                if (checkNow()) {
+                    outcome = Outcome::Delivered;
+                    decideSucsess();
+                }
             } else if (temp.state == RemoteFileProbe::State::Present) {
                 Log::outputLn(QStringLiteral("前回のリネームは行われていないため送信しなおす -- %1")
                                   .arg(zipName));
@@ -301,6 +337,15 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
     // own meter on standard error, read while it runs.
     bool uploadTried = false;
     bool keepForResume = false; // the temporary file stays at the lab for the next send
+    std::optional<PoolArchiveCheck> check;
+    if (undecided() && checkDeferred) {
+        if (takeIdentity())
+            check.emplace(zipPath, record->sha256);
+        else
+            failReading();
+    }
+    // The check refused the archive: the upload stops, its temporary file goes.
+    const auto checkFailed = [&] { return check && check->failed(); };
     if (undecided()) {
         uploadTried = true;
         const QDateTime localModified = QFileInfo(zipPath).lastModified();
@@ -335,8 +380,9 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
             double shownBytes = 0;
             ProcessOptions options = Ftp::curlOptions(profile);
             options.workingDirectory = QStringLiteral("~");
-            options.shouldCancel = [this] {
-                return isCancel() || JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted);
+            options.shouldCancel = [this, &checkFailed] {
+                return isCancel() || checkFailed() ||
+                       JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted);
             };
             options.onStderr = [&](const QByteArray& chunk) {
                 if (!meter.feed(chunk))
@@ -384,6 +430,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 removeCancelObserver();
                 return false;
             }
+            if (checkFailed())
+                break;
 
             // An exit status above 0 is curl's error code; a curl killed by a signal keeps -1.
             int code = 0;
@@ -419,13 +467,33 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 QStringLiteral("再送信を待っています（%1回目）").arg(retry + 1));
             JobTestHook::reach(JobTestHook::Point::RetryPause);
             const auto until = std::chrono::steady_clock::now() + pause;
-            while (std::chrono::steady_clock::now() < until && !isCancel())
+            while (std::chrono::steady_clock::now() < until && !isCancel() && !checkFailed())
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             if (cancelled()) {
                 keepForResume = true;
                 break;
             }
+            if (checkFailed())
+                break;
         }
+    }
+
+    // The check beside the upload: the archive read whole and the packed bytes.
+    if (check) {
+        if (undecided()) {
+            switch (check->wait(shouldStop)) {
+            case PoolArchiveCheck::Result::Changed:
+                refuseChanged();
+                break;
+            case PoolArchiveCheck::Result::Unreadable:
+            case PoolArchiveCheck::Result::Stopped:
+                failReading();
+                break;
+            default:
+                break;
+            }
+        }
+        check.reset();
     }
 
     // What arrived must be all of it: a server that stored less and said nothing is caught here.
@@ -439,13 +507,20 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
         }
     }
 
-    // And what was read for it must still be the packed archive: a file changed while curl read
-    // it may have reached the lab half old, half new.
+    // And curl must have read what the check read: a file changed while curl read it may have
+    // reached the lab half old, half new. Any write or replacement changes the identity.
     if (undecided()) {
-        const std::optional<QString> after = PoolArchiveRecord::sha256OfFile(zipPath, shouldStop);
-        if (!after) {
-            failReading();
-        } else if (*after != record->sha256) {
+        const std::optional<orbel::FileIdentity> after = orbel::FileIdentity::of(zipPath);
+        bool unchanged = before && after && *after == before->identity;
+        if (unchanged && !before->changesShow) {
+            // Written a moment before on a filesystem that keeps whole seconds: a change during
+            // the upload may have kept the same stamps, so only the bytes themselves tell.
+            const std::optional<QString> now = PoolArchiveRecord::sha256OfFile(zipPath, shouldStop);
+            if (!now)
+                failReading();
+            unchanged = now && *now == record->sha256;
+        }
+        if (undecided() && !unchanged) {
             Log::outputLn(
                 QStringLiteral("送信中に内容が変わったため送信を取り消す -- %1").arg(zipName));
             fail(0, s("送信中に内容が変わった"),

@@ -8,7 +8,8 @@
 // The send stage: uploads finished order archives to the lab's FTP server under a temporary name,
 // checks the size that arrived, renames them once complete, confirms the rename and only then
 // deletes the local archive. Before anything goes out the archive is checked against the hash
-// recorded when it was packed (PoolArchiveRecord), and again after the upload. An archive already
+// recorded when it was packed (PoolArchiveRecord); a large one is hashed while it uploads, and
+// is renamed only once that check passed and its identity (stat) is unchanged. An archive already
 // at the lab is not sent again, but only on proof that the lab holds these bytes: the same content
 // under the final name, or this program's own recorded rename of it when neither name is at the
 // lab any more (the lab has taken it away). A failed or cancelled upload removes the partial file

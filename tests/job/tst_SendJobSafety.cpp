@@ -386,6 +386,47 @@ private Q_SLOTS:
         QCOMPARE(failed->errorCode, 18);
     }
 
+    // A large archive is checked while it uploads: damaged in the pool, its upload stops long
+    // before the end, the lab's temporary file goes and nothing is renamed.
+    void largeArchiveDamagedInThePoolStopsItsUpload() {
+        TestHome home;
+        LabSim lab;
+        QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+        AlertRecorder alerts;
+        QByteArray data = randomBytes(24 * 1024 * 1024, 5);
+        const QString path = poolArchive(kName, data);
+        QVERIFY(!path.isEmpty());
+        const std::optional<PoolArchiveRecord> packed = PoolArchiveRecord::forArchive(
+            path, QString::fromLatin1(PoolArchiveRecord::kHashPacked), {});
+        QVERIFY(packed && packed->write(path));
+        data[data.size() / 2] = static_cast<char>(data.at(data.size() / 2) ^ 0x5a);
+        QVERIFY(!poolArchive(kName, data).isEmpty());
+        // About 5 s for the whole archive.
+        QVERIFY(lab.setFaults({{QStringLiteral("upload_rate"), 5'000'000}}));
+        JobInfo info({}, QString(), nullptr, nullptr);
+        SendJob job(info);
+
+        QVERIFY(!job.start(path));
+
+        QCOMPARE(fileBytes(path), data);
+        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")),
+                 QStringList{kFolder + QStringLiteral("upload_") + kName});
+        qint64 received = -1;
+        for (const QJsonObject& entry : lab.ftpLog()) {
+            if (entry.value(QStringLiteral("cmd")).toString() == QStringLiteral("RECEIVED"))
+                received = entry.value(QStringLiteral("arg")).toString().toLongLong();
+        }
+        QVERIFY2(received >= 0 && received < data.size() / 2,
+                 qPrintable(QString::number(received)));
+        QVERIFY(ftpCommands(lab, QStringLiteral("RNFR")).isEmpty());
+        QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
+        QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
+        QVERIFY2(alerts.last().information.contains(QStringLiteral("作成した時から内容が変わって")),
+                 qPrintable(alerts.last().information));
+        const std::optional<PoolArchiveRecord> after = PoolArchiveRecord::read(path);
+        QVERIFY(after && after->sha256 == packed->sha256 && !after->upload && !after->rename);
+    }
+
     // The rename check's answers. The old check took "temporary name not listed" alone for a
     // delivery, which lost the order when the temporary file had vanished.
     void renameCheck_data() {

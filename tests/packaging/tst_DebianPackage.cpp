@@ -192,9 +192,9 @@ void TestDebianPackage::controlFieldsAndContents() {
     const QStringList depends = packageNames(field(QStringLiteral("Depends")));
     // The programs the order pipeline runs, the Japanese fonts and Qt's Japanese dialogs, and
     // libraries found in the binaries themselves.
-    for (const char* wanted :
-         {"zip", "unzip", "curl", "ftp", "fonts-noto-cjk", "qt6-translations-l10n",
-          "libqt6widgets6", "libqt6gui6", "libcurl4", "libvips42", "libplist3", "libc6"}) {
+    for (const char* wanted : {"zip", "unzip", "curl", "ftp", "fonts-noto-cjk",
+                               "qt6-translations-l10n", "libqt6widgets6", "libqt6gui6", "libcurl4",
+                               "libssl3", "libvips42", "libplist3", "libc6"}) {
         QVERIFY2(
             depends.contains(QString::fromLatin1(wanted)),
             qPrintable(QStringLiteral("%1 missing from %2")
