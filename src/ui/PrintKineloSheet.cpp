@@ -12,11 +12,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kWidth = 478;
-constexpr int kHeight = 379;
 
 } // namespace
 
@@ -70,7 +70,9 @@ void PrintKineloSheet::printKineloAction() {
     printKineloViewRefresh();
     ctrl_.menuUseOff();
     Tool::alertWithMsg(QStringLiteral("ご注意"), kinelo::caution());
-    fitToAvailableScreen(sheet_, QSize(kWidth, kHeight));
+    // As tall as its two fields need: a fixed height left an empty band above the buttons.
+    const QSize hint = sheet_->sizeHint();
+    fitToAvailableScreen(sheet_, QSize(std::max(kWidth, hint.width()), hint.height()));
     sheet_->open();
 }
 
