@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QColor>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QDropEvent>
@@ -169,5 +170,20 @@ struct App {
     std::unique_ptr<AppCtrl> ctrl;
     std::unique_ptr<MainWindow> window;
 };
+
+// The user picks a title in an enabled pop-up of the window; false when it cannot be picked.
+inline bool choose(App& app, const QString& name, const QString& title) {
+    auto* box = app.find<QComboBox>(name);
+    if (box == nullptr || !box->isEnabled()) {
+        return false;
+    }
+    const int at = box->findText(title, Qt::MatchExactly);
+    if (at < 0) {
+        return false;
+    }
+    box->setCurrentIndex(at);
+    Q_EMIT box->activated(at);
+    return box->currentText() == title;
+}
 
 } // namespace shell

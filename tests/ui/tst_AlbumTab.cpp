@@ -29,21 +29,6 @@ QComboBox* combo(App& app, const QString& name) {
     return app.find<QComboBox>(name);
 }
 
-// The user picks a title in a pop-up.
-bool choose(App& app, const QString& name, const QString& title) {
-    QComboBox* box = combo(app, name);
-    if (box == nullptr || !box->isEnabled()) {
-        return false;
-    }
-    const int at = box->findText(title, Qt::MatchExactly);
-    if (at < 0) {
-        return false;
-    }
-    box->setCurrentIndex(at);
-    Q_EMIT box->activated(at);
-    return box->currentText() == title;
-}
-
 // The user types into a count field and leaves it.
 void typeCount(App& app, const QString& name, const QString& text) {
     if (auto* box = combo(app, name)) {

@@ -24,17 +24,6 @@ namespace {
 const QString kSheet = QStringLiteral("albumKineloInputWindow");
 const QString kRemote = QStringLiteral("/ntordrsm2/");
 
-bool choose(App& app, const QString& popName, const QString& title) {
-    auto* pop = app.find<QComboBox>(popName);
-    const int at = pop->findText(title);
-    if (at < 0) {
-        return false;
-    }
-    pop->setCurrentIndex(at);
-    Q_EMIT pop->activated(at);
-    return pop->currentText() == title;
-}
-
 bool chooseAlbum(App& app, const QString& title) {
     return choose(app, QStringLiteral("alAlbumPop"), title);
 }

@@ -24,20 +24,6 @@ namespace {
 
 const QList<QSize> kSizes{QSize(1024, 700), QSize(1920, 1080)};
 
-bool choose(App& app, const QString& name, const QString& title) {
-    auto* box = app.find<QComboBox>(name);
-    if (box == nullptr || !box->isEnabled()) {
-        return false;
-    }
-    const int at = box->findText(title, Qt::MatchExactly);
-    if (at < 0) {
-        return false;
-    }
-    box->setCurrentIndex(at);
-    Q_EMIT box->activated(at);
-    return box->currentText() == title;
-}
-
 void settle(App& app, const QSize& size) {
     app.window->resize(size);
     QTest::qWait(150);
