@@ -1,11 +1,18 @@
 #pragma once
 
-// What the upload benchmarks share: the lab substitute on loopback and an archive of random bytes.
+// What the upload benchmarks share: their own home, the lab substitute on loopback, an archive of
+// random bytes and a timed send.
 
+#include "job/JobInfo.h"
+#include "job/PoolArchiveRecord.h"
+#include "job/SendJob.h"
 #include "service/LabConfig.h"
 #include "settings/SettingsStore.h"
+#include "util/Tool.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -13,9 +20,11 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <sys/wait.h>
@@ -76,6 +85,38 @@ struct SettingsFlushedFirst {
     ~SettingsFlushedFirst() { SettingsStore::flush(); }
 };
 
+// A benchmark's own home and lab folder, in memory when the machine offers it (so the server's disk
+// writes do not blur the figures), removed at the end and on an interrupt. HOME and the XDG
+// folders point into it, and alerts answer themselves.
+class BenchHome {
+public:
+    explicit BenchHome(const QString& name) : home_(tempBase(name)), labRoot_(tempBase(name)) {
+        if (!isValid())
+            return;
+        removeOnSignal({home_.path(), labRoot_.path()});
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(filePath(QStringLiteral(".config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(filePath(QStringLiteral(".local/share"))));
+        Tool::setAlertResponder([](const AlertRequest&) { return AlertAnswer{}; });
+    }
+    bool isValid() const { return home_.isValid() && labRoot_.isValid(); }
+    QString filePath(const QString& name) const { return home_.filePath(name); }
+    QString labRoot() const { return labRoot_.path(); }
+    QString labFilePath(const QString& name) const { return labRoot_.filePath(name); }
+
+private:
+    static QString tempBase(const QString& name) {
+        const QString pattern = name + QStringLiteral("-XXXXXX");
+        return QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                   ? QStringLiteral("/dev/shm/") + pattern
+                   : QDir::tempPath() + u'/' + pattern;
+    }
+
+    QTemporaryDir home_;
+    QTemporaryDir labRoot_;
+    SettingsFlushedFirst settingsFlushed_; // ends before the folders
+};
+
 // The lab substitute on free loopback ports, with HALVIX_LAB_CONF pointing at it.
 class LabServer {
 public:
@@ -134,6 +175,26 @@ inline bool writeArchive(const QString& path, qint64 bytes) {
             return false;
     }
     return file.flush();
+}
+
+// One send of the send stage, timed into times. The stage deletes the archive it sent, so each send
+// gets a fresh link to the master's data and the packing record the zip stage would leave (packed).
+inline bool timedSend(const QString& master, const PoolArchiveRecord& packed,
+                      const QString& archive, QList<double>& times) {
+    QFile::remove(archive);
+    PoolArchiveRecord::remove(archive);
+    if (::link(QFile::encodeName(master).constData(), QFile::encodeName(archive).constData()) ||
+        !packed.write(archive))
+        return false;
+    JobInfo info({}, QString(), nullptr, nullptr);
+    SendJob job(info);
+    QElapsedTimer timer;
+    timer.start();
+    const bool sent = job.start(archive);
+    times.append(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    if (!sent)
+        std::fprintf(stderr, "the send stage failed\n");
+    return sent;
 }
 
 } // namespace bench

@@ -26,7 +26,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -59,25 +58,6 @@ qint64 receivedBytes(const QString& root, int& from) {
     return total;
 }
 
-// packed: the record the zip stage leaves beside a pooled archive, made once for the master.
-bool send(const QString& master, const PoolArchiveRecord& packed, const QString& archive,
-          QList<double>& times) {
-    QFile::remove(archive);
-    PoolArchiveRecord::remove(archive);
-    if (::link(QFile::encodeName(master).constData(), QFile::encodeName(archive).constData()) ||
-        !packed.write(archive))
-        return false;
-    JobInfo info({}, QString(), nullptr, nullptr);
-    SendJob job(info);
-    QElapsedTimer timer;
-    timer.start();
-    const bool sent = job.start(archive);
-    times.append(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    if (!sent)
-        std::fprintf(stderr, "the send stage failed\n");
-    return sent;
-}
-
 // What the send hashes beside the line: the archive once, while it uploads.
 double hashSeconds(const QString& path) {
     QElapsedTimer timer;
@@ -96,21 +76,11 @@ int main(int argc, char** argv) {
     constexpr int kRate = 200'000'000;
     constexpr double kTail = 1024 * 1024;
 
-    const QString tempBase = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                 ? QStringLiteral("/dev/shm/bench_resume-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/bench_resume-XXXXXX");
-    QTemporaryDir home(tempBase);
-    QTemporaryDir labRoot(tempBase);
-    if (!home.isValid() || !labRoot.isValid() || megabytes <= 0 || rounds <= 0)
+    const bench::BenchHome home(QStringLiteral("bench_resume"));
+    if (!home.isValid() || megabytes <= 0 || rounds <= 0)
         return 2;
-    bench::removeOnSignal({home.path(), labRoot.path()});
-    const bench::SettingsFlushedFirst settingsFlushed;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
-    Tool::setAlertResponder([](const AlertRequest&) { return AlertAnswer{}; });
 
-    LabServer lab(labRoot.path());
+    LabServer lab(home.labRoot());
     if (!lab.up || !WorkFolder::checkWorkFolder()) {
         std::fprintf(stderr, "the lab substitute or the work area is not available\n");
         return 1;
@@ -124,7 +94,7 @@ int main(int argc, char** argv) {
         return 1;
     const QString archive =
         WorkFolder::orderZipPoolFolderPath() + QStringLiteral("/1234_001122AABBCC_0000001.zip");
-    const QString serverFolder = labRoot.filePath(QStringLiteral("ftp/order/ntordrsm2"));
+    const QString serverFolder = home.labFilePath(QStringLiteral("ftp/order/ntordrsm2"));
     const double pause = static_cast<double>(JobTestHook::renameRetryPause().count()) * 5 / 1000;
     int logLine = 0;
     int drops = 0; // the lab counts broken uploads from its start
@@ -143,10 +113,10 @@ int main(int argc, char** argv) {
                 faults.insert(QStringLiteral("drop_upload_after"), size * 6 / 10);
                 faults.insert(QStringLiteral("drop_upload_times"), ++drops);
             }
-            setFaults(labRoot.path(), faults);
-            if (!send(master, *packed, archive, broken ? brokenTimes : plainTimes))
+            setFaults(home.labRoot(), faults);
+            if (!bench::timedSend(master, *packed, archive, broken ? brokenTimes : plainTimes))
                 return 1;
-            const qint64 bytes = receivedBytes(labRoot.path(), logLine);
+            const qint64 bytes = receivedBytes(home.labRoot(), logLine);
             if (broken)
                 brokenBytes = std::max(brokenBytes, bytes);
             else

@@ -23,7 +23,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -58,25 +57,6 @@ bool runPlain(const QString& master, const QString& account, QList<double>& time
     return plain.succeeded();
 }
 
-// packed: the record the zip stage leaves beside a pooled archive, made once for the master.
-bool runStage(const QString& master, const PoolArchiveRecord& packed, const QString& archive,
-              QList<double>& times) {
-    // The stage deletes the archive it sent: give it a fresh link to the same data.
-    QFile::remove(archive);
-    if (::link(QFile::encodeName(master).constData(), QFile::encodeName(archive).constData()) ||
-        !packed.write(archive))
-        return false;
-    JobInfo info({}, QString(), nullptr, nullptr);
-    SendJob job(info);
-    QElapsedTimer timer;
-    timer.start();
-    const bool sent = job.start(archive);
-    times.append(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    if (!sent)
-        std::fprintf(stderr, "the send stage failed\n");
-    return sent;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,22 +64,11 @@ int main(int argc, char** argv) {
     const qint64 megabytes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 300;
     const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 3;
 
-    // In memory when the machine offers it, so the server's disk writes do not blur the figures.
-    const QString tempBase = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                 ? QStringLiteral("/dev/shm/bench_upload-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/bench_upload-XXXXXX");
-    QTemporaryDir home(tempBase);
-    QTemporaryDir labRoot(tempBase);
-    if (!home.isValid() || !labRoot.isValid() || megabytes <= 0 || rounds <= 0)
+    const bench::BenchHome home(QStringLiteral("bench_upload"));
+    if (!home.isValid() || megabytes <= 0 || rounds <= 0)
         return 2;
-    bench::removeOnSignal({home.path(), labRoot.path()});
-    const bench::SettingsFlushedFirst settingsFlushed;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
-    Tool::setAlertResponder([](const AlertRequest&) { return AlertAnswer{}; });
 
-    LabServer lab(labRoot.path());
+    LabServer lab(home.labRoot());
     if (!lab.up || !WorkFolder::checkWorkFolder()) {
         std::fprintf(stderr, "the lab substitute or the work area is not available\n");
         return 1;
@@ -113,7 +82,7 @@ int main(int argc, char** argv) {
         return 1;
     const QString name = QStringLiteral("1234_001122AABBCC_0000001.zip");
     const QString archive = WorkFolder::orderZipPoolFolderPath() + QLatin1Char('/') + name;
-    const QString serverFolder = labRoot.filePath(QStringLiteral("ftp/order/ntordrsm2"));
+    const QString serverFolder = home.labFilePath(QStringLiteral("ftp/order/ntordrsm2"));
     const QString account = LabConfig::orderFtpUser() + QStringLiteral(":47kdw9R5");
 
     QList<double> plainTimes;
@@ -130,7 +99,7 @@ int main(int argc, char** argv) {
                 if (!runPlain(master, account, plainTimes) ||
                     !runPlain(master, account, hashedTimes, true))
                     return 1;
-            } else if (!runStage(master, *packed, archive, stageTimes)) {
+            } else if (!bench::timedSend(master, *packed, archive, stageTimes)) {
                 return 1;
             }
         }

@@ -115,29 +115,6 @@ bool waitRunning(const QString& home, TestProcess& process) {
         90000);
 }
 
-QString reportField(const LabSim& lab, const QString& action, const QString& field) {
-    for (const QJsonObject& report : lab.reports()) {
-        if (report.value(QStringLiteral("action")).toString() != action) {
-            continue;
-        }
-        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
-            if (pair.toArray().at(0).toString() == field) {
-                return pair.toArray().at(1).toString();
-            }
-        }
-    }
-    return {};
-}
-
-bool hasReport(const LabSim& lab, const QString& action) {
-    for (const QJsonObject& report : lab.reports()) {
-        if (report.value(QStringLiteral("action")).toString() == action) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void storeSettings() {
     UserDef::setObject(QStringLiteral("スタジオ"), QStringLiteral("PhotoStudioName"));
     UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
@@ -245,7 +222,7 @@ void TestAppProcess::secondInstanceIsRefusedWhileTheFirstHasPooledOrders() {
     QCOMPARE(namedPid(workAreaLockPath(home.path())), firstPid);
     QCOMPARE(first->state(), QProcess::Running);
     QTRY_COMPARE_WITH_TIMEOUT(
-        reportField(lab, QStringLiteral("Boot-NG"), QStringLiteral("ErrorInfo")),
+        lab.reportField(QStringLiteral("Boot-NG"), QStringLiteral("ErrorInfo")),
         QStringLiteral("多重起動"), 10000);
 
     // The first ends through its termination path and lets go of both folders.
@@ -254,7 +231,7 @@ void TestAppProcess::secondInstanceIsRefusedWhileTheFirstHasPooledOrders() {
     QCOMPARE(first->exitStatus(), QProcess::NormalExit);
     QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
     QCOMPARE(settingOnDisk(home.path(), QStringLiteral("BagNo")), QStringLiteral("41"));
-    QVERIFY(hasReport(lab, QStringLiteral("Quit")));
+    QVERIFY(lab.hasReport(QStringLiteral("Quit")));
     QCOMPARE(readAll(settingsLockPath(home.path())), QByteArray());
     QCOMPARE(readAll(workAreaLockPath(home.path())), QByteArray());
 }
@@ -359,7 +336,7 @@ void TestAppProcess::killDuringAJobLeavesTheStageReached() {
     QVERIFY2(waitRunning(home.path(), *next), qPrintable(next->errorText()));
     QVERIFY(logOnDisk(home.path())
                 .contains(QStringLiteral("前回使用時に正常終了していません。　状態：") + stage));
-    QTRY_COMPARE_WITH_TIMEOUT(reportField(lab, QStringLiteral("Boot"), QStringLiteral("PreStatus")),
+    QTRY_COMPARE_WITH_TIMEOUT(lab.reportField(QStringLiteral("Boot"), QStringLiteral("PreStatus")),
                               stage, 10000);
     next->stop();
     QCOMPARE(next->exitStatus(), QProcess::NormalExit);

@@ -48,29 +48,6 @@ void etcSettings(const QString& action) {
     UserDef::setEtcDic({{QStringLiteral("EtcOrderMemoKey"), QStringLiteral("よろしく")}});
 }
 
-QStringList reportActions(const LabSim& lab) {
-    QStringList actions;
-    for (const QJsonObject& report : lab.reports()) {
-        actions.append(report.value(QStringLiteral("action")).toString());
-    }
-    return actions;
-}
-
-QString reportField(const LabSim& lab, const QString& action, const QString& field) {
-    for (const QJsonObject& report : lab.reports()) {
-        if (report.value(QStringLiteral("action")).toString() != action) {
-            continue;
-        }
-        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
-            const QJsonArray kv = pair.toArray();
-            if (kv.at(0).toString() == field) {
-                return kv.at(1).toString();
-            }
-        }
-    }
-    return {};
-}
-
 QString logText() {
     return QString::fromUtf8(kit::readAll(Log::logFilePath()));
 }
@@ -136,14 +113,14 @@ void TestOrderRoad::etcOrderOfThreeFilesReachesTheLab() {
     QVERIFY(pool().isEmpty());
     QVERIFY(QDir(WorkFolder::workFolderPath()).entryList({QStringLiteral("*.zip")}).isEmpty());
     QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(1));
-    QCOMPARE(reportActions(lab),
+    QCOMPARE(lab.reportActions(),
              (QStringList{QStringLiteral("Order"), QStringLiteral("ZIP"), QStringLiteral("FTP")}));
-    QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kArchive1);
-    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("MainTab")),
+    QCOMPARE(lab.reportField(QStringLiteral("FTP"), QStringLiteral("FileName")), kArchive1);
+    QCOMPARE(lab.reportField(QStringLiteral("Order"), QStringLiteral("MainTab")),
              QStringLiteral("その他"));
-    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("PoolZipCount")),
+    QCOMPARE(lab.reportField(QStringLiteral("Order"), QStringLiteral("PoolZipCount")),
              QStringLiteral("0"));
-    QCOMPARE(reportField(lab, QStringLiteral("ZIP"), QStringLiteral("Encryption")),
+    QCOMPARE(lab.reportField(QStringLiteral("ZIP"), QStringLiteral("Encryption")),
              QStringLiteral("ON"));
     QCOMPARE(actions.calls(),
              (QStringList{QStringLiteral("fileDragDropOff"), QStringLiteral("comViewRefresh"),
@@ -197,7 +174,7 @@ void TestOrderRoad::resizeOrderPacksTheScaledTree() {
              kit::readAll(png));
     QVERIFY(!QFileInfo::exists(WorkFolder::workFolderPath() + QStringLiteral("/Wedding_mini")));
     QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
-    QCOMPARE(reportActions(lab), (QStringList{QStringLiteral("Resize"), QStringLiteral("ZIP")}));
+    QCOMPARE(lab.reportActions(), (QStringList{QStringLiteral("Resize"), QStringLiteral("ZIP")}));
     QVERIFY(alerts.messages().isEmpty());
 }
 
@@ -230,8 +207,8 @@ void TestOrderRoad::cancelDuringZipKeepsTheBagNumber() {
     QVERIFY(pool().isEmpty());
     QVERIFY(QDir(WorkFolder::workFolderPath()).entryList({QStringLiteral("*.zip")}).isEmpty());
     QVERIFY(lab.ftpFolderFiles(kRemote).isEmpty());
-    QCOMPARE(reportActions(lab), QStringList{QStringLiteral("ZIP-NG")});
-    QCOMPARE(reportField(lab, QStringLiteral("ZIP-NG"), QStringLiteral("ErrorInfo")),
+    QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("ZIP-NG")});
+    QCOMPARE(lab.reportField(QStringLiteral("ZIP-NG"), QStringLiteral("ErrorInfo")),
              QStringLiteral("キャンセルボタンによって処理が中止"));
     QCOMPARE(alerts.messages(), QStringList{QStringLiteral("処理を中止しました")});
     // The selection stays for another try; the window is given back.
@@ -296,7 +273,7 @@ void TestOrderRoad::failedSendKeepsTheArchiveInThePool() {
     QVERIFY(actions.calls().contains(QStringLiteral("albumDirectOrderNumClear")));
     QVERIFY(!actions.calls().contains(QStringLiteral("terminateApplication")));
     QCOMPARE(actions.calls().constLast(), QStringLiteral("dragDropOn"));
-    QVERIFY(reportActions(lab).contains(QStringLiteral("FTP-NG")));
+    QVERIFY(lab.reportActions().contains(QStringLiteral("FTP-NG")));
     QCOMPARE(alerts.messages(), QStringList{QStringLiteral("エラーが発生しました")});
     QVERIFY(logText().contains(kAbortLine));
     QVERIFY(!logText().contains(kEndLine));
@@ -348,8 +325,8 @@ void TestOrderRoad::sendOnlyWithEmptyPoolFails() {
     QVERIFY(alerts.messages().isEmpty());
     QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), qint64(0));
     // The pool send reports no tab details.
-    QCOMPARE(reportActions(lab), QStringList{QStringLiteral("Order")});
-    QCOMPARE(reportField(lab, QStringLiteral("Order"), QStringLiteral("MainTab")), QString());
+    QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("Order")});
+    QCOMPARE(lab.reportField(QStringLiteral("Order"), QStringLiteral("MainTab")), QString());
 }
 
 // A pooled archive that is no longer the one packed never counts as delivered: damaged in place
@@ -449,7 +426,7 @@ void TestOrderRoad::damagedPoolArchiveIsNotSent() {
                  alerts.last().information.contains(QStringLiteral("内容が")) &&
                  alerts.last().information.contains(QStringLiteral("オーダープールに残しました")),
              qPrintable(alerts.last().information));
-    QVERIFY(reportActions(lab).contains(QStringLiteral("FTP-NG")));
+    QVERIFY(lab.reportActions().contains(QStringLiteral("FTP-NG")));
     const auto last = OrderHistory::lastRecordForArchive(kArchive1);
     QVERIFY(last);
     QCOMPARE(last->outcome, OrderHistoryRecord::Outcome::Failed);

@@ -69,25 +69,6 @@ QStringList ftpCommands(const LabSim& lab, const QString& cmd) {
     return result;
 }
 
-QStringList reportActions(const LabSim& lab) {
-    QStringList actions;
-    for (const QJsonObject& report : lab.reports())
-        actions.append(report.value(QStringLiteral("action")).toString());
-    return actions;
-}
-
-QString reportField(const LabSim& lab, const QString& action, const QString& field) {
-    for (const QJsonObject& report : lab.reports()) {
-        if (report.value(QStringLiteral("action")).toString() != action)
-            continue;
-        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
-            if (pair.toArray().at(0).toString() == field)
-                return pair.toArray().at(1).toString();
-        }
-    }
-    return {};
-}
-
 // The command lines of this process's children, read from /proc as any user of the machine can.
 QStringList childCommandLines() {
     QStringList lines;
@@ -157,8 +138,8 @@ private Q_SLOTS:
             QStringLiteral("送信先の同じ名前のファイルを確認（%1）-- %2：同じ内容")
                 .arg(hashCommand.isEmpty() ? QStringLiteral("RETR") : hashCommand, kName)));
         QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
-        QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
-        QCOMPARE(reportField(lab, QStringLiteral("FTP"), QStringLiteral("FileName")), kName);
+        QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("FTP")});
+        QCOMPARE(lab.reportField(QStringLiteral("FTP"), QStringLiteral("FileName")), kName);
         QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
         QVERIFY(logText().contains(
             QStringLiteral("送信先に同じファイルがあるため送信済みとする -- ") + kName));
@@ -204,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(lab.ftpLocalPath(kFolder) + u'/' + kName), other);
         QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
         QVERIFY(alerts.last().information.contains(QStringLiteral("同じ名前の別のファイル")));
-        QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP-NG")});
+        QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("FTP-NG")});
         const auto failed = OrderHistory::lastRecordForArchive(kName);
         QVERIFY(failed);
         QCOMPARE(failed->outcome, OrderHistoryRecord::Outcome::Failed);
@@ -520,12 +501,12 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(path));
             QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});
             QVERIFY(ftpCommands(lab, QStringLiteral("DELE")).isEmpty());
-            QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP")});
+            QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("FTP")});
             QCOMPARE(alerts.messages(), QStringList{QStringLiteral("データを送信しました")});
         } else {
             QVERIFY(QFile::exists(path));
             QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
-            QCOMPARE(reportActions(lab), QStringList{QStringLiteral("FTP-NG")});
+            QCOMPARE(lab.reportActions(), QStringList{QStringLiteral("FTP-NG")});
             QCOMPARE(alerts.messages(), QStringList{QStringLiteral("処理を中止しました")});
         }
     }

@@ -162,6 +162,29 @@ QList<QJsonObject> LabSim::reports() const {
     return readJsonLines(dir->filePath(QStringLiteral("reports.jsonl")));
 }
 
+QStringList LabSim::reportActions() const {
+    QStringList actions;
+    for (const QJsonObject& report : reports())
+        actions.append(report.value(QStringLiteral("action")).toString());
+    return actions;
+}
+
+bool LabSim::hasReport(const QString& action) const {
+    return reportActions().contains(action);
+}
+
+QString LabSim::reportField(const QString& action, const QString& field) const {
+    for (const QJsonObject& report : reports()) {
+        if (report.value(QStringLiteral("action")).toString() != action)
+            continue;
+        for (const QJsonValue& pair : report.value(QStringLiteral("fields")).toArray()) {
+            if (pair.toArray().at(0).toString() == field)
+                return pair.toArray().at(1).toString();
+        }
+    }
+    return {};
+}
+
 QList<QJsonObject> LabSim::ftpLog() const {
     return readJsonLines(dir->filePath(QStringLiteral("ftp_log.jsonl")));
 }

@@ -43,6 +43,12 @@ public:
     // "path", "action" (null for the customer information report), "fields" ([[name, value], ...]),
     // "text" (the decoded report) and "raw" (as received).
     QList<QJsonObject> reports() const;
+    // The "action" of every report, oldest first.
+    QStringList reportActions() const;
+    // A report with this action has arrived.
+    bool hasReport(const QString& action) const;
+    // The value of a field in the first report with this action; empty when there is none.
+    QString reportField(const QString& action, const QString& field) const;
     // Every FTP command of interest received so far (rootDir()/ftp_log.jsonl): "user", "cmd",
     // "arg", "path".
     QList<QJsonObject> ftpLog() const;

@@ -112,16 +112,7 @@ void TestAppShell::startUpFillsTheWindow() {
     QVERIFY(!printSend->isEnabled());
     QVERIFY(!printSend->toolTip().isEmpty());
     // Start-up told the lab, with the pages fetched.
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            for (const QJsonObject& report : lab.reports()) {
-                if (report.value(QStringLiteral("action")).toString() == QStringLiteral("Boot")) {
-                    return true;
-                }
-            }
-            return false;
-        },
-        10000));
+    QVERIFY(QTest::qWaitFor([&] { return lab.hasReport(QStringLiteral("Boot")); }, 10000));
     QVERIFY(
         logText().contains(QStringLiteral("HALVIX 2 (v%1)起動").arg(Tool::applicationVersion())));
 }
@@ -292,16 +283,7 @@ void TestAppShell::quitWithThreePooledArchivesAsksAndYesOpensThePoolSheet() {
     QCOMPARE(poolFiles().size(), 3);
     QVERIFY(
         logText().contains(QStringLiteral("HALVIX 2 (v%1)終了").arg(Tool::applicationVersion())));
-    QTRY_VERIFY(QTest::qWaitFor(
-        [&] {
-            for (const QJsonObject& report : lab.reports()) {
-                if (report.value(QStringLiteral("action")).toString() == QStringLiteral("Quit")) {
-                    return true;
-                }
-            }
-            return false;
-        },
-        10000));
+    QVERIFY(QTest::qWaitFor([&] { return lab.hasReport(QStringLiteral("Quit")); }, 10000));
 }
 
 void TestAppShell::quitDuringAJobAsksCancelsAndEndsCleanly() {
