@@ -3,6 +3,7 @@
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "util/FileMove.h"
 #include "util/PlistVariant.h"
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
@@ -176,6 +177,8 @@ bool AlbumSet::writeSetFile(const QString& path, const QVariantMap& content) {
     QSaveFile file(path);
     const QByteArray data = plistXmlFromVariant(content);
     if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit()) {
+        // The commit synced the bytes and renamed them into place; the new name is synced too.
+        orbel::syncFolder(QFileInfo(path).absolutePath());
         return true;
     }
     Log::outputLn(QStringLiteral("アルバムセットのファイルを書き込めません（%1: %2）")

@@ -5,6 +5,7 @@
 #include "product/ProductData.h"
 #include "service/CustomAuth.h"
 #include "service/LabConfig.h"
+#include "service/SupportBundle.h"
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
@@ -33,6 +34,7 @@ void breadcrumb(const char* text) {
 // moves that were killed half-way (only the program keeping the work area may remove those: in
 // another's they may be copies under way).
 void workAreaStartUp() {
+    InstanceGuard::tellUnlockableFolders();
     for (const LockHolder& holder : InstanceGuard::takenOverHolders()) {
         Log::outputLn(QStringLiteral("終了していない前回のHALVIX 2（%1）のロックを引き継ぎました")
                           .arg(holder.text()));
@@ -59,6 +61,7 @@ void workAreaStartUp() {
     if (!savePath.isEmpty()) {
         partial += orbel::partialMoveFilesOf(savePath);
     }
+    partial += SupportBundle::leftoverFiles();
     for (const QString& path : partial) {
         if (QFile::remove(path)) {
             Log::outputLn(QStringLiteral("中断されたコピーの残りを削除しました：%1").arg(path));

@@ -60,6 +60,8 @@ QString helpText() {
         "環境変数:\n"
         "  HALVIX_LAB_CONF     ラボのサーバー設定（lab.conf）のパス\n"
         "  HALVIX_UNATTENDED   空でなければ警告を標準エラーに書き、既定のボタンで答えます\n"
+        "  HALVIX_WORK_AREA    作業フォルダの場所（絶対パス。既定は ~/MVL_WorkArea）\n"
+        "  XDG_CONFIG_HOME     設定フォルダの親（既定は ~/.config）\n"
         "\n"
         "ファイル:\n"
         "  ~/.config/halvix2/settings.plist   設定\n"

@@ -1,5 +1,6 @@
 #include "app/InstanceGuard.h"
 
+#include "settings/Log.h"
 #include "settings/SettingsStore.h"
 #include "util/PathUtil.h"
 #include "util/Tool.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -18,6 +20,8 @@ namespace {
 
 std::mutex gMutex;
 std::unique_ptr<InstanceLock> gSettingsLock;
+// The errno with which the settings folder's file system refused its lock at the last try.
+int gSettingsLockUnsupported = 0;
 
 InstanceLock* settingsLockLocked() {
     return gSettingsLock && gSettingsLock->path() == InstanceGuard::settingsLockFilePath()
@@ -51,6 +55,8 @@ bool InstanceGuard::tryAcquire() {
     // refuses every job, as it does without a work area, and settings that cannot be written are
     // told as such.
     const InstanceLock::Result settings = gSettingsLock->tryLock();
+    gSettingsLockUnsupported =
+        settings == InstanceLock::Result::Unsupported ? gSettingsLock->lastError() : 0;
     if (settings != InstanceLock::Result::Acquired) {
         gSettingsLock.reset();
         if (settings == InstanceLock::Result::Held) {
@@ -101,6 +107,46 @@ QList<LockHolder> InstanceGuard::takenOverHolders() {
         }
     }
     return holders;
+}
+
+QList<InstanceGuard::UnlockableFolder> InstanceGuard::unlockableFolders() {
+    QList<UnlockableFolder> folders;
+    {
+        std::lock_guard lock(gMutex);
+        if (gSettingsLockUnsupported != 0) {
+            folders.append({QStringLiteral("設定フォルダ"),
+                            QFileInfo(settingsLockFilePath()).absolutePath(),
+                            gSettingsLockUnsupported, QStringLiteral("XDG_CONFIG_HOME")});
+        }
+    }
+    if (const std::optional<int> error = WorkFolder::workAreaLockUnsupported()) {
+        folders.append({QStringLiteral("作業フォルダ"), WorkFolder::workFolderPath(), *error,
+                        QString::fromLatin1(WorkFolder::kWorkAreaVariable)});
+    }
+    return folders;
+}
+
+bool InstanceGuard::tellUnlockableFolders() {
+    const QList<UnlockableFolder> folders = unlockableFolders();
+    if (folders.isEmpty()) {
+        return false;
+    }
+    QStringList texts;
+    for (const UnlockableFolder& folder : folders) {
+        Log::outputLn(QStringLiteral("%1（%2）をロックできません（%3）。環境変数 %4 で別のフォルダ"
+                                     "を指定するまで、注文を処理できません")
+                          .arg(folder.label, folder.folder,
+                               folder.error == ENOLCK
+                                   ? QStringLiteral("ロックのサービスがないディスク、ENOLCK")
+                                   : QStringLiteral("ロックに対応していないディスク、errno %1")
+                                         .arg(folder.error),
+                               folder.variable));
+        texts.append(WorkFolder::lockUnsupportedText(folder.label, folder.folder, folder.error,
+                                                     folder.variable));
+    }
+    Tool::alertWithMsg(QStringLiteral("フォルダをロックできません"),
+                       texts.join(QStringLiteral("\n\n")));
+    return true;
 }
 
 bool InstanceGuard::isZipPoolFile() {

@@ -30,6 +30,20 @@ public:
     // The dead holders whose locks this process took over, for the log.
     static QList<LockHolder> takenOverHolders();
 
+    // A folder of ours whose file system refused its lock (a network disk without its lock
+    // service): the program starts, but no job can run there.
+    struct UnlockableFolder {
+        QString label; // "設定フォルダ" or "作業フォルダ"
+        QString folder;
+        int error = 0;    // ENOLCK, EOPNOTSUPP
+        QString variable; // the environment variable that puts it elsewhere
+    };
+    // Those of the last tryAcquire.
+    static QList<UnlockableFolder> unlockableFolders();
+    // Tells the studio at start, once, in the log and in an alert, which folders cannot be locked,
+    // why, and which environment variable names another. True when there was something to tell.
+    static bool tellUnlockableFolders();
+
     // The order pool holds at least one archive.
     static bool isZipPoolFile();
     // Ends the program holding the locks (when it runs on this machine) and waits until they are

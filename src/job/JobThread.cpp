@@ -137,6 +137,14 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                 QStringLiteral("別のHALVIX 2（PID %1）が作業フォルダを使用しています。\n"
                                "そちらを終了してから、もう一度送信してください。")
                     .arg(other->pid));
+        } else if (const std::optional<int> error = WorkFolder::workAreaLockUnsupported()) {
+            // The folder is there; its disk takes no locks. Saying "cannot be made" would send
+            // the studio looking for a disk fault.
+            Log::outputLn(QStringLiteral("作業フォルダをロックできないため処理しない"));
+            Tool::alertWithMsg(QStringLiteral("作業フォルダをロックできません"),
+                               WorkFolder::lockUnsupportedText(
+                                   QStringLiteral("作業フォルダ"), WorkFolder::workFolderPath(),
+                                   *error, QString::fromLatin1(WorkFolder::kWorkAreaVariable)));
         } else {
             Log::outputLn(QStringLiteral("作業フォルダが作成できない"));
             Tool::alertWithMsg(QStringLiteral("作業フォルダが作成できません"),

@@ -10,6 +10,7 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/CurlAccount.h"
+#include "util/FileMove.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
 #include "util/ToolPaths.h"
@@ -268,22 +269,20 @@ FileDownResult FileDownLoader::downloadExecute(const FileDownRequest& request) {
             break;
         }
 
-        // Complete: give it its name. An existing file is replaced only when the user agreed;
-        // otherwise one that appeared meanwhile is kept and this download counts as failed.
+        // Complete: give it its name, its bytes and the name on the disk first. An existing file
+        // is replaced only when the user agreed; otherwise one that appeared meanwhile is kept and
+        // this download counts as failed.
         const QString target = folder.filePath(name);
-        bool renamed = false;
-        if (request.overwriteNames.contains(name)) {
-            renamed = std::rename(QFile::encodeName(part.fileName()).constData(),
-                                  QFile::encodeName(target).constData()) == 0;
-        } else {
-            renamed = part.rename(target);
-        }
+        const bool renamed = request.overwriteNames.contains(name)
+                                 ? orbel::moveFileReplacing(part.fileName(), target)
+                                 : orbel::moveFileNoReplace(part.fileName(), target);
         if (!renamed) {
             error = true;
             message = QStringLiteral("ファイルを保存できませんでした（%1）").arg(name);
             break;
         }
         part.setAutoRemove(false);
+        // A download is a file like any other, also in a private folder.
         QFile::setPermissions(target, newFilePermissions());
         doneBytes += size;
     }

@@ -4,8 +4,11 @@
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
 #include "service/OrderHistoryTable.h"
+#include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
+#include "util/FileMove.h"
 #include "util/PlistVariant.h"
 #include "util/ProcessRunner.h"
 #include "util/Tool.h"
@@ -164,7 +167,25 @@ QString SupportBundle::systemInformation() {
     return text;
 }
 
+QStringList SupportBundle::leftoverFiles() {
+    const QString last = UserDef::stringForKey(SettingsKey::SupportBundlePath).value_or(QString());
+    if (last.isEmpty())
+        return {};
+    QStringList leftovers = orbel::partialMoveFilesOf(last);
+    // Earlier versions copied to ".NAME.part" beside the bundle.
+    const QFileInfo target(last);
+    const QFileInfo earlier(
+        target.dir().filePath(QStringLiteral(".%1.part").arg(target.fileName())));
+    if (earlier.isFile() && !earlier.isSymLink())
+        leftovers.append(earlier.filePath());
+    return leftovers;
+}
+
 std::optional<QString> SupportBundle::write(const QString& zipPath) {
+    for (const QString& path : leftoverFiles()) {
+        if (QFile::remove(path))
+            Log::outputLn(QStringLiteral("中断されたコピーの残りを削除しました：%1").arg(path));
+    }
     QTemporaryDir staging;
     if (!staging.isValid())
         return QStringLiteral(
@@ -209,22 +230,13 @@ std::optional<QString> SupportBundle::write(const QString& zipPath) {
     if (!zip.succeeded())
         return QStringLiteral("サポート情報を圧縮できませんでした。");
 
-    // Next to the target first, then renamed over it: never half a bundle under the chosen name.
-    const QFileInfo target(zipPath);
-    const QString partPath =
-        target.dir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
-    QFile::remove(partPath);
-    // The bundle holds the logs and the order history: it is the user's alone wherever it goes,
-    // from its first byte there (a copy takes the permissions of its source).
+    // The bundle holds the logs and the order history: it is the user's alone wherever it goes
+    // (a move keeps its permissions). It replaces the chosen file only once complete and on the
+    // disk; until then it is a hidden partial copy beside it, which the next start removes.
+    const QString target = QFileInfo(zipPath).absoluteFilePath();
+    UserDef::setObject(target, SettingsKey::SupportBundlePath, true);
     if (!QFile::setPermissions(built, QFile::ReadOwner | QFile::WriteOwner) ||
-        !QFile::copy(built, partPath) ||
-        !QFile::setPermissions(partPath, QFile::ReadOwner | QFile::WriteOwner)) {
-        QFile::remove(partPath);
-        return QStringLiteral("保存先に書き込めませんでした。別の場所を選んでください。");
-    }
-    if (std::rename(QFile::encodeName(partPath).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        QFile::remove(partPath);
+        !orbel::moveFileReplacing(built, target)) {
         return QStringLiteral("保存先に書き込めませんでした。別の場所を選んでください。");
     }
     return std::nullopt;

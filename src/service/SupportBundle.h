@@ -19,6 +19,9 @@ public:
     // Writes the bundle; none when done, else the reason in Japanese. An existing file at
     // zipPath is replaced only once the new bundle is complete.
     static std::optional<QString> write(const QString& zipPath);
+    // What a save killed half-way left beside the last bundle's path (its hidden partial copy):
+    // removed at start and before every save.
+    static QStringList leftoverFiles();
 
     // The settings without any entry whose key names a password, digest or custom data, at any
     // depth.

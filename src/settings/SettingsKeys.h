@@ -32,6 +32,8 @@ inline const QString OrderActionType = QStringLiteral("OrderActionType");
 inline const QString OrderSavePath = QStringLiteral("OrderSavePath");
 // The save path whose existing file the user agreed to replace (written with OrderSavePath).
 inline const QString OrderSaveReplacePath = QStringLiteral("OrderSaveReplacePath");
+// Where the last support bundle was saved: a save killed half-way leaves its partial copy there.
+inline const QString SupportBundlePath = QStringLiteral("SupportBundlePath");
 inline const QString PhotoStudioName = QStringLiteral("PhotoStudioName");
 inline const QString WorkApp = QStringLiteral("WorkApp");
 

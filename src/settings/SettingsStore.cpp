@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/Log.h"
+#include "util/FileMove.h"
 #include "util/InstanceLock.h"
 #include "util/PlistVariant.h"
 #include "util/Tool.h"
@@ -10,8 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QStringList>
 #include <QVariantHash>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -137,54 +140,9 @@ QVariant normalized(const QVariant& value) {
     }
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype offset = 0;
-    while (offset < data.size()) {
-        const ssize_t n =
-            ::write(fd, data.constData() + offset, static_cast<size_t>(data.size() - offset));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        offset += n;
-    }
-    return true;
-}
-
-void syncFolder(const QString& folder) {
-    const int dirFd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-}
-
-// Replaces path atomically: a temporary file in the same folder, synced, renamed over the old one,
-// then the folder synced, so a crash leaves either the old or the new file, never a torn one.
+// Replaces path atomically and durably (the previous file stays whole when the write fails).
 bool writeFileAtomically(const QString& path, const QByteArray& data) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return false;
-    }
-    QByteArray tmpl = QFile::encodeName(path + QStringLiteral(".tmp-XXXXXX"));
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        ok = ::rename(tmpl.constData(), QFile::encodeName(path).constData()) == 0;
-    }
-    if (!ok) {
-        ::unlink(tmpl.constData());
-        return false;
-    }
-    syncFolder(folder);
-    return true;
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && orbel::writeFileAtomically(path, data);
 }
 
 // Moves an unusable settings file aside under a name that is not taken yet; the new name, or none.
@@ -197,7 +155,7 @@ std::optional<QString> moveAside(const QString& path) {
         const QByteArray to = QFile::encodeName(target);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
             0) {
-            syncFolder(QFileInfo(path).absolutePath());
+            orbel::syncFolder(QFileInfo(path).absolutePath());
             return target;
         }
         if (errno == EEXIST) {
@@ -210,6 +168,7 @@ std::optional<QString> moveAside(const QString& path) {
                 continue;
             }
             if (::rename(from.constData(), to.constData()) == 0) {
+                orbel::syncFolder(QFileInfo(path).absolutePath());
                 return target;
             }
         }
@@ -234,6 +193,67 @@ QStringList removeStaleTemporaryFiles(const QString& path) {
         }
     }
     return removed;
+}
+
+// A key whose value cannot go into the file: what the store then keeps instead (the value the
+// file holds, or nothing).
+struct RefusedValue {
+    QString key;
+    qint64 bytes = 0;
+    QVariant kept;    // invalid: the key is removed
+    QVariant refused; // what was in memory
+};
+
+// Shrinks content until its file is one the reader accepts (the reader refuses a file past its
+// budget, and the next start would set every setting aside): the big values changed since the
+// file was last written go back to what the file holds, the biggest first; should that not
+// suffice, the biggest values go altogether. The keys given back, with what they were; xml is the
+// file.
+QList<RefusedValue> fitToReadBudget(QVariantMap& content, const QVariantMap& onDisk,
+                                    QByteArray& xml) {
+    struct Candidate {
+        QString key;
+        qint64 bytes;
+        bool changed;
+    };
+    QList<Candidate> candidates;
+    for (auto it = content.cbegin(); it != content.cend(); ++it) {
+        const auto disk = onDisk.constFind(it.key());
+        const bool changed =
+            disk == onDisk.cend() || disk->typeId() != it->typeId() || *disk != *it;
+        candidates.append({it.key(), plistXmlFromVariant(*it).size(), changed});
+    }
+    // A small change (a bag number, a status) never goes back: what outgrows the budget is a big
+    // value, and the small ones go last of all.
+    constexpr qint64 kSmall = 64 * 1024;
+    const auto first = [](const Candidate& c) { return c.changed && c.bytes >= kSmall; };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Candidate& a, const Candidate& b) {
+                         return first(a) != first(b) ? first(a) : a.bytes > b.bytes;
+                     });
+    QList<RefusedValue> refused;
+    qint64 estimate = xml.size();
+    for (const Candidate& candidate : candidates) {
+        RefusedValue entry{candidate.key, candidate.bytes, {}, content.value(candidate.key)};
+        estimate -= candidate.bytes;
+        if (candidate.changed && onDisk.contains(candidate.key)) {
+            entry.kept = onDisk.value(candidate.key);
+            content.insert(candidate.key, entry.kept);
+            estimate += plistXmlFromVariant(entry.kept).size();
+        } else {
+            content.remove(candidate.key);
+        }
+        refused.append(entry);
+        if (estimate <= kPlistMaxBytes) {
+            xml = plistXmlFromVariant(QVariant(content));
+            if (plistXmlWithinBudget(xml)) {
+                return refused;
+            }
+            estimate = xml.size();
+        }
+    }
+    xml = plistXmlFromVariant(QVariant(content));
+    return refused;
 }
 
 } // namespace
@@ -273,6 +293,7 @@ public:
         }
         if (parsed && parsed->typeId() == QMetaType::QVariantMap) {
             values = normalized(*parsed).toMap();
+            onDisk = values;
             return;
         }
         // Unreadable or not a settings file: keep it for the user, start empty.
@@ -344,9 +365,31 @@ public:
         if (InstanceLock::otherHolder(SettingsStore::lockFilePath())) {
             return false;
         }
-        const bool ok = writeFileAtomically(path, plistXmlFromVariant(QVariant(copy)));
+        QByteArray xml = plistXmlFromVariant(QVariant(copy));
+        QList<RefusedValue> refused;
+        if (!plistXmlWithinBudget(xml)) {
+            refused = fitToReadBudget(copy, onDisk, xml);
+        }
+        const bool ok = writeFileAtomically(path, xml);
+        if (ok) {
+            onDisk = copy;
+        }
         {
             std::lock_guard lock(mutex);
+            // Memory holds what the file holds for a refused value, unless it changed meanwhile
+            // (that change is written, and checked, next time).
+            for (const RefusedValue& entry : refused) {
+                const auto now = values.constFind(entry.key);
+                if (now == values.cend() || now->typeId() != entry.refused.typeId() ||
+                    *now != entry.refused) {
+                    continue;
+                }
+                if (entry.kept.isValid()) {
+                    values.insert(entry.key, entry.kept);
+                } else {
+                    values.remove(entry.key);
+                }
+            }
             if (ok && generation == gen) {
                 dirty = false;
                 deadline.reset();
@@ -354,6 +397,17 @@ public:
                 deadline = Clock::now() + (ok ? kFlushDelay : kRetryDelay);
                 wake.notify_all();
             }
+        }
+        for (const RefusedValue& entry : refused) {
+            Log::outputLn(
+                (entry.kept.isValid()
+                     ? QStringLiteral(
+                           "設定「%1」の値が大きすぎて（%2）、保存すると次の起動で読み込め"
+                           "ないため保存せず、以前の値に戻しました")
+                     : QStringLiteral(
+                           "設定「%1」の値が大きすぎて（%2）、保存すると次の起動で読み込め"
+                           "ないため設定から外しました"))
+                    .arg(entry.key, Tool::autoDataByteStringWithByte(double(entry.bytes))));
         }
         if (tell) {
             saveResult(ok, path);
@@ -411,6 +465,8 @@ private:
     std::mutex fileMutex;     // one writer of the file at a time
     std::condition_variable wake;
     QVariantMap values;
+    // What the file holds, as last read or written (guarded by fileMutex).
+    QVariantMap onDisk;
     quint64 generation = 0;
     bool dirty = false;
     bool writeBlocked = false;

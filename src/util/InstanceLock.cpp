@@ -171,8 +171,13 @@ InstanceLock::~InstanceLock() {
     unlock();
 }
 
+bool InstanceLock::isUnsupportedLockError(int error) {
+    return error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP || error == ENOSYS;
+}
+
 InstanceLock::Result InstanceLock::tryLock() {
     if (isLocked()) {
+        _error = 0;
         return Result::Acquired;
     }
     unlock(); // a lock on a file that is no longer at the path is worth nothing
@@ -180,6 +185,7 @@ InstanceLock::Result InstanceLock::tryLock() {
     for (int attempt = 0; attempt < 10; ++attempt) {
         const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
+            _error = errno;
             return Result::Failed;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -187,6 +193,10 @@ InstanceLock::Result InstanceLock::tryLock() {
             ::close(fd);
             if (error == EINTR) {
                 continue;
+            }
+            _error = error;
+            if (isUnsupportedLockError(error)) {
+                return Result::Unsupported;
             }
             if (error != EWOULDBLOCK) {
                 return Result::Failed;
@@ -206,12 +216,15 @@ InstanceLock::Result InstanceLock::tryLock() {
         const bool named =
             ::ftruncate(fd, 0) == 0 && writeAllAt(fd, holderText(LockHolder::thisProcess()));
         if (!named) {
+            _error = errno;
             ::close(fd);
             return Result::Failed;
         }
         _fd = fd;
+        _error = 0;
         return Result::Acquired;
     }
+    _error = EWOULDBLOCK;
     return Result::Held;
 }
 

@@ -38,8 +38,15 @@ public:
         Acquired, // this process holds the lock now (or did already)
         Held,     // another process holds it
         Failed,   // the lock file cannot be made or locked (no folder, no permission)
+        // The file is there but its file system takes no locks: a network folder without its lock
+        // service (NFS without lockd: ENOLCK) or one that has no locks at all (EOPNOTSUPP).
+        Unsupported,
     };
     Result tryLock();
+    // The errno of the last tryLock that did not acquire (0 after one that did).
+    int lastError() const { return _error; }
+    // The error is one of a file system that takes no locks.
+    static bool isUnsupportedLockError(int error);
     void unlock();
     // This process holds the lock, and the file at the path is still the one it locked (a work
     // area removed and made again while the program runs has a new, unlocked file).
@@ -58,5 +65,6 @@ public:
 private:
     QString _path;
     int _fd = -1;
+    int _error = 0;
     std::optional<LockHolder> _previous;
 };

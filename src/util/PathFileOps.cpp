@@ -1,6 +1,7 @@
 // Delete, create and move-to-Trash of PathUtil.h. They act only on absolute paths: a path
 // given with "~" or relative to the working folder is refused, so a mistyped path never
 // removes something unexpected.
+#include "util/FileMove.h"
 #include "util/PathUtil.h"
 #include "util/PathWalk.h"
 
@@ -9,8 +10,10 @@
 #include <QFile>
 #include <QUrl>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -96,23 +99,44 @@ bool writeTrashInfo(const QString& infoPath, const QString& originalPath) {
     return written && info.error() == QFileDevice::NoError;
 }
 
-// Moves source to target; across file systems by copying and then removing the source.
+QString fsParent(const fs::path& path) {
+    return QString::fromStdU16String(path.parent_path().u16string());
+}
+
+// Syncs the whole file system that holds folder: a copied tree is on its disk, every file and
+// folder of it, before its source is removed.
+bool syncFileSystemOf(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Moves source to target; across file systems by copying and then removing the source, once the
+// copy is on the target's disk. Either way the folders that changed are synced.
 bool moveEntry(const fs::path& source, const fs::path& target) {
     std::error_code ec;
     fs::rename(source, target, ec);
     if (!ec) {
+        syncFolder(fsParent(target));
+        syncFolder(fsParent(source));
         return true;
     }
     if (ec != std::errc::cross_device_link) {
         return false;
     }
     fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-    if (ec) {
+    if (ec || !syncFileSystemOf(fsParent(target))) {
         std::error_code ignored;
         fs::remove_all(target, ignored); // leave no half copy behind; the source is untouched
         return false;
     }
     fs::remove_all(source, ec);
+    syncFolder(fsParent(source));
     return !ec;
 }
 

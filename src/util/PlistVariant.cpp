@@ -445,6 +445,11 @@ PlistRead plistReadData(const QByteArray& data) {
     return read;
 }
 
+bool plistXmlWithinBudget(const QByteArray& xml) {
+    return !xml.isEmpty() && xml.size() <= std::numeric_limits<int32_t>::max() &&
+           measureXml(xml) == Measure::Fits;
+}
+
 std::optional<QVariant> plistFromData(const QByteArray& data) {
     return plistReadData(data).value;
 }

@@ -27,6 +27,10 @@ PlistRead plistReadData(const QByteArray& data);
 // The same without the reason: none when data is not a property list or is refused.
 std::optional<QVariant> plistFromData(const QByteArray& data);
 
+// The XML property list would be read back: within the budget that plistReadData applies (its
+// bytes and its elements). A writer checks what it wrote before it replaces a readable file.
+bool plistXmlWithinBudget(const QByteArray& xml);
+
 // An XML property list (version 1.0) of value. Integer-like values (int, uint, qint64, ...) are
 // written as integers, QStringList as an array of strings, QVariantHash as a dictionary.
 QByteArray plistXmlFromVariant(const QVariant& value);

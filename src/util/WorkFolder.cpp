@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -73,6 +74,10 @@ bool tighten(const QString& path) {
 } // namespace
 
 QString WorkFolder::workFolderPath() {
+    const QString chosen = qEnvironmentVariable(kWorkAreaVariable);
+    if (QDir::isAbsolutePath(chosen)) {
+        return QDir::cleanPath(chosen);
+    }
     return orbel::expandTilde(QStringLiteral("~/MVL_WorkArea"));
 }
 
@@ -129,6 +134,32 @@ std::optional<LockHolder> WorkFolder::previousWorkAreaHolder() {
 
 std::optional<LockHolder> WorkFolder::otherWorkAreaHolder() {
     return InstanceLock::otherHolder(lockFilePath());
+}
+
+std::optional<int> WorkFolder::workAreaLockUnsupported() {
+    std::lock_guard lock(gLockMutex);
+    const InstanceLock* held = currentLockLocked();
+    if (held == nullptr || held->isLocked() ||
+        !InstanceLock::isUnsupportedLockError(held->lastError())) {
+        return std::nullopt;
+    }
+    return held->lastError();
+}
+
+QString WorkFolder::lockUnsupportedText(const QString& label, const QString& folder, int error,
+                                        const QString& variable) {
+    const QString why =
+        error == ENOLCK
+            ? QStringLiteral("このフォルダのあるディスク（ネットワーク上のディスク）で、"
+                             "ファイルをロックするサービスが動いていません。")
+            : QStringLiteral("このフォルダのあるディスクは、ファイルのロックに対応していません。");
+    return QStringLiteral("%1（%2）をロックできません。%3\n"
+                          "ロックできないと、2つのHALVIX 2が同じフォルダを同時に使うのを防げない"
+                          "ため、このままでは注文を作ることも送ることもできません。\n"
+                          "このコンピューター自身のディスクにあるフォルダを環境変数 %4 に指定して、"
+                          "HALVIX 2を起動し直してください（例：%4=/var/local/halvix2/%5）。")
+        .arg(label, folder, why, variable,
+             qEnvironmentVariable("USER", QStringLiteral("ユーザー名")));
 }
 
 QStringList WorkFolder::makePrivate() {

@@ -13,7 +13,11 @@ class WorkFolder {
 public:
     WorkFolder() = delete;
 
-    static QString workFolderPath();         // ~/MVL_WorkArea
+    // The environment variable that puts the work area elsewhere (an absolute path), for a home
+    // folder where it cannot work: one on a network disk that takes no locks.
+    static constexpr const char* kWorkAreaVariable = "HALVIX_WORK_AREA";
+
+    static QString workFolderPath();         // $HALVIX_WORK_AREA, else ~/MVL_WorkArea
     static QString logFolderPath();          // ~/MVL_WorkArea/Halvix2Log
     static QString orderZipPoolFolderPath(); // ~/MVL_WorkArea/OrderZipPool
     static QString lockFilePath();           // ~/MVL_WorkArea/.halvix2.lock
@@ -33,6 +37,14 @@ public:
     static std::optional<LockHolder> previousWorkAreaHolder();
     // Another program's process holding the work area's lock, none when it is free or ours.
     static std::optional<LockHolder> otherWorkAreaHolder();
+    // The errno with which the work area's file system refused this process's lock (a network
+    // disk without its lock service), none when it took it or refused for another reason.
+    static std::optional<int> workAreaLockUnsupported();
+    // For the studio: why a folder whose file system takes no locks cannot be used, and how to
+    // name another. label: "作業フォルダ" or "設定フォルダ"; variable: the environment variable
+    // that moves it.
+    static QString lockUnsupportedText(const QString& label, const QString& folder, int error,
+                                       const QString& variable);
 
     // Takes every permission of group and others from the work area and everything in it
     // (symbolic links are left as they are); the paths that had any.

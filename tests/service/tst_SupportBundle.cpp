@@ -144,6 +144,32 @@ private Q_SLOTS:
         QVERIFY(error);
     }
 
+    // A save killed half-way leaves a hidden partial copy beside the chosen name (today's and
+    // earlier versions' names). The next save removes it, whatever name it saves under, and so
+    // does the next start (it asks leftoverFiles); the finished bundle and other files stay.
+    void aSaveKilledHalfwayLeavesNoPartialCopyBehind() {
+        TestHome home;
+        QTemporaryDir out;
+        const QString first = out.filePath(QStringLiteral("first.zip"));
+        QVERIFY(!SupportBundle::write(first));
+        const QStringList left{out.filePath(QStringLiteral(".first.zip.part-Ab12Cd")),
+                               out.filePath(QStringLiteral(".first.zip.part"))};
+        for (const QString& path : left)
+            writeFile(path, "half a bundle");
+        writeFile(out.filePath(QStringLiteral("notes.txt")), "the studio's");
+        QStringList found = SupportBundle::leftoverFiles();
+        found.sort();
+        QStringList expected = left;
+        expected.sort();
+        QCOMPARE(found, expected);
+
+        QVERIFY(!SupportBundle::write(out.filePath(QStringLiteral("second.zip"))));
+        QStringList names = QDir(out.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QCOMPARE(names, QStringList({QStringLiteral("first.zip"), QStringLiteral("notes.txt"),
+                                     QStringLiteral("second.zip")}));
+        QVERIFY(SupportBundle::leftoverFiles().isEmpty());
+    }
+
     void secretKeysAtAnyDepth() {
         QVariantMap inner;
         inner.insert(QStringLiteral("Name"), QStringLiteral("a"));

@@ -1,4 +1,5 @@
 #include "AlertRecorder.h"
+#include "FileFaults.h"
 #include "PlistBombs.h"
 #include "TestHome.h"
 #include "TestProcess.h"
@@ -397,6 +398,104 @@ private Q_SLOTS:
         holder.stop();
         QVERIFY(SettingsStore::flush());
         QCOMPARE(fileContents(home).value(QStringLiteral("K")).toString(), QStringLiteral("mine"));
+    }
+
+    // A save that fails part-way (the disk full, stood in for by a file-size limit below the new
+    // file's size) leaves the previous file byte for byte: the store writes a new file beside it
+    // and renames it, never over the old one in place. The failure is reported and told.
+    void aSaveThatFailsPartwayLeavesThePreviousFile() {
+        TestHome home;
+        AlertRecorder alerts;
+        UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+        UserDef::setObject(41, QStringLiteral("BagNo"));
+        QVERIFY(SettingsStore::flush());
+        const QByteArray previous = readAll(settingsPath(home));
+        QVERIFY(previous.size() < 4096);
+
+        UserDef::setObject(42, QStringLiteral("BagNo"));
+        UserDef::setObject(QString(512 * 1024, u'カ'), QStringLiteral("AlbumData"));
+        {
+            const FileSizeLimit full(64 * 1024);
+            QVERIFY(full.isActive());
+            QVERIFY(!SettingsStore::flush());
+        }
+        QCOMPARE(readAll(settingsPath(home)), previous);
+        QCOMPARE(QDir(home.filePath(QStringLiteral(".config/halvix2")))
+                     .entryList({QStringLiteral("settings.plist*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("settings.plist")});
+        QTRY_COMPARE(alerts.count(), 1);
+        QCOMPARE(alerts.last().message, QStringLiteral("設定を保存できませんでした"));
+
+        // With room again the same changes are written whole.
+        QVERIFY(SettingsStore::flush());
+        SettingsStore::resetForTesting();
+        QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), 42);
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("AlbumData"))->size(), 512 * 1024);
+    }
+
+    // Whatever the program holds, the file it writes is one the next start reads: a value that
+    // would take the file past the reader's budget is not written (a changed value goes back to
+    // what the file holds, a new one goes), memory says the same as the file, the log says which,
+    // and the customer code and bag number stay. Here by the number of values (a list of a
+    // million texts); the bytes have their own case below.
+    void aValueTheReaderWouldRefuseIsNotWritten() {
+        TestHome home;
+        UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+        UserDef::setObject(41, QStringLiteral("BagNo"));
+        UserDef::setObject(QStringLiteral("small catalogue"), QStringLiteral("PrintData"));
+        QVERIFY(SettingsStore::flush());
+
+        QVariantList many;
+        many.reserve(kPlistMaxNodes + 1);
+        for (qint64 i = 0; i <= kPlistMaxNodes; ++i)
+            many.append(QStringLiteral("x"));
+        UserDef::setObject(many, QStringLiteral("PrintData"));
+        UserDef::setObject(many, QStringLiteral("AlbumSetTitles"));
+        UserDef::setObject(42, QStringLiteral("BagNo"));
+        QVERIFY(SettingsStore::flush());
+
+        const PlistRead read = plistReadData(readAll(settingsPath(home)));
+        QVERIFY(read.value);
+        const QVariantMap onDisk = read.value->toMap();
+        QCOMPARE(onDisk.value(QStringLiteral("PrintData")).toString(),
+                 QStringLiteral("small catalogue"));
+        QCOMPARE(onDisk.value(QStringLiteral("BagNo")).toLongLong(), 42);
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("PrintData")),
+                 std::optional<QString>(QStringLiteral("small catalogue")));
+        // A new value the reader would refuse is not kept either, in memory or in the file.
+        QVERIFY(!onDisk.contains(QStringLiteral("AlbumSetTitles")));
+        QVERIFY(!UserDef::objectForKey(QStringLiteral("AlbumSetTitles")).isValid());
+        QCOMPARE(countIn(logText(), QStringLiteral("設定「PrintData」の値が大きすぎて")), 1);
+
+        SettingsStore::resetForTesting();
+        QVERIFY(asideFiles(home).isEmpty());
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("CustomerCode")),
+                 std::optional<QString>(QStringLiteral("1234")));
+        QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), 42);
+    }
+
+    // The fault as found: a data value of 200 MB is written as an XML list of about 288 MB, past
+    // the reader's 256 MB. It is not written; the settings around it survive the next start.
+    void aDataValuePastTheReadersBytesIsNotWritten() {
+        TestHome home;
+        UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
+        UserDef::setObject(41, QStringLiteral("BagNo"));
+        QVERIFY(SettingsStore::flush());
+        {
+            QByteArray big(200 * 1024 * 1024, 'd');
+            UserDef::setObject(big, QStringLiteral("Attachment"));
+        }
+        UserDef::setObject(42, QStringLiteral("BagNo"));
+        QVERIFY(SettingsStore::flush());
+        QVERIFY(QFileInfo(settingsPath(home)).size() < kPlistMaxBytes);
+        QVERIFY(!UserDef::objectForKey(QStringLiteral("Attachment")).isValid());
+        QCOMPARE(countIn(logText(), QStringLiteral("設定「Attachment」の値が大きすぎて")), 1);
+
+        SettingsStore::resetForTesting();
+        QVERIFY(asideFiles(home).isEmpty());
+        QCOMPARE(UserDef::stringForKey(QStringLiteral("CustomerCode")),
+                 std::optional<QString>(QStringLiteral("1234")));
+        QCOMPARE(UserDef::integerForKey(QStringLiteral("BagNo")), 42);
     }
 
     void unreadableFileIsNeverOverwritten() {

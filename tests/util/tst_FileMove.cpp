@@ -1,3 +1,4 @@
+#include "FileFaults.h"
 #include "TestHome.h"
 #include "util/FileMove.h"
 
@@ -122,6 +123,72 @@ private Q_SLOTS:
         QVERIFY(writeText(source, "d") && setMode(source, 0640));
         QVERIFY(orbel::moveFileNoReplace(source, other.filePath(QStringLiteral("d.zip"))));
         QCOMPARE(modeOf(other.filePath(QStringLiteral("d.zip"))), 0640);
+    }
+
+    // A move across file systems whose copy cannot be completed (the target's disk full, stood in
+    // for by a file-size limit) keeps the source whole, leaves nothing under the target's name
+    // (an existing target keeps its bytes) and no partial copy beside it; once the disk has room
+    // the same move completes. Both ways: into the home's disk and out of it.
+    void aCopyThatCannotCompleteKeepsTheSource() {
+        TestHome home;
+        QTemporaryDir other(QStringLiteral("/dev/shm/halvix-filemove-XXXXXX"));
+        if (!other.isValid() ||
+            QStorageInfo(other.path()).device() == QStorageInfo(home.path()).device())
+            QSKIP("no second file system to move across");
+        QByteArray order(1 << 20, '\0');
+        for (int i = 0; i < order.size(); ++i)
+            order[i] = char(i * 7 + i / 251);
+        const QList<std::pair<QString, QString>> ways{
+            {home.filePath(QStringLiteral("work/order.zip")),
+             other.filePath(QStringLiteral("saved/order.zip"))},
+            {other.filePath(QStringLiteral("work/order.zip")),
+             home.filePath(QStringLiteral("saved/order.zip"))}};
+        for (const auto& [source, target] : ways) {
+            QVERIFY(writeText(source, order));
+            const QString previous = QFileInfo(target).path() + QStringLiteral("/previous.zip");
+            QVERIFY(writeText(previous, "previous order"));
+            {
+                const FileSizeLimit full(64 * 1024);
+                QVERIFY(full.isActive());
+                QVERIFY(!orbel::moveFileNoReplace(source, target));
+                QVERIFY(!orbel::moveFileReplacing(source, previous));
+            }
+            QCOMPARE(readAll(source), order);
+            QVERIFY(!QFileInfo::exists(target));
+            QCOMPARE(readAll(previous), QByteArray("previous order"));
+            QCOMPARE(QDir(QFileInfo(target).path())
+                         .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList{QStringLiteral("previous.zip")});
+
+            QVERIFY(orbel::moveFileNoReplace(source, target));
+            QVERIFY(!QFileInfo::exists(source));
+            QCOMPARE(readAll(target), order);
+            QVERIFY(writeText(source, "replacement"));
+            QVERIFY(orbel::moveFileReplacing(source, previous));
+            QVERIFY(!QFileInfo::exists(source));
+            QCOMPARE(readAll(previous), QByteArray("replacement"));
+            QVERIFY(orbel::partialMoveFilesIn(QFileInfo(target).path()).isEmpty());
+        }
+    }
+
+    // Writing a file in place of another: a write that fails part-way leaves the previous file
+    // byte for byte and no temporary file; one that succeeds replaces it whole.
+    void atomicWriteKeepsThePreviousFileWhenItFails() {
+        TestHome home;
+        const QString path = home.filePath(QStringLiteral("state/record.plist"));
+        QVERIFY(writeText(path, "previous"));
+        const QByteArray next(256 * 1024, 'n');
+        {
+            const FileSizeLimit full(16 * 1024);
+            QVERIFY(full.isActive());
+            QVERIFY(!orbel::writeFileAtomically(path, next));
+        }
+        QCOMPARE(readAll(path), QByteArray("previous"));
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("record.plist")});
+        QVERIFY(orbel::writeFileAtomically(path, next));
+        QCOMPARE(readAll(path), next);
+        QCOMPARE(modeOf(path), 0600);
     }
 
     // What a move killed in the middle of a copy leaves: found by the names the moves give them,

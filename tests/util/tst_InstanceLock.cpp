@@ -1,5 +1,6 @@
 // The lock files that keep one program per settings folder and work area: held by another
 // process, named, taken over from the dead, and seen whatever executable holds them.
+#include "FileFaults.h"
 #include "TestHome.h"
 #include "TestProcess.h"
 #include "util/InstanceLock.h"
@@ -11,7 +12,9 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QtTest>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -38,6 +41,56 @@ int holderChild(const char* what) {
     while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
     }
     return 0;
+}
+
+const char* resultWord(InstanceLock::Result result) {
+    switch (result) {
+    case InstanceLock::Result::Acquired:
+        return "acquired";
+    case InstanceLock::Result::Held:
+        return "held";
+    case InstanceLock::Result::Unsupported:
+        return "unsupported";
+    case InstanceLock::Result::Failed:
+        break;
+    }
+    return "failed";
+}
+
+// The child on a disk without locks: every flock() of it fails with the errno given, by the
+// kernel. It tries the lock given (a path, or "work-area") and says "<result> <errno> <errno the
+// work area reports as a disk without locks, or 0> <work area usable: 1 or 0>".
+int withoutLocksChild(const char* error, const char* what) {
+    if (!denyFileLocks(std::atoi(error))) {
+        std::puts("no-filter");
+        return 0;
+    }
+    InstanceLock::Result result = InstanceLock::Result::Failed;
+    int lastError = 0;
+    int unsupported = 0;
+    int usable = 0;
+    if (std::strcmp(what, "work-area") == 0) {
+        result = WorkFolder::lockWorkArea();
+        unsupported = WorkFolder::workAreaLockUnsupported().value_or(0);
+        lastError = unsupported;
+        usable = WorkFolder::checkWorkFolder() ? 1 : 0;
+    } else {
+        InstanceLock lock(QFile::decodeName(what));
+        result = lock.tryLock();
+        lastError = lock.lastError();
+    }
+    std::printf("%s %d %d %d\n", resultWord(result), lastError, unsupported, usable);
+    return 0;
+}
+
+QByteArray withoutLocks(int error, const QString& what) {
+    TestProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--without-locks"), QString::number(error), what});
+    if (!child.waitForFinished(30000)) {
+        return {};
+    }
+    return child.readAllStandardOutput().trimmed();
 }
 
 // A holder process of this test program (or of a copy of it at another path).
@@ -81,6 +134,7 @@ private Q_SLOTS:
     void aCopyAtAnotherPathIsSeen();
     void aReplacedLockFileIsLockedAfresh();
     void workAreaOfAnotherProgramIsNeverUsed();
+    void aDiskWithoutLocksIsToldApart();
 };
 
 void TestInstanceLock::anotherProcessHoldsAndNamesIt() {
@@ -194,7 +248,35 @@ void TestInstanceLock::workAreaOfAnotherProgramIsNeverUsed() {
     WorkFolder::unlockWorkArea();
 }
 
+// A home on a disk that takes no locks (NFS without its lock service answers ENOLCK, some file
+// systems EOPNOTSUPP) is told apart from a lock file that cannot be made or locked for another
+// reason, and the work area says which it is, so the studio can be told what to do.
+void TestInstanceLock::aDiskWithoutLocksIsToldApart() {
+    TestHome home;
+    const QString path = home.filePath(QStringLiteral("a.lock"));
+    const QByteArray noService = withoutLocks(ENOLCK, path);
+    if (noService == "no-filter") {
+        QSKIP("the kernel takes no seccomp filter here");
+    }
+    QCOMPARE(noService, QByteArray("unsupported ") + QByteArray::number(ENOLCK) + " 0 0");
+    QCOMPARE(withoutLocks(EOPNOTSUPP, path),
+             QByteArray("unsupported ") + QByteArray::number(EOPNOTSUPP) + " 0 0");
+    QCOMPARE(withoutLocks(EIO, path), QByteArray("failed ") + QByteArray::number(EIO) + " 0 0");
+    // The file was made and is named by nobody: a later program takes it as usual.
+    InstanceLock mine(path);
+    QCOMPARE(mine.tryLock(), InstanceLock::Result::Acquired);
+    QCOMPARE(mine.lastError(), 0);
+
+    QCOMPARE(withoutLocks(ENOLCK, QStringLiteral("work-area")),
+             QByteArray("unsupported ") + QByteArray::number(ENOLCK) + ' ' +
+                 QByteArray::number(ENOLCK) + " 0");
+    QCOMPARE(withoutLocks(EIO, QStringLiteral("work-area")), QByteArray("failed 0 0 0"));
+}
+
 int main(int argc, char* argv[]) {
+    if (argc > 3 && std::strcmp(argv[1], "--without-locks") == 0) {
+        return withoutLocksChild(argv[2], argv[3]);
+    }
     if (argc > 2 && std::strcmp(argv[1], "--hold") == 0) {
         return holderChild(argv[2]);
     }

@@ -38,6 +38,20 @@ private Q_SLOTS:
                  home.path() + QStringLiteral("/MVL_WorkArea/Halvix2Log"));
         QCOMPARE(WorkFolder::orderZipPoolFolderPath(),
                  home.path() + QStringLiteral("/MVL_WorkArea/OrderZipPool"));
+
+        // A home where the work area cannot be (a network disk without locks): it goes where the
+        // environment says, when that is an absolute path, with its lock and pool.
+        const QString local = home.filePath(QStringLiteral("local disk/work"));
+        qputenv(WorkFolder::kWorkAreaVariable, QFile::encodeName(local + QStringLiteral("/")));
+        QCOMPARE(WorkFolder::workFolderPath(), local);
+        QCOMPARE(WorkFolder::lockFilePath(), local + QStringLiteral("/.halvix2.lock"));
+        QVERIFY(QDir().mkpath(QFileInfo(local).path()));
+        QVERIFY(WorkFolder::checkWorkFolder());
+        QVERIFY(QFileInfo(local + QStringLiteral("/OrderZipPool")).isDir());
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("MVL_WorkArea"))));
+        qputenv(WorkFolder::kWorkAreaVariable, "relative/work");
+        QCOMPARE(WorkFolder::workFolderPath(), home.path() + QStringLiteral("/MVL_WorkArea"));
+        qunsetenv(WorkFolder::kWorkAreaVariable);
     }
 
     void createsWhatIsMissing() {
