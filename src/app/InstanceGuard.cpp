@@ -133,14 +133,17 @@ bool InstanceGuard::tellUnlockableFolders() {
     }
     QStringList texts;
     for (const UnlockableFolder& folder : folders) {
-        Log::outputLn(QStringLiteral("%1（%2）をロックできません（%3）。環境変数 %4 で別のフォルダ"
-                                     "を指定するまで、注文を処理できません")
-                          .arg(folder.label, folder.folder,
-                               folder.error == ENOLCK
-                                   ? QStringLiteral("ロックのサービスがないディスク、ENOLCK")
-                                   : QStringLiteral("ロックに対応していないディスク、errno %1")
-                                         .arg(folder.error),
-                               folder.variable));
+        const bool workArea = folder.variable == QLatin1String(WorkFolder::kWorkAreaVariable);
+        Log::outputLn(
+            QStringLiteral("%1（%2）をロックできません（%3）。環境変数 %4 で別のフォルダを指定"
+                           "してください%5")
+                .arg(folder.label, folder.folder,
+                     folder.error == ENOLCK
+                         ? QStringLiteral("ロックのサービスがないディスク、ENOLCK")
+                         : QStringLiteral("ロックに対応していないディスク、errno %1")
+                               .arg(folder.error),
+                     folder.variable,
+                     workArea ? QStringLiteral("。それまで注文は処理できません") : QString()));
         texts.append(WorkFolder::lockUnsupportedText(folder.label, folder.folder, folder.error,
                                                      folder.variable));
     }

@@ -20,7 +20,9 @@ QString Log::logFilePath() {
 }
 
 void Log::output(const QString& text) {
-    if (!WorkFolder::checkWorkFolder()) {
+    // A work area on a disk without locks is still written to: whether another program uses it
+    // cannot be known there, and without the log nobody could tell what happened.
+    if (!WorkFolder::checkWorkFolder() && !WorkFolder::workAreaLockUnsupported()) {
         return;
     }
     // One open/append/close per call: every line is on disk when the call returns. The log names

@@ -153,12 +153,17 @@ QString WorkFolder::lockUnsupportedText(const QString& label, const QString& fol
             ? QStringLiteral("このフォルダのあるディスク（ネットワーク上のディスク）で、"
                              "ファイルをロックするサービスが動いていません。")
             : QStringLiteral("このフォルダのあるディスクは、ファイルのロックに対応していません。");
-    return QStringLiteral("%1（%2）をロックできません。%3\n"
-                          "ロックできないと、2つのHALVIX 2が同じフォルダを同時に使うのを防げない"
-                          "ため、このままでは注文を作ることも送ることもできません。\n"
-                          "このコンピューター自身のディスクにあるフォルダを環境変数 %4 に指定して、"
-                          "HALVIX 2を起動し直してください（例：%4=/var/local/halvix2/%5）。")
-        .arg(label, folder, why, variable,
+    // Only the work area's lock guards the orders; the settings' guards the settings file.
+    const QString consequence =
+        variable == QLatin1String(kWorkAreaVariable)
+            ? QStringLiteral("ロックできないと、2つのHALVIX 2が同じフォルダを同時に使うのを防げない"
+                             "ため、このままでは注文を作ることも送ることもできません。")
+            : QStringLiteral("ロックできないと、2つのHALVIX 2が同じ設定を同時に書き換えるのを防げ"
+                             "ません。");
+    return QStringLiteral("%1（%2）をロックできません。%3\n%4\n"
+                          "このコンピューター自身のディスクにあるフォルダを環境変数 %5 に指定して、"
+                          "HALVIX 2を起動し直してください（例：%5=/var/local/halvix2/%6）。")
+        .arg(label, folder, why, consequence, variable,
              qEnvironmentVariable("USER", QStringLiteral("ユーザー名")));
 }
 
