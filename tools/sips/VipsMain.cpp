@@ -1,4 +1,5 @@
-// halvix-sips: reads image sizes and scales photos for the order pipeline (see README.md).
+// halvix-sips-vips: the libvips road of halvix-sips (see README.md), started by halvix-sips for
+// everything but the plain photos it scales itself. It takes the same command line.
 #include "ImageFit.h"
 #include "ImageProperties.h"
 #include "ScratchFile.h"
