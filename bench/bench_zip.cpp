@@ -188,9 +188,12 @@ int main(int argc, char** argv) {
     bool met = true;
     QList<double> userPerFile;
     for (const int count : std::as_const(smallCounts)) {
+        // From 5,000 files on the stage, which hashes the archive while writing it, stays well
+        // under one zip call; below that, within 1.2x.
+        const double goal = count >= 5000 ? 0.65 : 1.2;
         const Result r =
-            run(home.path(), QStringLiteral("small%1").arg(count), count, 200 * 1024, 1.2);
-        met = met && r.ok() && r.ratio() <= 1.2;
+            run(home.path(), QStringLiteral("small%1").arg(count), count, 200 * 1024, goal);
+        met = met && r.ok() && r.ratio() <= goal;
         userPerFile.append(r.stage.user / count);
     }
     if (userPerFile.size() > 1 && userPerFile.constFirst() > 0) {

@@ -37,6 +37,10 @@ void breadcrumb(const char* text) {
     UserDef::setAppStatus(QString::fromUtf8(text));
 }
 
+// On the tab while an order waits for the lab's answer at start.
+const QString kStartUpCheckWaitText =
+    QStringLiteral("更新情報を確認しています。確認が終わりしだい続けます");
+
 bool notEmptySetting(const QString& key) {
     return !UserDef::stringForKey(key).value_or(QString()).isEmpty();
 }
@@ -533,6 +537,13 @@ void AppCtrl::preflightRowsRefresh(OrderTab tab) {
 }
 
 void AppCtrl::executeOrderActionJob() {
+    // An order whose catalogue the lab may still replace waits for its answer at start; the
+    // checks below then run on what is final.
+    if (orderNeedsStartUpCheck(_selectedTab, false)) {
+        waitForStartUpCheckThen(_selectedTab, kStartUpCheckWaitText,
+                                [this] { executeOrderActionJob(); });
+        return;
+    }
     if (isOrderFileSizeOver()) {
         return;
     }
@@ -559,6 +570,12 @@ JobThreadInput AppCtrl::jobInput() const {
 bool AppCtrl::executeJobThread() {
     // One job at a time; and the flag below belongs to a running job's thread, never reset here.
     if (isJobExecuting()) {
+        return false;
+    }
+    // An order sent now needs the lab's server choice, which comes with its answer at start.
+    if (orderNeedsStartUpCheck(_selectedTab, UserDef::isSend())) {
+        waitForStartUpCheckThen(_selectedTab, kStartUpCheckWaitText,
+                                [this] { executeJobThread(); });
         return false;
     }
     // A job that has ended may still be making its last calls to this thread: they are served

@@ -4,6 +4,7 @@
 #include "app/OrderPool.h"
 #include "app/PreflightBoard.h"
 #include "app/PreflightService.h"
+#include "app/StartUpCheck.h"
 #include "job/JobThread.h"
 #include "job/StopWatch.h"
 #include "util/OrderTab.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class AppWindowHooks;
 class FileListRows;
@@ -53,11 +55,19 @@ public:
     void fotoFusionCheck(const QStringList& arguments);
     void appStatusSetup();
     static void sendCustomSetInfo();
-    // Window set-up, once the window exists. hooks must outlive the controller.
+    // Window set-up, once the window exists. hooks must outlive the controller. The lab's pages,
+    // the catalogue check and the version-up check go on in the background and are taken in when
+    // the lab has answered.
     void awakeFromNib(AppWindowHooks& hooks);
+    // The update information; empty until the lab has answered (or failed to).
     const QString& updateInfo() const { return _updateInfo; }
-    // The two information pages, fetched at the same time; the event loop keeps turning.
-    static QString fetchUpdateInfoInParallel();
+    // The lab's answer at start has been taken in (catalogues, version-up, custom mode).
+    bool isStartUpCheckDone() const { return _startUpCheck.isDone() && _startUpCheckTaken; }
+    // Turns the event loop until then.
+    void waitForStartUpCheck();
+    // Whether an order of tab must wait for that answer before it goes on: its catalogue may still
+    // change, or (sendNow) it is sent at once and needs the lab's server choice.
+    bool orderNeedsStartUpCheck(OrderTab tab, bool sendNow) const;
     // The dictionary as XML property-list text.
     static QString xmlDescriptionFromDic(const QVariantMap& dic);
     static bool isCustomerInfo();
@@ -225,6 +235,13 @@ private:
     JobThreadInput jobInput() const;
 
     void startUpReports(const QStringList& lines);
+    void startUpCheckFinished();
+    // The same text in every tab's message field; "" clears them.
+    void showOnTabs(const QString& text);
+    // Runs resume once the lab's answer at start is in, saying so on tab's message field meanwhile;
+    // false when it runs now. A resume for a tab that is no longer selected then is dropped.
+    bool waitForStartUpCheckThen(OrderTab tab, const QString& waitText,
+                                 std::function<void()> resume);
     void preflightRowsRefresh(OrderTab tab);
 
     bool _menuUse = false;
@@ -240,6 +257,12 @@ private:
     StopWatch _appStopWatch;
     QString _updateInfo;
     std::unique_ptr<ProductData> _productData;
+    AppWindowHooks* _hooks = nullptr; // set by awakeFromNib
+    bool _windowSetUp = false;        // awakeFromNib has run to its end
+    bool _startUpCheckTaken = false;  // startUpCheckFinished has run to its end
+    StartUpCheck _startUpCheck;
+    std::vector<std::function<void()>> _waitingForStartUpCheck;
+    int _tabsWaitingForStartUpCheck = 0; // one bit per tab
     OrderTab _selectedTab = OrderTab::Print;
     std::array<QStringList, 5> _selectFiles;
     std::array<QString, 5> _selectInfo;

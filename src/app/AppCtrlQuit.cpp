@@ -56,6 +56,8 @@ void AppCtrl::applicationShouldTerminate() {
         return;
     }
     _terminated = true;
+    // What is still asked of the lab at start gives way: the run ends now, not after a time-out.
+    _startUpCheck.abandon();
     UserDef::setAppStatus(QString());
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
     SettingsStore::flush();
@@ -74,5 +76,8 @@ void AppCtrl::terminateNow() {
         Log::outputLn(kRule);
         applicationShouldTerminate();
     }
-    QCoreApplication::quit();
+    // Also before the main loop runs (a signal during an alert of the start-up): exit() ends every
+    // event loop turning now, where quit() would be ignored; main() then does not start the main
+    // loop for a run that has ended.
+    QCoreApplication::exit(0);
 }

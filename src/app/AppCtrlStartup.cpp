@@ -2,6 +2,8 @@
 #include "app/AppCtrl.h"
 #include "app/AppWindowHooks.h"
 #include "app/InstanceGuard.h"
+#include "app/StartUpCheck.h"
+#include "job/ProgressTarget.h"
 #include "product/ProductData.h"
 #include "service/CustomAuth.h"
 #include "service/LabConfig.h"
@@ -16,12 +18,8 @@
 #include "util/WorkFolder.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -71,35 +69,8 @@ void workAreaStartUp() {
 
 } // namespace
 
-QString AppCtrl::fetchUpdateInfoInParallel() {
-    // Both pages at once: an unreachable lab costs one time-out, not two. The event loop keeps
-    // turning meanwhile, so the wait panel stays alive. A pool of their own: on a two-core
-    // machine the shared pool may be busy with the start-up reports.
-    QThreadPool pool;
-    pool.setMaxThreadCount(2);
-    QFuture<QString> app =
-        QtConcurrent::run(&pool, [] { return UpdateInfo::readDataHttp(LabConfig::appInfoUrl()); });
-    QFuture<QString> album = QtConcurrent::run(
-        &pool, [] { return UpdateInfo::readDataHttp(LabConfig::albumInfoUrl()); });
-    QFutureWatcher<QString> appWatcher;
-    QFutureWatcher<QString> albumWatcher;
-    QEventLoop loop;
-    const auto quitWhenBoth = [&] {
-        if (app.isFinished() && album.isFinished()) {
-            loop.quit();
-        }
-    };
-    QObject::connect(&appWatcher, &QFutureWatcher<QString>::finished, &loop, quitWhenBoth);
-    QObject::connect(&albumWatcher, &QFutureWatcher<QString>::finished, &loop, quitWhenBoth);
-    appWatcher.setFuture(app);
-    albumWatcher.setFuture(album);
-    if (!(app.isFinished() && album.isFinished())) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return QStringLiteral("%1\n%2").arg(app.result(), album.result());
-}
-
 void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
+    _hooks = &hooks;
     workAreaStartUp();
 
     // 1
@@ -107,49 +78,34 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     const QString storedTabLabel =
         UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString());
     Log::outputLn(QStringLiteral("更新情報の確認"));
-    hooks.showWaitPanel(QStringLiteral("更新情報を確認しています"));
 
-    // 2
+    // 2: the lab's pages, the catalogue check and the custom catalogues run in the background; the
+    // tabs show the catalogues kept from the last run meanwhile, and what the lab says is taken in
+    // by startUpCheckFinished(). A silent lab holds up only an order that needs its answer.
     breadcrumb("AppCtrl awakeFromNib2");
-    _updateInfo = fetchUpdateInfoInParallel();
+    connect(&_startUpCheck, &StartUpCheck::finished, this, &AppCtrl::startUpCheckFinished,
+            Qt::UniqueConnection);
+    _startUpCheck.start();
 
-    // 3
-    const bool kineloOff = !UserDef::isDevelopMode() && UpdateInfo::isKineloOff(_updateInfo);
-    hooks.setupKineloButtons(kineloOff);
-    // 4
-    UpdateInfo::storeCustomCustomerCode(_updateInfo);
+    // 3: shown until the lab says "KINELO-OFF".
+    hooks.setupKineloButtons(false);
 
     // 5
     breadcrumb("AppCtrl awakeFromNib3");
-    _productData = std::make_unique<ProductData>(_updateInfo);
-    CustomAuth::autoAllCustomDataLoad();
-
-    // 6
-    breadcrumb("AppCtrl awakeFromNib4");
-    if (hooks.applicationUpdateCheck(_updateInfo)) {
-        // The installer runs and the termination is on its way: nothing more is set up.
-        hooks.closeWaitPanel();
-        return;
+    _productData = std::make_unique<ProductData>(ProductData::keptTexts());
+    if (UserDef::isCustomCustomer()) {
+        // The customer's own catalogues as kept; the password window waits for the lab's answer.
+        _productData->reloadData();
     }
-    UpdateInfo::storeFtp2TargetCode(_updateInfo);
 
     // 7
     breadcrumb("AppCtrl awakeFromNib5");
-    hooks.closeWaitPanel();
     if (LabConfig::refusal()) {
         Tool::alertWithMsg(QStringLiteral("ラボ接続設定ファイルに誤りがあります"),
                            LabConfig::refusalAlertText());
     }
-
-    // 8
-    breadcrumb("AppCtrl awakeFromNib6");
-    if (UserDef::isCustomCustomer()) {
-        if (CustomAuth::isNeedToAuth()) {
-            hooks.openCustomAuthWindow();
-        }
-        if (_productData->reloadData()) {
-            Log::outputLn(QStringLiteral("カスタムデータを再読み込み"));
-        }
+    if (_terminated) {
+        return; // ended while the alert was open
     }
 
     // 9
@@ -208,6 +164,9 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
             args += QStringLiteral("[ %1 ] : %2\n").arg(i).arg(arguments[i]);
         }
         Tool::alertWithMsg(QStringLiteral("args"), args);
+        if (_terminated) {
+            return;
+        }
     }
 
     // 14
@@ -215,13 +174,7 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     if (_fotoFusionMode) {
         hooks.selectTab(OrderTab::Album);
         setSelectedTab(OrderTab::Album);
-        if (!UpdateInfo::isFfTabOn(_updateInfo)) {
-            for (OrderTab tab :
-                 {OrderTab::Print, OrderTab::School, OrderTab::Resize, OrderTab::Etc}) {
-                hooks.removeTab(tab);
-                _tabFlg[index(tab)] = false;
-            }
-        }
+        // Which tabs stay ("FF-TAB-ON") is the lab's word: decided when it has answered.
         // Both files go to the album tab as if dropped ("DragDropFolderAndFiles").
         _fileIntake.dragDropFolderAndFiles({_fotoFusionManifestPath, _fotoFusionArchivePath});
     } else if (const std::optional<OrderTab> tab = orderTabFromLabel(storedTabLabel)) {
@@ -239,4 +192,146 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
         fileDragDropOff();
         comViewRefresh();
     }
+
+    _windowSetUp = true;
+    // Said on the tabs, not in a panel over them: the window is usable meanwhile.
+    if (!_startUpCheck.isDone()) {
+        showOnTabs(QStringLiteral("更新情報を確認しています"));
+    }
+    if (_startUpCheck.isDone()) {
+        startUpCheckFinished(); // the lab answered while an alert of the set-up was open
+    }
+}
+
+void AppCtrl::startUpCheckFinished() {
+    if (_terminated || !_windowSetUp || _startUpCheckTaken) {
+        return;
+    }
+    AppWindowHooks& hooks = *_hooks;
+    _updateInfo = _startUpCheck.result().updateInfo;
+
+    // 3
+    const bool kineloOff = !UserDef::isDevelopMode() && UpdateInfo::isKineloOff(_updateInfo);
+    hooks.setupKineloButtons(kineloOff);
+
+    // 5: newer catalogues from the lab replace the kept ones (the check stored them).
+    ProductData::Replaced replaced =
+        _productData->replaceStandardTexts(_startUpCheck.result().catalogues);
+
+    // 6
+    breadcrumb("AppCtrl awakeFromNib4");
+    if (hooks.applicationUpdateCheck(_updateInfo)) {
+        // The installer runs and the termination is on its way: nothing more is set up.
+        hooks.closeWaitPanel();
+        return;
+    }
+    hooks.closeWaitPanel();
+    if (_terminated) {
+        return;
+    }
+    UpdateInfo::storeFtp2TargetCode(_updateInfo);
+
+    // 8
+    breadcrumb("AppCtrl awakeFromNib6");
+    if (UserDef::isCustomCustomer()) {
+        if (CustomAuth::isNeedToAuth()) {
+            hooks.openCustomAuthWindow();
+        }
+        if (_productData->reloadData()) {
+            Log::outputLn(QStringLiteral("カスタムデータを再読み込み"));
+            replaced.album = replaced.print = replaced.school = true;
+        }
+    }
+    if (replaced.album) {
+        hooks.tabUIInit(OrderTab::Album);
+    }
+    if (replaced.print) {
+        hooks.tabUIInit(OrderTab::Print);
+    }
+    if (replaced.school) {
+        hooks.tabUIInit(OrderTab::School);
+    }
+    if (replaced.resize) {
+        hooks.tabUIInit(OrderTab::Resize);
+    }
+
+    // 14, the part that needs the lab's word.
+    if (_fotoFusionMode && !UpdateInfo::isFfTabOn(_updateInfo)) {
+        for (OrderTab tab : {OrderTab::Print, OrderTab::School, OrderTab::Resize, OrderTab::Etc}) {
+            hooks.removeTab(tab);
+            _tabFlg[index(tab)] = false;
+        }
+    }
+    _startUpCheckTaken = true;
+    if (!isJobExecuting()) {
+        showOnTabs(QString());
+    }
+    comViewRefresh();
+    // Back at rest: the breadcrumb of a set-up that has ended, written through with everything
+    // the lab's answer changed.
+    breadcrumb("AppCtrl awakeFromNib end");
+    Log::outputLn(QStringLiteral("更新情報の確認を終了"));
+
+    // Orders that waited for this go on.
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(_waitingForStartUpCheck);
+    for (const std::function<void()>& resume : waiting) {
+        resume();
+    }
+}
+
+void AppCtrl::showOnTabs(const QString& text) {
+    for (ProgressTarget* target : _progress) {
+        if (target == nullptr) {
+            continue;
+        }
+        if (text.isEmpty()) {
+            target->jobMsgClear();
+        } else {
+            target->setJobMsg(text);
+        }
+    }
+}
+
+void AppCtrl::waitForStartUpCheck() {
+    if (!_startUpCheck.isStarted()) {
+        return;
+    }
+    _startUpCheck.waitForDone();
+    if (!_startUpCheckTaken) {
+        startUpCheckFinished();
+    }
+}
+
+bool AppCtrl::orderNeedsStartUpCheck(OrderTab tab, bool sendNow) const {
+    if (!_startUpCheck.isStarted() || isStartUpCheckDone()) {
+        return false;
+    }
+    // The etc tab orders no catalogue product; any order sent now needs the lab's server choice.
+    return tab != OrderTab::Etc || sendNow;
+}
+
+bool AppCtrl::waitForStartUpCheckThen(OrderTab tab, const QString& waitText,
+                                      std::function<void()> resume) {
+    const int bit = 1 << static_cast<int>(index(tab));
+    if ((_tabsWaitingForStartUpCheck & bit) != 0) {
+        return true; // Send pressed again while it waits: still one order
+    }
+    _tabsWaitingForStartUpCheck |= bit;
+    Log::outputLn(QStringLiteral("更新情報の確認を待って続行：%1").arg(orderTabLabel(tab)));
+    if (ProgressTarget* target = _progress[index(tab)]) {
+        target->setJobMsg(waitText);
+        target->indicatorIndeterminate();
+    }
+    _waitingForStartUpCheck.push_back([this, tab, bit, resume = std::move(resume)] {
+        _tabsWaitingForStartUpCheck &= ~bit;
+        if (ProgressTarget* target = _progress[index(tab)]) {
+            target->jobMsgClear();
+            target->indicatorClear();
+        }
+        if (_selectedTab == tab && !isJobExecuting()) {
+            resume();
+        }
+    });
+    return true;
 }

@@ -62,5 +62,10 @@ int main(int argc, char* argv[]) {
                      [&ctrl] { ctrl.applicationShouldTerminate(); });
     window.show();
     ctrl.awakeFromNib(window);
+    // Asked to end before the main loop ran (while an alert of the start-up was open): the
+    // termination path has run, and Qt would not end a main loop started now.
+    if (ctrl.isTerminated()) {
+        return 0;
+    }
     return QApplication::exec();
 }

@@ -299,7 +299,25 @@ void ZipJob::finishPacking(const QString& zipFilePath) {
         _errorFile = zipFilePath;
         setErr(true);
     }
+    _packedSha256 = _packer ? _packer->sha256() : std::nullopt;
     _packer.reset();
+}
+
+std::optional<PoolArchiveRecord> ZipJob::packedRecord(const QString& zipFilePath) const {
+    if (!_packedSha256) {
+        return PoolArchiveRecord::forArchive(
+            zipFilePath, QString::fromLatin1(PoolArchiveRecord::kHashPacked), {});
+    }
+    const QFileInfo info(zipFilePath);
+    if (!info.isFile()) {
+        return std::nullopt;
+    }
+    PoolArchiveRecord record;
+    record.size = info.size();
+    record.modified = info.lastModified();
+    record.sha256 = *_packedSha256;
+    record.hashSource = QString::fromLatin1(PoolArchiveRecord::kHashPacked);
+    return record;
 }
 
 bool ZipJob::kineloZipJob(const QString& zipFilePath) {
@@ -473,8 +491,7 @@ bool ZipJob::start() {
             // in the pool. Hashed before the move: only the finished archive is measured.
             std::optional<PoolArchiveRecord> packed;
             if (!save && !destination.isEmpty()) {
-                packed = PoolArchiveRecord::forArchive(
-                    *zipFile, QString::fromLatin1(PoolArchiveRecord::kHashPacked), {});
+                packed = packedRecord(*zipFile);
                 if (!packed)
                     Log::outputLn(QStringLiteral("作成したファイルのハッシュを記録できない --- %1")
                                       .arg(*zipFile));

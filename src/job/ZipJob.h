@@ -1,6 +1,7 @@
 #pragma once
 
 #include "job/Job.h"
+#include "job/PoolArchiveRecord.h"
 #include "job/ZipPacker.h"
 
 #include <QSet>
@@ -71,6 +72,9 @@ private:
     // the directory once the Kinelo files are in too.
     void packOrderFiles(const QStringList& files, const QString& zipFilePath, qsizetype& index);
     void finishPacking(const QString& zipFilePath);
+    // The pool record of the finished archive: its hash taken while it was written, or read
+    // from the file when the packer could not follow every byte (an archive packed in pieces).
+    std::optional<PoolArchiveRecord> packedRecord(const QString& zipFilePath) const;
     // Packs one file as entry, with the stage's packer, or alone when none is open.
     bool packFile(const QString& path, const QString& entry, const QString& zipFilePath);
 
@@ -80,5 +84,6 @@ private:
 
     // Open while the order files are packed.
     std::unique_ptr<ZipPacker> _packer;
+    std::optional<QString> _packedSha256; // the finished archive's hash, from the packer
     QSet<QString> _packedEntries; // case-folded entry names in the archive, the report's included
 };

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <sys/stat.h>
@@ -26,6 +27,9 @@ constexpr quint16 kDeflated = 8;
 constexpr quint32 kMax32 = 0xFFFFFFFFu;
 constexpr qint64 kBlockSize = 256 * 1024;
 constexpr qsizetype kFlushSize = 1024 * 1024;
+// How much of the entry being added may wait in memory for its header, so that its bytes are
+// hashed as they go out instead of read back: a photo fits.
+constexpr qsizetype kHoldSize = 32 * 1024 * 1024;
 // The level zip uses by default.
 constexpr int kDeflateLevel = 6;
 
@@ -262,12 +266,50 @@ bool ZipPacker::readDirectory() {
     _bufferStart = directoryOffset;
     _buffer.reserve(kFlushSize + kBlockSize);
     _readBlock.resize(kBlockSize);
+    // The entries already there (the order report) are part of what the hash covers.
+    return hashFileRange(0, directoryOffset);
+}
+
+// Adds bytes already in the file to the hash, read back in blocks.
+bool ZipPacker::hashFileRange(quint64 from, quint64 to) {
+    if (!_file->seek(static_cast<qint64>(from))) {
+        return fail(QStringLiteral("書庫が読めません: %1").arg(_archivePath));
+    }
+    QByteArray block(kBlockSize, Qt::Uninitialized);
+    while (from < to) {
+        const qint64 want = static_cast<qint64>(std::min<quint64>(to - from, kBlockSize));
+        const qint64 got = _file->read(block.data(), want);
+        if (got != want) {
+            return fail(QStringLiteral("書庫が読めません: %1").arg(_archivePath));
+        }
+        _hash.addData(QByteArrayView(block.constData(), got));
+        from += static_cast<quint64>(got);
+    }
+    _hashedUpTo = to;
+    return true;
+}
+
+// The entry being added is complete (its header filled in) or abandoned: its bytes are final.
+// Those that had to leave the buffer before are read back once.
+bool ZipPacker::endEntry() {
+    _entryStart.reset();
+    if (_hashedUpTo < _bufferStart && !hashFileRange(_hashedUpTo, _bufferStart)) {
+        _hashFailed = true;
+        return false;
+    }
     return true;
 }
 
 bool ZipPacker::write(const char* data, qint64 size) {
     _buffer.append(data, size);
-    return _buffer.size() < kFlushSize || flush();
+    if (_buffer.size() < kFlushSize) {
+        return true;
+    }
+    // An entry whose header is still to be filled in stays in memory while it is not too large.
+    if (_entryStart && *_entryStart >= _bufferStart && _buffer.size() < kHoldSize) {
+        return true;
+    }
+    return flush();
 }
 
 bool ZipPacker::flush() {
@@ -278,6 +320,16 @@ bool ZipPacker::flush() {
         _file->write(_buffer) != _buffer.size()) {
         return fail(QStringLiteral("書庫に書き込めません: %1 (%2)")
                         .arg(_archivePath, _file->errorString()));
+    }
+    // Hashed as it goes out, up to the entry whose header is not final yet.
+    if (_hashedUpTo == _bufferStart) {
+        const quint64 end = _bufferStart + static_cast<quint64>(_buffer.size());
+        const quint64 finalEnd = _entryStart ? std::min(end, *_entryStart) : end;
+        if (finalEnd > _bufferStart) {
+            _hash.addData(QByteArrayView(_buffer.constData(),
+                                         static_cast<qsizetype>(finalEnd - _bufferStart)));
+            _hashedUpTo = finalEnd;
+        }
     }
     _bufferStart += static_cast<quint64>(_buffer.size());
     _buffer.resize(0); // keeps the capacity
@@ -316,6 +368,17 @@ bool ZipPacker::addFile(const QString& path, const QString& entryName) {
     if (!isOpen()) {
         return fail(QStringLiteral("書庫が開かれていません: %1").arg(_archivePath));
     }
+    _entryStart = _bufferStart + static_cast<quint64>(_buffer.size());
+    if (!addEntry(path, entryName)) {
+        // An archive with a failed entry is never finished: its hash no longer matters.
+        _entryStart.reset();
+        _hashFailed = true;
+        return false;
+    }
+    return endEntry();
+}
+
+bool ZipPacker::addEntry(const QString& path, const QString& entryName) {
     QFile in(path);
     struct stat info {};
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || ::fstat(in.handle(), &info) != 0 ||
@@ -585,6 +648,7 @@ bool ZipPacker::finish() {
     if (!write(end) || !flush()) {
         return false;
     }
+    const bool hashComplete = !_hashFailed && !_entryStart && _hashedUpTo == _bufferStart;
     // On the disk before it counts as finished: a power cut must not leave a short archive under
     // an order's name in the pool.
     if (!_file->resize(static_cast<qint64>(_bufferStart)) || !_file->flush() ||
@@ -594,5 +658,8 @@ bool ZipPacker::finish() {
     }
     _file->close();
     _finished = true;
+    if (hashComplete) {
+        _sha256 = _hash.hexResult();
+    }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Sha256.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -40,6 +42,10 @@ public:
     bool addFile(const QString& path, const QString& entryName);
     // Writes the central directory; the archive is complete after it.
     bool finish();
+    // SHA-256 (lower-case hex) of the whole finished archive, taken from the bytes as they were
+    // written, so the pool record needs no second read of a gigabyte archive; none before
+    // finish() succeeded.
+    const std::optional<QString>& sha256() const { return _sha256; }
 
     // Asked between blocks of a file; true abandons the packing.
     void setCancelCheck(std::function<bool()> isCancelled) {
@@ -66,12 +72,15 @@ private:
         QByteArray record; // the whole central directory record
     };
     bool readDirectory();
+    bool addEntry(const QString& path, const QString& entryName);
     bool fail(const QString& text);
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
     bool flush();
     bool patch(quint64 offset, const QByteArray& data);
     void addCentral(CentralRecord record);
+    bool hashFileRange(quint64 from, quint64 to);
+    bool endEntry();
 
     QString _archivePath;
     std::optional<QByteArray> _password;
@@ -89,4 +98,12 @@ private:
     bool _cancelled = false;
     bool _finished = false;
     QString _errorText;
+    // The archive's hash runs along the writes. A byte is hashed once it is final: bytes of the
+    // entry being added wait for its header to be filled in (held in the buffer up to
+    // kHoldSize; beyond that they are read back from the file when the entry is complete).
+    orbel::Sha256 _hash;
+    quint64 _hashedUpTo = 0;
+    std::optional<quint64> _entryStart;
+    bool _hashFailed = false;
+    std::optional<QString> _sha256;
 };

@@ -202,7 +202,80 @@ ProductData::ProductData(const QString& updateInfo) {
     UserDef::setAppStatus(QStringLiteral("ProductData init end"));
 }
 
+ProductData::ProductData(const Texts& texts) {
+    UserDef::setAppStatus(QStringLiteral("ProductData init"));
+    albumData_ = std::make_shared<ProductAlbumData>(texts.album);
+    UserDef::setAppStatus(QStringLiteral("ProductData init2"));
+    printData_ = std::make_shared<ProductPrintData>(texts.print);
+    UserDef::setAppStatus(QStringLiteral("ProductData init3"));
+    schoolData_ = std::make_shared<ProductSchoolData>(texts.school);
+    UserDef::setAppStatus(QStringLiteral("ProductData init3"));
+    resizeData_ = std::make_shared<ProductResizeData>(texts.resize);
+    UserDef::setAppStatus(QStringLiteral("ProductData init end"));
+}
+
 ProductData::~ProductData() = default;
+
+ProductData::Texts ProductData::textsForUpdateInfo(const QString& updateInfo) {
+    Texts texts;
+    texts.album = albumStrData(updateInfo);
+    texts.print = printXmlData(updateInfo);
+    texts.school = schoolXmlData(updateInfo);
+    texts.resize = resizeXmlData(updateInfo);
+    return texts;
+}
+
+ProductData::Texts ProductData::keptTexts() {
+    Texts texts;
+    // The album copy in use is the stored one unless it is missing, undated or older than the
+    // shipped one (the same rule as the check, which then also stores the shipped copy).
+    const QString shippedStamp = orbel::deleteLineFeedCode(
+        Tool::readResourceTextFile(QStringLiteral("AlbumDateTime")).value_or(QString()));
+    const QString storedStamp = orbel::deleteLineFeedCode(
+        UserDef::stringForKey(SettingsKey::AlbumDataDateTime).value_or(QString()));
+    const std::optional<QString> storedAlbum = storedText(SettingsKey::AlbumData);
+    const std::optional<QString> shippedAlbum =
+        Tool::readResourceTextFile(QStringLiteral("AlbumData"));
+    const bool storedUnusable = !orbel::isDateTimeStr(storedStamp) || !storedAlbum ||
+                                orbel::isOverCheckWithDateTimeStr(storedStamp, shippedStamp);
+    texts.album = storedUnusable && shippedAlbum && !shippedAlbum->isEmpty()
+                      ? *shippedAlbum
+                      : storedAlbum.value_or(QString());
+    const auto keptXml = [](const XmlCatalogue& catalogue) {
+        if (const std::optional<QString> stored = storedText(catalogue.settingsKey);
+            stored && ProductXmlReader::read(*stored).document) {
+            return *stored;
+        }
+        return shippedXml(catalogue.resourceName).value_or(QString());
+    };
+    texts.print = keptXml(printCatalogue());
+    texts.school = keptXml(schoolCatalogue());
+    texts.resize = keptXml(resizeCatalogue());
+    return texts;
+}
+
+ProductData::Replaced ProductData::replaceStandardTexts(const Texts& texts) {
+    Replaced replaced;
+    if (!customDataFlg_) {
+        if (orbel::convertLineFeedCodeToLF(texts.album) != albumData_->productCsvs()) {
+            albumData_ = std::make_shared<ProductAlbumData>(texts.album);
+            replaced.album = true;
+        }
+        if (texts.print != printData_->xmlData()) {
+            printData_ = std::make_shared<ProductPrintData>(texts.print);
+            replaced.print = true;
+        }
+        if (texts.school != schoolData_->xmlData()) {
+            schoolData_ = std::make_shared<ProductSchoolData>(texts.school);
+            replaced.school = true;
+        }
+    }
+    if (texts.resize != resizeData_->xmlData()) {
+        resizeData_ = std::make_shared<ProductResizeData>(texts.resize);
+        replaced.resize = true;
+    }
+    return replaced;
+}
 
 QString ProductData::albumStrData(const QString& updateInfo) {
     Log::outputLn(QStringLiteral("アルバム商品データの更新確認"));

@@ -14,9 +14,27 @@ class ProductResizeData;
 // shared pointers so a holder keeps a replaced one alive as long as it needs it.
 class ProductData {
 public:
+    // The texts of the four catalogues.
+    struct Texts {
+        QString album;
+        QString print;
+        QString school;
+        QString resize;
+    };
+    // Which catalogue objects a change replaced.
+    struct Replaced {
+        bool album = false;
+        bool print = false;
+        bool school = false;
+        bool resize = false;
+        bool any() const { return album || print || school || resize; }
+    };
+
     // Builds the four catalogues from the update information (the two information pages joined
     // with "\n"), recording the run status before each.
     explicit ProductData(const QString& updateInfo);
+    // Builds them from texts at hand (the start-up's kept copies), recording the same run status.
+    explicit ProductData(const Texts& texts);
     ~ProductData();
     ProductData(const ProductData&) = delete;
     ProductData& operator=(const ProductData&) = delete;
@@ -34,6 +52,17 @@ public:
     static QString printXmlData(const QString& updateInfo);
     static QString schoolXmlData(const QString& updateInfo);
     static QString resizeXmlData(const QString& updateInfo);
+    // The four texts as the update information chooses them (albumStrData and the others, in that
+    // order: newer ones fetched and stored). Safe on a worker thread: no catalogue object is
+    // touched.
+    static Texts textsForUpdateInfo(const QString& updateInfo);
+    // The copies kept from the last run (the stored text, else the shipped one), read without
+    // asking the lab and without storing anything: what the tabs show until the lab has answered.
+    static Texts keptTexts();
+    // Puts the standard catalogues chosen by the lab in place of the ones built from the kept
+    // copies, where their texts differ. While the current customer's own catalogues are in use,
+    // only the resize catalogue (never custom) is replaced; reloadData() follows for the rest.
+    Replaced replaceStandardTexts(const Texts& texts);
 
     // The "ver_no" of the "xml_ver" element under the root; 0 when there is none or the text does
     // not parse.

@@ -43,14 +43,29 @@ size_t appendBody(char* data, size_t size, size_t count, void* userData) {
     return bytes;
 }
 
+thread_local const std::atomic<bool>* t_abort = nullptr;
+
+// libcurl asks this while it transfers or waits (at least about once a second when idle).
+int abortWhenAsked(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
 } // namespace
+
+HttpAbortScope::HttpAbortScope(const std::atomic<bool>& abort) : _previous(t_abort) {
+    t_abort = &abort;
+}
+
+HttpAbortScope::~HttpAbortScope() {
+    t_abort = _previous;
+}
 
 HttpResponse httpPerform(const HttpRequest& request) {
     HttpResponse response;
     // Only whole addresses: curl would take anything else for a host name of its own guessing.
     if (!(request.url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
           request.url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) ||
-        !curlReady()) {
+        !curlReady() || (t_abort != nullptr && t_abort->load())) {
         return response;
     }
     const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());
@@ -100,6 +115,12 @@ HttpResponse httpPerform(const HttpRequest& request) {
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.postBody.size()));
         curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
+    }
+
+    if (t_abort != nullptr) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abort));
     }
 
     const CURLcode result = curl_easy_perform(h);

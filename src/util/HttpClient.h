@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 
 // One synchronous HTTP request on a libcurl easy handle: no cache, no cookies, redirects followed.
 // Safe from any thread.
@@ -23,3 +24,17 @@ struct HttpResponse {
 };
 
 HttpResponse httpPerform(const HttpRequest& request);
+
+// While one lives, requests made on its thread end at once, as failed, when the flag is set: work
+// in the background (the start-up checks) gives way when the program ends instead of holding it
+// up for a time-out. Scopes nest; the innermost counts.
+class HttpAbortScope {
+public:
+    explicit HttpAbortScope(const std::atomic<bool>& abort);
+    ~HttpAbortScope();
+    HttpAbortScope(const HttpAbortScope&) = delete;
+    HttpAbortScope& operator=(const HttpAbortScope&) = delete;
+
+private:
+    const std::atomic<bool>* _previous;
+};

@@ -16,8 +16,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QtTest>
 #include <csignal>
@@ -103,14 +105,15 @@ std::unique_ptr<TestProcess> startHalvix(const QString& home, const LabSim& lab,
     return process;
 }
 
-// Up and running: the window is set up. (The breadcrumb must not be left at its end by an earlier
-// run.)
+// Up and running: the window is set up and the lab's answer at start taken in, so the settings
+// are at rest. (The breadcrumb must not be left at its end by an earlier run.)
 bool waitRunning(const QString& home, TestProcess& process) {
     return QTest::qWaitFor(
         [&] {
             return process.state() == QProcess::Running &&
                    settingOnDisk(home, QStringLiteral("AppStatus")) ==
-                       QStringLiteral("AppCtrl awakeFromNib end");
+                       QStringLiteral("AppCtrl awakeFromNib end") &&
+                   logOnDisk(home).contains(QStringLiteral("更新情報の確認を終了"));
         },
         90000);
 }
@@ -181,6 +184,7 @@ class TestAppProcess : public QObject {
 private Q_SLOTS:
     void secondInstanceIsRefusedWhileTheFirstHasPooledOrders();
     void secondInstanceEndsTheFirstWhenThePoolIsEmpty();
+    void sigtermWhileTheLabIsSilentAtStartEndsTheRun();
     void aJobOfAProcessWithoutTheLocksNeverRuns();
     void killDuringAJobLeavesTheStageReached();
     void killedInstanceIsTakenOverAndItsLeftoversCleared();
@@ -265,6 +269,42 @@ void TestAppProcess::secondInstanceEndsTheFirstWhenThePoolIsEmpty() {
     QVERIFY(second->waitForFinished(60000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
+    QCOMPARE(readAll(workAreaLockPath(home.path())), QByteArray());
+}
+
+// The lab holds its information page past the program's time-out: the window is up meanwhile, and a
+// SIGTERM while the lab still keeps it waiting ends the run through its termination path, at once
+// (a signal that came while start-up waited for the page used to be lost, and the run went on).
+void TestAppProcess::sigtermWhileTheLabIsSilentAtStartEndsTheRun() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    QVERIFY(lab.setFaults(QJsonObject{
+        {QStringLiteral("http_delay"),
+         QJsonObject{{QStringLiteral("value"), 120},
+                     {QStringLiteral("path"), QStringLiteral("/halv_ix2/appinfo.html")}}}}));
+    storeSettings();
+
+    const std::unique_ptr<TestProcess> run = startHalvix(home.path(), lab);
+    // The check has begun (its first log line is on disk) and the lab has not answered.
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     return run->state() == QProcess::Running &&
+                            logOnDisk(home.path()).contains(QStringLiteral("更新情報の確認"));
+                 },
+                 90000),
+             qPrintable(run->errorText()));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(::kill(static_cast<pid_t>(run->processId()), SIGTERM), 0);
+    QVERIFY2(run->waitForFinished(60000), "the run did not end after SIGTERM");
+    qInfo("ended %lld ms after SIGTERM", static_cast<long long>(timer.elapsed()));
+    QCOMPARE(run->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run->exitCode(), 0);
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
+    QVERIFY(logOnDisk(home.path()).contains(QStringLiteral(")終了")));
+    QVERIFY(lab.hasReport(QStringLiteral("Quit")));
+    QCOMPARE(readAll(settingsLockPath(home.path())), QByteArray());
     QCOMPARE(readAll(workAreaLockPath(home.path())), QByteArray());
 }
 

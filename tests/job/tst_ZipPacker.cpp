@@ -5,6 +5,7 @@
 #include "job/ZipJob.h"
 #include "job/ZipPacker.h"
 #include "settings/UserDef.h"
+#include "util/Sha256.h"
 #include "util/ShiftJisCodec.h"
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void sameNameReplacesTheEntryInItsPlace();
     void zip64FieldsReadBack_data();
     void zip64FieldsReadBack();
+    void hashIsTheFinishedArchives();
     void unreadableFileFailsAndNamesIt();
     void cancelStopsInsideAFile();
     void storedSuffixesIgnoreCase();
@@ -220,6 +222,38 @@ void TestZipPacker::zip64FieldsReadBack() {
              QStringLiteral("notes.txt\tdeflated\t%1\t%2").arg(enc, sha1(kit::readAll(text))));
     QCOMPARE(lines[3],
              QStringLiteral("again/movie.mov\tstored\t%1\t%2").arg(enc, sha1(kit::readAll(photo))));
+    QCOMPARE(packer.sha256(), orbel::Sha256::ofFile(archive));
+}
+
+// The pool record's hash comes from the bytes as they were written: it must be the hash of the
+// archive on disk, also where headers are filled in after their data (a deflated entry beyond the
+// write buffer, a file too large to wait in memory for its header) and where an entry is
+// replaced.
+void TestZipPacker::hashIsTheFinishedArchives() {
+    TestHome home;
+    const QString archive = home.filePath(QStringLiteral("order.zip"));
+    QVERIFY(makeReportArchive(home, archive));
+    const QString photo = home.filePath(QStringLiteral("in/a.jpg"));
+    const QString text = home.filePath(QStringLiteral("in/notes.txt"));
+    const QString movie = home.filePath(QStringLiteral("in/clip.mov"));
+    QVERIFY(kit::writeFile(photo, 200000, 5));
+    QVERIFY(kit::writeText(text, QByteArray("0123456789abcdef").repeated(200000)));
+    QVERIFY(kit::writeFile(movie, 40 * 1024 * 1024, 6));
+
+    ZipPacker packer(archive, kPassword);
+    QVERIFY(packer.open());
+    QVERIFY(packer.addFile(photo, QStringLiteral("a.jpg")));
+    QVERIFY(packer.addFile(text, QStringLiteral("notes.txt")));
+    QVERIFY(packer.addFile(movie, QStringLiteral("kinelo/clip.mov")));
+    QVERIFY(packer.addFile(photo, QStringLiteral("b.jpg")));
+    QVERIFY(packer.addFile(photo, QStringLiteral("a.jpg")));
+    QVERIFY(!packer.sha256().has_value());
+    QVERIFY2(packer.finish(), qPrintable(packer.errorText()));
+
+    const std::optional<QString> onDisk = orbel::Sha256::ofFile(archive);
+    QVERIFY(onDisk.has_value());
+    QCOMPARE(packer.sha256(), onDisk);
+    QVERIFY(unzipTests(archive, kPassword));
 }
 
 void TestZipPacker::unreadableFileFailsAndNamesIt() {

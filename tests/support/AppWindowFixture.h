@@ -45,6 +45,7 @@ public:
         window->resize(1024, 700);
         window->show();
         ctrl->awakeFromNib(*window);
+        ctrl->waitForStartUpCheck(); // the lab's answer at start is taken in
         window->selectTab(tab);
         ctrl->setSelectedTab(tab);
         ctrl->comViewRefresh();

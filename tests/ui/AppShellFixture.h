@@ -130,8 +130,10 @@ inline bool waitSheet(const QString& name) {
 }
 
 struct App {
+    // takeLabAnswer: wait until the lab's answer at start is taken in (tests of a silent lab do
+    // not).
     explicit App(const QStringList& arguments = {QStringLiteral("halvix2")},
-                 bool withCustomer = true) {
+                 bool withCustomer = true, bool takeLabAnswer = true) {
         if (withCustomer) {
             customerSettings();
         }
@@ -139,6 +141,9 @@ struct App {
         window = std::make_unique<MainWindow>(*ctrl);
         window->show();
         ctrl->awakeFromNib(*window);
+        if (takeLabAnswer) {
+            ctrl->waitForStartUpCheck();
+        }
     }
     ~App() {
         if (ctrl->isJobExecuting()) {

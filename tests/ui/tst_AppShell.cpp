@@ -4,11 +4,13 @@
 #include "ui/EtcTabPage.h"
 #include "util/Tool.h"
 
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -67,6 +69,7 @@ class TestAppShell : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void startUpFillsTheWindow();
+    void silentLabLeavesTheWindowUsableAndSendWaits();
     void etcOrderThroughEachAction_data();
     void etcOrderThroughEachAction();
     void folderButtonAndCancelOfTheEtcTab();
@@ -115,6 +118,62 @@ void TestAppShell::startUpFillsTheWindow() {
     QVERIFY(QTest::qWaitFor([&] { return lab.hasReport(QStringLiteral("Boot")); }, 10000));
     QVERIFY(
         logText().contains(QStringLiteral("HALVIX 2 (v%1)起動").arg(Tool::applicationVersion())));
+}
+
+// The lab holds its information page past the time-out: the window is set up with the kept
+// catalogues meanwhile. A print order, whose catalogue may still change, waits at Send; an etc
+// order sent now waits at the last sheet for the lab's server choice. Both say so on their tab and
+// go on by themselves, once each, when the lab's answer is in.
+void TestAppShell::silentLabLeavesTheWindowUsableAndSendWaits() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    QVERIFY(lab.setFaults(QJsonObject{
+        {QStringLiteral("http_delay"),
+         QJsonObject{{QStringLiteral("value"), 120},
+                     {QStringLiteral("path"), QStringLiteral("/halv_ix2/appinfo.html")}}}}));
+    AlertRecorder alerts;
+    const QString folder = home.filePath(QStringLiteral("photos"));
+    QVERIFY(writeJpeg(folder + QStringLiteral("/a.jpg")));
+    QVERIFY(writeText(folder + QStringLiteral("/readme.txt"), "hello lab\n"));
+    App app({QStringLiteral("halvix2")}, true, false);
+
+    QCOMPARE(UserDef::appStatus(), QStringLiteral("AppCtrl awakeFromNib end"));
+    QVERIFY(!app.ctrl->isStartUpCheckDone());
+    QCOMPARE(app.window->mainTabView()->count(), 5);
+    QVERIFY(app.ctrl->isDragDropOn());
+    QVERIFY(app.ctrl->productData()->printData() != nullptr);
+    QCOMPARE(app.find<QLineEdit>(QStringLiteral("etcJobMsg"))->text(),
+             QStringLiteral("更新情報を確認しています"));
+
+    // Send on the print tab, twice: no sheet yet, one order later.
+    QVERIFY(app.selectTab(OrderTab::Print));
+    QSignalSpy chains(app.ctrl.get(), &AppCtrl::orderChainRequested);
+    app.ctrl->executeOrderActionJob();
+    app.ctrl->executeOrderActionJob();
+    QVERIFY(chains.isEmpty());
+    QCOMPARE(app.find<QLineEdit>(QStringLiteral("printJobMsg"))->text(),
+             QStringLiteral("更新情報を確認しています。確認が終わりしだい続けます"));
+    // Back on the etc tab, the print order is dropped when the answer comes: it was not the
+    // tab on screen any more. The etc order's sheets open at once (no catalogue of its own).
+    dropAndSend(app, folder, QStringLiteral("メモ"));
+    QCOMPARE(chains.size(), 1);
+    QVERIFY(SheetDriver::chooseOrderAction(301)); // send now
+    QVERIFY(SheetDriver::confirm(QStringLiteral("orderAcWindow")));
+    QVERIFY(!app.ctrl->isJobExecuting());
+    QCOMPARE(app.find<QLineEdit>(QStringLiteral("etcJobMsg"))->text(),
+             QStringLiteral("更新情報を確認しています。確認が終わりしだい続けます"));
+
+    // The page's time-out ends the check (the lab's page failed); the etc order goes on.
+    QVERIFY(app.waitJob());
+    QVERIFY(app.ctrl->isStartUpCheckDone());
+    QCOMPARE(chains.size(), 1);
+    QCOMPARE(lab.ftpFolderFiles(kRemote), QStringList{kArchive1});
+    const QString log = logText();
+    QVERIFY(log.contains(QStringLiteral("サーバーとの通信に失敗")));
+    QVERIFY(log.contains(QStringLiteral("更新情報の確認を終了")));
+    QCOMPARE(log.count(QStringLiteral("更新情報の確認を待って続行：その他")), 1);
+    QCOMPARE(log.count(QStringLiteral("更新情報の確認を待って続行：プリント")), 1);
 }
 
 void TestAppShell::etcOrderThroughEachAction_data() {

@@ -1,23 +1,15 @@
 #include "ImageFit.h"
 
+#include "FitTarget.h"
 #include "ImageScale.h"
 #include "ScratchFile.h"
 #include "VipsHandle.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 std::string withVipsError(const std::string& message) {
     const std::string detail = takeVipsError();
     return detail.empty() ? message : message + " (" + detail + ")";
-}
-
-std::string nameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 double whiteOf(VipsBandFormat format) {
@@ -32,54 +24,14 @@ double whiteOf(VipsBandFormat format) {
     }
 }
 
-// A file opened for reading, closed on scope exit.
-class OpenFile {
-public:
-    explicit OpenFile(const std::string& path)
-        : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~OpenFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    bool isOpen() const { return fd_ >= 0; }
-    // The descriptor's name under /proc (plain, whatever the real name holds), else the path.
-    std::string nameForLibrary() const {
-        const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd_);
-        return ::access(byDescriptor.c_str(), R_OK) == 0 ? byDescriptor : path_;
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
-
 } // namespace
 
 std::string fitImageToJpeg(const std::string& sourcePath, const std::string& outputPath,
                            int fitSize, int quality) {
-    struct stat sourceInfo {};
-    if (::stat(sourcePath.c_str(), &sourceInfo) != 0) {
-        return "ファイルが見つかりません: " + sourcePath;
-    }
-    if (!S_ISREG(sourceInfo.st_mode)) {
-        return "ファイルではありません: " + sourcePath;
-    }
-    std::string destination = outputPath;
-    struct stat outputInfo {};
-    if (::stat(destination.c_str(), &outputInfo) == 0 && S_ISDIR(outputInfo.st_mode)) {
-        destination += "/" + nameOf(sourcePath);
-    }
-    // stat follows symbolic links, so the same device and inode also catches links to the source.
-    if (::stat(destination.c_str(), &outputInfo) == 0 && outputInfo.st_dev == sourceInfo.st_dev &&
-        outputInfo.st_ino == sourceInfo.st_ino) {
-        return "出力先が元ファイルと同じため処理しません: " + destination;
-    }
-    if (::lstat(destination.c_str(), &outputInfo) == 0 && S_ISDIR(outputInfo.st_mode)) {
-        return "出力先がフォルダです: " + destination;
+    std::string destination;
+    if (std::string refusal = resolveFitTarget(sourcePath, outputPath, destination);
+        !refusal.empty()) {
+        return refusal;
     }
 
     // libvips reads "[...]" at the end of a file name as load options, so the photo is opened here

@@ -1,13 +1,18 @@
-// halvix-sips: reads image sizes and scales photos for the order pipeline (see README.md).
-#include "ImageFit.h"
-#include "ImageProperties.h"
+// halvix-sips: reads image sizes and scales photos for the order pipeline (see README.md). The
+// pipeline's usual photo is scaled here on libjpeg-turbo alone; everything else is handed to
+// halvix-sips-vips, the libvips road, with the same command line.
+#include "FitTarget.h"
+#include "JpegFit.h"
 #include "ScratchFile.h"
 #include "SipsCommand.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
-#include <vips/vips.h>
 
 namespace {
 
@@ -18,29 +23,44 @@ void printError(const std::string& message) {
     std::fprintf(stderr, "halvix-sips: %s\n", message.c_str());
 }
 
-int run(const SipsCommand& command) {
-    if (command.action == SipsCommand::Action::GetProperties) {
-        std::string error;
-        const auto properties = readImageProperties(command.sourcePath, error);
-        if (!properties) {
-            printError(error);
-            return kExitFailure;
-        }
-        const std::string xml = plistXmlFromProperties(*properties);
-        if (std::fwrite(xml.data(), 1, xml.size(), stdout) != xml.size() ||
-            std::fflush(stdout) != 0) {
-            printError("結果を出力できません");
-            return kExitFailure;
-        }
-        return 0;
+std::string folderOfThisProgram() {
+    char buffer[PATH_MAX] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return {};
     }
-    const std::string error =
-        fitImageToJpeg(command.sourcePath, command.outputPath, command.fitSize, command.quality);
-    if (!error.empty()) {
-        printError(error);
+    std::string path(buffer, size_t(length));
+    return path.substr(0, path.rfind('/'));
+}
+
+// Beside this program in a build, in lib/halvix2 of an installed copy.
+std::string vipsRoadProgram() {
+    const std::string folder = folderOfThisProgram();
+    for (const std::string& candidate :
+         {folder + "/halvix-sips-vips", folder + "/../lib/halvix2/halvix-sips-vips"}) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// Replaces this process with the libvips road; returns only when that failed.
+int handOver(char** argv) {
+    const std::string program = vipsRoadProgram();
+    if (program.empty()) {
+        printError("画像ライブラリのプログラム（halvix-sips-vips）が見つかりません");
         return kExitFailure;
     }
-    return 0;
+    std::vector<char*> args{const_cast<char*>(program.c_str())};
+    for (char** arg = argv + 1; *arg != nullptr; ++arg) {
+        args.push_back(*arg);
+    }
+    args.push_back(nullptr);
+    ::execv(program.c_str(), args.data());
+    printError("画像ライブラリのプログラムを起動できません: " + program + " (" +
+               std::strerror(errno) + ")");
+    return kExitFailure;
 }
 
 } // namespace
@@ -53,14 +73,28 @@ int main(int argc, char** argv) {
         std::fputs(sipsUsageText().c_str(), stderr);
         return kExitUsage;
     }
-    if (vips_init(argv[0]) != 0) {
-        printError("画像ライブラリを初期化できません");
+    const SipsCommand& command = *parsed.command;
+    if (command.action != SipsCommand::Action::FitToJpeg) {
+        return handOver(argv);
+    }
+    std::string destination;
+    if (const std::string refusal =
+            resolveFitTarget(command.sourcePath, command.outputPath, destination);
+        !refusal.empty()) {
+        printError(refusal);
         return kExitFailure;
     }
     installScratchFileSignalCleanup();
-    // One image per run: caching operations would only cost memory.
-    vips_cache_set_max(0);
-    const int status = run(*parsed.command);
-    vips_shutdown();
-    return status;
+    std::string error;
+    switch (
+        fitPlainJpeg(command.sourcePath, destination, command.fitSize, command.quality, error)) {
+    case JpegFitOutcome::Done:
+        return 0;
+    case JpegFitOutcome::Failed:
+        printError(error);
+        return kExitFailure;
+    case JpegFitOutcome::NotMine:
+        break;
+    }
+    return handOver(argv);
 }
