@@ -612,7 +612,10 @@ void parseJpeg(ImageByteSource& source, ImageHeaderFacts& facts) {
                 --last;
             }
             if (last > 0 || from == scanStart || size - from > kMaxPadding) {
-                ended = endMarkerBefore(source, from + last, kTailBytes, scanStart);
+                // Mostly the marker is in the bytes at hand; only what padding hid is read.
+                ended = tail.left(last).lastIndexOf(QByteArrayView("\xFF\xD9", 2)) >= 0 ||
+                        (last < kTailBytes && from > scanStart &&
+                         endMarkerBefore(source, from + last, kTailBytes, scanStart));
                 break;
             }
             end = from; // all zeros: padding goes on further back
