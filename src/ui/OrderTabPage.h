@@ -36,7 +36,7 @@ public:
     DragDropScrollView* dragDropView() const { return dragDropView_; }
     QLabel* dragDropMsg() const;
     QLabel* imageFileNum() const { return imageFileNum_; }
-    // "注意が必要な画像：%d枚" while some file of the tab needs a look.
+    // "印刷に向かない画像：N枚／確認をおすすめ：M枚" while some file of the tab needs a look.
     QLabel* preflightSummary() const { return preflightSummary_; }
     QLineEdit* jobMsg() const { return jobMsg_; }
     QProgressBar* jobIndicator() const { return jobIndicator_; }
