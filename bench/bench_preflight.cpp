@@ -1,4 +1,5 @@
-// The photo check at intake: 5,000 JPEGs of 6000×4000 (sound, CMYK, cut short, too small)
+// The photo check at intake: 5,000 JPEGs of 6000×4000 (sound, Adobe RGB, CMYK, cut short, too
+// small)
 // dropped on the print list. Measures the intake alone, the intake with the check started, the
 // time until every row is judged, the longest main-thread stall meanwhile and the memory growth;
 // once with the files in the page cache and once with them evicted (cold).
@@ -101,13 +102,21 @@ QStringList makeFiles(const QString& folder, int count) {
                                        QStringLiteral("xc:#4070b0"), small})) {
         return {};
     }
+    // A camera's Adobe RGB setting: the colour profile is read from the header too.
+    const QString adobe = folder + QStringLiteral("/t_adobe.jpeg");
+    if (!QFile::exists(adobe) &&
+        !run({QStringLiteral("-size"), QStringLiteral("6000x4000"), QStringLiteral("xc:#4070b0"),
+              QStringLiteral("-sampling-factor"), QStringLiteral("2x2"), QStringLiteral("-profile"),
+              QStringLiteral("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc"), adobe})) {
+        return {};
+    }
     const QByteArray soundBytes = readAll(sound);
-    const QByteArray kinds[] = {soundBytes, readAll(cmyk),
+    const QByteArray kinds[] = {soundBytes, readAll(adobe), readAll(cmyk),
                                 soundBytes.left(soundBytes.size() * 6 / 10), readAll(small)};
     QStringList files;
     for (int i = 0; i < count; ++i) {
-        // 7 in 10 sound, then one each of CMYK, cut short and too small.
-        const int kind = i % 10 < 7 ? 0 : i % 10 - 6;
+        // 6 in 10 sound, then one each of Adobe RGB, CMYK, cut short and too small.
+        const int kind = i % 10 < 6 ? 0 : i % 10 - 5;
         const QString file =
             QStringLiteral("%1/IMG_%2.jpg").arg(folder).arg(i, 5, 10, QLatin1Char('0'));
         if (!QFile::exists(file) || QFileInfo(file).size() != kinds[kind].size()) {
@@ -246,7 +255,8 @@ int main(int argc, char** argv) {
     for (const QString& f : files) {
         bytes += QFileInfo(f).size();
     }
-    std::printf("%d JPEGs of 6000x4000 (7/10 sound, 1/10 CMYK, 1/10 cut short, 1/10 900x600): "
+    std::printf("%d JPEGs of 6000x4000 (6/10 sound, 1/10 Adobe RGB, 1/10 CMYK, 1/10 cut short, "
+                "1/10 900x600): "
                 "%.0f MB, made in %lld ms\n",
                 count, bytes / 1e6, static_cast<long long>(made.elapsed()));
 

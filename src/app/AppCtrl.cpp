@@ -550,7 +550,7 @@ void AppCtrl::executeOrderActionJob() {
     // A photo the lab would likely reject is asked about once, before the first sheet; the
     // studio decides.
     if (!_preflightBoards[index(_selectedTab)]->confirmSend()) {
-        Log::outputLn(QStringLiteral("注意が必要な画像があるため送信を取りやめ"));
+        Log::outputLn(QStringLiteral("印刷に向かない画像があるため送信を取りやめ"));
         return;
     }
     Q_EMIT orderChainRequested();

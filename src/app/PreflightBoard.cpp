@@ -8,8 +8,8 @@
 #include <algorithm>
 
 namespace {
-// Names listed in the question before sending; the rest are counted.
-constexpr int kNamesShown = 5;
+// Files listed in the question before sending; the rest are counted.
+constexpr int kNamesShown = 10;
 } // namespace
 
 PreflightBoard::PreflightBoard(PreflightService& checker, QObject* parent)
@@ -104,46 +104,84 @@ int PreflightBoard::attentionCount() const {
 }
 
 QString PreflightBoard::summaryText() const {
-    return PreflightJudge::summaryText(attentionCount());
+    return PreflightJudge::summaryText(static_cast<int>(warningFiles().size()), cautionFileCount());
+}
+
+QList<PreflightBoard::FileReasons> PreflightBoard::warningFiles() const {
+    QList<FileReasons> files;
+    QHash<QString, qsizetype> seen;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (verdicts[i].level != PreflightLevel::Warning) {
+            continue;
+        }
+        const QString& path = rows.at(i).path;
+        auto it = seen.constFind(path);
+        if (it == seen.constEnd()) {
+            it = seen.insert(path, files.size());
+            files.append({QFileInfo(path).fileName(), {}});
+        }
+        QStringList& reasons = files[*it].reasons;
+        // The red reasons come first in a verdict; amber ones of a red file add nothing here.
+        for (const QString& reason : verdicts[i].reasons) {
+            if (!reasons.contains(reason)) {
+                reasons.append(reason);
+            }
+        }
+    }
+    return files;
 }
 
 QStringList PreflightBoard::warningFileNames() const {
     QStringList names;
-    QSet<QString> seen;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (verdicts[i].level == PreflightLevel::Warning) {
-            const QString name = QFileInfo(rows.at(i).path).fileName();
-            if (!seen.contains(name)) {
-                seen.insert(name);
-                names.append(name);
-            }
-        }
+    for (const FileReasons& file : warningFiles()) {
+        names.append(file.name);
     }
     return names;
 }
 
+int PreflightBoard::cautionFileCount() const {
+    QSet<QString> red;
+    QSet<QString> amber;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (verdicts[i].level == PreflightLevel::Warning) {
+            red.insert(rows.at(i).path);
+        } else if (verdicts[i].level == PreflightLevel::Caution) {
+            amber.insert(rows.at(i).path);
+        }
+    }
+    return static_cast<int>(amber.subtract(red).size());
+}
+
 bool PreflightBoard::confirmSend() {
+    // What is judged is what goes: a file replaced or edited since it was read is read again.
     bool judgedNow = false;
-    for (int row = 0; row < rows.size(); ++row) {
-        if (verdicts[row].level == PreflightLevel::Pending && service.readNow(rows.at(row).path)) {
-            judgeRow(row);
+    for (auto it = rowsOfPath.cbegin(); it != rowsOfPath.cend(); ++it) {
+        const bool pending = verdicts[it->first()].level == PreflightLevel::Pending;
+        if (pending ? service.readNow(it.key()).has_value() : service.readNowIfChanged(it.key())) {
+            for (int row : *it) {
+                judgeRow(row);
+            }
             judgedNow = true;
         }
     }
     if (judgedNow) {
         Q_EMIT verdictsChanged();
     }
-    const QStringList names = warningFileNames();
-    if (names.isEmpty()) {
+    const QList<FileReasons> files = warningFiles();
+    if (files.isEmpty()) {
         return true;
     }
-    QString list = names.mid(0, kNamesShown).join(u'\n');
-    if (names.size() > kNamesShown) {
-        list += QStringLiteral("\nほか%1枚").arg(names.size() - kNamesShown);
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min<qsizetype>(files.size(), kNamesShown); ++i) {
+        lines.append(files.at(i).name + QStringLiteral("：") +
+                     files.at(i).reasons.join(QStringLiteral("、")));
+    }
+    if (files.size() > kNamesShown) {
+        lines.append(QStringLiteral("ほか%1枚").arg(files.size() - kNamesShown));
     }
     return Tool::alertOkNgWithMsg(
-        QStringLiteral("印刷に問題がありそうな画像が%1枚あります").arg(names.size()),
-        list + QStringLiteral("\n\n一覧の印で理由を確認できます。このまま送信しますか？"),
+        QStringLiteral("印刷に向かない画像が%1枚あります").arg(files.size()),
+        lines.join(u'\n') + QStringLiteral("\n\nこのまま送信しますか？"),
         QStringLiteral("このまま送信"), QStringLiteral("キャンセル"));
 }
 

@@ -42,14 +42,27 @@ public:
     int judgedCount() const;
     // Rows with a red or amber verdict.
     int attentionCount() const;
-    // "注意が必要な画像：%d枚", or an empty text.
-    QString summaryText() const;
-    // The file names of the rows with a red verdict, in row order, each once.
+    // A file with a red verdict on some row: its name and the reasons of its red rows.
+    struct FileReasons {
+        QString name;
+        QStringList reasons;
+    };
+    // The files with a red verdict on some row, in row order, each once.
+    QList<FileReasons> warningFiles() const;
     QStringList warningFileNames() const;
+    // The files with an amber verdict and no red one, each once.
+    int cautionFileCount() const;
+    // "印刷に向かない画像：N枚／確認をおすすめ：M枚" (files, as the question before sending
+    // counts them), or an empty text.
+    QString summaryText() const;
+    // The path and print size of a row.
+    PreflightRow rowAt(int row) const { return rows.value(row); }
 
     // Before sending: when some file has a red verdict, asks "キャンセル" / "このまま送信"
-    // (Escape cancels) with the count and the first few names; true when the order may go.
-    // Files not yet read by the workers are read first, so every file of the order counts.
+    // (Escape cancels) with the count and each file's reasons (the first ten, then how many
+    // more); true when the order may go. Files not yet read by the workers are read first, and
+    // files replaced or changed since they were read are read again, so the verdicts are those
+    // of the files that will be sent.
     bool confirmSend();
     // Files whose size or time changed since they were read are read again.
     void recheck();

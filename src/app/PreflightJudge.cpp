@@ -1,5 +1,6 @@
 #include "app/PreflightJudge.h"
 
+#include "app/PrintFrame.h"
 #include "product/PrintSizeTable.h"
 
 #include <algorithm>
@@ -29,7 +30,12 @@ QString PreflightVerdict::toolTip() const {
         return dpi > 0 ? QStringLiteral("問題は見つかりませんでした（約%1dpi）").arg(dpi)
                        : QStringLiteral("問題は見つかりませんでした");
     }
-    return reasons.join(u'\n');
+    return (reasons + details).join(u'\n');
+}
+
+QString PreflightVerdict::accessibleText() const {
+    const QString words = PreflightJudge::levelText(level);
+    return reasons.isEmpty() ? words : words + QStringLiteral("：") + reasons.join(u'、');
 }
 
 int PreflightJudge::effectiveDpi(const ImageHeaderFacts& facts, const QSizeF& printMm) {
@@ -62,13 +68,23 @@ PreflightVerdict PreflightJudge::judge(const ImageHeaderFacts& facts, const QStr
         if (raster && facts.truncated) {
             red << QStringLiteral(
                 "画像データが途中で終わっています（壊れているか、コピーの途中です）");
-        } else if (raster && (facts.damaged || !facts.hasPixelSize())) {
+        } else if (raster && facts.implausibleSize) {
+            red << QStringLiteral("画像が壊れています（大きさが正しくありません：%1×%2ピクセル）")
+                       .arg(facts.width)
+                       .arg(facts.height);
+        } else if (raster && !facts.bigTiff && (facts.damaged || !facts.hasPixelSize())) {
             red << QStringLiteral("画像が壊れています（大きさを読み取れません）");
         }
-        if (facts.colour == ImageColour::Cmyk) {
-            red << QStringLiteral("CMYKカラーの画像です（RGBで保存してください）");
-        } else if (facts.colour == ImageColour::Ycck) {
-            red << QStringLiteral("YCCKカラーの画像です（RGBで保存してください）");
+        // Inside a JPEG, CMYK and YCCK are the same to the studio: print colours, not screen
+        // colours. The exact space stays in the details.
+        if (facts.bigTiff) {
+            red << QStringLiteral("BigTIFF形式の画像です（通常のTIFFかJPEGで保存してください）");
+        }
+        if (facts.colour == ImageColour::Cmyk || facts.colour == ImageColour::Ycck) {
+            red << QStringLiteral("CMYKの画像です（RGBで保存してください）");
+            verdict.details << (facts.colour == ImageColour::Ycck
+                                    ? QStringLiteral("色空間：YCCK（Adobe変換2のJPEG）")
+                                    : QStringLiteral("色空間：CMYK"));
         }
         if (facts.kind == ImageKind::Jpeg && facts.bitsPerChannel > 8) {
             red << QStringLiteral("%1ビット精度のJPEGです（8ビットで保存してください）")
@@ -80,12 +96,37 @@ PreflightVerdict PreflightJudge::judge(const ImageHeaderFacts& facts, const QStr
         if (facts.alpha) {
             amber << QStringLiteral("透明部分（アルファチャンネル）を含む画像です");
         }
-        if (printMm && raster && facts.hasPixelSize()) {
+        // A lab that prints sRGB shows another space's colours dull or shifted; no profile is
+        // taken as sRGB.
+        if (facts.hasProfile && facts.profileColourSpace == "RGB " &&
+            !isSrgbProfileName(facts.profileName)) {
+            const QString name = facts.profileName.isEmpty()
+                                     ? QStringLiteral("名前のないプロファイル")
+                                     : facts.profileName;
+            amber << QStringLiteral("カラープロファイルがsRGBではありません（%1：sRGBに変換して"
+                                    "保存してください）")
+                         .arg(name);
+        }
+        if (facts.hasProfile) {
+            verdict.details << QStringLiteral("埋め込みプロファイル：%1")
+                                   .arg(
+                                       facts.profileName.isEmpty()
+                                           ? QString::fromLatin1(facts.profileColourSpace).trimmed()
+                                           : facts.profileName);
+        }
+        const bool sized = printMm && raster && facts.hasPixelSize() && !facts.implausibleSize;
+        if (sized) {
             verdict.dpi = effectiveDpi(facts, *printMm);
             if (verdict.dpi < kWarningBelowDpi) {
                 red << QStringLiteral("解像度が不足しています（約%1dpi）").arg(verdict.dpi);
             } else if (verdict.dpi < kCautionBelowDpi) {
                 amber << QStringLiteral("解像度がやや低めです（約%1dpi）").arg(verdict.dpi);
+            }
+            const QSizeF shown =
+                PrintFrame::shownSize(facts.width, facts.height, facts.orientation);
+            if (PrintFrame::mismatch(shown, *printMm) > PrintFrame::kCautionAbove) {
+                amber << QStringLiteral("用紙と縦横比が違います（約%1%が切れるか余白になります）")
+                             .arg(PrintFrame::mismatchPercent(shown, *printMm));
             }
         }
     }
@@ -103,7 +144,32 @@ PreflightVerdict PreflightJudge::judgeForSizeName(const ImageHeaderFacts& facts,
                  sizeName.isEmpty() ? std::nullopt : PrintSizeTable::printSizeMm(sizeName));
 }
 
-QString PreflightJudge::summaryText(int attentionCount) {
-    return attentionCount > 0 ? QStringLiteral("注意が必要な画像：%1枚").arg(attentionCount)
-                              : QString();
+QString PreflightJudge::levelText(PreflightLevel level) {
+    switch (level) {
+    case PreflightLevel::Warning:
+        return QStringLiteral("印刷に向かない");
+    case PreflightLevel::Caution:
+        return QStringLiteral("確認をおすすめ");
+    case PreflightLevel::Fine:
+        return QStringLiteral("問題なし");
+    case PreflightLevel::Pending:
+        break;
+    }
+    return QStringLiteral("確認中");
+}
+
+QString PreflightJudge::summaryText(int warningCount, int cautionCount) {
+    QStringList parts;
+    if (warningCount > 0) {
+        parts << QStringLiteral("印刷に向かない画像：%1枚").arg(warningCount);
+    }
+    if (cautionCount > 0) {
+        parts << QStringLiteral("確認をおすすめ：%1枚").arg(cautionCount);
+    }
+    return parts.join(u'／');
+}
+
+bool PreflightJudge::isSrgbProfileName(const QString& name) {
+    return name.contains(QStringLiteral("sRGB"), Qt::CaseInsensitive) ||
+           name.contains(QStringLiteral("61966-2"));
 }

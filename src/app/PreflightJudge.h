@@ -14,12 +14,16 @@ enum class PreflightLevel { Pending, Fine, Caution, Warning };
 struct PreflightVerdict {
     PreflightLevel level = PreflightLevel::Pending;
     QStringList reasons; // plain Japanese, red ones first
+    QStringList details; // what exactly was found (colour space, profile), for the tooltip
     int dpi = 0;         // effective resolution on the short side; 0 when not judged
 
     bool needsAttention() const {
         return level == PreflightLevel::Caution || level == PreflightLevel::Warning;
     }
+    // The reasons, then the details.
     QString toolTip() const;
+    // The level in words, then the reasons: what a screen reader says of the mark.
+    QString accessibleText() const;
 };
 
 // Header facts and the print size of a row's product make its verdict. Pure and cheap: a row
@@ -36,6 +40,11 @@ public:
                                              const QString& sizeName);
     // Short-side pixels over short-side inches, rounded down.
     static int effectiveDpi(const ImageHeaderFacts& facts, const QSizeF& printMm);
-    // "注意が必要な画像：%d枚", or an empty text for none.
-    static QString summaryText(int attentionCount);
+    // A level in words: "印刷に向かない", "確認をおすすめ", "問題なし", "確認中".
+    static QString levelText(PreflightLevel level);
+    // "印刷に向かない画像：N枚／確認をおすすめ：M枚", each part only when its count is above 0;
+    // an empty text for none.
+    static QString summaryText(int warningCount, int cautionCount);
+    // A profile that describes itself as sRGB (or its standard's number).
+    static bool isSrgbProfileName(const QString& name);
 };

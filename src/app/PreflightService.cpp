@@ -127,6 +127,38 @@ std::optional<ImageHeaderFacts> PreflightService::readNow(const QString& path) {
     return it->facts;
 }
 
+bool PreflightService::readNowIfChanged(const QString& path) {
+    qint64 knownSize = 0;
+    qint64 knownTime = 0;
+    {
+        QMutexLocker lock(&mutex);
+        const auto it = entries.constFind(path);
+        if (it == entries.constEnd() || !it->ready) {
+            return false;
+        }
+        knownSize = it->facts.fileSize;
+        knownTime = it->facts.mtimeMs;
+    }
+    const QFileInfo info(path);
+    if (info.exists() && info.size() == knownSize &&
+        info.lastModified().toMSecsSinceEpoch() == knownTime) {
+        return false;
+    }
+    const ImageHeaderFacts read = readImageHeader(path);
+    ++reads;
+    QMutexLocker lock(&mutex);
+    auto it = entries.find(path);
+    if (it == entries.end()) {
+        return false;
+    }
+    it->facts = read;
+    it->ready = true;
+    it->queued = false;
+    it->ticket = ++nextTicket; // a check queued before is out of date
+    announceLocked(path);
+    return true;
+}
+
 bool PreflightService::isHeld(const QString& path) const {
     QMutexLocker lock(&mutex);
     return entries.contains(path);

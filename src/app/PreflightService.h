@@ -37,6 +37,10 @@ public:
     // The facts of a held file, read here and now when no worker has come to it yet (a header
     // read, never a decode); none for a file not held.
     std::optional<ImageHeaderFacts> readNow(const QString& path);
+    // At Send: a held file whose size or modification time moved since it was read (replaced,
+    // edited, still being copied) is read again here and now; true when it was. Other rows of
+    // the file hear of it through factsReady.
+    bool readNowIfChanged(const QString& path);
     // The facts of a held file, once read.
     std::optional<ImageHeaderFacts> facts(const QString& path) const;
     bool isHeld(const QString& path) const;

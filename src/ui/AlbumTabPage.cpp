@@ -546,9 +546,7 @@ void AlbumTabPage::albumViewRefresh() {
 
     imageFolderPath_->setText(c.selectInfoOf(OrderTab::Album));
     imageFileNum()->setText(c.fileCountTextOf(OrderTab::Album));
-    if (fileInfoTextView_->toPlainText() != c.fileInfoTextOf(OrderTab::Album)) {
-        fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Album));
-    }
+    showFileNames(c.fileInfoTextOf(OrderTab::Album));
     const bool hasFiles = !c.selectFilesOf(OrderTab::Album).isEmpty();
 
     bool form = false;

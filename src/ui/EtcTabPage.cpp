@@ -57,9 +57,7 @@ void EtcTabPage::etcViewRefresh() {
     AppCtrl& c = ctrl();
     imageFolderPath_->setText(c.selectInfoOf(OrderTab::Etc));
     imageFileNum()->setText(c.fileCountTextOf(OrderTab::Etc));
-    if (fileInfoTextView_->toPlainText() != c.fileInfoTextOf(OrderTab::Etc)) {
-        fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Etc));
-    }
+    showFileNames(c.fileInfoTextOf(OrderTab::Etc));
     const bool hasFiles = !c.selectFilesOf(OrderTab::Etc).isEmpty();
 
     bool folder = false;

@@ -111,6 +111,11 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
     box.setTextFormat(Qt::PlainText);
     box.setText(request.message);
     box.setInformativeText(request.information);
+    // Texts can be selected and copied (a list of file names to pass on, an error to quote).
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     QPushButton* ok = box.addButton(request.okTitle, QMessageBox::AcceptRole);
     QPushButton* second = nullptr;
     QPushButton* third = nullptr;

@@ -72,9 +72,14 @@ OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName,
         const QString text = board.summaryText();
         if (preflightSummary_->text() != text) {
             preflightSummary_->setText(text);
+            // Red while a file would print badly, dark amber while some only deserve a look.
+            preflightSummary_->setStyleSheet(board.warningFiles().isEmpty()
+                                                 ? QStringLiteral("color: #7a4f00;")
+                                                 : QStringLiteral("color: #b0281f;"));
             preflightSummary_->setToolTip(
                 text.isEmpty() ? QString()
-                               : QStringLiteral("一覧の印にマウスを重ねると理由が表示されます"));
+                               : QStringLiteral("印の上にマウスを重ねるか、Spaceキーでプレビューを"
+                                                "開くと理由が表示されます"));
         }
         preflightSummary_->setVisible(!text.isEmpty());
     });
@@ -295,7 +300,13 @@ void OrderTabPage::makeSelectionControls(QLineEdit*& folderPath, QPushButton*& f
     fileInfo->setReadOnly(true);
     fileInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The names of files the photo check has something to say about carry its mark.
-    new PreflightTextMarks(*fileInfo, ctrl_.preflightBoard(tab_));
+    fileMarks_ = new PreflightTextMarks(*fileInfo, ctrl_.preflightBoard(tab_));
+}
+
+void OrderTabPage::showFileNames(const QString& names) {
+    if (fileMarks_ != nullptr) {
+        fileMarks_->setNames(names);
+    }
 }
 
 QPushButton* OrderTabPage::makeAddFilesButton() {

@@ -9,6 +9,7 @@
 
 class AppCtrl;
 class DragDropScrollView;
+class PreflightTextMarks;
 class ProductPopUpButton;
 class ProductPopUpComboBox;
 class QBoxLayout;
@@ -35,7 +36,7 @@ public:
     DragDropScrollView* dragDropView() const { return dragDropView_; }
     QLabel* dragDropMsg() const;
     QLabel* imageFileNum() const { return imageFileNum_; }
-    // "注意が必要な画像：%d枚" while some file of the tab needs a look.
+    // "印刷に向かない画像：N枚／確認をおすすめ：M枚" while some file of the tab needs a look.
     QLabel* preflightSummary() const { return preflightSummary_; }
     QLineEdit* jobMsg() const { return jobMsg_; }
     QProgressBar* jobIndicator() const { return jobIndicator_; }
@@ -64,6 +65,9 @@ protected:
     // tab.
     void makeSelectionControls(QLineEdit*& folderPath, QPushButton*& folderButton,
                                QPlainTextEdit*& fileInfo);
+    // The file names of the selection in the file info view, with the photo check's marks and
+    // words; nothing happens when they are the ones shown.
+    void showFileNames(const QString& names);
     // The one layout of the tabs that take one selection (album, resize, etc): the chosen files
     // listed inside the drop area, where its hint stood, so the list has the room the window
     // has; under it one form: 選択 (folder row), the tab's own rows (own, may be null) and メモ
@@ -100,9 +104,10 @@ private:
     QProgressBar* jobIndicator_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* sendButton_ = nullptr;
-    QPushButton* folderButton_ = nullptr;   // tabs that take one folder
-    QPushButton* addFilesButton_ = nullptr; // tabs that take files one by one
-    QPlainTextEdit* fileInfo_ = nullptr;    // shown in the drop area once files are chosen
-    QList<QPointer<QLabel>> captions_;      // the form's left column
+    QPushButton* folderButton_ = nullptr;     // tabs that take one folder
+    QPushButton* addFilesButton_ = nullptr;   // tabs that take files one by one
+    QPlainTextEdit* fileInfo_ = nullptr;      // shown in the drop area once files are chosen
+    PreflightTextMarks* fileMarks_ = nullptr; // on fileInfo_
+    QList<QPointer<QLabel>> captions_;        // the form's left column
     WidgetProgressTarget* progress_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "ui/PrintFileListCtrl.h"
 
+#include "app/PreflightBoard.h"
+#include "ui/PhotoPreviewWindow.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ThumbnailLoader.h"
 
@@ -7,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
@@ -76,6 +79,9 @@ PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> da
         hint_->setWordWrap(true);
     }
 
+    // A double click shows the photo large with its print's frame.
+    connect(tableView_, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { openPreview(index.row()); });
     connect(tableView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { Q_EMIT tableViewSelectChange(); });
     connect(dataSource_, &QAbstractItemModel::rowsInserted, this, &PrintFileListCtrl::updateHint);
@@ -202,6 +208,22 @@ void PrintFileListCtrl::deselectAll() {
     tableView_->selectionModel()->clearSelection();
 }
 
+bool PrintFileListCtrl::openPreview(int row) {
+    PreflightBoard* board = dataSource_->preflightBoard();
+    if (board == nullptr || row < 0 || row >= board->rowCount()) {
+        return false;
+    }
+    QPointer<PrintFileListCtrl> self(this);
+    PhotoPreviewWindow::showFor(tableView_, *board, row, [self](int shown) {
+        // The selection follows the preview.
+        if (self != nullptr) {
+            self->selectRows({shown});
+            self->tableView_->scrollTo(self->dataSource_->index(shown, 0));
+        }
+    });
+    return true;
+}
+
 void PrintFileListCtrl::updateHint() {
     if (hint_ == nullptr) {
         return;
@@ -243,6 +265,11 @@ bool PrintFileListCtrl::eventFilter(QObject* watched, QEvent* event) {
         if ((key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) &&
             key->modifiers() == Qt::NoModifier) {
             Q_EMIT deleteKeyPressed();
+            return true;
+        }
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+            openPreview(tableView_->currentIndex().isValid() ? tableView_->currentIndex().row()
+                                                             : selectedRowIndexes().value(0, -1))) {
             return true;
         }
     }

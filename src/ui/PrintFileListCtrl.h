@@ -45,6 +45,9 @@ public:
     void duplicateSelectedRecords();
     void selectRows(const QList<int>& rows);
     void deselectAll();
+    // The preview of a row (Space on the current row, a double click); the selection follows
+    // the rows its arrow keys go to. False for a list without photos to check (Kinelo).
+    bool openPreview(int row);
 
 Q_SIGNALS:
     void tableViewSelectChange();

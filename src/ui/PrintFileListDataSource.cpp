@@ -310,9 +310,11 @@ QVariant PrintFileListDataSource::data(const QModelIndex& index, int role) const
         case Qt::DecorationRole:
             return PreflightMarks::icon(verdict.level);
         case Qt::ToolTipRole:
-        case Qt::AccessibleTextRole:
         case Qt::AccessibleDescriptionRole:
             return verdict.toolTip();
+        case Qt::AccessibleTextRole:
+            // The level in words with its reasons; the cell paints only the mark.
+            return verdict.accessibleText();
         case PreflightLevelRole:
             return static_cast<int>(verdict.level);
         case Qt::TextAlignmentRole:

@@ -92,6 +92,7 @@ public:
     // The board that judges this list's rows; the list hands it its rows (file and size) after
     // every change, once per turn of the event loop.
     void setPreflightBoard(PreflightBoard* board);
+    PreflightBoard* preflightBoard() const { return preflight_; }
     // Hands the rows over now (before Send reads the verdicts).
     void flushPreflight();
 

@@ -162,9 +162,7 @@ void ResizeTabPage::resizeViewRefresh() {
     forwardTypedCount();
     imageFolderPath_->setText(c.selectInfoOf(OrderTab::Resize));
     imageFileNum()->setText(c.fileCountTextOf(OrderTab::Resize));
-    if (fileInfoTextView_->toPlainText() != c.fileInfoTextOf(OrderTab::Resize)) {
-        fileInfoTextView_->setPlainText(c.fileInfoTextOf(OrderTab::Resize));
-    }
+    showFileNames(c.fileInfoTextOf(OrderTab::Resize));
     const bool hasFiles = !c.selectFilesOf(OrderTab::Resize).isEmpty();
 
     bool form = false;

@@ -29,6 +29,19 @@ struct ImageHeaderFacts {
     bool truncated = false;
     // The header was recognised but its size/structure could not be read.
     bool damaged = false;
+    // A side over 100,000 pixels or over 2 gigapixels: no camera or scanner makes one, the
+    // header is damaged (damaged is set too).
+    bool implausibleSize = false;
+    // A TIFF in the 64-bit layout, which most printing software cannot open.
+    bool bigTiff = false;
+    // Bytes skipped between JPEG segments to find the next marker (a decoder warns and goes on).
+    qint64 strayBytes = 0;
+    // The embedded colour profile, if any: its colour space ("RGB ", "GRAY", "CMYK") and the
+    // description it gives of itself ("Adobe RGB (1998)"). Read from the profile's header and
+    // tag table; nothing is converted.
+    bool hasProfile = false;
+    QByteArray profileColourSpace;
+    QString profileName;
 
     bool hasPixelSize() const { return width > 0 && height > 0; }
     // Width and height as the picture is shown (orientations 5 to 8 swap them).
@@ -57,3 +70,13 @@ public:
 
 // The facts of data already at hand (tests, and the file reader above).
 ImageHeaderFacts parseImageHeader(ImageByteSource& source);
+
+// What an ICC profile's header and its description tag say (version 2 'desc' or version 4
+// 'mluc'); ok is false for data that is no profile.
+struct IccProfileFacts {
+    bool ok = false;
+    QByteArray colourSpace; // "RGB ", "GRAY", "CMYK", ...
+    int majorVersion = 0;
+    QString description;
+};
+IccProfileFacts parseIccProfile(ImageByteSource& profile);

@@ -3,6 +3,7 @@
 #include "app/PreflightBoard.h"
 #include "app/PreflightJudge.h"
 #include "app/PreflightService.h"
+#include "app/PrintFrame.h"
 #include "product/PrintSizeTable.h"
 
 #include <QSignalSpy>
@@ -21,9 +22,15 @@ private Q_SLOTS:
     void resolutionBands_data();
     void resolutionBands();
     void printSizeNames();
+    void colourProfiles();
+    void printFrameGeometry();
+    void aspectBorders_data();
+    void aspectBorders();
     void serviceReadsOnceAndFollowsChanges();
     void serviceForgetsReleasedFiles();
     void boardJudgesRowsAndAsksBeforeSend();
+    void questionListsTenThenCounts();
+    void replacedFileIsJudgedAgainAtSend();
 
 private:
     QTemporaryDir dir;
@@ -65,10 +72,13 @@ void TestPreflight::warningKinds() {
     const QString ycck = path(QStringLiteral("ycck.jpg"));
     QVERIFY(QFile::copy(cmyk, ycck));
     QVERIFY(ImageFiles::patchAdobeTransform(cmyk, 0));
-    cases.append({cmyk, PreflightLevel::Warning,
-                  QStringLiteral("CMYKカラーの画像です（RGBで保存してください）")});
-    cases.append({ycck, PreflightLevel::Warning,
-                  QStringLiteral("YCCKカラーの画像です（RGBで保存してください）")});
+    // CMYK and YCCK say the same to the studio; the exact space is in the tooltip.
+    cases.append(
+        {cmyk, PreflightLevel::Warning, QStringLiteral("CMYKの画像です（RGBで保存してください）")});
+    cases.append(
+        {ycck, PreflightLevel::Warning, QStringLiteral("CMYKの画像です（RGBで保存してください）")});
+    QVERIFY(judgeFile(ycck).toolTip().endsWith(QStringLiteral("色空間：YCCK（Adobe変換2のJPEG）")));
+    QVERIFY(judgeFile(cmyk).toolTip().endsWith(QStringLiteral("色空間：CMYK")));
 
     const QString twelve = copyOf(QStringLiteral("twelve.jpg"));
     QVERIFY(ImageFiles::patchSofPrecision(twelve, 12));
@@ -116,8 +126,13 @@ void TestPreflight::warningKinds() {
     QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("60x40"),
                                  QStringLiteral("gradient:red-blue"), QStringLiteral("-colorspace"),
                                  QStringLiteral("CMYK"), tiff}));
-    cases.append({tiff, PreflightLevel::Warning,
-                  QStringLiteral("CMYKカラーの画像です（RGBで保存してください）")});
+    cases.append(
+        {tiff, PreflightLevel::Warning, QStringLiteral("CMYKの画像です（RGBで保存してください）")});
+    const QString bigTiff = path(QStringLiteral("big.tif"));
+    QVERIFY(ImageFiles::writeBytes(bigTiff, QByteArray("II\x2B\0\x08\0\0\0\x10\0\0\0\0\0\0\0", 16) +
+                                                QByteArray(64, '\0')));
+    cases.append({bigTiff, PreflightLevel::Warning,
+                  QStringLiteral("BigTIFF形式の画像です（通常のTIFFかJPEGで保存してください）")});
 
     for (const Case& c : cases) {
         const PreflightVerdict verdict = judgeFile(c.file);
@@ -136,8 +151,17 @@ void TestPreflight::warningKinds() {
     const QString text = path(QStringLiteral("memo.txt"));
     QVERIFY(ImageFiles::writeBytes(text, "注文メモ\n"));
     QCOMPARE(judgeFile(text).level, PreflightLevel::Fine);
-    QCOMPARE(PreflightJudge::summaryText(3), QStringLiteral("注意が必要な画像：3枚"));
-    QCOMPARE(PreflightJudge::summaryText(0), QString());
+    QCOMPARE(PreflightJudge::summaryText(3, 2),
+             QStringLiteral("印刷に向かない画像：3枚／確認をおすすめ：2枚"));
+    QCOMPARE(PreflightJudge::summaryText(0, 2), QStringLiteral("確認をおすすめ：2枚"));
+    QCOMPARE(PreflightJudge::summaryText(0, 0), QString());
+    // What a screen reader says of a mark: the level in words, then the reasons.
+    QCOMPARE(judgeFile(cmyk).accessibleText(),
+             QStringLiteral("印刷に向かない：CMYKの画像です（RGBで保存してください）"));
+    QCOMPARE(judgeFile(alpha).accessibleText(),
+             QStringLiteral("確認をおすすめ：透明部分（アルファチャンネル）を含む画像です"));
+    QCOMPARE(fine.accessibleText(), QStringLiteral("問題なし"));
+    QCOMPARE(PreflightVerdict{}.accessibleText(), QStringLiteral("確認中"));
 }
 
 void TestPreflight::resolutionBands_data() {
@@ -172,8 +196,11 @@ void TestPreflight::resolutionBands() {
     QFETCH(int, level);
     // The fewest pixels on the short side that reach this resolution.
     const int shortPx = static_cast<int>(std::ceil(dpi * shortMm / 25.4));
+    // The paper's own shape, so only the resolution speaks.
+    const QSizeF paper = *PrintSizeTable::printSizeMm(sizeName);
+    const int longPx = static_cast<int>(std::lround(shortPx * paper.height() / paper.width()));
     const QString file = path(QStringLiteral("band_%1_%2.jpg").arg(shortMm).arg(dpi));
-    QVERIFY(ImageFiles::jpeg(file, shortPx * 3 / 2, shortPx));
+    QVERIFY(ImageFiles::jpeg(file, longPx, shortPx));
     const PreflightVerdict verdict = judgeFile(file, sizeName);
     QCOMPARE(verdict.dpi, dpi);
     QCOMPARE(int(verdict.level), level);
@@ -183,7 +210,7 @@ void TestPreflight::resolutionBands() {
     }
     // One pixel fewer falls below the band's border.
     const QString smaller = path(QStringLiteral("band_%1_%2_less.jpg").arg(shortMm).arg(dpi));
-    QVERIFY(ImageFiles::jpeg(smaller, shortPx * 3 / 2, shortPx - 1));
+    QVERIFY(ImageFiles::jpeg(smaller, longPx, shortPx - 1));
     QCOMPARE(judgeFile(smaller, sizeName).dpi, dpi - 1);
     // A size the catalogue does not tell leaves resolution unjudged.
     QCOMPARE(judgeFile(file, QStringLiteral("卒業アルバム用データ")).dpi, 0);
@@ -322,14 +349,16 @@ void TestPreflight::boardJudgesRowsAndAsksBeforeSend() {
     QCOMPARE(board.verdictAt(1).level, PreflightLevel::Caution);
     QCOMPARE(board.verdictAt(2).level, PreflightLevel::Caution);
     QCOMPARE(board.verdictAt(3).level, PreflightLevel::Warning);
-    QCOMPARE(board.summaryText(), QStringLiteral("注意が必要な画像：3枚"));
+    // Files, as the question counts them: the big one is amber on one of its rows.
+    QCOMPARE(board.summaryText(), QStringLiteral("印刷に向かない画像：1枚／確認をおすすめ：2枚"));
     QCOMPARE(service.readCount(), qint64(3));
 
     // A new size for the small row is judged at once from the stored facts.
     board.setSizeName(2, QStringLiteral("六切（203×254）"));
     QCOMPARE(board.verdictAt(2).level, PreflightLevel::Warning);
-    QCOMPARE(board.verdictAt(2).reasons,
-             QStringList{QStringLiteral("解像度が不足しています（約75dpi）")});
+    QCOMPARE(board.verdictAt(2).reasons.first(),
+             QStringLiteral("解像度が不足しています（約75dpi）"));
+    QCOMPARE(board.summaryText(), QStringLiteral("印刷に向かない画像：2枚／確認をおすすめ：1枚"));
     QCOMPARE(service.readCount(), qint64(3));
     QCOMPARE(board.warningFileNames(),
              (QStringList{QStringLiteral("board_small.jpg"), QStringLiteral("board_cmyk.jpg")}));
@@ -343,8 +372,14 @@ void TestPreflight::boardJudgesRowsAndAsksBeforeSend() {
     QCOMPARE(asked.kind, AlertRequest::Kind::OkNg);
     QCOMPARE(asked.okTitle, QStringLiteral("このまま送信"));
     QCOMPARE(asked.ngTitle, QStringLiteral("キャンセル"));
-    QVERIFY(asked.message.contains(QStringLiteral("2枚")));
-    QVERIFY(asked.information.contains(QStringLiteral("board_small.jpg\nboard_cmyk.jpg")));
+    // The same count as the tab's first, and each file with its reasons.
+    QCOMPARE(asked.message, QStringLiteral("印刷に向かない画像が2枚あります"));
+    QCOMPARE(
+        asked.information,
+        QStringLiteral("board_small.jpg：解像度が不足しています（約75dpi）、用紙と縦横比が違います"
+                       "（約17%が切れるか余白になります）\n"
+                       "board_cmyk.jpg：CMYKの画像です（RGBで保存してください）\n\n"
+                       "このまま送信しますか？"));
     alerts.enqueueOk();
     QVERIFY(board.confirmSend());
 
@@ -364,6 +399,177 @@ void TestPreflight::boardJudgesRowsAndAsksBeforeSend() {
     QVERIFY(!early.confirmSend());
     QCOMPARE(alerts.count(), 1);
     QCOMPARE(early.verdictAt(0).level, PreflightLevel::Warning);
+}
+
+void TestPreflight::colourProfiles() {
+    const QString profiles = QStringLiteral("/usr/share/color/icc/");
+    QVERIFY2(QFile::exists(profiles + QStringLiteral("sRGB.icc")),
+             "icc-profiles-free is not installed");
+    const QString adobe = path(QStringLiteral("adobe.jpg"));
+    QVERIFY(ImageFiles::jpeg(
+        adobe, 1800, 1200,
+        {QStringLiteral("-profile"), profiles + QStringLiteral("compatibleWithAdobeRGB1998.icc")}));
+    const PreflightVerdict adobeVerdict = judgeFile(adobe, QStringLiteral("Lサイズ（89×127）"));
+    QCOMPARE(adobeVerdict.level, PreflightLevel::Caution);
+    QCOMPARE(adobeVerdict.reasons,
+             QStringList{QStringLiteral("カラープロファイルがsRGBではありません（Compatible with "
+                                        "Adobe RGB (1998)：sRGBに変換して保存してください）")});
+    // The same in a PNG.
+    const QString adobePng = path(QStringLiteral("adobe.png"));
+    QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("60x40"),
+                                 QStringLiteral("gradient:red-blue"), QStringLiteral("-profile"),
+                                 profiles + QStringLiteral("compatibleWithAdobeRGB1998.icc"),
+                                 QStringLiteral("PNG24:") + adobePng}));
+    QCOMPARE(judgeFile(adobePng).level, PreflightLevel::Caution);
+    // sRGB and no profile at all are the lab's colours: no mark.
+    const QString srgb = path(QStringLiteral("srgb.jpg"));
+    QVERIFY(ImageFiles::jpeg(srgb, 1800, 1200,
+                             {QStringLiteral("-profile"), profiles + QStringLiteral("sRGB.icc")}));
+    const PreflightVerdict srgbVerdict = judgeFile(srgb, QStringLiteral("Lサイズ（89×127）"));
+    QCOMPARE(srgbVerdict.level, PreflightLevel::Fine);
+    QCOMPARE(judgeFile(path(QStringLiteral("sound.jpg"))).level, PreflightLevel::Fine);
+    // A version 4 profile (a phone's Display P3) is named by its English description.
+    const QString p3 = path(QStringLiteral("p3.jpg"));
+    QVERIFY(ImageFiles::jpeg(p3, 1800, 1200));
+    QVERIFY(ImageFiles::embedJpegProfile(
+        p3, ImageFiles::iccProfileV4("RGB ", QStringLiteral("Display P3"), QStringLiteral("P3"))));
+    QCOMPARE(judgeFile(p3).reasons,
+             QStringList{QStringLiteral("カラープロファイルがsRGBではありません（Display P3：sRGB"
+                                        "に変換して保存してください）")});
+    // A grey photo with a grey profile is not asked to become sRGB.
+    const QString gray = path(QStringLiteral("gray.jpg"));
+    QVERIFY(ImageFiles::jpeg(gray, 1800, 1200,
+                             {QStringLiteral("-colorspace"), QStringLiteral("Gray"),
+                              QStringLiteral("-profile"), profiles + QStringLiteral("Gray.icc")}));
+    QCOMPARE(judgeFile(gray).level, PreflightLevel::Fine);
+}
+
+void TestPreflight::printFrameGeometry() {
+    const QSizeF l(89, 127);
+    // A 3:2 photo on L: the frame takes its full height and 1712 of its 1800 pixels.
+    const QRectF wide = PrintFrame::frameRect(QSizeF(1800, 1200), l);
+    QCOMPARE(wide.top(), 0.0);
+    QCOMPARE(wide.height(), 1200.0);
+    QVERIFY(qAbs(wide.width() - 1200 * 127.0 / 89) < 1e-6);
+    QVERIFY(qAbs(wide.left() - (1800 - wide.width()) / 2) < 1e-6);
+    // Shown upright (EXIF 6 turns the stored 1800 × 1200), the paper turns with it.
+    const QSize upright = PrintFrame::shownSize(1800, 1200, 6);
+    QCOMPARE(upright, QSize(1200, 1800));
+    const QRectF tall = PrintFrame::frameRect(upright, l);
+    QCOMPARE(tall.left(), 0.0);
+    QCOMPARE(tall.width(), 1200.0);
+    QVERIFY(qAbs(tall.top() - wide.left()) < 1e-6);
+    // The shares the studio knows: 3:2 about 5 %, 4:3 about 7 %, a square about 30 %.
+    QCOMPARE(PrintFrame::mismatchPercent(QSizeF(1800, 1200), l), 5);
+    QCOMPARE(PrintFrame::mismatchPercent(QSizeF(1600, 1200), l), 7);
+    QCOMPARE(PrintFrame::mismatchPercent(QSizeF(1200, 1200), l), 30);
+    QCOMPARE(PrintFrame::frameRect(QSizeF(1000, 1000), l).width(), 1000.0);
+    QCOMPARE(PrintFrame::mismatch(QSizeF(1270, 890), l), 0.0);
+    QVERIFY(PrintFrame::frameRect(QSizeF(0, 100), l).isEmpty());
+}
+
+void TestPreflight::aspectBorders_data() {
+    QTest::addColumn<QString>("sizeName");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("percent"); // 0: within 8 %
+    const QString l = QStringLiteral("Lサイズ（89×127）");
+    const QString l2 = QStringLiteral("2Lサイズ（127×178）");
+    // L is 1 : 1.427; 2L 1 : 1.402. Either side of 8 % on the wide side and the narrow side,
+    // in both orientations.
+    const struct {
+        const char* label;
+        QString size;
+        int longPx;
+        int percent;
+    } borders[] = {
+        {"L wider 1551", l, 1551, 0},      {"L wider 1552", l, 1552, 8},
+        {"L narrower 1313", l, 1313, 0},   {"L narrower 1312", l, 1312, 8},
+        {"2L wider 1523", l2, 1523, 0},    {"2L wider 1524", l2, 1524, 8},
+        {"2L narrower 1290", l2, 1290, 0}, {"2L narrower 1289", l2, 1289, 8},
+    };
+    for (const auto& b : borders) {
+        QTest::addRow("%s landscape", b.label) << b.size << b.longPx << 1000 << b.percent;
+        QTest::addRow("%s portrait", b.label) << b.size << 1000 << b.longPx << b.percent;
+    }
+    QTest::addRow("L square") << l << 2000 << 2000 << 30;
+}
+
+void TestPreflight::aspectBorders() {
+    QFETCH(QString, sizeName);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, percent);
+    const QString file = path(QStringLiteral("aspect_%1x%2.jpg").arg(width).arg(height));
+    if (!QFile::exists(file)) {
+        QVERIFY(ImageFiles::jpeg(file, width, height));
+    }
+    const PreflightVerdict verdict = judgeFile(file, sizeName);
+    const QString reason =
+        QStringLiteral("用紙と縦横比が違います（約%1%が切れるか余白になります）").arg(percent);
+    if (percent == 0) {
+        QVERIFY2(verdict.reasons.filter(QStringLiteral("縦横比")).isEmpty(),
+                 qPrintable(verdict.reasons.join(u'|')));
+    } else {
+        QVERIFY2(verdict.reasons.contains(reason), qPrintable(verdict.reasons.join(u'|')));
+        QVERIFY(verdict.level != PreflightLevel::Fine);
+    }
+}
+
+void TestPreflight::questionListsTenThenCounts() {
+    const QString cmyk = path(QStringLiteral("ten_cmyk.jpg"));
+    QVERIFY(
+        ImageFiles::jpeg(cmyk, 300, 200, {QStringLiteral("-colorspace"), QStringLiteral("CMYK")}));
+    QList<PreflightRow> rows;
+    for (int i = 0; i < 12; ++i) {
+        const QString file = path(QStringLiteral("ten_%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(QFile::copy(cmyk, file));
+        rows.append({file, QString()});
+    }
+    PreflightService service(nullptr, 2);
+    PreflightBoard board(service);
+    board.setRows(rows);
+    QTRY_COMPARE(board.judgedCount(), 12);
+    QCOMPARE(board.summaryText(), QStringLiteral("印刷に向かない画像：12枚"));
+    AlertRecorder alerts;
+    alerts.enqueueOk();
+    QVERIFY(board.confirmSend());
+    const AlertRequest asked = alerts.last();
+    QCOMPARE(asked.message, QStringLiteral("印刷に向かない画像が12枚あります"));
+    const QStringList lines = asked.information.split(u'\n');
+    QCOMPARE(lines.at(0), QStringLiteral("ten_00.jpg：CMYKの画像です（RGBで保存してください）"));
+    QCOMPARE(lines.at(9).left(10), QStringLiteral("ten_09.jpg"));
+    QCOMPARE(lines.at(10), QStringLiteral("ほか2枚"));
+    QVERIFY(!asked.information.contains(QStringLiteral("ten_10.jpg")));
+}
+
+void TestPreflight::replacedFileIsJudgedAgainAtSend() {
+    // A sound photo is judged at intake, then replaced under the same name by a CMYK one before
+    // Send: the question must see the file that will be sent.
+    const QString file = path(QStringLiteral("replaced.jpg"));
+    QVERIFY(QFile::copy(path(QStringLiteral("sound.jpg")), file));
+    PreflightService service(nullptr, 2);
+    PreflightBoard board(service);
+    board.setRows({{file, QStringLiteral("Lサイズ（89×127）")}});
+    QTRY_COMPARE(board.judgedCount(), 1);
+    QCOMPARE(board.verdictAt(0).level, PreflightLevel::Fine);
+    const QString cmyk = path(QStringLiteral("replacement.jpg"));
+    QVERIFY(ImageFiles::jpeg(cmyk, 1800, 1200,
+                             {QStringLiteral("-colorspace"), QStringLiteral("CMYK")}));
+    QVERIFY(QFile::remove(file));
+    QVERIFY(QFile::rename(cmyk, file));
+    AlertRecorder alerts;
+    alerts.enqueueNg();
+    QVERIFY(!board.confirmSend());
+    QCOMPARE(alerts.count(), 1);
+    QVERIFY(alerts.last().information.startsWith(
+        QStringLiteral("replaced.jpg：CMYKの画像です（RGBで保存してください）")));
+    QCOMPARE(board.verdictAt(0).level, PreflightLevel::Warning);
+    // Unchanged files are not read again at Send.
+    const qint64 reads = service.readCount();
+    alerts.enqueueOk();
+    QVERIFY(board.confirmSend());
+    QCOMPARE(service.readCount(), reads);
 }
 
 QTEST_GUILESS_MAIN(TestPreflight)

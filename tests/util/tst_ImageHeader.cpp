@@ -15,6 +15,11 @@ private Q_SLOTS:
     void jpegDamage();
     void pngAndTiffFacts();
     void contentSniffing();
+    void colourProfiles();
+    void strayBytesBetweenSegments();
+    void dataAfterThePicture();
+    void tiffCutShort();
+    void bigTiffAndImpossibleSizes();
 
 private:
     QTemporaryDir dir;
@@ -217,6 +222,235 @@ void TestImageHeader::contentSniffing() {
     QVERIFY(!readImageHeader(path(QStringLiteral("missing.jpg"))).readable);
     QCOMPARE(imageKindForName(QStringLiteral("IMG_1.JPEG")), ImageKind::Jpeg);
     QCOMPARE(imageKindForName(QStringLiteral("order.txt")), ImageKind::Unknown);
+}
+
+namespace {
+const QString kProfiles = QStringLiteral("/usr/share/color/icc/");
+} // namespace
+
+void TestImageHeader::colourProfiles() {
+    const QString adobe = kProfiles + QStringLiteral("compatibleWithAdobeRGB1998.icc");
+    const QString srgb = kProfiles + QStringLiteral("sRGB.icc");
+    QVERIFY2(QFile::exists(adobe), "icc-profiles-free is not installed");
+    const QString grad = QStringLiteral("gradient:#c03020-#2050c0");
+    struct Case {
+        QString name;
+        QStringList args;
+        QByteArray space;
+        QString description;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("adobe.jpg"),
+         {QStringLiteral("-profile"), adobe},
+         "RGB ",
+         QStringLiteral("Compatible with Adobe RGB (1998)")},
+        {QStringLiteral("srgb.jpg"),
+         {QStringLiteral("-profile"), srgb},
+         "RGB ",
+         QStringLiteral("sRGB")},
+        {QStringLiteral("PNG24:adobe.png"),
+         {QStringLiteral("-profile"), adobe},
+         "RGB ",
+         QStringLiteral("Compatible with Adobe RGB (1998)")},
+        {QStringLiteral("adobe.tif"),
+         {QStringLiteral("-profile"), adobe},
+         "RGB ",
+         QStringLiteral("Compatible with Adobe RGB (1998)")},
+        {QStringLiteral("gray.jpg"),
+         {QStringLiteral("-colorspace"), QStringLiteral("Gray"), QStringLiteral("-profile"),
+          kProfiles + QStringLiteral("Gray.icc")},
+         "GRAY",
+         QStringLiteral("Gray")},
+    };
+    for (const Case& c : cases) {
+        const QString target = c.name.startsWith(QStringLiteral("PNG24:"))
+                                   ? QStringLiteral("PNG24:") + path(c.name.mid(6))
+                                   : path(c.name);
+        QVERIFY2(ImageFiles::convert(
+                     QStringList{QStringLiteral("-size"), QStringLiteral("64x48"), grad} + c.args +
+                     QStringList{target}),
+                 qPrintable(c.name));
+        const ImageHeaderFacts facts =
+            readImageHeader(path(QString(c.name).remove(QStringLiteral("PNG24:"))));
+        QVERIFY2(facts.hasProfile, qPrintable(c.name));
+        QCOMPARE(facts.profileColourSpace, c.space);
+        QCOMPARE(facts.profileName, c.description);
+        QVERIFY2(!facts.damaged && !facts.truncated, qPrintable(c.name));
+    }
+    // A version 4 profile in three pieces, written in reverse order: the pieces are read in
+    // their sequence and the English description is taken.
+    const QString p3 = path(QStringLiteral("p3.jpg"));
+    QVERIFY(ImageFiles::jpeg(p3, 64, 48));
+    const QByteArray profile = ImageFiles::iccProfileV4("RGB ", QStringLiteral("Display P3"),
+                                                        QStringLiteral("ディスプレイP3"));
+    QVERIFY(
+        ImageFiles::embedJpegProfile(p3, profile, static_cast<int>(profile.size() / 3 + 1), true));
+    const ImageHeaderFacts v4 = readImageHeader(p3);
+    QVERIFY(v4.hasProfile);
+    QCOMPARE(v4.profileName, QStringLiteral("Display P3"));
+    QCOMPARE(v4.profileColourSpace, QByteArray("RGB "));
+    QCOMPARE(v4.width, 64);
+    // No profile: nothing to say.
+    QVERIFY(!readImageHeader(path(QStringLiteral("sound.jpg"))).hasProfile);
+}
+
+void TestImageHeader::strayBytesBetweenSegments() {
+    const QString source = path(QStringLiteral("sound.jpg"));
+    // Five junk bytes before the quantisation tables, as a decoder skips them with a warning.
+    const QString junk = path(QStringLiteral("junk.jpg"));
+    QVERIFY(QFile::copy(source, junk));
+    QVERIFY(ImageFiles::insertBeforeMarker(junk, 0xDB, QByteArray("\x12\x34\x00\x56\x78", 5)));
+    // A Photoshop block whose length says three bytes fewer than it holds, and an Adobe block
+    // whose length says two bytes more (it runs into the next segment's length).
+    const QByteArray photoshop = QByteArray("Photoshop 3.0\0", 14) + QByteArray(40, '\x20');
+    QByteArray shortApp13 = ImageFiles::jpegSegment(0xED, photoshop);
+    shortApp13[3] = char(shortApp13.at(3) - 3);
+    const QString shortLength = path(QStringLiteral("short13.jpg"));
+    QVERIFY(QFile::copy(source, shortLength));
+    QVERIFY(ImageFiles::insertAfterStart(shortLength, shortApp13));
+    QByteArray longApp14 =
+        ImageFiles::jpegSegment(0xEE, QByteArray("Adobe\x00\x64\x00\x00\x00\x00\x01", 12));
+    longApp14[3] = char(longApp14.at(3) + 2);
+    const QString longLength = path(QStringLiteral("long14.jpg"));
+    QVERIFY(QFile::copy(source, longLength));
+    QVERIFY(ImageFiles::insertBeforeMarker(longLength, 0xDB, longApp14));
+    for (const QString& file : {junk, shortLength, longLength}) {
+        const ImageHeaderFacts facts = readImageHeader(file);
+        QVERIFY2(!facts.damaged && !facts.truncated, qPrintable(file));
+        QCOMPARE(facts.width, 600);
+        QCOMPARE(facts.height, 400);
+        QVERIFY2(facts.strayBytes > 0, qPrintable(file));
+    }
+    // Junk to the end: nothing to read the picture from.
+    const QString hopeless = path(QStringLiteral("hopeless.jpg"));
+    QVERIFY(ImageFiles::writeBytes(hopeless, QByteArray("\xFF\xD8\xFF\xE0\x00\x04\x00\x00", 8) +
+                                                 QByteArray(3000, '\x42')));
+    const ImageHeaderFacts none = readImageHeader(hopeless);
+    QVERIFY(none.damaged || none.truncated);
+    QVERIFY(!none.hasPixelSize());
+}
+
+void TestImageHeader::dataAfterThePicture() {
+    const QString source = path(QStringLiteral("sound.jpg"));
+    const QByteArray picture = ImageFiles::readBytes(source);
+    const QByteArray video = ImageFiles::mp4Like(3 * 1024 * 1024);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool whole;
+    };
+    auto withXmp = [&](const QString& description) {
+        QByteArray bytes = picture;
+        bytes.insert(2, ImageFiles::jpegSegment(0xE1, ImageFiles::xmpPayload(description)));
+        return bytes;
+    };
+    const QString offset =
+        QStringLiteral("<rdf:Description GCamera:MicroVideo=\"1\" GCamera:MicroVideoVersion=\"1\" "
+                       "GCamera:MicroVideoOffset=\"%1\"/>")
+            .arg(video.size());
+    const QString container =
+        QStringLiteral(
+            "<rdf:Description GCamera:MotionPhoto=\"1\"><Container:Directory><rdf:Seq>"
+            "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Mime=\"image/jpeg\" "
+            "Item:Semantic=\"Primary\" Item:Length=\"0\" Item:Padding=\"0\"/></rdf:li>"
+            "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Mime=\"video/mp4\" "
+            "Item:Semantic=\"MotionPhoto\" Item:Length=\"%1\"/></rdf:li>"
+            "</rdf:Seq></Container:Directory></rdf:Description>")
+            .arg(video.size());
+    // The MPF index of a picture followed by a second one (here cut short): the first entry
+    // gives the primary picture's size.
+    QByteArray mpf("MPF\0MM\0\x2A\0\0\0\x08\0\x03", 14);
+    auto be = [](quint32 v, int n) {
+        QByteArray b;
+        for (int i = n - 1; i >= 0; --i) {
+            b += char(v >> (8 * i));
+        }
+        return b;
+    };
+    mpf += be(0xB000, 2) + be(7, 2) + be(4, 4) + QByteArray("0100");
+    mpf += be(0xB001, 2) + be(4, 2) + be(1, 4) + be(2, 4);
+    mpf += be(0xB002, 2) + be(7, 2) + be(32, 4) + be(8 + 2 + 36 + 4, 4);
+    mpf += be(0, 4);
+    const qsizetype primarySize = picture.size() + mpf.size() + 32 + 4;
+    mpf += be(0x20030000, 4) + be(quint32(primarySize), 4) + be(0, 4) + be(0, 4);
+    mpf += be(0, 4) + be(50000, 4) + be(quint32(primarySize - 2 - 4 - 4), 4) + be(0, 4);
+    QByteArray withMpf = picture;
+    withMpf.insert(2, ImageFiles::jpegSegment(0xE2, mpf));
+    QVERIFY(withMpf.size() == primarySize);
+    const QString second = path(QStringLiteral("second.jpg"));
+    QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("800x600"),
+                                 QStringLiteral("xc:gray"), QStringLiteral("+noise"),
+                                 QStringLiteral("Random"), second}));
+    const QByteArray secondBytes = ImageFiles::readBytes(second);
+    QVERIFY(secondBytes.size() > 40000);
+
+    QByteArray cutPrimary = withXmp(offset);
+    cutPrimary.chop(100); // the picture itself cut before its end marker
+    const QList<Case> cases = {
+        {"motion-offset.jpg", withXmp(offset) + video, true},
+        {"motion-container.jpg", withXmp(container) + video, true},
+        {"padded.jpg", picture + QByteArray(64 * 1024, '\0'), true},
+        {"mpf.jpg", withMpf + secondBytes.left(secondBytes.size() / 2), true},
+        // Without a pointer nobody can tell where the picture ended.
+        {"unexplained.jpg", picture + video, false},
+        {"motion-cut.jpg", cutPrimary + video, false},
+    };
+    for (const Case& c : cases) {
+        const QString file = path(QString::fromLatin1(c.name));
+        QVERIFY(ImageFiles::writeBytes(file, c.bytes));
+        const ImageHeaderFacts facts = readImageHeader(file);
+        QVERIFY2(facts.truncated == !c.whole, c.name);
+        QCOMPARE(facts.width, 600);
+    }
+}
+
+void TestImageHeader::tiffCutShort() {
+    const QString made = path(QStringLiteral("made.tif"));
+    QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("200x150"),
+                                 QStringLiteral("gradient:#c03020-#2050c0"),
+                                 QStringLiteral("-depth"), QStringLiteral("8"),
+                                 QStringLiteral("-compress"), QStringLiteral("None"), made}));
+    const QString first = path(QStringLiteral("first.tif"));
+    QVERIFY(ImageFiles::tiffDirectoryFirst(made, first));
+    const ImageHeaderFacts whole = readImageHeader(first);
+    QCOMPARE(whole.width, 200);
+    QVERIFY(!whole.truncated && !whole.damaged);
+    QVERIFY(ImageFiles::truncateTo(first, QFileInfo(first).size() / 2));
+    const ImageHeaderFacts half = readImageHeader(first);
+    QCOMPARE(half.width, 200); // the directory is whole...
+    QVERIFY(half.truncated);   // ...its strips are not
+}
+
+void TestImageHeader::bigTiffAndImpossibleSizes() {
+    // The 64-bit layout's header: "II", 43, 8, 0, the first directory at 16.
+    const QString big = path(QStringLiteral("big.tif"));
+    QVERIFY(ImageFiles::writeBytes(big, QByteArray("II\x2B\0\x08\0\0\0\x10\0\0\0\0\0\0\0", 16) +
+                                            QByteArray(200, '\0')));
+    const ImageHeaderFacts bigFacts = readImageHeader(big);
+    QCOMPARE(bigFacts.kind, ImageKind::Tiff);
+    QVERIFY(bigFacts.bigTiff);
+
+    // A PNG header claiming 65,534 × 352,321,540 pixels.
+    const QString png = path(QStringLiteral("huge.png"));
+    QVERIFY(
+        ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("64x48"),
+                             QStringLiteral("gradient:red-blue"), QStringLiteral("PNG24:") + png}));
+    QByteArray bytes = ImageFiles::readBytes(png);
+    const QByteArray size("\x00\x00\xFF\xFE\x15\x00\x00\x04", 8);
+    bytes.replace(16, 8, size);
+    QVERIFY(ImageFiles::writeBytes(png, bytes));
+    const ImageHeaderFacts huge = readImageHeader(png);
+    QCOMPARE(huge.width, 65534);
+    QCOMPARE(huge.height, 352321540);
+    QVERIFY(huge.implausibleSize);
+    QVERIFY(huge.damaged);
+    // 100,000 pixels a side is still a picture; one more is not.
+    bytes.replace(16, 8, QByteArray("\x00\x01\x86\xA0\x00\x00\x4E\x20", 8)); // 100000 × 20000
+    QVERIFY(ImageFiles::writeBytes(png, bytes));
+    QVERIFY(!readImageHeader(png).implausibleSize);
+    bytes.replace(16, 8, QByteArray("\x00\x01\x86\xA1\x00\x00\x00\x10", 8)); // 100001 × 16
+    QVERIFY(ImageFiles::writeBytes(png, bytes));
+    QVERIFY(readImageHeader(png).implausibleSize);
 }
 
 QTEST_GUILESS_MAIN(TestImageHeader)
