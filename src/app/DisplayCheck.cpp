@@ -4,29 +4,37 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
-// Whether something listens on a local socket; abstract names start with '\0'.
-bool socketAnswers(const QByteArray& name) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (static_cast<size_t>(name.size()) >= sizeof(address.sun_path)) {
+// Whether an X server listens on the local socket of display number: the abstract name first
+// (what Xorg and Xvfb offer on Linux), then the file in /tmp/.X11-unix.
+bool xSocketAnswers(const QByteArray& number) {
+    for (const bool abstract : {true, false}) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        // An abstract name starts with a zero byte; the bounded write keeps either inside the
+        // address.
+        char* name = address.sun_path + (abstract ? 1 : 0);
+        const int length = std::snprintf(name, sizeof(address.sun_path) - (abstract ? 1 : 0),
+                                         "/tmp/.X11-unix/X%s", number.constData());
+        bool ok = false;
+        if (length > 0 && static_cast<size_t>(length) < sizeof(address.sun_path) - 1) {
+            const auto size = static_cast<socklen_t>(
+                offsetof(sockaddr_un, sun_path) + static_cast<size_t>(length) + (abstract ? 1 : 0));
+            ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0;
+        }
         ::close(fd);
-        return false;
+        if (ok)
+            return true;
     }
-    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
-    ::close(fd);
-    return ok;
+    return false;
 }
 
 // An X display on this machine (":0", ":1.0", "unix:2") answers on its socket; a display on
@@ -41,8 +49,7 @@ bool xDisplayReachable(const QString& display) {
     if (number.isEmpty() ||
         !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
         return true;
-    const QByteArray path = "/tmp/.X11-unix/X" + number.toLatin1();
-    return socketAnswers(QByteArray(1, '\0') + path) || socketAnswers(path);
+    return xSocketAnswers(number.toLatin1());
 }
 
 bool waylandReachable(const QProcessEnvironment& env) {

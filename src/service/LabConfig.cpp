@@ -321,10 +321,10 @@ LabHosts load() {
             if (!problem)
                 hosts.*tlsKeys.value(key) = mode;
         } else if (caKeys.contains(key)) {
-            QString file;
-            problem = caFileProblem(value, found, file);
+            QString caPath;
+            problem = caFileProblem(value, found, caPath);
             if (!problem)
-                hosts.*caKeys.value(key) = file;
+                hosts.*caKeys.value(key) = caPath;
         } else if (key == QLatin1String("order_ftp_user")) {
             problem = userProblem(value);
             if (!problem)
