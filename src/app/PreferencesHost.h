@@ -19,7 +19,10 @@ public:
     // The text of the start-up wait window.
     virtual void setWaitPanelText(const QString& text) = 0;
     // End the run through the normal termination (clean-exit breadcrumb, tab label, "Quit"
-    // report), without the pooled-order question. The version-up calls it so the installer can
-    // replace the program.
+    // report), without the pooled-order question. The version-up calls it once the studio has
+    // opened the new version's package, so the installer can replace the program.
     virtual void terminateApplication() = 0;
+    // Hand a file to the desktop's default opener (a Debian package: the desktop's package
+    // installer, which asks before it installs). True when the desktop took it.
+    virtual bool openWithDesktop(const QString& path) = 0;
 };

@@ -7,13 +7,15 @@
 #include "service/UpdateInfo.h"
 #include "settings/Log.h"
 #include "util/MiravellPath.h"
+#include "util/ProcessRunner.h"
+#include "util/Sha256.h"
 #include "util/Tool.h"
-#include "util/ToolPaths.h"
 #include "util/VersionText.h"
 #include "util/WorkFolder.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 namespace {
@@ -26,14 +28,24 @@ QString stem(const QString& fileName) {
                                                      : fileName;
 }
 
+void postNg(const QString& version, const QString& logText) {
+    Analyzer::analyzerPost(QStringLiteral("VersionUp-NG"),
+                           QVariantMap{{QStringLiteral("NewVersion"), version},
+                                       {QStringLiteral("ErrorInfo"), logText}});
+}
+
 VersionUp::Outcome fail(const QString& version, const QString& logText, const QString& alertText,
                         VersionUp::Outcome outcome) {
     Log::outputLn(logText);
     Tool::alertWithMsg(alertText, QStringLiteral("次に起動した時に再度行います"));
-    Analyzer::analyzerPost(QStringLiteral("VersionUp-NG"),
-                           QVariantMap{{QStringLiteral("NewVersion"), version},
-                                       {QStringLiteral("ErrorInfo"), logText}});
+    postNg(version, logText);
     return outcome;
+}
+
+QString packageManagerText(const QString& package) {
+    return QStringLiteral("このHALVIX 2はDebianパッケージ（%1）としてインストールされています。"
+                          "更新はパッケージ管理（ソフトウェアの更新、apt）から行ってください。")
+        .arg(package);
 }
 
 } // namespace
@@ -65,12 +77,42 @@ QString VersionUp::installerPath(const QString& version) {
     return unpackFolderPath(version) + QLatin1Char('/') + QLatin1String(kInstallerName);
 }
 
-bool VersionUp::startInstaller(const QString& installerPath) {
-    const QFileInfo info(installerPath);
-    if (!info.isFile()) {
-        return false;
+std::optional<QString> VersionUp::debianPackageIn(const QString& folder) {
+    const QFileInfoList found =
+        QDir(folder).entryInfoList({QStringLiteral("*.deb")}, QDir::Files, QDir::Name);
+    if (found.isEmpty()) {
+        return std::nullopt;
     }
-    return QProcess::startDetached(ToolPaths::sh(), {info.absoluteFilePath()}, info.absolutePath());
+    return found.first().absoluteFilePath();
+}
+
+std::optional<QString> VersionUp::owningPackage(const QString& programPath) {
+    const QString path = QFileInfo(programPath).canonicalFilePath();
+    // Only the system's folders hold packaged programs; dpkg is not asked about a build folder.
+    if (!path.startsWith(QStringLiteral("/usr/"))) {
+        return std::nullopt;
+    }
+    ProcessOptions options;
+    options.captureStderr = true;
+    const ProcessResult query =
+        runProcess(QStringLiteral("/usr/bin/dpkg-query"), {QStringLiteral("-S"), path}, options);
+    if (!query.succeeded()) {
+        return std::nullopt;
+    }
+    // "halvix2: /usr/bin/halvix2" (with ":amd64" on a multi-arch package).
+    const QString line = QString::fromUtf8(query.stdoutData).section(u'\n', 0, 0);
+    const QString package = line.section(QStringLiteral(": "), 0, 0).section(u':', 0, 0).trimmed();
+    if (package.isEmpty() || package.contains(u',')) {
+        return std::nullopt;
+    }
+    return package;
+}
+
+std::optional<QString> VersionUp::runningProgramPackage() {
+    const QString program = QCoreApplication::instance() != nullptr
+                                ? QCoreApplication::applicationFilePath()
+                                : QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    return owningPackage(program);
 }
 
 VersionUp::Outcome VersionUp::applicationUpdateCheck(const QString& updateInfo,
@@ -91,8 +133,12 @@ VersionUp::Outcome VersionUp::applicationUpdateCheck(const QString& updateInfo,
     }
 
     Log::outputLn(QStringLiteral("バージョンアップを促す"));
+    QString information = QStringLiteral("HALVIX 2の新しいバージョンをダウンロードします。");
+    if (const QString notes = UpdateInfo::appVersionNotes(updateInfo); !notes.isEmpty()) {
+        information += QStringLiteral("\n\n") + notes;
+    }
     Tool::alertWithMsg(QStringLiteral("新しいバージョン（v%1）があります").arg(version),
-                       QStringLiteral("HALVIX 2の新しいバージョンをダウンロードします。"));
+                       information);
     host.setWaitPanelText(QStringLiteral("最新バージョンを読み込んでいます"));
 
     const QString fileName = newAppFileName(version);
@@ -106,14 +152,61 @@ VersionUp::Outcome VersionUp::applicationUpdateCheck(const QString& updateInfo,
     Log::outputLn(QStringLiteral("新バージョンのダウンロード開始"));
     if (!Tool::ftpFileDownLoadAndUnzipWithHost(
             LabConfig::orderFtpHost(), remotePath, LabConfig::orderFtpUser(),
-            QLatin1String(LabEndpoints::kProductionPassword), WorkFolder::workFolderPath())) {
+            QLatin1String(LabEndpoints::kProductionPassword), WorkFolder::workFolderPath(),
+            LabConfig::orderFtpTls(), LabConfig::orderFtpCa())) {
         return fail(version, QStringLiteral("ダウンロード失敗"),
                     QStringLiteral("最新バージョンの読み込みに失敗しました"),
                     Outcome::DownloadFailed);
     }
-
     Log::outputLn(QStringLiteral("ダウンロードと解凍成功"));
-    if (!startInstaller(installerPath(version))) {
+
+    // From here on nothing that came over the network is run by the program itself.
+    const std::optional<QString> installedAs = runningProgramPackage();
+    const std::optional<QString> package = debianPackageIn(unpackFolder);
+    if (!package) {
+        const QString logText = QStringLiteral("インストーラーは実行せずに通知");
+        Log::outputLn(logText);
+        Tool::alertWithMsg(
+            QStringLiteral("新しいバージョン（v%1）をダウンロードしました").arg(version),
+            installedAs ? packageManagerText(*installedAs)
+                        : QStringLiteral("安全のため、ダウンロードしたインストーラーは自動では"
+                                         "実行しません。更新の方法は当社営業へお問い合わせ"
+                                         "ください。\n\nダウンロード先：%1")
+                              .arg(unpackFolder));
+        postNg(version, logText);
+        return Outcome::Notified;
+    }
+
+    const QFileInfo packageInfo(*package);
+    const std::optional<QString> sha256 = orbel::Sha256::ofFile(*package);
+    if (!sha256) {
+        return fail(version, QStringLiteral("ダウンロード失敗"),
+                    QStringLiteral("最新バージョンの読み込みに失敗しました"),
+                    Outcome::DownloadFailed);
+    }
+    Log::outputLn(QStringLiteral("新バージョンのパッケージ（%1 %2バイト SHA-256 %3）")
+                      .arg(packageInfo.fileName())
+                      .arg(packageInfo.size())
+                      .arg(*sha256));
+    QString question =
+        QStringLiteral("ファイル：%1\n大きさ：%2（%3バイト）\nSHA-256：%4\n\n"
+                       "パッケージのインストーラーで開きます。ラボから知らされたSHA-256と同じか"
+                       "確かめてからインストールしてください。")
+            .arg(packageInfo.fileName(), Tool::autoDataByteStringWithByte(packageInfo.size()))
+            .arg(packageInfo.size())
+            .arg(*sha256);
+    if (installedAs) {
+        question += QStringLiteral("\n\n") + packageManagerText(*installedAs);
+    }
+    if (!Tool::alertOkNgWithMsg(
+            QStringLiteral("新しいバージョン（v%1）のパッケージを開きますか？").arg(version),
+            question, QStringLiteral("開く"), QStringLiteral("開かない"))) {
+        const QString logText = QStringLiteral("新バージョンのパッケージを開かずに続行");
+        Log::outputLn(logText);
+        postNg(version, logText);
+        return Outcome::Notified;
+    }
+    if (!host.openWithDesktop(*package)) {
         return fail(version, QStringLiteral("インストーラーの起動に失敗"),
                     QStringLiteral("インストーラーの起動に失敗しました"), Outcome::InstallerFailed);
     }

@@ -1,5 +1,6 @@
 #include "app/AppCtrl.h"
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/InstanceGuard.h"
 #include "app/TerminationSignals.h"
 #include "settings/UserDef.h"
@@ -19,6 +20,11 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> answered = CommandLine::answer(argc, argv)) {
         return *answered;
     }
+    // Without a display Qt would abort only after the settings, the work area and the locks were
+    // made: refuse first, in one line, writing nothing.
+    if (const std::optional<int> refused = DisplayCheck::refuse(argc, argv)) {
+        return *refused;
+    }
     // The guard takes the lock files of the settings folder and the work area (held until the
     // process ends) and reads only them and the order pool: it runs before the settings are read,
     // so an instance it ends has written its own settings before this one reads them, and a
@@ -32,7 +38,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("halvix2"));
     QApplication::setApplicationDisplayName(QStringLiteral("HALVIX 2"));
     QApplication::setApplicationVersion(QStringLiteral(HALVIX_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("halvix2"));
+    // The desktop entry jp.miravell.halvix2.desktop: the window is matched to its launcher.
+    QApplication::setDesktopFileName(QStringLiteral("jp.miravell.halvix2"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     installQtJapanese(app);
     if (const QString icon = Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));

@@ -62,7 +62,8 @@ QStringList serverReplies(const QByteArray& verboseOutput) {
 
 ProcessOptions LabFtpExchange::curlOptions(const SendServerProfile& profile) {
     ProcessOptions options;
-    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password);
+    options.stdinData = orbel::curlAccountConfig(profile.user, profile.password) +
+                        orbel::curlTlsConfig(profile.tls, profile.caFile);
     return options;
 }
 
@@ -281,18 +282,24 @@ SendServerProfile LabFtpExchange::serverProfile() {
     if (UserDef::isFtp2SendMode()) {
         profile.kind = SendServerProfile::Kind::Ftp2;
         profile.host = LabConfig::ftp2Host();
+        profile.tls = LabConfig::ftp2Tls();
+        profile.caFile = LabConfig::ftp2Ca();
         profile.user = s(LabEndpoints::kFtp2User);
         profile.password = s(LabEndpoints::kFtp2Password);
         profile.folder = s(LabEndpoints::kFtp2Folder);
     } else if (UserDef::isTestSendMode()) {
         profile.kind = SendServerProfile::Kind::Test;
         profile.host = LabConfig::testFtpHost();
+        profile.tls = LabConfig::testFtpTls();
+        profile.caFile = LabConfig::testFtpCa();
         profile.user = s(LabEndpoints::kTestUser);
         profile.password = s(LabEndpoints::kTestPassword);
         profile.folder = s(LabEndpoints::kTestFolder);
     } else {
         profile.kind = SendServerProfile::Kind::Production;
         profile.host = LabConfig::orderFtpHost();
+        profile.tls = LabConfig::orderFtpTls();
+        profile.caFile = LabConfig::orderFtpCa();
         profile.user = LabConfig::orderFtpUser();
         profile.password = s(LabEndpoints::kProductionPassword);
         profile.folder = s(LabEndpoints::kProductionFolder);
@@ -322,12 +329,21 @@ QString LabFtpExchange::errorMessageForCode(int code) {
         return QStringLiteral("ファイルの一部分しか転送できなかった");
     case 26:
         return QStringLiteral("ファイルの読み込みエラー");
+    // The TLS that lab.conf asks for: never given up for a send in the clear.
+    case 35:
+        return QStringLiteral("暗号化通信（TLS）の接続に失敗");
     case 55:
         return QStringLiteral("ネットワークデータ送信失敗");
     case 56:
         return QStringLiteral("ネットワークデータ受信失敗");
+    case 60:
+        return QStringLiteral("サーバーの証明書を確認できない（なりすましの恐れ）");
+    case 64:
+        return QStringLiteral("要求された暗号化通信（TLS）がサーバーで使えません");
     case 67:
         return QStringLiteral("サーバーへのログインエラー");
+    case 77:
+        return QStringLiteral("証明書（CAファイル）を読み込めない");
     case 901:
         return QStringLiteral("ファイルリネーム失敗");
     case 902:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/CurlAccount.h"
 #include "util/ProcessRunner.h"
 
 #include <QString>
@@ -16,6 +17,8 @@ struct SendServerProfile {
     QString user;
     QString password;
     QString folder;
+    orbel::FtpTlsMode tls = orbel::FtpTlsMode::Off; // TLS with this server (lab.conf)
+    QString caFile; // its certificate's CA file; "" = the system's store
 };
 
 // What one SIZE at the lab showed about a name.

@@ -18,7 +18,8 @@ constexpr int kMaxSeconds = 1800;
 
 bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
                                            const QString& user, const QString& pass,
-                                           const QString& downFolder) {
+                                           const QString& downFolder, orbel::FtpTlsMode tls,
+                                           const QString& caFile) {
     // "-O" names the local file after the last component of the remote path.
     const QString fileName = QFileInfo(path).fileName();
     // No host (a refused lab.conf): curl would take the path's first folder for one.
@@ -44,7 +45,7 @@ bool Tool::ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& p
     options.workingDirectory = downFolder;
     options.captureStdout = false;
     options.captureStderr = false;
-    options.stdinData = orbel::curlAccountConfig(user, pass);
+    options.stdinData = orbel::curlAccountConfig(user, pass) + orbel::curlTlsConfig(tls, caFile);
     const ProcessResult run = runProcess(curl, args + orbel::curlAccountArgs(), options);
     if (!run.started) {
         Log::outputLn(QStringLiteral("コマンドを起動できません：%1（作業フォルダ：%2）")

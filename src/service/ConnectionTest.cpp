@@ -7,6 +7,7 @@
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 
@@ -60,6 +61,22 @@ QString ftpFailureText(int code) {
         return QStringLiteral(
             "注文サーバーとのデータ通信ができませんでした。ルーターやファイアウォールが"
             "FTPのデータ通信（パッシブモード）を止めていないか確認してください。");
+    case 64:
+        return QStringLiteral(
+            "注文サーバーが暗号化通信（TLS）に応じませんでした。この設定では暗号化なしでは"
+            "送信しません。当社営業へご連絡ください。");
+    case 35:
+        return QStringLiteral(
+            "注文サーバーとの暗号化通信（TLS）を始められませんでした。プロキシやセキュリティ"
+            "ソフトが通信に割り込んでいないか確認してください。続く場合は当社営業へご連絡ください"
+            "。");
+    case 60:
+        return QStringLiteral(
+            "注文サーバーの証明書を確認できませんでした。別のサーバーになりすまされている"
+            "恐れがあるため、送信しません。当社営業へご連絡ください。");
+    case 77:
+        return QStringLiteral("証明書の確認に使うCAファイルを読み込めませんでした。"
+                              "ラボ接続設定ファイルを確認してください。");
     default:
         return QStringLiteral(
                    "注文サーバーとの通信でエラーが発生しました（コード%1）。"
@@ -122,6 +139,8 @@ QString ConnectionTest::checkTitle(int check) {
         return QStringLiteral("注文サーバーへのログインと一覧");
     case FtpUpload:
         return QStringLiteral("注文サーバーへの送信");
+    case FtpPrivacy:
+        return QStringLiteral("注文サーバーとの通信の暗号化");
     default:
         return {};
     }
@@ -240,6 +259,36 @@ ConnectionCheckResult ConnectionTest::checkFtpUpload() {
     return result(State::Ok, QStringLiteral("テスト用の小さなファイルを送信し、削除できました。"));
 }
 
+ConnectionCheckResult ConnectionTest::checkFtpPrivacy() {
+    const SendServerProfile profile = LabFtpExchange::serverProfile();
+    // Login only ("-I" on the top folder): curl's verbose lines tell whether TLS was set up.
+    QStringList args = curlBase(profile);
+    args << QStringLiteral("-v") << QStringLiteral("-I")
+         << QStringLiteral("ftp://") + profile.host + QLatin1Char('/');
+    ProcessOptions options = LabFtpExchange::curlOptions(profile);
+    options.captureStderr = true;
+    const ProcessResult login = runProcess(ToolPaths::curl(), args, options);
+    const int code = curlCode(login);
+    if (code != 0)
+        return result(State::Failed, ftpFailureText(code));
+    static const QRegularExpression tls(QStringLiteral("SSL connection using ([^\\s/]+)"));
+    const QRegularExpressionMatch match = tls.match(QString::fromUtf8(login.stderrData));
+    if (match.hasMatch())
+        return result(State::Ok,
+                      QStringLiteral("暗号化あり（%1）：アカウントのパスワードと注文データは"
+                                     "暗号化されて送られます。")
+                          .arg(match.captured(1)));
+    if (profile.tls == orbel::FtpTlsMode::Off)
+        return result(State::Ok, QStringLiteral("暗号化なし：%1は暗号化なしで使う設定です。"
+                                                "アカウントのパスワードと注文データは暗号化"
+                                                "されずに送られます。")
+                                     .arg(serverName(profile)));
+    return result(State::Warning,
+                  QStringLiteral("暗号化なし：%1が暗号化通信（TLS）に対応していないため、"
+                                 "アカウントのパスワードと注文データは暗号化されずに送られます。")
+                      .arg(serverName(profile)));
+}
+
 bool ConnectionTest::start() {
     if (running_.exchange(true))
         return false;
@@ -267,6 +316,9 @@ void ConnectionTest::run() {
                 break;
             case FtpLogin:
                 r = checkFtpLogin();
+                break;
+            case FtpPrivacy:
+                r = checkFtpPrivacy();
                 break;
             default:
                 r = checkFtpUpload();

@@ -15,12 +15,13 @@ struct ConnectionCheckResult {
 
 // Checks, one after the other, everything an order needs of the network: the information server,
 // the authentication server, login and name listing on the order server, and the upload direction
-// (a 1-byte file "upload_halvix_probe" put into the order folder and deleted again). Posts nothing
+// (a 1-byte file "upload_halvix_probe" put into the order folder and deleted again), and
+// whether the line to the order server is encrypted. Posts nothing
 // to the analysis server. Runs on a thread of its own; results arrive as queued signals.
 class ConnectionTest : public QObject {
     Q_OBJECT
 public:
-    enum Check { InfoServer, AuthServer, FtpLogin, FtpUpload, CheckCount };
+    enum Check { InfoServer, AuthServer, FtpLogin, FtpUpload, FtpPrivacy, CheckCount };
 
     explicit ConnectionTest(QObject* parent = nullptr);
     ~ConnectionTest() override; // stops a running test and joins its thread
@@ -35,6 +36,9 @@ public:
     static ConnectionCheckResult checkAuthServer();
     static ConnectionCheckResult checkFtpLogin();
     static ConnectionCheckResult checkFtpUpload();
+    // Whether the order server's line is private: "暗号化あり（TLSv1.3）" or "暗号化なし", with
+    // what that means; a TLS that lab.conf asks for and that fails is a failure.
+    static ConnectionCheckResult checkFtpPrivacy();
 
     // Starts every check on the test thread; false while one runs.
     bool start();

@@ -76,10 +76,12 @@ QFileDevice::Permissions newFilePermissions() {
     return permissions;
 }
 
-// The account reaches curl on its standard input ("-K -"), never in the process list.
+// The account reaches curl on its standard input ("-K -"), never in the process list; so does
+// the order server's TLS.
 QByteArray accountConfig() {
     return orbel::curlAccountConfig(LabConfig::orderFtpUser(),
-                                    s(LabEndpoints::kProductionPassword));
+                                    s(LabEndpoints::kProductionPassword)) +
+           orbel::curlTlsConfig(LabConfig::orderFtpTls(), LabConfig::orderFtpCa());
 }
 
 QString pathPart(const QString& text) {
@@ -149,6 +151,15 @@ QString FileDownLoader::errorMessageForCode(int code) {
         return QStringLiteral("ファイルの読み込みエラーが発生しました");
     case 67:
         return QStringLiteral("サーバーへのログインエラーが発生しました");
+    case 35:
+        return QStringLiteral("暗号化通信（TLS）の接続に失敗しました");
+    case 60:
+        return QStringLiteral(
+            "サーバーの証明書を確認できませんでした（なりすましの恐れがあります）");
+    case 64:
+        return QStringLiteral("要求された暗号化通信（TLS）がサーバーで使えません");
+    case 77:
+        return QStringLiteral("証明書（CAファイル）を読み込めませんでした");
     default:
         return QStringLiteral("(%1)エラーが発生しました").arg(code);
     }

@@ -2,6 +2,7 @@
 
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
+#include "util/CurlAccount.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,14 @@ struct LabHosts {
     QString orderFtpUser = QString::fromLatin1(LabConfig::kDefaultOrderFtpUser);
     QString ftp2Host = QString::fromLatin1(LabConfig::kDefaultFtpHost);
     QString testFtpHost = QString::fromLatin1(LabConfig::kDefaultFtpHost);
+    // TLS of each FTP server and the CA file its certificate is checked against ("" = the
+    // system's store).
+    orbel::FtpTlsMode orderFtpTls = orbel::FtpTlsMode::Off;
+    orbel::FtpTlsMode ftp2Tls = orbel::FtpTlsMode::Off;
+    orbel::FtpTlsMode testFtpTls = orbel::FtpTlsMode::Off;
+    QString orderFtpCa;
+    QString ftp2Ca;
+    QString testFtpCa;
     QString path;
     std::optional<QString> refusal;
 };
@@ -199,6 +208,37 @@ std::optional<QString> userProblem(const QString& value) {
     return QStringLiteral("アカウント名に使えるのは英数字と「_」「.」「-」だけ");
 }
 
+std::optional<QString> tlsProblem(const QString& value, orbel::FtpTlsMode& mode) {
+    const QString word = value.toLower();
+    if (word == QLatin1String("off"))
+        mode = orbel::FtpTlsMode::Off;
+    else if (word == QLatin1String("try"))
+        mode = orbel::FtpTlsMode::Try;
+    else if (word == QLatin1String("require"))
+        mode = orbel::FtpTlsMode::Require;
+    else
+        return QStringLiteral("off・try・require のいずれかを書く");
+    return std::nullopt;
+}
+
+// A CA file: absolute, or relative to the lab.conf that names it; it must be there, since a
+// missing one would only show as a failed send.
+std::optional<QString> caFileProblem(const QString& value, const QString& confPath, QString& file) {
+    if (value.isEmpty())
+        return QStringLiteral("CAファイルのパスがない");
+    for (const QChar c : value) {
+        if (isControl(c))
+            return QStringLiteral("制御文字は使えない");
+    }
+    const QString absolute =
+        QDir::isAbsolutePath(value) ? value : QFileInfo(confPath).absoluteDir().filePath(value);
+    const QFileInfo info(absolute);
+    if (!info.isFile() || !info.isReadable())
+        return QStringLiteral("CAファイル（%1）を読み込めない").arg(QDir::cleanPath(absolute));
+    file = QDir::cleanPath(info.absoluteFilePath());
+    return std::nullopt;
+}
+
 LabHosts load() {
     LabHosts hosts;
     const QStringList candidates = candidatePaths();
@@ -237,6 +277,14 @@ LabHosts load() {
         {QStringLiteral("order_ftp_host"), &LabHosts::orderFtpHost},
         {QStringLiteral("ftp2_host"), &LabHosts::ftp2Host},
         {QStringLiteral("test_ftp_host"), &LabHosts::testFtpHost}};
+    const QHash<QString, orbel::FtpTlsMode LabHosts::*> tlsKeys = {
+        {QStringLiteral("order_ftp_tls"), &LabHosts::orderFtpTls},
+        {QStringLiteral("ftp2_tls"), &LabHosts::ftp2Tls},
+        {QStringLiteral("test_ftp_tls"), &LabHosts::testFtpTls}};
+    const QHash<QString, QString LabHosts::*> caKeys = {
+        {QStringLiteral("order_ftp_ca"), &LabHosts::orderFtpCa},
+        {QStringLiteral("ftp2_ca"), &LabHosts::ftp2Ca},
+        {QStringLiteral("test_ftp_ca"), &LabHosts::testFtpCa}};
 
     QHash<QString, qsizetype> seen; // key -> its line
     QString text = QString::fromUtf8(content);
@@ -252,6 +300,7 @@ LabHosts load() {
         const QString value = eq > 0 ? line.mid(eq + 1).trimmed() : QString();
         std::optional<QString> problem;
         const bool known = httpKeys.contains(key) || ftpKeys.contains(key) ||
+                           tlsKeys.contains(key) || caKeys.contains(key) ||
                            key == QLatin1String("order_ftp_user");
         if (key.isEmpty()) {
             problem = QStringLiteral("「項目名=値」の形になっていない");
@@ -266,6 +315,16 @@ LabHosts load() {
             problem = hostPortProblem(value);
             if (!problem)
                 hosts.*ftpKeys.value(key) = value;
+        } else if (tlsKeys.contains(key)) {
+            orbel::FtpTlsMode mode = orbel::FtpTlsMode::Off;
+            problem = tlsProblem(value, mode);
+            if (!problem)
+                hosts.*tlsKeys.value(key) = mode;
+        } else if (caKeys.contains(key)) {
+            QString caPath;
+            problem = caFileProblem(value, found, caPath);
+            if (!problem)
+                hosts.*caKeys.value(key) = caPath;
         } else if (key == QLatin1String("order_ftp_user")) {
             problem = userProblem(value);
             if (!problem)
@@ -323,6 +382,24 @@ QString LabConfig::ftp2Host() {
 }
 QString LabConfig::testFtpHost() {
     return current().testFtpHost;
+}
+orbel::FtpTlsMode LabConfig::orderFtpTls() {
+    return current().orderFtpTls;
+}
+orbel::FtpTlsMode LabConfig::ftp2Tls() {
+    return current().ftp2Tls;
+}
+orbel::FtpTlsMode LabConfig::testFtpTls() {
+    return current().testFtpTls;
+}
+QString LabConfig::orderFtpCa() {
+    return current().orderFtpCa;
+}
+QString LabConfig::ftp2Ca() {
+    return current().ftp2Ca;
+}
+QString LabConfig::testFtpCa() {
+    return current().testFtpCa;
 }
 QString LabConfig::configPath() {
     return current().path;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/CurlAccount.h"
+
 #include <QString>
 #include <optional>
 
@@ -12,6 +14,10 @@
 //   order_ftp_user=name               the production account's name
 //   ftp2_host=host:port               the second order FTP server
 //   test_ftp_host=host:port           the test FTP server
+//   order_ftp_tls=off|try|require     TLS (explicit AUTH TLS) with the order FTP server; off when
+//   ftp2_tls=..., test_ftp_tls=...    not given: "try" uses it when offered, "require" or fail
+//   order_ftp_ca=/path/ca.pem         the CA file a server's certificate is checked against
+//   ftp2_ca=..., test_ftp_ca=...      instead of the system's store (relative: to this file)
 // Blank lines and lines starting with "#" are skipped, unknown keys ignored. A host is a host name
 // or an IP address (IPv6 in brackets) with an optional port 1-65535; an HTTP server is "http://"
 // or "https://" and such a host, nothing after it but "/".
@@ -45,6 +51,13 @@ public:
     static QString orderFtpUser();
     static QString ftp2Host();
     static QString testFtpHost();
+    // TLS with each FTP server, and the CA file of its certificate ("" = the system's store).
+    static orbel::FtpTlsMode orderFtpTls();
+    static orbel::FtpTlsMode ftp2Tls();
+    static orbel::FtpTlsMode testFtpTls();
+    static QString orderFtpCa();
+    static QString ftp2Ca();
+    static QString testFtpCa();
 
     // Full URLs of the fixed requests.
     static QString appInfoUrl();   // info server + "/halv_ix2/appinfo.html"

@@ -61,3 +61,16 @@ bool UpdateInfo::isKineloOff(const QString& updateInfo) {
 bool UpdateInfo::isFfTabOn(const QString& updateInfo) {
     return updateInfo.contains(QLatin1String(LabEndpoints::kWordFfTabOn));
 }
+
+QString UpdateInfo::appVersionNotes(const QString& updateInfo) {
+    QString notes = markerValue(updateInfo, QStringLiteral("APP_VER_NOTE"));
+    // The page comes in the clear: nothing in it may steer the alert that shows it.
+    notes.removeIf([](QChar c) {
+        return c != u'\n' &&
+               (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format);
+    });
+    constexpr qsizetype kMaxNotes = 1000;
+    if (notes.size() > kMaxNotes)
+        notes = notes.left(kMaxNotes) + QStringLiteral("…");
+    return notes.trimmed();
+}

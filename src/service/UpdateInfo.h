@@ -24,6 +24,10 @@ public:
     // Stores the FTP2_TARGET_CODE block under Ftp2TargetCode, also when empty.
     static void storeFtp2TargetCode(const QString& updateInfo);
 
+    // The lab's notes on its newest version, the block "APP_VER_NOTE" (optional): trimmed,
+    // without control characters but line feeds, at most 1000 characters; "" without one.
+    static QString appVersionNotes(const QString& updateInfo);
+
     static bool isKineloOff(const QString& updateInfo); // the word "KINELO-OFF" appears
     static bool isFfTabOn(const QString& updateInfo);   // the word "FF-TAB-ON" appears
 };

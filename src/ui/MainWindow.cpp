@@ -84,6 +84,9 @@ public:
         QMetaObject::invokeMethod(
             &ctrl_, [this] { ctrl_.terminateNow(); }, Qt::QueuedConnection);
     }
+    bool openWithDesktop(const QString& path) override {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 
 private:
     AppCtrl& ctrl_;

@@ -13,4 +13,13 @@ namespace orbel {
 QStringList curlAccountArgs();
 QByteArray curlAccountConfig(const QString& user, const QString& password);
 
+// How an FTP server is talked to: in the clear, TLS when the server offers it (explicit
+// "AUTH TLS"), or TLS or nothing at all.
+enum class FtpTlsMode { Off, Try, Require };
+
+// The config lines that make curl use TLS in that mode ("ssl" or "ssl-reqd", control and data
+// connections alike), with the server's certificate checked against caFile instead of the system
+// store when one is given; nothing for Off. To be appended to curlAccountConfig().
+QByteArray curlTlsConfig(FtpTlsMode mode, const QString& caFile = QString());
+
 } // namespace orbel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/CurlAccount.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -213,12 +215,14 @@ public:
     static bool unzipAndDeleteWithPath(const QString& zipPath);
 
     // --- FTP operations (src/job/ToolFtp.cpp) ---
-    // "/usr/bin/curl -O ftp://host+path" in downFolder (the account on curl's standard input,
-    // never on its command line), then unzipAndDeleteWithPath
+    // "/usr/bin/curl -O ftp://host+path" in downFolder (the account and the TLS on curl's
+    // standard input, never on its command line), then unzipAndDeleteWithPath
     // on the downloaded file; false when either fails.
     static bool ftpFileDownLoadAndUnzipWithHost(const QString& host, const QString& path,
                                                 const QString& user, const QString& pass,
-                                                const QString& downFolder);
+                                                const QString& downFolder,
+                                                orbel::FtpTlsMode tls = orbel::FtpTlsMode::Off,
+                                                const QString& caFile = QString());
 
     // --- Child-process runners (ToolShell.cpp, ToolTask.cpp) ---
     // "/bin/sh -c command": standard output, or none when standard error is not empty or the

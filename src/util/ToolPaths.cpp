@@ -1,6 +1,7 @@
 #include "util/ToolPaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -20,7 +21,14 @@ QString ToolPaths::sips() {
     if (!fromEnvironment.isEmpty()) {
         return fromEnvironment;
     }
-    return programFolder() + QStringLiteral("/halvix-sips");
+    // Beside the program in the build folder; installed, a helper rather than a command, in
+    // <prefix>/libexec/halvix2 beside <prefix>/bin.
+    const QString folder = programFolder();
+    const QString beside = folder + QStringLiteral("/halvix-sips");
+    if (QFileInfo(beside).isExecutable()) {
+        return beside;
+    }
+    return QDir::cleanPath(folder + QStringLiteral("/../libexec/halvix2/halvix-sips"));
 }
 
 QString ToolPaths::zip() {

@@ -6,7 +6,9 @@
 // see exactly what is used.
 struct ToolPaths {
     ToolPaths() = delete;
-    static QString sips();  // our image tool: $HALVIX_SIPS, else "halvix-sips" beside the program
+    // Our image tool: $HALVIX_SIPS, else "halvix-sips" beside the program (the build folder),
+    // else <prefix>/libexec/halvix2/halvix-sips of the installed program in <prefix>/bin.
+    static QString sips();
     static QString zip();   // /usr/bin/zip
     static QString unzip(); // /usr/bin/unzip
     static QString curl();  // /usr/bin/curl

@@ -189,6 +189,7 @@ private Q_SLOTS:
     void killDuringAJobLeavesTheStageReached();
     void killedInstanceIsTakenOverAndItsLeftoversCleared();
     void installedCopyFindsItsResources();
+    void withoutADisplayNothingIsWritten();
 };
 
 // The first runs from the build folder, the second from a packaged copy elsewhere: still one home,
@@ -465,14 +466,15 @@ void TestAppProcess::installedCopyFindsItsResources() {
                    QStringLiteral("--prefix"), prefix});
     QVERIFY(install.waitForFinished(120000));
     QCOMPARE(install.exitCode(), 0);
-    for (const QString& path : {QStringLiteral("bin/halvix2"), QStringLiteral("bin/halvix-sips"),
-                                QStringLiteral("share/halvix2/tbl_print_new.xml"),
-                                QStringLiteral("share/applications/halvix2.desktop"),
-                                QStringLiteral("share/icons/hicolor/256x256/apps/halvix2.png")}) {
+    for (const QString& path :
+         {QStringLiteral("bin/halvix2"), QStringLiteral("libexec/halvix2/halvix-sips"),
+          QStringLiteral("share/halvix2/tbl_print_new.xml"),
+          QStringLiteral("share/applications/jp.miravell.halvix2.desktop"),
+          QStringLiteral("share/icons/hicolor/256x256/apps/halvix2.png")}) {
         QVERIFY2(QFileInfo::exists(prefix + u'/' + path), qPrintable(path));
     }
-    const QString desktop =
-        QString::fromUtf8(readAll(prefix + QStringLiteral("/share/applications/halvix2.desktop")));
+    const QString desktop = QString::fromUtf8(
+        readAll(prefix + QStringLiteral("/share/applications/jp.miravell.halvix2.desktop")));
     QVERIFY(desktop.contains(QStringLiteral("\nExec=halvix2\n")));
     QVERIFY(desktop.contains(QStringLiteral("\nIcon=halvix2\n")));
 
@@ -494,6 +496,32 @@ void TestAppProcess::installedCopyFindsItsResources() {
     // The shipped catalogues were found beside the installed program.
     QVERIFY(logOnDisk(home.path()).contains(QStringLiteral("リソースのアルバムデータを読み込み")));
     QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
+}
+
+// Started from ssh or a service, without any display: one Japanese line, exit 1, and no settings,
+// work area or lock made before Qt would have aborted.
+void TestAppProcess::withoutADisplayNothingIsWritten() {
+    TestHome home;
+    const QString fresh = home.filePath(QStringLiteral("fresh"));
+    QVERIFY(QDir().mkpath(fresh));
+    TestProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), fresh);
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "DISPLAY", "WAYLAND_DISPLAY",
+                             "QT_QPA_PLATFORM", "HALVIX_UNATTENDED"})
+        env.remove(QString::fromLatin1(name));
+    run.setProcessEnvironment(env);
+    run.start(halvixPath(), {});
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 1);
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    QVERIFY2(err.count(u'\n') == 1 && err.contains(QStringLiteral("画面を表示できません")) &&
+                 err.contains(QStringLiteral("DISPLAY")),
+             qPrintable(err));
+    QVERIFY(run.readAllStandardOutput().isEmpty());
+    QCOMPARE(QDir(fresh).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 int main(int argc, char* argv[]) {

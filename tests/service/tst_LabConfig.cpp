@@ -151,6 +151,36 @@ private Q_SLOTS:
             QStringLiteral("ラボ接続設定の不明な項目を無視（%1 10行目：future_key）").arg(conf)));
     }
 
+    // TLS per FTP server and the CA files: off unless the file says so; a relative CA file is
+    // found beside the file; and what curl is then told (on its standard input).
+    void readsTlsPerServer() {
+        TestHome home;
+        const QString conf = home.filePath(QStringLiteral("lab/lab.conf"));
+        QVERIFY(writeText(home.filePath(QStringLiteral("lab/certs/lab-ca.pem")), "pem"));
+        QVERIFY(writeText(home.filePath(QStringLiteral("other.pem")), "pem"));
+        QVERIFY(writeText(conf, "order_ftp_tls=require\n"
+                                "order_ftp_ca=certs/lab-ca.pem\n"
+                                "ftp2_tls=Try\n"
+                                "ftp2_ca=" +
+                                    home.filePath(QStringLiteral("other.pem")).toUtf8() + "\n"));
+        {
+            LabConfEnv env(conf);
+            QCOMPARE(LabConfig::refusal(), std::nullopt);
+            QCOMPARE(LabConfig::orderFtpTls(), orbel::FtpTlsMode::Require);
+            QCOMPARE(LabConfig::orderFtpCa(),
+                     home.filePath(QStringLiteral("lab/certs/lab-ca.pem")));
+            QCOMPARE(LabConfig::ftp2Tls(), orbel::FtpTlsMode::Try);
+            QCOMPARE(LabConfig::ftp2Ca(), home.filePath(QStringLiteral("other.pem")));
+            QCOMPARE(LabConfig::testFtpTls(), orbel::FtpTlsMode::Off);
+            QCOMPARE(LabConfig::testFtpCa(), QString());
+        }
+        QCOMPARE(orbel::curlTlsConfig(orbel::FtpTlsMode::Off, QStringLiteral("/ca.pem")),
+                 QByteArray());
+        QCOMPARE(orbel::curlTlsConfig(orbel::FtpTlsMode::Try), QByteArray("ssl\n"));
+        QCOMPARE(orbel::curlTlsConfig(orbel::FtpTlsMode::Require, QStringLiteral("/a \"b\".pem")),
+                 QByteArray("ssl-reqd\ncacert = \"/a \\\"b\\\".pem\"\n"));
+    }
+
     // One line that cannot be trusted refuses the whole file: no host of it, and none of the
     // defaults either, is used; the log says which line and why.
     void badLineRefusesTheWholeFile_data() {
@@ -202,6 +232,11 @@ private Q_SLOTS:
                                         << QStringLiteral("アカウント名に使えるのは");
         QTest::newRow("key given twice") << QByteArray("info_server=http://b.example")
                                          << QStringLiteral("info_server は1行目にもある");
+        QTest::newRow("TLS word") << QByteArray("order_ftp_tls=yes")
+                                  << QStringLiteral("off・try・require のいずれか");
+        QTest::newRow("missing CA file")
+            << QByteArray("test_ftp_ca=/nowhere/ca.pem")
+            << QStringLiteral("CAファイル（/nowhere/ca.pem）を読み込めない");
     }
 
     void badLineRefusesTheWholeFile() {

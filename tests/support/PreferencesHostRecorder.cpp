@@ -34,3 +34,8 @@ void PreferencesHostRecorder::terminateApplication() {
     terminateAsked = true;
     calls.append(QStringLiteral("terminate"));
 }
+
+bool PreferencesHostRecorder::openWithDesktop(const QString& path) {
+    calls.append(QStringLiteral("open:") + path);
+    return openAnswer;
+}

@@ -140,7 +140,13 @@ private Q_SLOTS:
         ConnectionTestWindow window;
         const qsizetype reportsBefore = lab->reports().size();
         const QList<CheckRow> rows = runConnectionTest(window);
-        QCOMPARE(states(rows), (QStringList{"OK", "OK", "OK", "OK"}));
+        QCOMPARE(states(rows), (QStringList{"OK", "OK", "OK", "OK", "OK"}));
+        // The last row says whether the line is private: the substitute speaks no TLS.
+        QVERIFY2(
+            rows.at(ConnectionTest::FtpPrivacy).detail.startsWith(QStringLiteral("暗号化なし")),
+            qPrintable(rows.at(ConnectionTest::FtpPrivacy).detail));
+        QCOMPARE(ConnectionTest::checkTitle(ConnectionTest::FtpPrivacy),
+                 QStringLiteral("注文サーバーとの通信の暗号化"));
         QCOMPARE(lab->reports().size(), reportsBefore); // nothing to the analysis server
         QVERIFY(!lab->ftpFolderFiles(QStringLiteral("/ntordrsm2/"))
                      .contains(ConnectionTest::probeFileName()));
@@ -162,7 +168,7 @@ private Q_SLOTS:
         UserDef::setObject(QStringLiteral("オーベルテスト送信"), QStringLiteral("PhotoStudioName"));
         UserDef::setObject(QStringLiteral("3500"), QStringLiteral("CustomerCode"));
         ConnectionTestWindow window;
-        QCOMPARE(states(runConnectionTest(window)), (QStringList{"OK", "OK", "OK", "OK"}));
+        QCOMPARE(states(runConnectionTest(window)), (QStringList{"OK", "OK", "OK", "OK", "OK"}));
         QString user;
         for (const QJsonObject& e : lab->ftpLog()) {
             if (e.value("cmd").toString() == QStringLiteral("STOR"))
@@ -177,35 +183,35 @@ private Q_SLOTS:
         QTest::addColumn<int>("check");
         QTest::addColumn<QString>("words");
         QTest::newRow("refuse_login")
-            << QJsonObject{{"refuse_login", true}} << QStringList{"OK", "OK", "NG", "NG"} << 2
+            << QJsonObject{{"refuse_login", true}} << QStringList{"OK", "OK", "NG", "NG", "NG"} << 2
             << QStringLiteral("ログインできませんでした");
         QTest::newRow("fail_nlst")
-            << QJsonObject{{"fail_nlst", true}} << QStringList{"OK", "OK", "NG", "OK"} << 2
+            << QJsonObject{{"fail_nlst", true}} << QStringList{"OK", "OK", "NG", "OK", "OK"} << 2
             << QStringLiteral("フォルダを読めませんでした");
-        QTest::newRow("refuse_upload")
-            << QJsonObject{{"refuse_upload", "upload_*"}} << QStringList{"OK", "OK", "OK", "NG"}
-            << 3 << QStringLiteral("ファイルを置けませんでした");
+        QTest::newRow("refuse_upload") << QJsonObject{{"refuse_upload", "upload_*"}}
+                                       << QStringList{"OK", "OK", "OK", "NG", "OK"} << 3
+                                       << QStringLiteral("ファイルを置けませんでした");
         QTest::newRow("drop_upload_after")
-            << QJsonObject{{"drop_upload_after", 0}} << QStringList{"OK", "OK", "OK", "NG"} << 3
-            << QStringLiteral("注文サーバー");
-        QTest::newRow("refuse_delete")
-            << QJsonObject{{"refuse_delete", "upload_*"}} << QStringList{"OK", "OK", "OK", "注意"}
-            << 3 << QStringLiteral("削除できませんでした");
+            << QJsonObject{{"drop_upload_after", 0}} << QStringList{"OK", "OK", "OK", "NG", "OK"}
+            << 3 << QStringLiteral("注文サーバー");
+        QTest::newRow("refuse_delete") << QJsonObject{{"refuse_delete", "upload_*"}}
+                                       << QStringList{"OK", "OK", "OK", "注意", "OK"} << 3
+                                       << QStringLiteral("削除できませんでした");
         QTest::newRow("http_status")
-            << QJsonObject{{"http_status", 500}} << QStringList{"NG", "NG", "OK", "OK"} << 0
+            << QJsonObject{{"http_status", 500}} << QStringList{"NG", "NG", "OK", "OK", "OK"} << 0
             << QStringLiteral("HTTP 500");
         QTest::newRow("http_no_mvl_data")
-            << QJsonObject{{"http_no_mvl_data", true}} << QStringList{"NG", "OK", "OK", "OK"} << 0
-            << QStringLiteral("当社のページではない");
+            << QJsonObject{{"http_no_mvl_data", true}} << QStringList{"NG", "OK", "OK", "OK", "OK"}
+            << 0 << QStringLiteral("当社のページではない");
         QTest::newRow("http_non_utf8")
-            << QJsonObject{{"http_non_utf8", true}} << QStringList{"NG", "NG", "OK", "OK"} << 1
-            << QStringLiteral("想定外の応答");
+            << QJsonObject{{"http_non_utf8", true}} << QStringList{"NG", "NG", "OK", "OK", "OK"}
+            << 1 << QStringLiteral("想定外の応答");
         QTest::newRow("http_delay")
-            << QJsonObject{{"http_delay", 7}} << QStringList{"NG", "NG", "OK", "OK"} << 0
+            << QJsonObject{{"http_delay", 7}} << QStringList{"NG", "NG", "OK", "OK", "OK"} << 0
             << QStringLiteral("応答がありませんでした");
         QTest::newRow("upver_missing (not used here)")
-            << QJsonObject{{"upver_missing", true}} << QStringList{"OK", "OK", "OK", "OK"} << 0
-            << QStringLiteral("情報ページ");
+            << QJsonObject{{"upver_missing", true}} << QStringList{"OK", "OK", "OK", "OK", "OK"}
+            << 0 << QStringLiteral("情報ページ");
     }
 
     void connectionTestNamesEachFault() {
@@ -222,7 +228,7 @@ private Q_SLOTS:
         QVERIFY2(rows.at(check).detail.contains(words), qPrintable(rows.at(check).detail));
         for (const CheckRow& row : rows)
             QVERIFY(!row.detail.isEmpty());
-        if (expected != QStringList{"OK", "OK", "OK", "OK"})
+        if (expected != QStringList{"OK", "OK", "OK", "OK", "OK"})
             QVERIFY(part<QLabel>(&window, "connectionTestSummary")
                         ->text()
                         .contains(QStringLiteral("問題が見つかりました")));
@@ -282,7 +288,7 @@ private Q_SLOTS:
         TestHome home;
         lab->stop();
         ConnectionTestWindow window;
-        QCOMPARE(states(runConnectionTest(window)), (QStringList{"NG", "NG", "NG", "NG"}));
+        QCOMPARE(states(runConnectionTest(window)), (QStringList{"NG", "NG", "NG", "NG", "NG"}));
     }
 };
 

@@ -33,16 +33,10 @@ std::string folderOfThisProgram() {
     return path.substr(0, path.rfind('/'));
 }
 
-// Beside this program in a build, in lib/halvix2 of an installed copy.
+// Beside this program, in a build and in an installed copy (libexec/halvix2) alike.
 std::string vipsRoadProgram() {
-    const std::string folder = folderOfThisProgram();
-    for (const std::string& candidate :
-         {folder + "/halvix-sips-vips", folder + "/../lib/halvix2/halvix-sips-vips"}) {
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
+    const std::string candidate = folderOfThisProgram() + "/halvix-sips-vips";
+    return ::access(candidate.c_str(), X_OK) == 0 ? candidate : std::string();
 }
 
 // Replaces this process with the libvips road; returns only when that failed.
