@@ -297,7 +297,7 @@ inline void runModelPart(const QList<LabFault>& faults) {
                              .arg(model.crashesReached)
                              .arg(model.failures.size());
     QVERIFY2(model.failures.isEmpty(), qPrintable(model.failures.join(u'\n')));
-    QVERIFY(model.cases >= 100);
+    QVERIFY(model.cases >= 90); // the three parts run 432 together
 }
 
 } // namespace model
