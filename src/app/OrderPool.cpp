@@ -1,12 +1,14 @@
 #include "app/OrderPool.h"
 
 #include "job/PoolArchiveRecord.h"
+#include "job/SendJob.h"
 #include "util/PathUtil.h"
 #include "util/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 OrderPool::OrderPool(const QString& folder, QObject* parent)
     : QObject(parent), _folder(folder.isEmpty() ? WorkFolder::orderZipPoolFolderPath() : folder) {
@@ -53,8 +55,15 @@ bool OrderPool::remove(const QString& path) {
         return false;
     }
     const bool removed = QFile::remove(path);
-    if (removed)
-        PoolArchiveRecord::remove(path); // its hidden record goes with it
+    if (removed) {
+        // An upload begun at the lab stays there for good unless its temporary file goes too:
+        // asked of the lab beside the window, then the hidden record goes with the archive.
+        waitForLabCleanup();
+        _labCleanup = QtConcurrent::run([path] {
+            SendJob::removeLabLeftover(path);
+            PoolArchiveRecord::remove(path);
+        });
+    }
     rescan();
     return removed;
 }
@@ -66,4 +75,8 @@ void OrderPool::rescan() {
         _lastCount = now;
         Q_EMIT changed(now);
     }
+}
+
+void OrderPool::waitForLabCleanup() {
+    _labCleanup.waitForFinished();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QFuture>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,13 +15,18 @@ class OrderPool : public QObject {
 public:
     // folder: the pool folder; empty means the work area's pool.
     explicit OrderPool(const QString& folder = QString(), QObject* parent = nullptr);
+    ~OrderPool() override { waitForLabCleanup(); }
 
     QString folderPath() const { return _folder; }
-    QStringList list() const;         // full paths of the archives, in directory order
-    int count() const;                // number of archives
-    qint64 totalSize() const;         // bytes of all archives
-    QString archiveListText() const;  // file names joined with LF
-    bool remove(const QString& path); // one archive of this pool; false for anything else
+    QStringList list() const;        // full paths of the archives, in directory order
+    int count() const;               // number of archives
+    qint64 totalSize() const;        // bytes of all archives
+    QString archiveListText() const; // file names joined with LF
+    // One archive of this pool; false for anything else. The lab's temporary file of an upload
+    // begun for it is removed in the background (best effort, logged).
+    bool remove(const QString& path);
+    // Waits until that background removal has ended (for quitting, and for tests).
+    void waitForLabCleanup();
 
     // Starts watching again (the folder may have been created since); called by the owner after
     // the work area was checked. Emits changed() when the count differs from the last one seen.
@@ -35,4 +41,5 @@ private:
     QString _folder;
     QFileSystemWatcher _watcher;
     int _lastCount = -1;
+    QFuture<void> _labCleanup;
 };

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr std::chrono::milliseconds kDefaultRenameRetryPause{1000};
+constexpr std::chrono::milliseconds kDefaultGrowthCheckPause{2000};
 
 std::mutex& hookMutex() {
     static std::mutex mutex;
@@ -23,6 +24,11 @@ std::optional<JobTestHook::Point>& killPoint() {
 
 std::chrono::milliseconds& currentPause() {
     static std::chrono::milliseconds pause = kDefaultRenameRetryPause;
+    return pause;
+}
+
+std::chrono::milliseconds& growthPause() {
+    static std::chrono::milliseconds pause = kDefaultGrowthCheckPause;
     return pause;
 }
 
@@ -64,9 +70,20 @@ std::chrono::milliseconds JobTestHook::renameRetryPause() {
     return currentPause();
 }
 
+void JobTestHook::setGrowthCheckPause(std::chrono::milliseconds pause) {
+    std::lock_guard lock(hookMutex());
+    growthPause() = pause;
+}
+
+std::chrono::milliseconds JobTestHook::growthCheckPause() {
+    std::lock_guard lock(hookMutex());
+    return growthPause();
+}
+
 void JobTestHook::reset() {
     std::lock_guard lock(hookMutex());
     currentHook() = Hook();
     killPoint().reset();
     currentPause() = kDefaultRenameRetryPause;
+    growthPause() = kDefaultGrowthCheckPause;
 }

@@ -17,6 +17,12 @@ public:
         AfterRename,   // the rename command (RNFR/RNTO) of an attempt has returned (kill point)
         AfterPoolMove, // the zip stage moved the archive to the pool or the save path
         RetryPause,    // a broken upload waits before its next try (the pause has begun)
+        // Kill points of the delivery protocol, in the order a send passes them:
+        UploadIntentWritten, // the upload is recorded, nothing sent yet
+        ResumeProbed,        // the lab's temporary file was sized once before a resume
+        UploadFinished,      // curl has ended the upload, nothing checked yet
+        RenameIntentWritten, // the upload is verified and the rename recorded, not yet asked
+        RenameConfirmed,     // the rename is proven and recorded, the archive not yet removed
     };
     using Hook = std::function<void(Point)>;
 
@@ -35,6 +41,10 @@ public:
     // before the three retries of a broken upload.
     static void setRenameRetryPause(std::chrono::milliseconds pause);
     static std::chrono::milliseconds renameRetryPause();
-    // Back to no hook, no kill point and a one-second pause.
+    // How long a resume waits between two looks at the size of the lab's temporary file (a
+    // file still growing is being written by someone else); two seconds without a hook.
+    static void setGrowthCheckPause(std::chrono::milliseconds pause);
+    static std::chrono::milliseconds growthCheckPause();
+    // Back to no hook, no kill point and the pauses of the program.
     static void reset();
 };

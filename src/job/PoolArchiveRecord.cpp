@@ -147,6 +147,21 @@ bool PoolArchiveRecord::remove(const QString& archivePath) {
     return QFile::remove(path) || !QFileInfo::exists(path);
 }
 
+QStringList PoolArchiveRecord::orphanArchivePaths(const QString& folder) {
+    QStringList paths;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        if (!isRecordFileName(name))
+            continue;
+        const QString archive = dir.filePath(name.mid(1, name.size() - 6));
+        if (!QFileInfo(archive).isFile())
+            paths.append(archive);
+    }
+    return paths;
+}
+
 QStringList PoolArchiveRecord::removeOrphans(const QString& folder) {
     static const QRegularExpression leftover(QStringLiteral("^\\..+\\.json\\.tmp-[A-Za-z0-9]{6}$"));
     QStringList removed;

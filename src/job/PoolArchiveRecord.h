@@ -60,6 +60,8 @@ public:
     bool write(const QString& archivePath) const;
     // True when no record is left.
     static bool remove(const QString& archivePath);
+    // The archive paths in folder whose record is left while the archive is gone.
+    static QStringList orphanArchivePaths(const QString& folder);
     // Removes the records in folder whose archive is gone, and temporary files of records a crash
     // left half-written; the names removed.
     static QStringList removeOrphans(const QString& folder);

@@ -1,8 +1,8 @@
 #include "service/ConnectionTest.h"
 
-#include "job/LabFtpExchange.h"
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
+#include "service/LabFtpExchange.h"
 #include "util/HttpClient.h"
 #include "util/ProcessRunner.h"
 #include "util/ToolPaths.h"

@@ -9,8 +9,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,33 +65,61 @@ struct Pipe {
     }
 };
 
-class SpawnFileActions {
-public:
-    SpawnFileActions() { ok = posix_spawn_file_actions_init(&actions) == 0; }
-    ~SpawnFileActions() {
-        if (ok) {
-            posix_spawn_file_actions_destroy(&actions);
-        }
+// The program to run: a name without "/" is looked up in PATH here, before the fork, so the
+// child does nothing but async-signal-safe calls. Empty when there is no such program.
+QByteArray resolveProgram(const QString& program) {
+    const QByteArray bytes = QFile::encodeName(program);
+    if (program.contains(QLatin1Char('/')))
+        return bytes;
+    const QByteArray path =
+        qgetenv("PATH").isEmpty() ? QByteArray("/usr/bin:/bin") : qgetenv("PATH");
+    for (const QByteArray& folder : path.split(':')) {
+        const QByteArray candidate = (folder.isEmpty() ? QByteArray(".") : folder) + '/' + bytes;
+        if (::access(candidate.constData(), X_OK) == 0)
+            return candidate;
     }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-    bool ok = false;
-    posix_spawn_file_actions_t actions;
-};
+    return {};
+}
 
-class SpawnAttr {
-public:
-    SpawnAttr() { ok = posix_spawnattr_init(&attr) == 0; }
-    ~SpawnAttr() {
-        if (ok) {
-            posix_spawnattr_destroy(&attr);
-        }
+// Makes fd the child's descriptor target (0, 1 or 2), open across exec. Child side only.
+bool childDup(int fd, int target) {
+    if (fd == target)
+        return ::fcntl(fd, F_SETFD, 0) == 0;
+    return ::dup2(fd, target) == target;
+}
+
+// The child between fork and exec: only async-signal-safe calls. It dies with the thread that
+// started it (the runner waits there for it), so no child outlives a killed program; its signals
+// start at their defaults with an empty mask, whatever the program uses. An error of its set-up
+// or of exec is written to report as errno and the child ends.
+[[noreturn]] void runChild(pid_t parent, int report, int in, int out, int err, const char* workDir,
+                           const char* path, char* const* argv) {
+    int failure = 0;
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+        ::_exit(127); // the program already ended: nothing to run for
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP)
+            ::sigaction(sig, &defaults, nullptr);
     }
-    SpawnAttr(const SpawnAttr&) = delete;
-    SpawnAttr& operator=(const SpawnAttr&) = delete;
-    bool ok = false;
-    posix_spawnattr_t attr;
-};
+    const int devNull = in < 0 ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+    if (!childDup(in >= 0 ? in : devNull, STDIN_FILENO) ||
+        (out >= 0 && !childDup(out, STDOUT_FILENO)) || (err >= 0 && !childDup(err, STDERR_FILENO)))
+        failure = errno;
+    if (failure == 0 && workDir[0] != '\0' && ::chdir(workDir) != 0)
+        failure = errno;
+    if (failure == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(path, argv, environ);
+        failure = errno;
+    }
+    while (::write(report, &failure, sizeof failure) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+}
 
 // Blocks SIGPIPE for the calling thread while a child's stdin is written, so that a child that
 // exits early gives EPIPE instead of killing the program; a SIGPIPE raised meanwhile is consumed.
@@ -214,51 +242,44 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
         return result;
     }
 
-    SpawnFileActions fa;
-    SpawnAttr sa;
-    if (!fa.ok || !sa.ok) {
+    const QByteArray path = resolveProgram(program);
+    const QByteArray workDir = QFile::encodeName(orbel::expandTilde(options.workingDirectory));
+    Pipe report; // the child's set-up or exec error; closed by a successful exec
+    if (path.isEmpty() || !report.open()) {
         return result;
     }
-    // dup2 onto 0/1/2 clears close-on-exec on the child's copy only.
-    if (options.stdinData) {
-        posix_spawn_file_actions_adddup2(&fa.actions, inPipe.readEnd.get(), STDIN_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&fa.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    }
-    if (options.captureStdout) {
-        posix_spawn_file_actions_adddup2(&fa.actions, outPipe.writeEnd.get(), STDOUT_FILENO);
-    }
-    if (options.captureStderr) {
-        posix_spawn_file_actions_adddup2(&fa.actions, errPipe.writeEnd.get(), STDERR_FILENO);
-    }
-    const QByteArray workDir = QFile::encodeName(orbel::expandTilde(options.workingDirectory));
-    if (!workDir.isEmpty()) {
-        posix_spawn_file_actions_addchdir_np(&fa.actions, workDir.constData());
-    }
-
-    // The child starts with default signal handling and an empty mask, whatever this thread uses.
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGCHLD);
-    sigset_t emptyMask;
-    sigemptyset(&emptyMask);
-    posix_spawnattr_setsigdefault(&sa.attr, &defaults);
-    posix_spawnattr_setsigmask(&sa.attr, &emptyMask);
-    posix_spawnattr_setflags(&sa.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     SigpipeBlock sigpipeBlock;
 
-    // glibc reports a failed chdir or exec in the child as the error of posix_spawn itself.
-    pid_t pid = -1;
-    const bool searchPath = !program.contains(QLatin1Char('/'));
-    const int spawnError = searchPath ? posix_spawnp(&pid, programBytes.constData(), &fa.actions,
-                                                     &sa.attr, argv.data(), environ)
-                                      : posix_spawn(&pid, programBytes.constData(), &fa.actions,
-                                                    &sa.attr, argv.data(), environ);
-    if (spawnError != 0 || pid <= 0) {
+    // Every signal stays blocked across the fork, so no handler of the program runs in the child
+    // before it has reset them.
+    sigset_t all;
+    sigset_t previousMask;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previousMask);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        runChild(parent, report.writeEnd.get(), options.stdinData ? inPipe.readEnd.get() : -1,
+                 options.captureStdout ? outPipe.writeEnd.get() : -1,
+                 options.captureStderr ? errPipe.writeEnd.get() : -1, workDir.constData(),
+                 path.constData(), argv.data());
+    }
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    if (pid < 0) {
+        return result;
+    }
+    report.writeEnd.reset();
+    int childError = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(report.readEnd.get(), &childError, sizeof childError);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        // A missing program or working directory: the child never ran it.
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
         return result;
     }
     result.started = true;

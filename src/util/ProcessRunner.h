@@ -48,13 +48,15 @@ struct ProcessOptions {
 struct ProcessResult {
     bool started = false;   // false: the program or the working directory could not be used
     bool cancelled = false; // shouldCancel or the stopper asked to stop the child
-    bool crashed = false;   // ended by a signal
+    bool crashed = false;   // ended by a signal nobody here asked for: a failure, never a cancel
     int exitStatus = -1;
     QByteArray stdoutData;
     QByteArray stderrData;
     bool succeeded() const { return started && !cancelled && !crashed && exitStatus == 0; }
 };
 
+// Every child dies with the thread that started it (a parent-death signal, set before exec): a
+// program that is killed leaves no upload running on behind it.
 // Runs program with args (each argument reaches the child unchanged, no shell) and blocks until
 // both captured streams reached their end and the child has exited. Thread-safe; needs no event
 // loop. Never throws.

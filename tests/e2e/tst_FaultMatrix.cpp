@@ -140,6 +140,7 @@ CellResult runCell(const Fault& fault, CancelAt cancelAt) {
     AlertRecorder alerts;
     JobTestHook::reset();
     JobTestHook::setRenameRetryPause(std::chrono::milliseconds(20));
+    JobTestHook::setGrowthCheckPause(std::chrono::milliseconds(50));
     orderSettings();
 
     if (fault.foreignInPool) {

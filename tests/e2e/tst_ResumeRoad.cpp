@@ -38,6 +38,7 @@ struct Road {
     Road() {
         JobTestHook::reset();
         JobTestHook::setRenameRetryPause(std::chrono::milliseconds(10));
+        JobTestHook::setGrowthCheckPause(std::chrono::milliseconds(50));
         UserDef::setObject(QStringLiteral("1234"), QStringLiteral("CustomerCode"));
         UserDef::setObject(QStringLiteral("001122AABBCC"), QStringLiteral("MacAddr"));
         UserDef::setObject(QStringLiteral("BtSendOnly"), QStringLiteral("ExecuteBt"));
@@ -45,6 +46,11 @@ struct Road {
         pooled = WorkFolder::orderZipPoolFolderPath() + u'/' + kArchive;
         kit::writeFile(pooled, kArchiveSize, 7);
         sha256 = PoolArchiveRecord::sha256OfFile(pooled).value_or(QString());
+        // The record the zip stage writes beside the archive.
+        const std::optional<PoolArchiveRecord> packed = PoolArchiveRecord::forArchive(
+            pooled, QString::fromLatin1(PoolArchiveRecord::kHashPacked), {});
+        if (packed)
+            packed->write(pooled);
     }
     ~Road() { JobTestHook::reset(); }
 

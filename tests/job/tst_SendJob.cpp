@@ -1,12 +1,13 @@
 #include "AlertRecorder.h"
 #include "LabSim.h"
+#include "PoolArchives.h"
 #include "TestHome.h"
 #include "job/JobInfo.h"
 #include "job/JobTestHook.h"
-#include "job/LabFtpExchange.h"
 #include "job/NotificationCenter.h"
 #include "job/ProgressTarget.h"
 #include "job/SendJob.h"
+#include "service/LabFtpExchange.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "util/PathUtil.h"
@@ -54,15 +55,9 @@ QByteArray randomBytes(qsizetype size) {
     return data;
 }
 
-// An archive waiting in the order pool.
+// An archive waiting in the order pool, with the record the zip stage writes beside it.
 QString poolArchive(const QString& name, qsizetype size) {
-    if (!WorkFolder::checkWorkFolder())
-        return QString();
-    const QString path = poolFolder() + QLatin1Char('/') + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(randomBytes(size)) != size)
-        return QString();
-    return path;
+    return poolkit::poolWithRecord(name, randomBytes(size));
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -232,17 +227,19 @@ private Q_SLOTS:
         QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")).size(), 2);
         QCOMPARE(alerts.count(), 1);
         QCOMPARE(alerts.last().message, kErrorTitle);
-        // curl's "upload failed" has no text of its own.
-        QCOMPARE(alerts.last().information, QStringLiteral("(25)エラーが発生（）"));
+        // curl's "upload failed" gets a text of its own (it used to read "（）").
+        const QString refused =
+            QStringLiteral("(25)エラーが発生（サーバーがファイルの書き込みを拒否した）");
+        QCOMPARE(alerts.last().information, refused);
         QCOMPARE(reportsOf(lab, QStringLiteral("FTP")).size(), 1);
         const auto failed = reportsOf(lab, QStringLiteral("FTP-NG"));
         QCOMPARE(failed.size(), 1);
         QCOMPARE(failed.first().value(QStringLiteral("FileName")), second);
-        QCOMPARE(failed.first().value(QStringLiteral("ErrorInfo")),
-                 QStringLiteral("(25)エラーが発生（）"));
+        QCOMPARE(failed.first().value(QStringLiteral("ErrorInfo")), refused);
         const QString log = logText();
         QVERIFY(log.contains(QStringLiteral("送信ファイル数 = 3")));
-        QVERIFY(log.contains(QStringLiteral("エラー発生（）")));
+        QVERIFY(
+            log.contains(QStringLiteral("エラー発生（サーバーがファイルの書き込みを拒否した）")));
     }
 
     // curl's failures: the alert names curl's code and its text, the archive stays in the pool;
@@ -319,7 +316,8 @@ private Q_SLOTS:
         QVERIFY(!job.start(path));
 
         QCOMPARE(ftpCommands(lab, QStringLiteral("RNFR")).size(), 10);
-        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), 10);
+        // One listing per attempt, after the two looks before the upload and to verify it.
+        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), 12);
         QCOMPARE(ftpCommands(lab, QStringLiteral("DELE")),
                  QStringList{QStringLiteral("ntorder ") + kOrderFolder + QStringLiteral("upload_") +
                              name});
@@ -351,7 +349,8 @@ private Q_SLOTS:
 
         QVERIFY(!job.start(path));
 
-        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), 10);
+        // One listing per attempt, after the two looks before the upload and to verify it.
+        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), 12);
         QVERIFY(QFile::exists(path));
         QCOMPARE(alerts.messages(), QStringList{kErrorTitle});
         QCOMPARE(alerts.last().information,

@@ -7,8 +7,11 @@
 #include <QTest>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -205,6 +208,48 @@ private Q_SLOTS:
             runProcess(QStringLiteral("/bin/sleep"), {QStringLiteral("1000")}, options);
         QVERIFY(quiet.cancelled);
         QVERIFY(noChildLeft());
+    }
+
+    // A program that is killed takes its children with it: a curl must not go on uploading
+    // behind a program that is gone (the next send would meet a file still growing at the lab).
+    void childDiesWithTheProgram() {
+        TestHome home;
+        const QString pidFile = home.filePath(QStringLiteral("child.pid"));
+        // The "program": a copy of this process that runs a long child and is then killed.
+        const pid_t program = ::fork();
+        if (program == 0) {
+            runProcess(kSh, {QStringLiteral("-c"),
+                             QStringLiteral(
+                                 "echo $$ > \"$1.tmp\"; mv \"$1.tmp\" \"$1\"; exec /bin/sleep 60"),
+                             QStringLiteral("sh"), pidFile});
+            ::_exit(0);
+        }
+        QVERIFY(program > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile), 30000);
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t child = static_cast<pid_t>(file.readAll().trimmed().toInt());
+        QVERIFY(child > 0);
+        ::kill(program, SIGKILL);
+        int status = 0;
+        QCOMPARE(::waitpid(program, &status, 0), program);
+
+        // Gone, or a zombie waiting for whoever adopted it: no longer running either way.
+        const auto running = [child] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = stat.readAll();
+            const qsizetype close = text.lastIndexOf(')');
+            return close > 0 && text.size() > close + 2 && text.at(close + 2) != 'Z';
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const bool outlived = running();
+        if (outlived)
+            ::kill(child, SIGKILL); // this test started it: it does not outlive the test
+        QVERIFY(!outlived);
     }
 
     // One stop() from another thread ends every child that runs with the stopper, whatever the

@@ -539,6 +539,40 @@ class FaultTest(LabsimCase):
             renamed = [e["path"] for e in map(json.loads, log) if e["cmd"] == "RENAMED"]
         self.assertEqual(renamed, ["/ntordrsm2/r.zip"])  # the refused rename is not counted
 
+    def test_rnto_drop_reply_renames_then_closes_without_answer(self):
+        f = self.lab.ftp()
+        upload(f, "/ntordrsm2/upload_d.zip", b"d" * 100)
+        self.lab.faults({"rnto_drop_reply": True})
+        f.sendcmd("RNFR /ntordrsm2/upload_d.zip")
+        with self.assertRaises((ftplib.Error, OSError, EOFError)):
+            f.sendcmd("RNTO /ntordrsm2/d.zip")
+        f.close()
+        self.lab.faults({})
+        g = self.lab.ftp()
+        self.addCleanup(g.close)
+        self.assertEqual(nlst(g, "/ntordrsm2/"), ["d.zip"])
+        with open(self.lab.path("ftp_log.jsonl"), encoding="utf-8") as log:
+            renamed = [e["path"] for e in map(json.loads, log) if e["cmd"] == "RENAMED"]
+        self.assertEqual(renamed, ["/ntordrsm2/d.zip"])
+
+    def test_refuse_appe_answers_451_and_size_550_hides_every_size(self):
+        f = self.lab.ftp()
+        self.addCleanup(f.close)
+        upload(f, "/ntordrsm2/upload_a.zip", b"a" * 10)
+        self.lab.faults({"refuse_appe": True})
+        with self.assertRaises(ftplib.error_temp) as caught:
+            f.storbinary("APPE /ntordrsm2/upload_a.zip", io.BytesIO(b"more"))
+        self.assertTrue(str(caught.exception).startswith("451"))
+        f.voidcmd("TYPE I")
+        self.assertEqual(f.size("/ntordrsm2/upload_a.zip"), 10)  # nothing appended
+        self.lab.faults({"size_550": True})
+        with self.assertRaises(ftplib.error_perm) as caught:
+            f.size("/ntordrsm2/upload_a.zip")
+        self.assertTrue(str(caught.exception).startswith("550"))
+        self.lab.faults({})
+        f.storbinary("APPE /ntordrsm2/upload_a.zip", io.BytesIO(b"more"))
+        self.assertEqual(f.size("/ntordrsm2/upload_a.zip"), 14)
+
     def test_upload_rate_slows_an_upload_down(self):
         self.lab.faults({"upload_rate": 100000})
         f = self.lab.ftp()

@@ -1,4 +1,4 @@
-#include "job/LabFtpExchange.h"
+#include "service/LabFtpExchange.h"
 
 #include "service/LabConfig.h"
 #include "service/LabEndpoints.h"
@@ -58,7 +58,123 @@ QStringList serverReplies(const QByteArray& verboseOutput) {
     return replies;
 }
 
+struct ServerReply {
+    QString command; // as sent, e.g. "SIZE /ntordrsm2/a.zip"
+    int code = 0;    // 0 when no answer arrived
+    QString text;    // the answer after its code
+};
+
+// Each command curl sent and the server's final answer to it, from curl's verbose output.
+QList<ServerReply> commandReplies(const QByteArray& verboseOutput) {
+    QList<ServerReply> replies;
+    for (const QByteArray& raw : verboseOutput.split('\n')) {
+        QByteArray line = raw;
+        line.replace('\r', "");
+        if (line.startsWith("> ")) {
+            replies.append({QString::fromUtf8(line.mid(2)), 0, QString()});
+        } else if (line.startsWith("< ") && line.size() >= 6 && line.at(5) == ' ' &&
+                   !replies.isEmpty() && replies.constLast().code == 0) {
+            bool ok = false;
+            const int code = line.mid(2, 3).toInt(&ok);
+            if (ok) {
+                replies.last().code = code;
+                replies.last().text = QString::fromUtf8(line.mid(6)).trimmed();
+            }
+        }
+    }
+    return replies;
+}
+
+std::optional<QStringList> namesOf(const QByteArray& listing) {
+    QStringList names;
+    const QStringList lines = QString::fromUtf8(listing).split(u'\n');
+    for (QString line : lines) {
+        line.remove(u'\r');
+        if (!line.isEmpty())
+            names.append(line.section(u'/', -1)); // some servers answer with the folder in front
+    }
+    return names;
+}
+
 } // namespace
+
+RemoteFileProbe RemoteNames::where(const QString& name) const {
+    const RemoteFileProbe size = sizes.value(name);
+    if (size.state == RemoteFileProbe::State::Present)
+        return size;
+    RemoteFileProbe probe;
+    if (listing && listing->contains(name)) {
+        probe.state = RemoteFileProbe::State::Present;
+        return probe;
+    }
+    if (listing || size.state == RemoteFileProbe::State::Absent)
+        probe.state = RemoteFileProbe::State::Absent;
+    else
+        probe.code = code != 0 ? code : LabFtpExchange::kCodeListingFailed;
+    return probe;
+}
+
+RemoteNames LabFtpExchange::surveyRemoteNames(const SendServerProfile& profile,
+                                              const QStringList& names) {
+    // "*": a command that fails does not end the session; "TYPE I" first, as some servers
+    // answer SIZE only in binary mode.
+    QStringList args{QStringLiteral("-s"), QStringLiteral("-v"),
+                     QStringLiteral("-l"), QStringLiteral("ftp://") + profile.host + profile.folder,
+                     QStringLiteral("-Q"), QStringLiteral("*TYPE I")};
+    for (const QString& name : names)
+        args << QStringLiteral("-Q") << QStringLiteral("*SIZE ") + profile.folder + name;
+    const ProcessResult result = runShortCurl(profile, args);
+    RemoteNames answer;
+    answer.code = !result.started                        ? kCodeNotStarted
+                  : (result.cancelled || result.crashed) ? kCodeTimedOut
+                                                         : result.exitStatus;
+    if (result.succeeded())
+        answer.listing = namesOf(result.stdoutData);
+    for (const ServerReply& reply : commandReplies(result.stderrData)) {
+        if (!reply.command.startsWith(QStringLiteral("SIZE ")) || reply.code == 0)
+            continue;
+        answer.reached = true;
+        const QString name = reply.command.mid(5).section(u'/', -1);
+        RemoteFileProbe probe;
+        if (reply.code == 550) {
+            probe.state = RemoteFileProbe::State::Absent;
+        } else if (reply.code == 213) {
+            bool ok = false;
+            const qint64 size = reply.text.section(u' ', 0, 0).toLongLong(&ok);
+            if (ok) {
+                probe.state = RemoteFileProbe::State::Present;
+                probe.size = size;
+            }
+        }
+        answer.sizes.insert(name, probe);
+    }
+    answer.reached = answer.reached || answer.listing.has_value();
+    return answer;
+}
+
+RenameReply LabFtpExchange::renameAndList(const SendServerProfile& profile, const QString& from,
+                                          const QString& to) {
+    // "*": a refused RNFR or RNTO does not end the session, so the listing that follows shows
+    // what the folder holds after it.
+    const ProcessResult result = runShortCurl(
+        profile, {QStringLiteral("-s"), QStringLiteral("-v"), QStringLiteral("-l"),
+                  QStringLiteral("ftp://") + profile.host + profile.folder, QStringLiteral("-Q"),
+                  QStringLiteral("*RNFR ") + profile.folder + from, QStringLiteral("-Q"),
+                  QStringLiteral("*RNTO ") + profile.folder + to});
+    RenameReply reply;
+    reply.code = !result.started                        ? kCodeNotStarted
+                 : (result.cancelled || result.crashed) ? kCodeTimedOut
+                                                        : result.exitStatus;
+    for (const ServerReply& answer : commandReplies(result.stderrData)) {
+        if (!answer.command.startsWith(QStringLiteral("RNTO ")))
+            continue;
+        reply.replied = answer.code != 0;
+        reply.renamed = answer.code >= 200 && answer.code < 300;
+    }
+    if (result.succeeded())
+        reply.listing = namesOf(result.stdoutData);
+    return reply;
+}
 
 ProcessOptions LabFtpExchange::curlOptions(const SendServerProfile& profile) {
     ProcessOptions options;
@@ -114,6 +230,15 @@ qint64 LabFtpExchange::resumeOffset(const SendServerProfile& profile, const QStr
                                     const QString& localPath) {
     const RemoteFileProbe there = probeRemoteFile(profile, name);
     if (there.state != RemoteFileProbe::State::Present || there.size <= 0)
+        return 0;
+    return resumeOffsetAt(profile, name, localPath, there.size);
+}
+
+qint64 LabFtpExchange::resumeOffsetAt(const SendServerProfile& profile, const QString& name,
+                                      const QString& localPath, qint64 remoteSize) {
+    RemoteFileProbe there;
+    there.size = remoteSize;
+    if (remoteSize <= 0)
         return 0;
     QFile local(localPath);
     if (!local.open(QIODevice::ReadOnly))
@@ -182,7 +307,9 @@ RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profi
     options.onStdout = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
     options.shouldCancel = shouldCancel;
     // A read that stalls for a minute is given up; the whole file may take as long as an upload.
+    // "--ignore-content-length": no SIZE first, which a server may refuse for every file.
     const QStringList args = QStringList{QStringLiteral("-s"),
+                                         QStringLiteral("--ignore-content-length"),
                                          QStringLiteral("--speed-limit"),
                                          QStringLiteral("1024"),
                                          QStringLiteral("--speed-time"),
@@ -327,6 +454,8 @@ QString LabFtpExchange::errorMessageForCode(int code) {
         return QStringLiteral("FTP ホスト取得不能");
     case 18:
         return QStringLiteral("ファイルの一部分しか転送できなかった");
+    case 25:
+        return QStringLiteral("サーバーがファイルの書き込みを拒否した");
     case 26:
         return QStringLiteral("ファイルの読み込みエラー");
     // The TLS that lab.conf asks for: never given up for a send in the clear.

@@ -3,6 +3,7 @@
 #include "util/CurlAccount.h"
 #include "util/ProcessRunner.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -37,6 +38,28 @@ struct RemoteHashResult {
     QString method; // how it was learnt: "HASH", "XSHA256" (the server's command) or "RETR"
 };
 
+// One look at the lab's folder in one session: its listing (NLST) and the SIZE of some names.
+// Each source alone can mislead (a folder that may be written but not read lists nothing, a
+// server may answer SIZE with 550 for every file); where() weighs them together.
+struct RemoteNames {
+    bool reached = false; // the server answered after the login
+    int code = 0;         // curl's exit status (the listing's, when it failed)
+    std::optional<QStringList> listing;
+    QMap<QString, RemoteFileProbe> sizes; // SIZE's answer per name asked
+
+    // Present when SIZE gave a size or the listing names it; absent when neither SIZE nor a
+    // listing found it and at least one of them answered; unknown otherwise.
+    RemoteFileProbe where(const QString& name) const;
+};
+
+// What one rename session showed: the server's answer to RNTO and the listing read after it.
+struct RenameReply {
+    bool renamed = false; // RNTO answered 250
+    bool replied = false; // an answer to RNTO arrived at all (a lost one leaves this false)
+    std::optional<QStringList> listing;
+    int code = 0; // curl's exit status
+};
+
 // The send stage's exchanges with the lab's FTP server, each one curl run with its arguments as a
 // vector and the account on curl's standard input, never on its command line; and the codes an
 // upload can fail with, with their Japanese texts.
@@ -62,6 +85,18 @@ public:
     // compared with the archive: a last block the server wrote torn (or a file that is not this
     // archive's) makes the upload start again instead.
     static constexpr qint64 kResumeCheckBytes = 1024 * 1024;
+
+    static constexpr int kCodeUploadFailed = 25; // the server refused STOR or APPE
+
+    // The listing of the profile's folder and the SIZE of each name, in one session.
+    static RemoteNames surveyRemoteNames(const SendServerProfile& profile,
+                                         const QStringList& names);
+    // RNFR/RNTO and then the folder's listing, in one session.
+    static RenameReply renameAndList(const SendServerProfile& profile, const QString& from,
+                                     const QString& to);
+    // resumeOffset for a lab file already known to hold remoteSize bytes.
+    static qint64 resumeOffsetAt(const SendServerProfile& profile, const QString& name,
+                                 const QString& localPath, qint64 remoteSize);
 
     // Whether a file is in the profile's folder, and its size (FTP SIZE).
     static RemoteFileProbe probeRemoteFile(const SendServerProfile& profile, const QString& name);
