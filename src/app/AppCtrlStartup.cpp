@@ -2,6 +2,7 @@
 #include "app/AppCtrl.h"
 #include "app/AppWindowHooks.h"
 #include "app/InstanceGuard.h"
+#include "job/KeptOrders.h"
 #include "product/ProductData.h"
 #include "service/CustomAuth.h"
 #include "service/LabConfig.h"
@@ -64,6 +65,8 @@ void workAreaStartUp() {
             Log::outputLn(QStringLiteral("中断されたコピーの残りを削除しました：%1").arg(path));
         }
     }
+    // Sent orders past their days go even when nothing is sent for a while.
+    KeptOrders::prune();
 }
 
 } // namespace

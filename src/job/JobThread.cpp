@@ -3,6 +3,7 @@
 #include "job/JobAwake.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
+#include "job/ResendJob.h"
 #include "job/ResizeJob.h"
 #include "job/SendJob.h"
 #include "job/ZipJob.h"
@@ -176,6 +177,17 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                 Log::outputLn(QStringLiteral("zip error ZipName[%1]").arg(info.zipName()));
                 Log::outputLn(kAbortLine);
                 ok = false;
+            }
+        }
+
+        if (ok && sendOnly && input.resendArchive) {
+            UserDef::setAppStatus(QStringLiteral("JOB Thread Resend"));
+            ResendJob resendJob(info, *input.resendArchive);
+            ok = resendJob.start();
+            if (ok) {
+                archive = resendJob.poolArchivePath();
+            } else {
+                Log::outputLn(kAbortLine);
             }
         }
 

@@ -24,6 +24,8 @@ struct JobThreadInput {
     ProductData* productData = nullptr; // the catalogues (not owned; may be null)
     ProgressTarget* progress = nullptr; // the tab's bar and message field (not owned; may be null)
     bool fotoFusionMode = false;        // this run works for FotoFusion
+    // A send-only job that first makes this kept archive a new order in the pool and sends it.
+    std::optional<QString> resendArchive;
 };
 
 // The window actions a job asks for. The job thread calls them and expects each to be performed

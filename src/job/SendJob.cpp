@@ -1,6 +1,7 @@
 #include "job/SendJob.h"
 
 #include "job/JobTestHook.h"
+#include "job/KeptOrders.h"
 #include "job/LabFtpExchange.h"
 #include "job/OrderHistory.h"
 #include "job/PoolArchiveCheck.h"
@@ -670,7 +671,7 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                                           : OrderHistoryRecord::Outcome::Sent,
             0, historyNote));
         // A copy left in the pool would go out again with the next pool send.
-        if (!orbel::limitDeleteFileOrFolder(zipPath) && QFileInfo::exists(zipPath)) {
+        if (!KeptOrders::keepDelivered(zipPath) && QFileInfo::exists(zipPath)) {
             Log::outputLn(QStringLiteral("送信済みのファイルを削除できない -- %1").arg(zipPath));
             Tool::alertWithMsg(
                 QStringLiteral("送信済みのファイルを削除できませんでした"),

@@ -3,6 +3,7 @@
 #include "app/CustomersModel.h"
 #include "app/PreferencesHost.h"
 #include "app/UserPref.h"
+#include "job/KeptOrders.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -167,6 +169,29 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     viewLayout->addWidget(thumbnailViewCb);
     viewLayout->addWidget(albumSlectionSaveCb);
 
+    auto* keptBox = new QGroupBox(QStringLiteral("送信済みの注文の保管"), this);
+    keptOrderDaysField = named(new QSpinBox(keptBox), "keptOrderDaysField",
+                               QStringLiteral("送信済みの注文を保管する日数"));
+    keptOrderDaysField->setRange(0, 365);
+    keptOrderDaysField->setSuffix(QStringLiteral(" 日"));
+    keptOrderDaysField->setSpecialValueText(QStringLiteral("保管しない"));
+    keptOrderCapField = named(new QSpinBox(keptBox), "keptOrderCapField",
+                              QStringLiteral("送信済みの注文の保管容量の上限"));
+    keptOrderCapField->setRange(0, 100000);
+    keptOrderCapField->setSuffix(QStringLiteral(" GB"));
+    keptOrderCapField->setSpecialValueText(
+        QStringLiteral("自動（20 GBか空き容量の10%の小さい方）"));
+    auto* keptForm = new QFormLayout(keptBox);
+    keptForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    keptForm->addRow(QStringLiteral("保管する日数"), keptOrderDaysField);
+    keptForm->addRow(QStringLiteral("保管容量の上限"), keptOrderCapField);
+    auto* keptHint =
+        new QLabel(QStringLiteral("送信した注文を保管しておくと、送信履歴から同じ内容をもう一度"
+                                  "送信できます。古いものから削除されます。"),
+                   keptBox);
+    keptHint->setWordWrap(true);
+    keptForm->addRow(keptHint);
+
     auto* buttons = new QDialogButtonBox(this);
     userPrefSaveBt = named(buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole),
                            "userPrefSaveBt", QStringLiteral("保存"));
@@ -192,6 +217,7 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     layout->addWidget(firstStartMsg);
     layout->addWidget(customerBox, 1);
     layout->addWidget(viewBox);
+    layout->addWidget(keptBox);
     layout->addWidget(buttons);
     // Never smaller than the rows need, whichever customer view is shown: rows cannot overlap.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
@@ -209,6 +235,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     setTabOrder(customerRemoveBt, customerEmailField);
     setTabOrder(customerEmailField, thumbnailViewCb);
     setTabOrder(thumbnailViewCb, albumSlectionSaveCb);
+    setTabOrder(albumSlectionSaveCb, keptOrderDaysField);
+    setTabOrder(keptOrderDaysField, keptOrderCapField);
 
     connect(multiCustomerCb, &QCheckBox::clicked, this,
             [this](bool on) { mutiCustomerCbAction(on); });
@@ -248,6 +276,8 @@ void PreferencesWindow::fillFields() {
     customerEmailField->setText(storedText("CustomerEmail"));
     thumbnailViewCb->setChecked(storedOn("ThumbnailView"));
     albumSlectionSaveCb->setChecked(storedOn("AlbumSlectionSave"));
+    keptOrderDaysField->setValue(static_cast<int>(KeptOrders::keepDays()));
+    keptOrderCapField->setValue(static_cast<int>(KeptOrders::capSettingGB()));
     customerCodeErrorMsg->hide();
 }
 
@@ -411,6 +441,8 @@ void PreferencesWindow::userPrefSaveAndClose() {
     input.email = customerEmailField->text();
     input.thumbnailView = thumbnailViewCb->isChecked();
     input.albumSelectionSave = albumSlectionSaveCb->isChecked();
+    input.keptOrderDays = keptOrderDaysField->value();
+    input.keptOrderCapGB = keptOrderCapField->value();
     if (const std::optional<UserPref::Refusal> refusal = UserPref::save(input)) {
         Log::outputLn(QStringLiteral("環境設定の保存を中止（%1）").arg(refusal->message));
         if (!input.multiCustomer) {
