@@ -181,16 +181,23 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     keptOrderCapField->setSuffix(QStringLiteral(" GB"));
     keptOrderCapField->setSpecialValueText(
         QStringLiteral("自動（20 GBか空き容量の10%の小さい方）"));
-    auto* keptForm = new QFormLayout(keptBox);
-    keptForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    keptForm->addRow(QStringLiteral("保管する日数"), keptOrderDaysField);
-    keptForm->addRow(QStringLiteral("保管容量の上限"), keptOrderCapField);
-    auto* keptHint =
-        new QLabel(QStringLiteral("送信した注文を保管しておくと、送信履歴から同じ内容をもう一度"
-                                  "送信できます。古いものから削除されます。"),
-                   keptBox);
-    keptHint->setWordWrap(true);
-    keptForm->addRow(keptHint);
+    // One row: the window must stay whole on a small screen with the customer list shown.
+    auto* keptRow = new QHBoxLayout(keptBox);
+    auto* daysLabel = new QLabel(QStringLiteral("保管する日数"), keptBox);
+    daysLabel->setBuddy(keptOrderDaysField);
+    auto* capLabel = new QLabel(QStringLiteral("保管容量の上限"), keptBox);
+    capLabel->setBuddy(keptOrderCapField);
+    keptRow->addWidget(daysLabel);
+    keptRow->addWidget(keptOrderDaysField);
+    keptRow->addSpacing(fontMetrics().averageCharWidth() * 2);
+    keptRow->addWidget(capLabel);
+    keptRow->addWidget(keptOrderCapField, 1);
+    const QString keptHint =
+        QStringLiteral("送信した注文を保管しておくと、送信履歴から同じ内容をもう一度送信できます。"
+                       "古いものから削除されます。");
+    keptBox->setToolTip(keptHint);
+    keptOrderDaysField->setToolTip(keptHint);
+    keptOrderCapField->setToolTip(keptHint);
 
     auto* buttons = new QDialogButtonBox(this);
     userPrefSaveBt = named(buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole),
