@@ -572,9 +572,7 @@ bool AppCtrl::executeJobThread(const std::optional<QString>& resendArchive) {
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
     // Set before the thread can end, so a wait never misses its end.
     _jobThreadAlive.store(true);
-    JobThreadInput input = jobInput();
-    input.resendArchive = resendArchive;
-    const bool started = _runner.executeJobThread(input);
+    const bool started = _runner.executeJobThread(jobInput(), resendArchive);
     if (!started) {
         _jobThreadAlive.store(false);
     }

@@ -81,7 +81,8 @@ void JobThreadRunner::postOrderReport() {
     Analyzer::analyzerPost(QStringLiteral("Order"), postDic);
 }
 
-bool JobThreadRunner::executeJobThread(const JobThreadInput& input) {
+bool JobThreadRunner::executeJobThread(const JobThreadInput& input,
+                                       const std::optional<QString>& resendArchive) {
     std::lock_guard lock(_threadMutex);
     if (_jobExecuting.load()) {
         return false;
@@ -94,7 +95,7 @@ bool JobThreadRunner::executeJobThread(const JobThreadInput& input) {
     _actions.comViewRefresh();
     postOrderReport();
     try {
-        _thread = std::thread([this, input] { jobThread(input); });
+        _thread = std::thread([this, input, resendArchive] { jobThread(input, resendArchive); });
     } catch (const std::system_error&) {
         Log::outputLn(QStringLiteral("処理スレッドが開始できない"));
         jobExecuteingOff();
@@ -114,7 +115,8 @@ void JobThreadRunner::waitForJob() {
     }
 }
 
-bool JobThreadRunner::jobThread(const JobThreadInput& input) {
+bool JobThreadRunner::jobThread(const JobThreadInput& input,
+                                const std::optional<QString>& resendArchive) {
     UserDef::setAppStatus(QStringLiteral("JOB Thread"));
     jobExecuteingOn();
     const auto jobStarted = std::chrono::steady_clock::now();
@@ -180,9 +182,9 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
             }
         }
 
-        if (ok && sendOnly && input.resendArchive) {
+        if (ok && sendOnly && resendArchive) {
             UserDef::setAppStatus(QStringLiteral("JOB Thread Resend"));
-            ResendJob resendJob(info, *input.resendArchive);
+            ResendJob resendJob(info, *resendArchive);
             ok = resendJob.start();
             if (ok) {
                 archive = resendJob.poolArchivePath();
