@@ -568,6 +568,10 @@ JobThreadInput AppCtrl::jobInput() const {
 }
 
 bool AppCtrl::executeJobThread() {
+    return executeJobThread(std::nullopt);
+}
+
+bool AppCtrl::executeJobThread(const std::optional<QString>& resendArchive) {
     // One job at a time; and the flag below belongs to a running job's thread, never reset here.
     if (isJobExecuting()) {
         return false;
@@ -585,7 +589,7 @@ bool AppCtrl::executeJobThread() {
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
     // Set before the thread can end, so a wait never misses its end.
     _jobThreadAlive.store(true);
-    const bool started = _runner.executeJobThread(jobInput());
+    const bool started = _runner.executeJobThread(jobInput(), resendArchive);
     if (!started) {
         _jobThreadAlive.store(false);
     }
@@ -593,6 +597,12 @@ bool AppCtrl::executeJobThread() {
         Q_EMIT jobStarted();
     }
     return started;
+}
+
+bool AppCtrl::resendKeptOrder(const QString& keptPath) {
+    Log::outputLn(QStringLiteral("再送信実行 -- %1").arg(keptPath));
+    UserDef::setExecuteButton(QStringLiteral("BtSendOnly"));
+    return executeJobThread(keptPath);
 }
 
 bool AppCtrl::poolOrderSendExecute() {

@@ -165,6 +165,8 @@ public:
     bool executeJobThread();
     // The pool sheet confirmed: "PoolOrder送信実行", "BtSendOnly" and the job.
     bool poolOrderSendExecute();
+    // A kept order sent again: a send-only job that first makes it a new order in the pool.
+    bool resendKeptOrder(const QString& keptPath);
     void cancelBtJob();
     // Waits (the event loop turning) until a running job has ended.
     void waitForJobEnd();
@@ -233,6 +235,7 @@ private:
     void jobThreadEnded(bool finished) override;
     void onMain(const std::function<void()>& fn);
     JobThreadInput jobInput() const;
+    bool executeJobThread(const std::optional<QString>& resendArchive);
 
     void startUpReports(const QStringList& lines);
     void startUpCheckFinished();

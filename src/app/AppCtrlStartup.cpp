@@ -3,6 +3,7 @@
 #include "app/AppWindowHooks.h"
 #include "app/InstanceGuard.h"
 #include "app/StartUpCheck.h"
+#include "job/KeptOrders.h"
 #include "job/ProgressTarget.h"
 #include "product/ProductData.h"
 #include "service/CustomAuth.h"
@@ -65,6 +66,8 @@ void workAreaStartUp() {
             Log::outputLn(QStringLiteral("中断されたコピーの残りを削除しました：%1").arg(path));
         }
     }
+    // Sent orders past their days go even when nothing is sent for a while.
+    KeptOrders::prune();
 }
 
 } // namespace

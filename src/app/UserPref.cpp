@@ -6,6 +6,7 @@
 
 #include <QVariantList>
 #include <QVariantMap>
+#include <algorithm>
 
 namespace {
 
@@ -158,6 +159,9 @@ std::optional<UserPref::Refusal> UserPref::save(const Input& input) {
     UserDef::setObject(code, SettingsKey::CustomerCode);
     UserDef::setObject(input.email.trimmed(), key("CustomerEmail"));
     UserDef::setObject(onOff(input.thumbnailView), key("ThumbnailView"));
+    UserDef::setObject(std::clamp<qint64>(input.keptOrderDays, 0, 365), SettingsKey::KeptOrderDays);
+    UserDef::setObject(std::clamp<qint64>(input.keptOrderCapGB, 0, 100000),
+                       SettingsKey::KeptOrderCapGB);
     UserDef::setObject(onOff(input.albumSelectionSave), key("AlbumSlectionSave"), true);
     return std::nullopt;
 }

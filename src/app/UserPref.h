@@ -6,7 +6,8 @@
 
 // The preferences' rules over the settings store: the customer identity (studio name, customer
 // code, e-mail), the multiple-customers list "Customers" and the two display options. The window
-// (src/ui/PreferencesWindow) shows them; everything it stores goes through here.
+// (src/ui/PreferencesWindow) shows them; everything it stores goes through here. Also how long
+// and how much of the sent orders is kept for sending again.
 class UserPref {
 public:
     UserPref() = delete;
@@ -43,6 +44,8 @@ public:
         QString email;
         bool thumbnailView = true;
         bool albumSelectionSave = true;
+        qint64 keptOrderDays = 7;  // days a sent order is kept; 0: none is kept
+        qint64 keptOrderCapGB = 0; // the most the kept orders take; 0: automatic
     };
     // Why saving was refused: an alert's message and informative text.
     struct Refusal {

@@ -3,6 +3,7 @@
 #include "job/JobAwake.h"
 #include "job/JobInfo.h"
 #include "job/NotificationCenter.h"
+#include "job/ResendJob.h"
 #include "job/ResizeJob.h"
 #include "job/SendJob.h"
 #include "job/ZipJob.h"
@@ -80,7 +81,8 @@ void JobThreadRunner::postOrderReport() {
     Analyzer::analyzerPost(QStringLiteral("Order"), postDic);
 }
 
-bool JobThreadRunner::executeJobThread(const JobThreadInput& input) {
+bool JobThreadRunner::executeJobThread(const JobThreadInput& input,
+                                       const std::optional<QString>& resendArchive) {
     std::lock_guard lock(_threadMutex);
     if (_jobExecuting.load()) {
         return false;
@@ -93,7 +95,7 @@ bool JobThreadRunner::executeJobThread(const JobThreadInput& input) {
     _actions.comViewRefresh();
     postOrderReport();
     try {
-        _thread = std::thread([this, input] { jobThread(input); });
+        _thread = std::thread([this, input, resendArchive] { jobThread(input, resendArchive); });
     } catch (const std::system_error&) {
         Log::outputLn(QStringLiteral("処理スレッドが開始できない"));
         jobExecuteingOff();
@@ -113,7 +115,8 @@ void JobThreadRunner::waitForJob() {
     }
 }
 
-bool JobThreadRunner::jobThread(const JobThreadInput& input) {
+bool JobThreadRunner::jobThread(const JobThreadInput& input,
+                                const std::optional<QString>& resendArchive) {
     UserDef::setAppStatus(QStringLiteral("JOB Thread"));
     jobExecuteingOn();
     const auto jobStarted = std::chrono::steady_clock::now();
@@ -184,6 +187,17 @@ bool JobThreadRunner::jobThread(const JobThreadInput& input) {
                 Log::outputLn(QStringLiteral("zip error ZipName[%1]").arg(info.zipName()));
                 Log::outputLn(kAbortLine);
                 ok = false;
+            }
+        }
+
+        if (ok && sendOnly && resendArchive) {
+            UserDef::setAppStatus(QStringLiteral("JOB Thread Resend"));
+            ResendJob resendJob(info, *resendArchive);
+            ok = resendJob.start();
+            if (ok) {
+                archive = resendJob.poolArchivePath();
+            } else {
+                Log::outputLn(kAbortLine);
             }
         }
 

@@ -67,13 +67,17 @@ public:
 
     // Main thread: drop off, job executing on, refresh, the "Order" usage report, then the job on
     // its own thread; returns at once. False (and nothing started) while a job is running.
-    bool executeJobThread(const JobThreadInput& input);
+    // resendArchive: a send-only job that first makes this kept archive a new order in the pool
+    // and sends that one.
+    bool executeJobThread(const JobThreadInput& input,
+                          const std::optional<QString>& resendArchive = std::nullopt);
     // Waits until the running job has ended (no-op when none).
     void waitForJob();
 
     // The body of the job thread; can be run on any thread (tests run it directly). True when the
     // order came through to its end ("***処理終了").
-    bool jobThread(const JobThreadInput& input);
+    bool jobThread(const JobThreadInput& input,
+                   const std::optional<QString>& resendArchive = std::nullopt);
 
     // Main thread, every tab's cancel button: asks, then posts "JobCancel" on "はい".
     static void cancelBtJob();

@@ -60,6 +60,9 @@ QJsonObject OrderHistoryRecord::toJson() const {
     object.insert(QStringLiteral("outcome"), OrderHistory::outcomeText(outcome));
     object.insert(QStringLiteral("errorCode"), errorCode);
     object.insert(QStringLiteral("errorText"), errorText);
+    if (!resentFrom.isEmpty()) {
+        object.insert(QStringLiteral("resentFrom"), resentFrom);
+    }
     return object;
 }
 
@@ -81,6 +84,7 @@ std::optional<OrderHistoryRecord> OrderHistoryRecord::fromJson(const QJsonObject
     record.outcome = *outcome;
     record.errorCode = object.value(QStringLiteral("errorCode")).toInt(0);
     record.errorText = object.value(QStringLiteral("errorText")).toString();
+    record.resentFrom = object.value(QStringLiteral("resentFrom")).toString();
     return record;
 }
 
@@ -194,6 +198,7 @@ OrderHistoryRecord OrderHistory::recordForArchive(const QString& archivePath,
     if (const auto earlier = lastRecordForArchive(record.archiveName)) {
         record.tab = earlier->tab;
         record.fileCount = earlier->fileCount;
+        record.resentFrom = earlier->resentFrom;
         if (record.size == 0) {
             record.size = earlier->size;
         }

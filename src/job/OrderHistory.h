@@ -20,8 +20,9 @@ struct OrderHistoryRecord {
     qint64 fileCount = -1; // order files in the archive; -1 when not known
     qint64 size = 0;       // archive size in bytes
     Outcome outcome = Outcome::Pooled;
-    int errorCode = 0; // the send error code (curl's or 901-903); 0 for none or a cancel
-    QString errorText; // the error as the user was told it; "" on success
+    int errorCode = 0;  // the send error code (curl's or 901-903); 0 for none or a cancel
+    QString errorText;  // the error as the user was told it; "" on success
+    QString resentFrom; // a re-send: the archive name of the order sent again; "" otherwise
 
     QJsonObject toJson() const;
     // None for an object that lacks the archive name or a known outcome.
@@ -53,8 +54,9 @@ public:
     // A record of the order's archive as the order record knows it, dated now.
     static OrderHistoryRecord recordFor(const JobInfo& info, const QString& archivePath,
                                         OrderHistoryRecord::Outcome outcome, qint64 fileCount);
-    // A record of an archive being sent: tab and file count from the archive's earlier record
-    // (when the history has one), customer code from its name, dated now.
+    // A record of an archive being sent: tab, file count and the order it re-sends from the
+    // archive's earlier record (when the history has one), customer code from its name, dated
+    // now.
     static OrderHistoryRecord recordForArchive(const QString& archivePath,
                                                OrderHistoryRecord::Outcome outcome,
                                                int errorCode = 0,

@@ -1,6 +1,7 @@
 #include "job/SendJob.h"
 
 #include "job/ArchiveSend.h"
+#include "job/KeptOrders.h"
 #include "job/OrderHistory.h"
 #include "service/Analyzer.h"
 #include "service/LabEndpoints.h"
@@ -288,7 +289,8 @@ bool SendJob::concludeFailed(ArchiveSend& a) {
 }
 
 bool SendJob::disposeDeliveredArchive(const QString& zipPath) {
-    if (!orbel::limitDeleteFileOrFolder(zipPath) && QFileInfo::exists(zipPath))
+    // Kept for a re-send where the studio keeps sent orders; deleted otherwise.
+    if (!KeptOrders::keepDelivered(zipPath) && QFileInfo::exists(zipPath))
         return false;
     PoolArchiveRecord::remove(zipPath);
     return true;

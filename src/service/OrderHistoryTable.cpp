@@ -73,6 +73,7 @@ QList<OrderHistoryRow> OrderHistoryTable::readJsonLines(const QString& path) {
         row.outcome = o.value(QStringLiteral("outcome")).toString();
         row.errorCode = static_cast<int>(integer(o.value(QStringLiteral("errorCode")), 0));
         row.error = o.value(QStringLiteral("errorText")).toString();
+        row.resentFrom = o.value(QStringLiteral("resentFrom")).toString();
         rows.append(row);
     }
     return rows;
@@ -107,6 +108,11 @@ void OrderHistoryTable::setRecords(QList<OrderHistoryRow> records) {
         [](const OrderHistoryRow& a, const OrderHistoryRow& b) { return a.when > b.when; });
     records_ = std::move(records);
     orders_.clear();
+    resentAs_.clear();
+    for (auto it = records_.crbegin(); it != records_.crend(); ++it) {
+        if (!it->resentFrom.isEmpty())
+            resentAs_.insert(it->resentFrom, it->archive);
+    }
     QHash<QString, size_t> orderOf;
     orderOf.reserve(records_.size());
     for (int i = 0; i < records_.size(); ++i) {
@@ -146,6 +152,23 @@ void OrderHistoryTable::rebuildIndex() {
     }
 }
 
+QString OrderHistoryTable::linkText(const OrderHistoryRow& row) const {
+    if (!row.resentFrom.isEmpty())
+        return QStringLiteral("再送信：%1").arg(row.resentFrom);
+    const auto resent = resentAs_.constFind(row.archive);
+    if (resent != resentAs_.cend())
+        return QStringLiteral("再送信済み：%1").arg(*resent);
+    return {};
+}
+
+int OrderHistoryTable::rowOfArchive(const QString& archive) const {
+    for (size_t i = 0; i < shown_.size(); ++i) {
+        if (records_.at(orders_.at(static_cast<size_t>(shown_[i])).front()).archive == archive)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 const OrderHistoryRow& OrderHistoryTable::rowAt(int row) const {
     return records_.at(
         orders_.at(static_cast<size_t>(shown_.at(static_cast<size_t>(row)))).front());
@@ -175,8 +198,10 @@ QVariant OrderHistoryTable::data(const QModelIndex& index, int role) const {
     const OrderHistoryRow& row = rowAt(index.row());
     if (role == Qt::TextAlignmentRole && (index.column() == Files || index.column() == Size))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    // The error when there is one, else the link of a re-send.
+    const QString note = row.error.isEmpty() ? linkText(row) : row.error;
     if (role == Qt::ToolTipRole && index.column() == Error)
-        return row.error;
+        return note;
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
@@ -193,7 +218,7 @@ QVariant OrderHistoryTable::data(const QModelIndex& index, int role) const {
     case Outcome:
         return outcomeLabel(row.outcome);
     case Error:
-        return row.error;
+        return note;
     default:
         return {};
     }
@@ -216,7 +241,7 @@ QVariant OrderHistoryTable::headerData(int section, Qt::Orientation orientation,
     case Outcome:
         return QStringLiteral("結果");
     case Error:
-        return QStringLiteral("エラー内容");
+        return QStringLiteral("エラー・備考");
     default:
         return {};
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@ struct OrderHistoryRow {
     QString outcome;              // "pooled", "saved", "sent", "failed", "duplicate" (as recorded)
     int errorCode = 0;            // the send error's code; 0 for none
     QString error;                // the error as the user was told it, "" otherwise
+    QString resentFrom;           // a re-send: the archive it sends again; "" otherwise
     QString dateTimeText() const; // "%Y/%m/%d %H:%M:%S" (the recorded text when not ISO)
 };
 
@@ -49,6 +51,11 @@ public:
     void setOutcomeFilter(const QString& outcome);
     QString outcomeFilter() const { return filter_; }
 
+    // The link between a re-send and its first order: "再送信：" and the first order's archive on
+    // the re-send, "再送信済み：" and the re-send's archive on the first; "" for neither.
+    QString linkText(const OrderHistoryRow& row) const;
+    // The shown row of that archive, -1 when it is not shown.
+    int rowOfArchive(const QString& archive) const;
     const OrderHistoryRow& rowAt(int row) const;    // a shown row: the order's latest outcome
     QList<OrderHistoryRow> eventsAt(int row) const; // every outcome of a shown order, oldest first
     int recordCount() const { return static_cast<int>(records_.size()); }
@@ -66,5 +73,6 @@ private:
     QList<OrderHistoryRow> records_;       // newest first
     std::vector<std::vector<int>> orders_; // per order its records' indexes, newest first
     std::vector<int> shown_;               // indexes into orders_
+    QHash<QString, QString> resentAs_;     // an order's archive to its latest re-send's
     QString filter_;
 };

@@ -24,6 +24,11 @@ inline const QString Customers = QStringLiteral("Customers");
 inline const QString ExecuteBt = QStringLiteral("ExecuteBt");
 inline const QString FileDownHistoryDic = QStringLiteral("FileDownHistoryDic");
 inline const QString Ftp2TargetCode = QStringLiteral("Ftp2TargetCode");
+// Days a sent order's archive is kept for sending again (absent: 7; 0: none is kept).
+inline const QString KeptOrderDays = QStringLiteral("KeptOrderDays");
+// The most the kept archives may take, in GB (absent or 0: 20 GB or a tenth of the free space,
+// whichever is smaller).
+inline const QString KeptOrderCapGB = QStringLiteral("KeptOrderCapGB");
 inline const QString MacAddr = QStringLiteral("MacAddr");
 inline const QString MainTabFileInfo = QStringLiteral("MainTabFileInfo");
 inline const QString MainTabLabel = QStringLiteral("MainTabLabel");

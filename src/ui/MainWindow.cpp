@@ -103,6 +103,9 @@ public:
     void menuUseOnAndViewRefresh() override { ctrl_.menuUseOnAndViewRefresh(); }
     bool isJobExecuting() const override { return ctrl_.isJobExecuting(); }
     void sendPooledOrder(const QString&) override { window_.poolOrderSendAction(); }
+    bool resendKeptOrder(const QString& keptPath) override {
+        return ctrl_.resendKeptOrder(keptPath);
+    }
 
 private:
     AppCtrl& ctrl_;
@@ -274,6 +277,11 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
         sheets_->applicationWillBecomeActive();
     });
     connect(&ctrl_, &AppCtrl::menuUseChanged, this, &MainWindow::refreshMenus);
+    // An open order history shows what the job just did (a sent order, a re-send's new row).
+    connect(&ctrl_, &AppCtrl::jobFinished, this, [this] {
+        if (services_ != nullptr)
+            services_->refreshOrderHistory();
+    });
     connect(&ctrl_, &AppCtrl::prefWindowVisibleChanged, this, &MainWindow::refreshMenus);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {

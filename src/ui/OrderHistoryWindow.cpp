@@ -1,13 +1,17 @@
 #include "ui/OrderHistoryWindow.h"
 
+#include "job/KeptOrders.h"
 #include "service/OrderHistoryTable.h"
 #include "ui/DialogConvention.h"
 #include "ui/ServiceWindowHost.h"
 #include "util/OrderTab.h"
+#include "util/Tool.h"
 #include "util/WorkFolder.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -17,6 +21,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -85,6 +91,7 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     view_->setAlternatingRowColors(true);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setTabKeyNavigation(false); // Tab leaves the list for the buttons
     view_->setWordWrap(false);
     view_->verticalHeader()->hide();
     // Fixed row heights and column widths: no pass over every row, so thousands show at once.
@@ -170,6 +177,12 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     auto* reloadButton = new QPushButton(QStringLiteral("最新の状態にする"), this);
     reloadButton->setObjectName(QStringLiteral("orderHistoryReloadButton"));
     reloadButton->setAccessibleName(reloadButton->text());
+    contentsButton_ = new QPushButton(QStringLiteral("内容を表示…"), this);
+    contentsButton_->setObjectName(QStringLiteral("orderHistoryContentsButton"));
+    contentsButton_->setAccessibleName(QStringLiteral("選択した注文の内容を表示"));
+    resendButton_ = new QPushButton(QStringLiteral("もう一度送信…"), this);
+    resendButton_->setObjectName(QStringLiteral("orderHistoryResendButton"));
+    resendButton_->setAccessibleName(QStringLiteral("選択した注文をもう一度送信"));
     auto* closeButton = new QPushButton(QStringLiteral("閉じる"), this);
     closeButton->setObjectName(QStringLiteral("orderHistoryCloseButton"));
     closeButton->setAccessibleName(closeButton->text());
@@ -180,6 +193,8 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     top->addStretch(1);
     top->addWidget(countField_);
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(contentsButton_);
+    bottom->addWidget(resendButton_);
     bottom->addWidget(openPoolButton_);
     bottom->addWidget(reloadButton);
     bottom->addStretch(1);
@@ -210,6 +225,24 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     connect(table_, &QAbstractItemModel::modelReset, this, &OrderHistoryWindow::refreshButtons);
     connect(table_, &QAbstractItemModel::modelReset, this, &OrderHistoryWindow::showEvents);
     connect(sendButton_, &QPushButton::clicked, this, &OrderHistoryWindow::sendSelected);
+    connect(resendButton_, &QPushButton::clicked, this, &OrderHistoryWindow::resendSelected);
+    connect(contentsButton_, &QPushButton::clicked, this,
+            &OrderHistoryWindow::showSelectedContents);
+    // The row's actions also from its context menu (the menu key and Shift+F10 open it too).
+    rowMenu_ = new QMenu(this);
+    rowMenu_->setObjectName(QStringLiteral("orderHistoryRowMenu"));
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this,
+            &OrderHistoryWindow::showContextMenu);
+    // Reading order: the list, the events, then the buttons from left to right.
+    setTabOrder(filterPop_, view_);
+    setTabOrder(view_, eventsList_);
+    setTabOrder(eventsList_, contentsButton_);
+    setTabOrder(contentsButton_, resendButton_);
+    setTabOrder(resendButton_, openPoolButton_);
+    setTabOrder(openPoolButton_, reloadButton);
+    setTabOrder(reloadButton, closeButton);
+    setTabOrder(closeButton, sendButton_);
     connect(openPoolButton_, &QPushButton::clicked, this, &OrderHistoryWindow::openPoolFolder);
     connect(reloadButton, &QPushButton::clicked, this, &OrderHistoryWindow::reload);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
@@ -252,7 +285,20 @@ void OrderHistoryWindow::fitColumns() {
 }
 
 void OrderHistoryWindow::reload() {
+    // The selected order stays selected (a re-send adds a row above it).
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    const QString selected = rows.isEmpty() ? QString() : table_->rowAt(rows.first().row()).archive;
     table_->reload();
+    if (!selected.isEmpty())
+        selectArchive(selected);
+}
+
+void OrderHistoryWindow::selectArchive(const QString& archive) {
+    const int row = table_->rowOfArchive(archive);
+    if (row < 0)
+        return;
+    view_->selectRow(row);
+    view_->scrollTo(table_->index(row, 0));
 }
 
 void OrderHistoryWindow::filterChanged() {
@@ -270,6 +316,14 @@ QString OrderHistoryWindow::selectedPoolArchivePath() const {
     return QFileInfo(path).isFile() ? path : QString();
 }
 
+QString OrderHistoryWindow::selectedKeptArchivePath() const {
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return {};
+    return KeptOrders::keptArchivePath(table_->rowAt(rows.first().row()).archive)
+        .value_or(QString());
+}
+
 void OrderHistoryWindow::refreshButtons() {
     countField_->setText(
         QStringLiteral("%1件 / 全%2件").arg(table_->rowCount()).arg(table_->orderCount()));
@@ -281,6 +335,138 @@ void OrderHistoryWindow::refreshButtons() {
         sendButton_->setToolTip(QStringLiteral("送信待ちフォルダにある注文を選んでください"));
     else
         sendButton_->setToolTip(QString());
+    const bool kept = !selectedKeptArchivePath().isEmpty();
+    resendButton_->setEnabled(kept && !host_.isJobExecuting());
+    if (host_.isJobExecuting())
+        resendButton_->setToolTip(QStringLiteral("送信中の注文が終わるまでお待ちください"));
+    else if (!kept)
+        resendButton_->setToolTip(
+            QStringLiteral("保管されている送信済みの注文を選んでください（保管は%1日間）")
+                .arg(KeptOrders::keepDays()));
+    else
+        resendButton_->setToolTip(QString());
+    contentsButton_->setEnabled(kept || inPool);
+    contentsButton_->setToolTip(kept || inPool ? QString()
+                                               : QStringLiteral("保管されている注文か、送信待ちの"
+                                                                "注文を選んでください"));
+}
+
+void OrderHistoryWindow::showContextMenu(const QPoint& at) {
+    const QModelIndex index = view_->indexAt(at);
+    if (index.isValid() && !view_->selectionModel()->isRowSelected(index.row(), QModelIndex()))
+        view_->selectRow(index.row());
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    rowMenu_->clear();
+    for (QPushButton* button : {contentsButton_, resendButton_, sendButton_}) {
+        QAction* action = rowMenu_->addAction(button->text(), button, &QPushButton::click);
+        action->setEnabled(button->isEnabled());
+    }
+    // From the keyboard the menu opens at the selected row.
+    const QRect cell = view_->visualRect(table_->index(rows.first().row(), 0));
+    const QPoint where = index.isValid() ? at : cell.center();
+    rowMenu_->popup(view_->viewport()->mapToGlobal(where));
+}
+
+void OrderHistoryWindow::resendSelected() {
+    const QString kept = selectedKeptArchivePath();
+    if (kept.isEmpty() || host_.isJobExecuting())
+        return;
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    const OrderHistoryRow row = table_->rowAt(rows.first().row());
+    const std::optional<OrderArchiveName> name = OrderArchiveName::parse(row.archive);
+    const QString text =
+        QStringLiteral("送信日時：%1\nお客様コード：%2\n袋番号：%3\nサイズ：%4\n\n"
+                       "送信した時と同じ内容を、新しい袋番号で送信します。")
+            .arg(row.dateTimeText(), name ? name->customerCode : QString(),
+                 name ? QStringLiteral("%1").arg(name->bagNo, 7, 10, QLatin1Char('0')) : QString(),
+                 Tool::autoDataByteStringWithByte(static_cast<double>(QFileInfo(kept).size())));
+    if (!Tool::alertOkNgWithMsg(QStringLiteral("この注文をもう一度送信しますか？"), text,
+                                QStringLiteral("送信"), QStringLiteral("キャンセル")))
+        return;
+    host_.resendKeptOrder(kept);
+    refreshButtons();
+}
+
+QDialog* OrderHistoryWindow::contentsWindow() const {
+    return contents_;
+}
+
+void OrderHistoryWindow::showSelectedContents() {
+    QString path = selectedKeptArchivePath();
+    if (path.isEmpty())
+        path = selectedPoolArchivePath();
+    if (path.isEmpty())
+        return;
+    const KeptOrderContents contents = KeptOrders::contents(path);
+    if (contents_ != nullptr)
+        contents_->deleteLater();
+    auto* dialog = new QDialog(this);
+    contents_ = dialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QObject::destroyed, this, [this, dialog] {
+        if (contents_ == dialog)
+            contents_ = nullptr;
+    });
+    dialog->setObjectName(QStringLiteral("orderContentsWindow"));
+    dialog->setWindowTitle(QStringLiteral("注文の内容 - %1").arg(QFileInfo(path).fileName()));
+    dialog->setAccessibleName(dialog->windowTitle());
+    auto* summary = new QLabel(dialog);
+    summary->setObjectName(QStringLiteral("orderContentsSummary"));
+    summary->setWordWrap(true);
+    summary->setText(
+        contents.error.isEmpty()
+            ? QStringLiteral("%1（%2、%3ファイル）")
+                  .arg(QFileInfo(path).fileName(), Tool::autoDataByteStringWithByte(
+                                                       static_cast<double>(QFileInfo(path).size())))
+                  .arg(contents.files.size())
+            : contents.error);
+    auto* reportLabel = new QLabel(QStringLiteral("注文書（PrintReport4.txt）:"), dialog);
+    auto* report = new QPlainTextEdit(dialog);
+    report->setObjectName(QStringLiteral("orderContentsReport"));
+    report->setReadOnly(true);
+    report->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // CR LF as the lab reads it; shown as plain lines.
+    QString reportText = contents.report;
+    reportText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    report->setPlainText(reportText);
+    reportLabel->setBuddy(report);
+    report->setAccessibleName(QStringLiteral("注文書"));
+    auto* filesLabel = new QLabel(QStringLiteral("注文ファイルの中身:"), dialog);
+    auto* files = new QListWidget(dialog);
+    files->setObjectName(QStringLiteral("orderContentsFileList"));
+    files->addItems(contents.files);
+    filesLabel->setBuddy(files);
+    files->setAccessibleName(QStringLiteral("注文ファイルの中身"));
+    auto* split = new QSplitter(Qt::Horizontal, dialog);
+    auto* reportPane = new QWidget(split);
+    auto* reportBox = new QVBoxLayout(reportPane);
+    reportBox->setContentsMargins(0, 0, 0, 0);
+    reportBox->addWidget(reportLabel);
+    reportBox->addWidget(report, 1);
+    auto* filesPane = new QWidget(split);
+    auto* filesBox = new QVBoxLayout(filesPane);
+    filesBox->setContentsMargins(0, 0, 0, 0);
+    filesBox->addWidget(filesLabel);
+    filesBox->addWidget(files, 1);
+    split->addWidget(reportPane);
+    split->addWidget(filesPane);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* close = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("orderContentsCloseButton"));
+    close->setAccessibleName(close->text());
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* box = new QVBoxLayout(dialog);
+    box->addWidget(summary);
+    box->addWidget(split, 1);
+    box->addWidget(buttons);
+    const QFontMetrics metrics = dialog->fontMetrics();
+    fitToAvailableScreen(dialog, QSize(metrics.averageCharWidth() * 110, metrics.height() * 32));
+    dialog->show();
+    report->setFocus(Qt::OtherFocusReason);
 }
 
 void OrderHistoryWindow::sendSelected() {
@@ -309,5 +495,9 @@ void OrderHistoryWindow::showEvents() {
             line += QStringLiteral("  ") + event.error;
         }
         eventsList_->addItem(line);
+    }
+    const QString link = table_->linkText(table_->rowAt(rows.first().row()));
+    if (!link.isEmpty()) {
+        eventsList_->addItem(link);
     }
 }

@@ -6,13 +6,16 @@ class OrderHistoryTable;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableView;
 class ServiceWindowHost;
 
 // The order history: every order once with its latest outcome, newest first, narrowed by outcome;
 // the selected order's events below the table. An
-// order that still waits in the pool can be sent from here; the pool folder can be opened.
+// order that still waits in the pool can be sent from here; the pool folder can be opened. A sent
+// order that is still kept can be sent again (as a new order, after one question), and the
+// report and files of a kept or pooled archive can be looked at without unpacking it.
 class OrderHistoryWindow : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +27,14 @@ public:
     OrderHistoryTable* table() const { return table_; }
     // The pooled archive of the selected row; "" when the row's archive is not in the pool.
     QString selectedPoolArchivePath() const;
+    // The kept archive of the selected row; "" when the row's archive is not kept.
+    QString selectedKeptArchivePath() const;
+    // "もう一度送信…": asks once, naming the order, then has the shell send it again.
+    void resendSelected();
+    // "内容を表示…": the report and the file list of the selected kept or pooled archive.
+    void showSelectedContents();
+    // The window that showSelectedContents opened last (tests look at it).
+    QDialog* contentsWindow() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,6 +48,8 @@ private:
     void sendSelected();
     void openPoolFolder();
     void showEvents();
+    void showContextMenu(const QPoint& at);
+    void selectArchive(const QString& archive);
 
     ServiceWindowHost& host_;
     OrderHistoryTable* table_ = nullptr;
@@ -46,6 +59,10 @@ private:
     QListWidget* eventsList_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     QPushButton* openPoolButton_ = nullptr;
+    QPushButton* resendButton_ = nullptr;
+    QPushButton* contentsButton_ = nullptr;
+    QMenu* rowMenu_ = nullptr;
+    QDialog* contents_ = nullptr;
     int archiveWidth_ = 0;
     int minimumArchiveWidth_ = 0;
     int minimumErrorWidth_ = 0;

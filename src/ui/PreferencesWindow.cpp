@@ -3,6 +3,7 @@
 #include "app/CustomersModel.h"
 #include "app/PreferencesHost.h"
 #include "app/UserPref.h"
+#include "job/KeptOrders.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -167,6 +169,36 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     viewLayout->addWidget(thumbnailViewCb);
     viewLayout->addWidget(albumSlectionSaveCb);
 
+    auto* keptBox = new QGroupBox(QStringLiteral("送信済みの注文の保管"), this);
+    keptOrderDaysField = named(new QSpinBox(keptBox), "keptOrderDaysField",
+                               QStringLiteral("送信済みの注文を保管する日数"));
+    keptOrderDaysField->setRange(0, 365);
+    keptOrderDaysField->setSuffix(QStringLiteral(" 日"));
+    keptOrderDaysField->setSpecialValueText(QStringLiteral("保管しない"));
+    keptOrderCapField = named(new QSpinBox(keptBox), "keptOrderCapField",
+                              QStringLiteral("送信済みの注文の保管容量の上限"));
+    keptOrderCapField->setRange(0, 100000);
+    keptOrderCapField->setSuffix(QStringLiteral(" GB"));
+    keptOrderCapField->setSpecialValueText(
+        QStringLiteral("自動（20 GBか空き容量の10%の小さい方）"));
+    // One row: the window must stay whole on a small screen with the customer list shown.
+    auto* keptRow = new QHBoxLayout(keptBox);
+    auto* daysLabel = new QLabel(QStringLiteral("保管する日数"), keptBox);
+    daysLabel->setBuddy(keptOrderDaysField);
+    auto* capLabel = new QLabel(QStringLiteral("保管容量の上限"), keptBox);
+    capLabel->setBuddy(keptOrderCapField);
+    keptRow->addWidget(daysLabel);
+    keptRow->addWidget(keptOrderDaysField);
+    keptRow->addSpacing(fontMetrics().averageCharWidth() * 2);
+    keptRow->addWidget(capLabel);
+    keptRow->addWidget(keptOrderCapField, 1);
+    const QString keptHint =
+        QStringLiteral("送信した注文を保管しておくと、送信履歴から同じ内容をもう一度送信できます。"
+                       "古いものから削除されます。");
+    keptBox->setToolTip(keptHint);
+    keptOrderDaysField->setToolTip(keptHint);
+    keptOrderCapField->setToolTip(keptHint);
+
     auto* buttons = new QDialogButtonBox(this);
     userPrefSaveBt = named(buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole),
                            "userPrefSaveBt", QStringLiteral("保存"));
@@ -192,6 +224,7 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     layout->addWidget(firstStartMsg);
     layout->addWidget(customerBox, 1);
     layout->addWidget(viewBox);
+    layout->addWidget(keptBox);
     layout->addWidget(buttons);
     // Never smaller than the rows need, whichever customer view is shown: rows cannot overlap.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
@@ -209,6 +242,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     setTabOrder(customerRemoveBt, customerEmailField);
     setTabOrder(customerEmailField, thumbnailViewCb);
     setTabOrder(thumbnailViewCb, albumSlectionSaveCb);
+    setTabOrder(albumSlectionSaveCb, keptOrderDaysField);
+    setTabOrder(keptOrderDaysField, keptOrderCapField);
 
     connect(multiCustomerCb, &QCheckBox::clicked, this,
             [this](bool on) { mutiCustomerCbAction(on); });
@@ -248,6 +283,8 @@ void PreferencesWindow::fillFields() {
     customerEmailField->setText(storedText("CustomerEmail"));
     thumbnailViewCb->setChecked(storedOn("ThumbnailView"));
     albumSlectionSaveCb->setChecked(storedOn("AlbumSlectionSave"));
+    keptOrderDaysField->setValue(static_cast<int>(KeptOrders::keepDays()));
+    keptOrderCapField->setValue(static_cast<int>(KeptOrders::capSettingGB()));
     customerCodeErrorMsg->hide();
 }
 
@@ -411,6 +448,8 @@ void PreferencesWindow::userPrefSaveAndClose() {
     input.email = customerEmailField->text();
     input.thumbnailView = thumbnailViewCb->isChecked();
     input.albumSelectionSave = albumSlectionSaveCb->isChecked();
+    input.keptOrderDays = keptOrderDaysField->value();
+    input.keptOrderCapGB = keptOrderCapField->value();
     if (const std::optional<UserPref::Refusal> refusal = UserPref::save(input)) {
         Log::outputLn(QStringLiteral("環境設定の保存を中止（%1）").arg(refusal->message));
         if (!input.multiCustomer) {

@@ -8,14 +8,15 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 class QTableView;
 
 // The preferences window: the customer identity (single view: studio name and code; multiple
-// view: the "Customers" list and the selected entry), the e-mail address and the two display
-// options. It floats above the other windows and is not modal. Saving a new customer emits
-// customerChanged; the controller then asks for the custom-mode password or reloads the
-// catalogues.
+// view: the "Customers" list and the selected entry), the e-mail address, the two display
+// options and how long and how much of the sent orders is kept for sending again. It floats above
+// the other windows and is not modal. Saving a new customer emits customerChanged; the controller
+// then asks for the custom-mode password or reloads the catalogues.
 class PreferencesWindow : public QDialog {
     Q_OBJECT
 public:
@@ -80,6 +81,8 @@ private:
     QLineEdit* customerEmailField = nullptr;
     QCheckBox* thumbnailViewCb = nullptr;
     QCheckBox* albumSlectionSaveCb = nullptr;
+    QSpinBox* keptOrderDaysField = nullptr;
+    QSpinBox* keptOrderCapField = nullptr;
     QPushButton* userPrefSaveBt = nullptr;
     QPushButton* userPrefCancelBt = nullptr;
     QLabel* firstStartMsg = nullptr;

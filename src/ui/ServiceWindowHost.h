@@ -15,4 +15,7 @@ public:
     virtual bool isJobExecuting() const = 0;
     // Send this archive of the order pool now (the shell runs the send stage for it).
     virtual void sendPooledOrder(const QString& zipPath) = 0;
+    // Send this kept archive again as a new order (the user has agreed); false when no job could
+    // start.
+    virtual bool resendKeptOrder(const QString& keptPath) = 0;
 };

@@ -51,6 +51,11 @@ void ServiceWindows::orderHistoryAction() {
     orderHistoryWindow()->orderHistoryWindowOpen();
 }
 
+void ServiceWindows::refreshOrderHistory() {
+    if (history_ && history_->isVisible())
+        history_->reload();
+}
+
 void ServiceWindows::connectionTestAction() {
     connectionTestWindow()->connectionTestOpen();
 }

@@ -21,6 +21,8 @@ public:
     void orderHistoryAction();
     void connectionTestAction();
     void supportBundleAction();
+    // Reads the history again into an open history window (after a job).
+    void refreshOrderHistory();
 
     // Adds the order history to ファイル, the connection test and the support bundle to ヘルプ.
     // (The file download item belongs to the shell, which guards it with the other menu items.)

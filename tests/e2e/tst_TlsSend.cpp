@@ -7,7 +7,7 @@
 #include "TestHome.h"
 #include "VsftpdServer.h"
 #include "job/JobInfo.h"
-#include "job/LabFtpExchange.h"
+#include "service/LabFtpExchange.h"
 #include "job/ProgressTarget.h"
 #include "job/SendJob.h"
 #include "service/ConnectionTest.h"

@@ -12,10 +12,15 @@ public:
     void menuUseOnAndViewRefresh() override { ++menuOnCount; }
     bool isJobExecuting() const override { return jobExecuting; }
     void sendPooledOrder(const QString& zipPath) override { sentPoolOrders.append(zipPath); }
+    bool resendKeptOrder(const QString& keptPath) override {
+        resentOrders.append(keptPath);
+        return true;
+    }
 
     QWidget* window = nullptr;
     int menuOffCount = 0;
     int menuOnCount = 0;
     bool jobExecuting = false;
     QStringList sentPoolOrders;
+    QStringList resentOrders;
 };

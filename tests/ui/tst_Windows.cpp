@@ -4,6 +4,7 @@
 #include "AppWindowFixture.h"
 #include "SheetDriver.h"
 #include "WidgetTree.h"
+#include "job/KeptOrders.h"
 #include "service/OrderHistoryTable.h"
 #include "settings/SettingsKeys.h"
 #include "ui/AlbumKineloSheet.h"
@@ -20,6 +21,9 @@
 #include "ui/PreferencesCtrl.h"
 #include "ui/PrintKineloSheet.h"
 #include "ui/ServiceWindows.h"
+#include "util/ProcessRunner.h"
+#include "util/ShiftJisCodec.h"
+#include "util/ToolPaths.h"
 #include "util/WorkFolder.h"
 
 #include <QAccessible>
@@ -71,8 +75,37 @@ const QString kLongError = QStringLiteral(
 const QString kSavedArchive = QStringLiteral(
     "/home/studio/デスクトップ/2026年の注文/卒業アルバム/1234_001122AABBCC_0000004.zip");
 
+// The sent order 0000001 is still kept (a real archive with its report), and was sent again as
+// 0000005.
+void writeKeptOrder() {
+    const QString folder = KeptOrders::folderPath();
+    QVERIFY(QDir().mkpath(folder));
+    const QString source = WorkFolder::workFolderPath() + QStringLiteral("/kept-source");
+    const QStringList photos = writePhotos(source, 3);
+    QFile report(source + QStringLiteral("/PrintReport4.txt"));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    report.write(shiftjis::encode(QStringLiteral(
+        "CUSTOMER_NUMBER=1234\r\nLAB_ORDER_ID=0000001\r\nCUSTOMER_EMAIL=studio@example.jp\r\n"
+        "CURRENT_DATE=2026/02/01\r\nCURRENT_TIME=09:58:12\r\n"
+        "CUSTOMER_ORDER_ID=1234_001122AABBCC_0000001\r\nORDER_TYPE=プリント\r\n"
+        "---------------------------------------\r\nUNIT_INDEX=1\r\n"
+        "UNIT_PRODUCT_DESCRIPTION=プリント L判 2枚\r\nSpecial_Instraction=至急お願いします\r\n"
+        "(^^)\r\n")));
+    report.close();
+    QStringList args{QStringLiteral("-q"),
+                     QStringLiteral("-j"),
+                     QStringLiteral("-P"),
+                     QStringLiteral("qelvoxa"),
+                     folder + QStringLiteral("/1234_001122AABBCC_0000001.zip"),
+                     report.fileName()};
+    args += photos;
+    QVERIFY(runProcess(ToolPaths::zip(), args).succeeded());
+    QDir(source).removeRecursively();
+}
+
 void writeHistory() {
     QVERIFY(WorkFolder::checkWorkFolder());
+    writeKeptOrder();
     QFile file(OrderHistoryTable::historyFilePath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     const auto line = [&file](const QString& when, const QString& tab, const QString& archive,
@@ -89,6 +122,17 @@ void writeHistory() {
     };
     line(QStringLiteral("2026-02-01T10:00:00"), QStringLiteral("プリント"),
          QStringLiteral("1234_001122AABBCC_0000001.zip"), QStringLiteral("sent"), QString());
+    {
+        QJsonObject resend{
+            {QStringLiteral("dateTime"), QStringLiteral("2026-02-01T10:30:00")},
+            {QStringLiteral("tab"), QStringLiteral("プリント")},
+            {QStringLiteral("archive"), QStringLiteral("1234_001122AABBCC_0000005.zip")},
+            {QStringLiteral("fileCount"), 24},
+            {QStringLiteral("size"), 48200000},
+            {QStringLiteral("outcome"), QStringLiteral("sent")},
+            {QStringLiteral("resentFrom"), QStringLiteral("1234_001122AABBCC_0000001.zip")}};
+        file.write(QJsonDocument(resend).toJson(QJsonDocument::Compact) + '\n');
+    }
     line(QStringLiteral("2026-02-01T11:00:00"), QStringLiteral("アルバム"),
          QStringLiteral("1234_001122AABBCC_0000002.zip"), QStringLiteral("pooled"), QString());
     line(QStringLiteral("2026-02-01T12:00:00"), QStringLiteral("スクール"),
@@ -266,7 +310,24 @@ void eachWindow(AppWindowFixture& app, const Check& userCheck) {
     ServiceWindows& services = window->serviceWindows();
     services.orderHistoryAction();
     QCoreApplication::processEvents();
+    // The kept order chosen: it can be sent again and looked into.
+    {
+        OrderHistoryWindow* history = services.orderHistoryWindow();
+        auto* view = history->findChild<QTableView*>(QStringLiteral("orderHistoryTable"));
+        const int kept =
+            history->table()->rowOfArchive(QStringLiteral("1234_001122AABBCC_0000001.zip"));
+        QVERIFY(kept >= 0);
+        view->selectRow(kept);
+        QCoreApplication::processEvents();
+        QVERIFY(history->findChild<QPushButton*>(QStringLiteral("orderHistoryResendButton"))
+                    ->isEnabled());
+    }
     check(QStringLiteral("order history"), services.orderHistoryWindow());
+    services.orderHistoryWindow()->showSelectedContents();
+    QCoreApplication::processEvents();
+    QVERIFY(services.orderHistoryWindow()->contentsWindow() != nullptr);
+    check(QStringLiteral("kept order contents"), services.orderHistoryWindow()->contentsWindow());
+    services.orderHistoryWindow()->contentsWindow()->close();
     services.orderHistoryWindow()->close();
     services.fileDownCtrl()->show();
     QCoreApplication::processEvents();
