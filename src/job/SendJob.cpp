@@ -619,6 +619,8 @@ bool SendJob::oneZipSend(const QString& zipPath, const QString& msg) {
                 PoolArchiveRecord::remove(zipPath);
         }
         QString historyText;
+        // The tab stops saying "…接続中…" before the alert tells what happened.
+        progressViewClear();
         if (outcome == Outcome::Cancel) {
             historyText = QStringLiteral("キャンセルボタンによって処理が中止");
             postDic.insert(QStringLiteral("ErrorInfo"), historyText);

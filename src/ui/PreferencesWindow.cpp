@@ -6,6 +6,7 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QCheckBox>
@@ -201,14 +202,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     comfortableWidth = labelWidth + fontMetrics().horizontalAdvance(QString(28, QChar(0x3042))) +
                        fontMetrics().averageCharWidth() * 8;
 
-    setTabOrder(multiCustomerCb, photoStudioNameField);
-    setTabOrder(photoStudioNameField, customerCodeField);
-    setTabOrder(customerCodeField, customersTableView);
-    setTabOrder(customersTableView, customerAddBt);
-    setTabOrder(customerAddBt, customerRemoveBt);
-    setTabOrder(customerRemoveBt, customerEmailField);
-    setTabOrder(customerEmailField, thumbnailViewCb);
-    setTabOrder(thumbnailViewCb, albumSlectionSaveCb);
+    // Tab goes as the eye reads, whichever customer view is shown.
+    keepReadingOrder(this);
 
     connect(multiCustomerCb, &QCheckBox::clicked, this,
             [this](bool on) { mutiCustomerCbAction(on); });

@@ -1,5 +1,6 @@
 #include "ui/PrintFileListCtrl.h"
 
+#include "ui/FocusFrameTableView.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ThumbnailLoader.h"
 
@@ -23,7 +24,8 @@ PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> da
     dataSource_ = dataSource.release();
     dataSource_->setParent(this);
 
-    tableView_ = new QTableView(this);
+    // The current row and cell are framed while the list has the focus.
+    tableView_ = new FocusFrameTableView(this);
     tableView_->setObjectName(lower + QStringLiteral("FileListView"));
     tableView_->setAccessibleName(QStringLiteral("ファイル一覧"));
     tableView_->setModel(dataSource_);
