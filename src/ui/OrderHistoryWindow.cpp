@@ -87,6 +87,8 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setWordWrap(false);
+    // Tab leaves the list (arrows move inside it), so the buttons below it can be reached.
+    view_->setTabKeyNavigation(false);
     view_->verticalHeader()->hide();
     // Fixed row heights and column widths: no pass over every row, so thousands show at once.
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -92,6 +92,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
         named(new QTableView(multi), "customersTableView", QStringLiteral("お客様コードの一覧"));
     customersTableView->setModel(model);
     customersTableView->setAlternatingRowColors(true);
+    // Tab leaves the list (arrows move inside it), so the fields below it can be reached.
+    customersTableView->setTabKeyNavigation(false);
     customersTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     customersTableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     customersTableView->setEditTriggers(QAbstractItemView::DoubleClicked |

@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QPointer>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -61,6 +62,12 @@ void Walk::widget(QWidget* w) {
     }
     if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
         widget(scroll->widget());
+        return;
+    }
+    if (auto* split = qobject_cast<QSplitter*>(w)) {
+        for (int i = 0; i < split->count(); ++i) {
+            widget(split->widget(i));
+        }
         return;
     }
     layout(w->layout());

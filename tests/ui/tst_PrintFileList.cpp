@@ -310,7 +310,7 @@ void TestPrintFileList::theFocusIsFramed() {
         int hits = 0;
         const auto framedNear = [&](int x, int y0, int y1) {
             for (int y = y0; y <= y1; ++y) {
-                if (QColor(image.pixel(x, y)) == frame) {
+                if (image.pixel(x, y) == frame.rgb()) {
                     return true;
                 }
             }
@@ -328,7 +328,7 @@ void TestPrintFileList::theFocusIsFramed() {
         int hits = 0;
         for (int x = cellRect.left() + 6; x < cellRect.right() - 6; ++x) {
             for (int y = cellRect.top() + 2; y < cellRect.top() + 6; ++y) {
-                hits += QColor(image.pixel(x, y)) == text ? 1 : 0;
+                hits += image.pixel(x, y) == text.rgb() ? 1 : 0;
             }
         }
         return hits;

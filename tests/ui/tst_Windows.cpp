@@ -18,6 +18,7 @@
 #include "ui/OrderSheets.h"
 #include "ui/PassCheckWindow.h"
 #include "ui/PreferencesCtrl.h"
+#include "ui/PrintFileListCtrl.h"
 #include "ui/PrintKineloSheet.h"
 #include "ui/ReadingOrder.h"
 #include "ui/ServiceWindows.h"
@@ -185,11 +186,23 @@ void showTheWholeAlbum(AppWindowFixture& app) {
     showTab(app, OrderTab::Album);
     QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
     QVERIFY(app.choose(QStringLiteral("alSizePop"), QStringLiteral("30cmスクエア")));
-    QVERIFY(app.choose(QStringLiteral("alBoxPop"), QStringLiteral("桐箱")));
+    QVERIFY(app.choose(QStringLiteral("alBoxPop"), QStringLiteral("布張りボックス")));
     QVERIFY(app.choose(QStringLiteral("alMiniPop"), QStringLiteral("ミニブック（15cm）")));
     QCoreApplication::processEvents();
-    for (const char* name :
-         {"alOrderBoxNum", "alOrderMiniNum", "alBoxColPop", "alMiniColPop", "alOptionCb1"}) {
+    for (const char* name : {"alOrderBoxNum", "alBoxColPop", "alOrderMiniNum", "alOptionCb1"}) {
+        QVERIFY2(app.find<QWidget>(QString::fromLatin1(name))->isVisible(), name);
+    }
+}
+
+// The album whose mini book has a colour: a case with its count, the mini book with its count
+// and colour.
+void showTheMiniColour(AppWindowFixture& app) {
+    showTab(app, OrderTab::Album);
+    QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("ソレイナ")));
+    QVERIFY(app.choose(QStringLiteral("alBoxPop"), QStringLiteral("ソレイナ専用ケース")));
+    QVERIFY(app.choose(QStringLiteral("alMiniPop"), QStringLiteral("ソレイナミニ")));
+    QCoreApplication::processEvents();
+    for (const char* name : {"alOrderBoxNum", "alOrderMiniNum", "alMiniColPop"}) {
         QVERIFY2(app.find<QWidget>(QString::fromLatin1(name))->isVisible(), name);
     }
 }
@@ -379,8 +392,7 @@ private Q_SLOTS:
 
     // Tab goes as the eye reads, on every tab (filled, so that Send can be reached) and in every
     // window and sheet: from the studio above the tabs and the tab bar down the page, a block's
-    // column before the next, Send (or the default button) last, and the album's scrolling form
-    // no stop of its own.
+    // column before the next, Send last, and the album's scrolling form no stop of its own.
     void tabFollowsReadingOrder() {
         AppWindowFixture app;
         QVERIFY(app.isReady());
@@ -412,9 +424,13 @@ private Q_SLOTS:
         OrderTabPage* album = app.window->page(OrderTab::Album);
         const QList<QWidget*> whole =
             walk(QStringLiteral("アルバム（全項目）"), bar, album->sendButton());
-        for (const char* name : {"alOrderBoxNum", "alMiniColPop", "alOptionCb1"}) {
+        for (const char* name : {"alOrderBoxNum", "alBoxColPop", "alOptionCb1"}) {
             QVERIFY2(whole.contains(app.find<QWidget>(QString::fromLatin1(name))), name);
         }
+        showTheMiniColour(app);
+        const QList<QWidget*> mini =
+            walk(QStringLiteral("アルバム（ミニカラー）"), bar, album->sendButton());
+        QVERIFY(mini.contains(app.find<QWidget>(QStringLiteral("alMiniColPop"))));
         QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
         auto* count = app.find<QLineEdit>(QStringLiteral("alOrderNum2"));
         QVERIFY(count != nullptr && count->isVisible());
@@ -438,13 +454,9 @@ private Q_SLOTS:
                 }
             }
             QVERIFY2(start != nullptr, qPrintable(what));
-            QPushButton* defaultButton = nullptr;
-            for (QPushButton* button : window->findChildren<QPushButton*>()) {
-                if (button->isDefault() && button->isVisible()) {
-                    defaultButton = button;
-                }
-            }
-            walk(what, start, defaultButton);
+            // The chain from its first stop in reading order; the default button stands at the
+            // end of the bottom row and so comes last by position.
+            walk(what, start, nullptr);
         });
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
@@ -483,7 +495,11 @@ private Q_SLOTS:
         QCOMPARE(caption("alOrderNum"), QStringLiteral("数量"));
         QCOMPARE(caption("alOrderBoxNum"), QStringLiteral("数量"));
         QCOMPARE(caption("alOrderMiniNum"), QStringLiteral("数量"));
-        QVERIFY(!caption("alMiniColPop").isEmpty());
+        QCOMPARE(caption("alBoxColPop"), QStringLiteral("ボックスカラー"));
+        showTheMiniColour(app);
+        check(QStringLiteral("アルバム（ミニカラー）"));
+        QCOMPARE(caption("alBoxPop"), QStringLiteral("ケース"));
+        QCOMPARE(caption("alMiniColPop"), QStringLiteral("ミニカラー"));
         QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
         QCoreApplication::processEvents();
         QCOMPARE(caption("alOrderNum2"),
