@@ -104,7 +104,8 @@ void FileChooser::setUp(QFileDialog& dialog, QWidget* parent) {
         screen != nullptr ? screen->availableGeometry().size() - QSize(16, 48) : QSize(1000, 650);
     const QSize around = anchor != nullptr && anchor->isVisible() ? anchor->size() * 4 / 5 : room;
     const QFontMetrics metrics = dialog.fontMetrics();
-    const QSize least(metrics.averageCharWidth() * 110, metrics.height() * 26);
+    const QSize least(std::max(860, metrics.averageCharWidth() * 110),
+                      std::max(520, metrics.height() * 26));
     dialog.resize(around.expandedTo(least).boundedTo(room));
 }
 
