@@ -84,6 +84,13 @@ QString FileIntake::selectInfoNone() {
 
 FileIntake::FileIntake(FileIntakeHost& host) : host_(host) {}
 
+QStringList FileIntake::listChooserNameFilters() {
+    return {QStringLiteral("すべてのファイル (*)"),
+            QStringLiteral("写真 (*.jpg *.jpeg *.png *.tif *.tiff *.heic *.heif *.psd *.bmp *.gif "
+                           "*.webp *.pdf)"),
+            QStringLiteral("JPEG画像 (*.jpg *.jpeg)")};
+}
+
 void FileIntake::dragDropFolderAndFiles(const QStringList& paths) {
     QStringList sorted;
     sorted.reserve(paths.size());

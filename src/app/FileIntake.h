@@ -58,6 +58,11 @@ public:
     // choice for a chosen folder, drops on again and a refresh however it ends.
     void imageFolderSelect(QObject* window);
 
+    // The filters of the file chooser of a list that takes files one by one (print, school),
+    // first the one it opens with: every file the list takes (of any kind, as a drop), then the
+    // photos alone, then JPEG alone.
+    static QStringList listChooserNameFilters();
+
     // At least one path is named like a JPEG file.
     static bool isContanisJpegFileWithFilesPath(const QStringList& paths);
     // Every path lies in the same folder (true for none or one).

@@ -293,6 +293,9 @@ bool ResizeJob::start() {
 
         postDic.insert(QStringLiteral("JobTime"),
                        QString::number(static_cast<qint64>(stopWatch.lap())));
+        if (isCancel() || isErr()) {
+            progressViewClear(); // the tab's progress ends before the alert tells what happened
+        }
         if (isCancel()) {
             postDic.insert(QStringLiteral("ErrorInfo"),
                            QStringLiteral("キャンセルボタンによって処理が中止"));

@@ -261,6 +261,8 @@ bool SendJob::concludeFailed(ArchiveSend& a) {
                           .arg(a.uploadName));
     }
     const bool cancelled = a.outcome == ArchiveSend::Outcome::Cancel;
+    // The tab stops saying "…接続中…" before the alert tells what happened.
+    progressViewClear();
     QString historyText;
     if (cancelled) {
         historyText = QStringLiteral("キャンセルボタンによって処理が中止");

@@ -538,6 +538,7 @@ bool ZipJob::start() {
         }
 
         if (isFailure()) {
+            progressViewClear(); // the tab's progress ends before the alert tells what happened
             if (isCancel()) {
                 postDic.insert(QStringLiteral("ErrorInfo"), kCancelInfo);
                 Log::outputLn(QStringLiteral("処理がキャンセルされた"));

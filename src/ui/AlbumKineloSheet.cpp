@@ -9,6 +9,7 @@
 #include "ui/KineloFileListCtrl.h"
 #include "ui/KineloFileListDataSource.h"
 #include "ui/KineloSheetParts.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QButtonGroup>
@@ -181,6 +182,7 @@ void AlbumKineloSheet::albumKineloAction() {
     resizeSheet(tag_);
     albumKineloViewRefresh();
     ctrl_.menuUseOff();
+    keepReadingOrder(sheet_);
     sheet_->open();
     albumKineloCustomViewSettingForNewTag(tag);
 }

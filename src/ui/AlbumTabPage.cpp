@@ -165,10 +165,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
         // measures, and at the right edge of the form it would be cut.
         unit->setMinimumWidth(fontMetrics().height());
     }
-    // The unit after a count labels it.
-    orderUnitLabel_->setBuddy(orderNum_);
-    orderUnitBoxLabel_->setBuddy(orderBoxNum_);
-    orderUnitMiniLabel_->setBuddy(orderMiniNum_);
 
     orderMemo_ = new QPlainTextEdit(this);
     orderMemo_->setObjectName(QStringLiteral("alOrderMemo"));
@@ -182,28 +178,23 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
         }
     });
 
-    // Two columns of captioned rows; a hidden control takes its caption with it.
-    const auto row = [](QGridLayout* grid, int r, QLabel* label, QWidget* field) {
+    // Two columns of captioned rows; a hidden control takes its caption with it. A row of several
+    // controls is a layout, not a holder widget: every caption is then a sibling of the control
+    // it names, which is where a screen reader looks for it.
+    const auto row = [](QGridLayout* grid, int r, QLabel* label, QWidget* field, QLayout* line) {
         if (label != nullptr) {
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            // A line of several controls: the caption labels its first one.
-            QWidget* first = field;
-            if (field->focusPolicy() == Qt::NoFocus) {
-                for (auto* child : field->findChildren<QWidget*>()) {
-                    if (child->focusPolicy() != Qt::NoFocus) {
-                        first = child;
-                        break;
-                    }
-                }
-            }
-            label->setBuddy(first);
+            label->setBuddy(field);
             grid->addWidget(label, r, 0);
         }
-        grid->addWidget(field, r, 1);
+        if (line != nullptr) {
+            grid->addLayout(line, r, 1);
+        } else {
+            grid->addWidget(field, r, 1);
+        }
     };
-    const auto line = [this](std::initializer_list<QWidget*> widgets) {
-        auto* holder = new QWidget(this);
-        auto* box = new QHBoxLayout(holder);
+    const auto line = [](std::initializer_list<QWidget*> widgets) {
+        auto* box = new QHBoxLayout;
         box->setContentsMargins(0, 0, 0, 0);
         for (QWidget* w : widgets) {
             box->addWidget(w, qobject_cast<QComboBox*>(w) != nullptr &&
@@ -212,12 +203,20 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
                                   : 0);
         }
         box->addStretch(0);
-        return holder;
+        return box;
     };
     const auto p = [this](const char* name) { return pop(s(name)); };
     const auto l = [this](const char* name) {
         return findChild<QLabel*>(s(name).replace(QStringLiteral("Pop"), QStringLiteral("Label")));
     };
+    // The box and mini counts are captioned like the album's own count; the colours of box and
+    // mini carry the caption the catalogue gives them.
+    orderBoxNumLabel_ = makeLabel(QStringLiteral("alOrderBoxNumLabel"), QStringLiteral("数量"));
+    orderMiniNumLabel_ = makeLabel(QStringLiteral("alOrderMiniNumLabel"), QStringLiteral("数量"));
+    orderBoxNumLabel_->setBuddy(orderBoxNum_);
+    orderMiniNumLabel_->setBuddy(orderMiniNum_);
+    boxColLabel_ = makeLabel(QStringLiteral("alBoxColLabel"), QStringLiteral("ボックスカラー"));
+    miniColLabel_ = makeLabel(QStringLiteral("alMiniColLabel"), QStringLiteral("ミニブックカラー"));
 
     auto* left = new QGridLayout;
     auto* right = new QGridLayout;
@@ -225,22 +224,24 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
         g->setColumnStretch(1, 1);
         g->setVerticalSpacing(4);
     }
-    row(left, 0, l("alAlbumPop"), p("alAlbumPop"));
-    row(left, 1, l("alSizePop"), p("alSizePop"));
-    row(left, 2, l("alPagePop"), line({p("alPagePop"), pageComBox_}));
-    row(left, 3, orderNumLabel_, line({orderNum_, orderNum2_, orderUnitLabel_}));
-    row(left, 4, l("alInpMenPop"), p("alInpMenPop"));
-    row(left, 5, l("alInpRamiPop"), p("alInpRamiPop"));
-    row(left, 6, l("alBBStylePop"), p("alBBStylePop"));
-    row(left, 7, l("alBaseColPop"), p("alBaseColPop"));
-    row(right, 0, l("alHyouPop"), p("alHyouPop"));
-    row(right, 1, l("alHyouColPop"), p("alHyouColPop"));
-    row(right, 2, l("alHyouTempPop"), p("alHyouTempPop"));
-    row(right, 3, l("alHyouSeColPop"), p("alHyouSeColPop"));
-    row(right, 4, l("alBoxPop"),
-        line({p("alBoxPop"), orderBoxNum_, orderUnitBoxLabel_, p("alBoxColPop")}));
-    row(right, 5, l("alMiniPop"),
-        line({p("alMiniPop"), orderMiniNum_, orderUnitMiniLabel_, p("alMiniColPop")}));
+    row(left, 0, l("alAlbumPop"), p("alAlbumPop"), nullptr);
+    row(left, 1, l("alSizePop"), p("alSizePop"), nullptr);
+    row(left, 2, l("alPagePop"), p("alPagePop"), line({p("alPagePop"), pageComBox_}));
+    row(left, 3, orderNumLabel_, orderNum_, line({orderNum_, orderNum2_, orderUnitLabel_}));
+    row(left, 4, l("alInpMenPop"), p("alInpMenPop"), nullptr);
+    row(left, 5, l("alInpRamiPop"), p("alInpRamiPop"), nullptr);
+    row(left, 6, l("alBBStylePop"), p("alBBStylePop"), nullptr);
+    row(left, 7, l("alBaseColPop"), p("alBaseColPop"), nullptr);
+    row(right, 0, l("alHyouPop"), p("alHyouPop"), nullptr);
+    row(right, 1, l("alHyouColPop"), p("alHyouColPop"), nullptr);
+    row(right, 2, l("alHyouTempPop"), p("alHyouTempPop"), nullptr);
+    row(right, 3, l("alHyouSeColPop"), p("alHyouSeColPop"), nullptr);
+    row(right, 4, l("alBoxPop"), p("alBoxPop"),
+        line({p("alBoxPop"), orderBoxNumLabel_, orderBoxNum_, orderUnitBoxLabel_}));
+    row(right, 5, boxColLabel_, p("alBoxColPop"), nullptr);
+    row(right, 6, l("alMiniPop"), p("alMiniPop"),
+        line({p("alMiniPop"), orderMiniNumLabel_, orderMiniNum_, orderUnitMiniLabel_}));
+    row(right, 7, miniColLabel_, p("alMiniColPop"), nullptr);
     // Both columns start at the top; the room left over goes below the memo.
     left->setRowStretch(8, 1);
     right->setRowStretch(8, 1);
@@ -271,6 +272,9 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     auto* scroll = new FormScrollArea(this);
     scroll->setObjectName(QStringLiteral("albumFormScroll"));
     scroll->setAccessibleName(QStringLiteral("注文内容"));
+    // Not a stop of its own: Tab goes straight to the controls, and the area scrolls to show
+    // the one with the focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(form);
@@ -295,29 +299,6 @@ AlbumTabPage::AlbumTabPage(AppCtrl& ctrl, QWidget* parent)
     // The form takes the height it needs and no more (the rest goes to the list of files above);
     // on a small window it scrolls.
     scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-
-    // Tab order follows reading order: the selection and set rows, the left column top to
-    // bottom, then the right column, the options, memo and files, then the bottom buttons.
-    QList<QWidget*> reading{
-        imageFolderPath_, imageFolderSelectButton_, setPop_,      setAddButton_, setEditButton_,
-        setDelButton_,    catalogButton_,           kineloButton_};
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             p("alAlbumPop"),    p("alSizePop"),      p("alPagePop"),   pageComBox_,
-             orderNum_,          orderNum2_,          p("alInpMenPop"), p("alInpRamiPop"),
-             p("alBBStylePop"),  p("alBaseColPop"),   p("alHyouPop"),   p("alHyouColPop"),
-             p("alHyouTempPop"), p("alHyouSeColPop"), p("alBoxPop"),    orderBoxNum_,
-             p("alBoxColPop"),   p("alMiniPop"),      orderMiniNum_,    p("alMiniColPop")}) {
-        reading.append(w);
-    }
-    for (int i = 1; i <= kOptionBoxes; ++i) {
-        reading.append(optionBox(i));
-    }
-    reading.append({orderMemo_, fileInfoTextView_, cancelButton(), sendButton()});
-    for (qsizetype i = 1; i < reading.size(); ++i) {
-        if (reading.at(i - 1) != nullptr && reading.at(i) != nullptr) {
-            setTabOrder(reading.at(i - 1), reading.at(i));
-        }
-    }
 
     // --- Tags and actions ---
     catalogButton_->setProperty(kTag, 170);
@@ -488,8 +469,32 @@ void AlbumTabPage::present() {
     showCaption(orderUnitLabel_, f.orderUnitCaption(), f.orderNumCaptionHidden());
     setCount(orderBoxNum_, f.boxNum());
     orderUnitBoxLabel_->setHidden(f.boxNum().hidden);
+    orderBoxNumLabel_->setHidden(f.boxNum().hidden);
     setCount(orderMiniNum_, f.miniNum());
     orderUnitMiniLabel_->setHidden(f.miniNum().hidden);
+    orderMiniNumLabel_->setHidden(f.miniNum().hidden);
+    // The caption names the control shown in its row: the page pop-up or the page typed freely,
+    // the count from the list or the count typed directly.
+    if (QLabel* pageLabel = findChild<QLabel*>(QStringLiteral("alPageLabel"))) {
+        pageLabel->setBuddy(pageComBox_->isHidden() ? pop(QStringLiteral("alPagePop"))
+                                                    : pageComBox_);
+    }
+    orderNumLabel_->setBuddy(orderNum_->isHidden() && !orderNum2_->isHidden()
+                                 ? static_cast<QWidget*>(orderNum2_)
+                                 : orderNum_);
+    // The colours of box and mini: the caption the catalogue gives, shown with the pop-up.
+    const QVariantMap record = f.nowAlbumUiDic();
+    const struct {
+        QLabel* label;
+        const char* key;
+        const char* pop;
+    } colours[] = {{boxColLabel_, "AlBoxColLabel", "alBoxColPop"},
+                   {miniColLabel_, "AlMiniColLabel", "alMiniColPop"}};
+    for (const auto& colour : colours) {
+        const QString text = record.value(QString::fromLatin1(colour.key)).toString();
+        showCaption(colour.label, text, pop(QString::fromLatin1(colour.pop))->isHidden());
+        pop(QString::fromLatin1(colour.pop))->setAccessibleName(text);
+    }
 
     const QStringList& titles = f.optionTitles();
     for (int i = 0; i < std::max<int>(optionBoxCount(), static_cast<int>(titles.size())); ++i) {

@@ -94,6 +94,10 @@ private:
     QLabel* orderUnitBoxLabel_ = nullptr;
     QComboBox* orderMiniNum_ = nullptr;
     QLabel* orderUnitMiniLabel_ = nullptr;
+    QLabel* orderBoxNumLabel_ = nullptr;  // "数量" before the box count
+    QLabel* orderMiniNumLabel_ = nullptr; // "数量" before the mini count
+    QLabel* boxColLabel_ = nullptr;
+    QLabel* miniColLabel_ = nullptr;
     QList<QCheckBox*> optionBoxes_;
     QGridLayout* optionGrid_ = nullptr;
     QPlainTextEdit* orderMemo_ = nullptr;

@@ -6,6 +6,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "ui/AlbumTabPage.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QComboBox>
@@ -152,6 +153,7 @@ void AlbumTabPage::showAlbumSetSheet(const QString& msg1, const QString& msg2,
         }
     });
     nameSheet_ = sheet;
+    keepReadingOrder(sheet);
     sheet->open();
     field->setFocus();
 }

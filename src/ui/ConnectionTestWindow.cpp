@@ -1,6 +1,7 @@
 #include "ui/ConnectionTestWindow.h"
 
 #include "service/ConnectionTest.h"
+#include "ui/ReadingOrder.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -97,6 +98,7 @@ bool ConnectionTestWindow::isRunning() const {
 }
 
 void ConnectionTestWindow::connectionTestOpen() {
+    keepReadingOrder(this);
     show();
     raise();
     activateWindow();

@@ -27,13 +27,6 @@ EtcTabPage::EtcTabPage(AppCtrl& ctrl, QWidget* parent)
     layOutSelection(imageFolderPath_, imageFolderSelectButton_, fileInfoTextView_, nullptr,
                     orderMemo_);
 
-    // Reading order: the files from the top, the form, then cancel and Send.
-    setTabOrder(fileInfoTextView_, imageFolderPath_);
-    setTabOrder(imageFolderPath_, imageFolderSelectButton_);
-    setTabOrder(imageFolderSelectButton_, orderMemo_);
-    setTabOrder(orderMemo_, cancelButton());
-    setTabOrder(cancelButton(), sendButton());
-
     sendButton()->setProperty("tag", 502);
     cancelButton()->setProperty("tag", 503);
     imageFolderSelectButton_->setProperty("tag", 501);

@@ -4,6 +4,7 @@
 #include "service/FileDownListDataSource.h"
 #include "settings/Log.h"
 #include "settings/UserDef.h"
+#include "ui/ReadingOrder.h"
 #include "ui/ServiceWindowHost.h"
 #include "util/Tool.h"
 
@@ -150,6 +151,7 @@ void FileDownCtrl::fileDownloadCheck() {
     viewRefrash();
     progressIndicator_->hide();
     open_ = true;
+    keepReadingOrder(this);
     show();
     raise();
     activateWindow();

@@ -7,6 +7,7 @@
 #include "ui/PrintFileListCtrl.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ProductPopUpComboBox.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QComboBox>
@@ -53,7 +54,10 @@ FileListTabPage::FileListTabPage(OrderTab tab, AppCtrl& ctrl, const Names& names
     const QString p = lowerFirst(names.prefix);
     const int base = names.tagBase;
 
-    dragDropView()->setHintText(QStringLiteral("ここに画像ファイルをドロップしてください"));
+    // The list's hint names the keyboard's way in too.
+    dragDropView()->setHintText(
+        QStringLiteral("ここに画像ファイルをドロップしてください\n"
+                       "（『ファイルを追加…』ボタンまたは Ctrl+O でも追加できます）"));
     if (QLabel* hint = dragDropMsg()) {
         hint->setAccessibleName(hint->text());
     }
@@ -427,6 +431,7 @@ void FileListTabPage::openMemoSheet(const QString& message, const QString& text,
                 list_->reloadData();
                 ctrl().comViewRefresh();
             });
+    keepReadingOrder(sheet);
     sheet->open();
     content->setFocus();
 }

@@ -20,6 +20,7 @@
 #include "ui/PhotoStudioNamePop.h"
 #include "ui/PreferencesCtrl.h"
 #include "ui/PrintKineloSheet.h"
+#include "ui/ReadingOrder.h"
 #include "ui/ResizeTabPage.h"
 #include "ui/ServiceWindowHost.h"
 #include "ui/ServiceWindows.h"
@@ -184,6 +185,7 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     }
     layout->addWidget(tabs, 1);
     setCentralWidget(central);
+    OrderTabPage::shareCaptionColumn({albumPage_, resizePage_, etcPage_});
 
     sheets_ = new OrderSheets(this, *sheetHost_, this);
     serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
@@ -290,6 +292,9 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
                 }
             });
     refreshMenus();
+    // Tab goes as the eye reads: the studio above the tabs, the tab bar, the page top to bottom,
+    // Send last.
+    keepReadingOrder(central);
 }
 
 MainWindow::~MainWindow() {

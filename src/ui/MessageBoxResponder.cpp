@@ -1,11 +1,10 @@
 #include "ui/MessageBoxResponder.h"
 
 #include "ui/DialogConvention.h"
+#include "ui/FileChooser.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -62,39 +61,11 @@ AlertAnswer answerOnMainThread(const AlertRequest& request) {
     case AlertRequest::Kind::Beep:
         QApplication::beep();
         return result;
-    case AlertRequest::Kind::FolderSelect: {
-        const QString folder =
-            QFileDialog::getExistingDirectory(parentFor(request), QStringLiteral("フォルダを選択"),
-                                              QDir::homePath(), QFileDialog::ShowDirsOnly);
-        result.ok = !folder.isEmpty();
-        result.folderPath = folder;
-        return result;
-    }
-    case AlertRequest::Kind::OpenFile: {
-        const QString file =
-            QFileDialog::getOpenFileName(parentFor(request), request.message, QDir::homePath(),
-                                         request.nameFilters.join(QStringLiteral(";;")));
-        result.ok = !file.isEmpty();
-        result.filePath = file;
-        return result;
-    }
-    case AlertRequest::Kind::OpenFiles: {
-        result.filePaths =
-            QFileDialog::getOpenFileNames(parentFor(request), request.message, QDir::homePath(),
-                                          request.nameFilters.join(QStringLiteral(";;")));
-        result.ok = !result.filePaths.isEmpty();
-        return result;
-    }
-    case AlertRequest::Kind::SaveFile: {
-        const QString folder = request.folder.isEmpty() ? QDir::homePath() : request.folder;
-        // The caller asks about replacing, for the name it will really write.
-        const QString file = QFileDialog::getSaveFileName(
-            parentFor(request), request.message, QDir(folder).filePath(request.proposedName),
-            QString(), nullptr, QFileDialog::DontConfirmOverwrite);
-        result.ok = !file.isEmpty();
-        result.filePath = file;
-        return result;
-    }
+    case AlertRequest::Kind::FolderSelect:
+    case AlertRequest::Kind::OpenFile:
+    case AlertRequest::Kind::OpenFiles:
+    case AlertRequest::Kind::SaveFile:
+        return FileChooser::answer(request, parentFor(request));
     case AlertRequest::Kind::Message:
     case AlertRequest::Kind::OkNg:
     case AlertRequest::Kind::ThreeButton:

@@ -3,6 +3,7 @@
 #include "job/KeptOrders.h"
 #include "service/OrderHistoryTable.h"
 #include "ui/DialogConvention.h"
+#include "ui/ReadingOrder.h"
 #include "ui/ServiceWindowHost.h"
 #include "util/OrderTab.h"
 #include "util/Tool.h"
@@ -71,7 +72,7 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     setObjectName(QStringLiteral("orderHistoryWindow"));
     setWindowTitle(QStringLiteral("送信履歴"));
     setAccessibleName(windowTitle());
-    // Sized to the screen when opened (orderHistoryWindowOpen); the rows scroll.
+    // Sized to the main window when opened (orderHistoryWindowOpen); the rows scroll.
 
     auto* filterLabel = new QLabel(QStringLiteral("結果:"), this);
     filterPop_ = new QComboBox(this);
@@ -93,6 +94,8 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setTabKeyNavigation(false); // Tab leaves the list for the buttons
     view_->setWordWrap(false);
+    // Tab leaves the list (arrows move inside it), so the buttons below it can be reached.
+    view_->setTabKeyNavigation(false);
     view_->verticalHeader()->hide();
     // Fixed row heights and column widths: no pass over every row, so thousands show at once.
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -252,13 +255,25 @@ OrderHistoryWindow::OrderHistoryWindow(ServiceWindowHost& host, QWidget* parent)
 void OrderHistoryWindow::orderHistoryWindowOpen() {
     reload();
     if (!isVisible()) {
-        // Most of the screen, so the columns and the error texts have room on a large screen.
-        const QScreen* screen =
-            parentWidget() != nullptr ? parentWidget()->screen() : this->screen();
-        const QSize area =
-            screen != nullptr ? screen->availableGeometry().size() : QSize(1100, 600);
-        fitToAvailableScreen(this, QSize(area.width() * 85 / 100, area.height() * 85 / 100));
+        // Most of the main window it belongs to and never more, centred on it: the columns and
+        // the error texts have room, and on a large screen the history stays over the program.
+        QWidget* main = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+        if (main != nullptr && main->isVisible()) {
+            const QSize room = main->size();
+            fitToAvailableScreen(this, QSize(room.width() * 9 / 10, room.height() * 9 / 10));
+            resize(size().boundedTo(room).expandedTo(minimumSize()));
+            // pos() is the frame's corner, geometry() the inside's: keep the frame's offset.
+            const QPoint frameOffset = geometry().topLeft() - pos();
+            move(main->geometry().center() - rect().center() - frameOffset);
+        } else {
+            const QScreen* screen =
+                parentWidget() != nullptr ? parentWidget()->screen() : this->screen();
+            const QSize area =
+                screen != nullptr ? screen->availableGeometry().size() : QSize(1100, 600);
+            fitToAvailableScreen(this, QSize(area.width() * 85 / 100, area.height() * 85 / 100));
+        }
     }
+    keepReadingOrder(this);
     show();
     raise();
     activateWindow();

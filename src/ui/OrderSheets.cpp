@@ -6,6 +6,7 @@
 #include "settings/Log.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QApplication>
@@ -161,24 +162,16 @@ void OrderSheets::present(QDialog* dialog, std::function<void(bool accepted)> fi
         finished(result == QDialog::Accepted);
     });
     dialog->setMinimumWidth(dialog->fontMetrics().averageCharWidth() * 60);
-    // Tab order follows reading order: the fields top to bottom, then キャンセル and the default
-    // button (both are created first, with the sheet's frame).
+    // Tab goes as the eye reads: the fields top to bottom, then キャンセル and the default button;
+    // the focus starts in the first field.
+    keepReadingOrder(dialog);
     auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("okButton"));
     auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-    QList<QWidget*> chain;
-    const QList<QWidget*> children = dialog->findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        if (child != ok && child != cancel && (child->focusPolicy() & Qt::TabFocus) != 0) {
-            chain.append(child);
+    for (QWidget* stop : readingOrder(dialog)) {
+        if (stop != ok && stop != cancel && stop->isEnabled() && !stop->isHidden()) {
+            stop->setFocus();
+            break;
         }
-    }
-    if (!chain.isEmpty()) {
-        chain.first()->setFocus();
-    }
-    chain.append(cancel);
-    chain.append(ok);
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
     }
     dialog->open();
 }

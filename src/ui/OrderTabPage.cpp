@@ -1,6 +1,7 @@
 #include "ui/OrderTabPage.h"
 
 #include "app/AppCtrl.h"
+#include "app/FileIntake.h"
 #include "app/PreflightBoard.h"
 #include "settings/Log.h"
 #include "ui/DragDropScrollView.h"
@@ -24,7 +25,8 @@
 #include <utility>
 
 OrderTabPage::OrderTabPage(OrderTab tab, AppCtrl& ctrl, const QString& sendName, QWidget* parent)
-    : QWidget(parent), tab_(tab), ctrl_(ctrl) {
+    : QWidget(parent), tab_(tab), ctrl_(ctrl),
+      captions_(std::make_shared<QList<QPointer<QLabel>>>()) {
     const QString p = prefix(tab);
     setObjectName(p + QStringLiteral("TabPage"));
 
@@ -260,21 +262,36 @@ void OrderTabPage::layOutSelection(QLineEdit* folderPath, QPushButton* folderBut
 
 void OrderTabPage::addCaptions(const QList<QLabel*>& captions) {
     for (QLabel* caption : captions) {
-        if (caption != nullptr && !captions_.contains(caption)) {
-            captions_.append(caption);
+        if (caption != nullptr && !captions_->contains(caption)) {
+            captions_->append(caption);
         }
     }
     alignCaptions();
 }
 
+void OrderTabPage::shareCaptionColumn(const QList<OrderTabPage*>& pages) {
+    auto shared = std::make_shared<QList<QPointer<QLabel>>>();
+    for (OrderTabPage* page : pages) {
+        for (const QPointer<QLabel>& caption : std::as_const(*page->captions_)) {
+            if (caption != nullptr && !shared->contains(caption)) {
+                shared->append(caption);
+            }
+        }
+        page->captions_ = shared;
+    }
+    if (!pages.isEmpty()) {
+        pages.first()->alignCaptions();
+    }
+}
+
 void OrderTabPage::alignCaptions() {
     int width = 0;
-    for (const QPointer<QLabel>& caption : std::as_const(captions_)) {
-        if (caption != nullptr && !caption->isHidden()) {
+    for (const QPointer<QLabel>& caption : std::as_const(*captions_)) {
+        if (caption != nullptr && !caption->text().isEmpty()) {
             width = std::max(width, caption->sizeHint().width());
         }
     }
-    for (const QPointer<QLabel>& caption : std::as_const(captions_)) {
+    for (const QPointer<QLabel>& caption : std::as_const(*captions_)) {
         if (caption != nullptr) {
             caption->setAlignment(Qt::AlignRight | (caption->alignment() & Qt::AlignVertical_Mask));
             caption->setMinimumWidth(width);
@@ -327,10 +344,10 @@ void OrderTabPage::addFilesAction() {
 
 void OrderTabPage::chooseFiles() {
     ctrl_.fileDragDropOff();
-    const QStringList files =
-        Tool::openFilesSelect(window(), QStringLiteral("ファイルを追加"),
-                              {QStringLiteral("JPEG画像 (*.jpg *.jpeg *.JPG *.JPEG)"),
-                               QStringLiteral("すべてのファイル (*)")});
+    // The chooser opens on everything the list takes, so no file typed or picked is left out;
+    // what the list then refuses is told as for a drop.
+    const QStringList files = Tool::openFilesSelect(window(), QStringLiteral("ファイルを追加"),
+                                                    FileIntake::listChooserNameFilters());
     ctrl_.fileDragDropOn();
     if (!files.isEmpty()) {
         Log::outputLn(QStringLiteral("ファイル選択：%1件").arg(files.size()));

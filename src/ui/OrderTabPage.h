@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class AppCtrl;
 class DragDropScrollView;
@@ -50,6 +51,10 @@ public:
     // choice goes the drop's way. Nothing while the tab's own button for it is off.
     void addFilesAction();
 
+    // The tabs that take one selection (album, resize, etc) share one caption column: 選択 and
+    // the fields after it start at one x on each of them, whatever captions each tab has.
+    static void shareCaptionColumn(const QList<OrderTabPage*>& pages);
+
     // The tab's UI init and view refresh. The plain page has no order form of its own yet: its
     // Send stays off and says why.
     virtual void uiInit();
@@ -76,7 +81,9 @@ protected:
                          QLayout* own, QPlainTextEdit* memo);
     // The captions of the form's left column (選択, メモ and a tab's own) share one width, right
     // aligned, so they and the fields after them line up even where a tab nests a layout of its
-    // own. A tab whose captions change text or show and hide aligns them again.
+    // own; the width is that of the widest caption the column may show, hidden ones included,
+    // so the fields do not move when a product shows other rows. A tab whose captions change
+    // text aligns them again.
     void addCaptions(const QList<QLabel*>& captions);
     void alignCaptions();
     // The "ファイルを追加…" button of the tabs whose list takes files one by one.
@@ -108,6 +115,7 @@ private:
     QPushButton* addFilesButton_ = nullptr;   // tabs that take files one by one
     QPlainTextEdit* fileInfo_ = nullptr;      // shown in the drop area once files are chosen
     PreflightTextMarks* fileMarks_ = nullptr; // on fileInfo_
-    QList<QPointer<QLabel>> captions_;        // the form's left column
+    // The form's left column, shared with the tabs of shareCaptionColumn.
+    std::shared_ptr<QList<QPointer<QLabel>>> captions_;
     WidgetProgressTarget* progress_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/PassCheckWindow.h"
 
 #include "ui/DialogConvention.h"
+#include "ui/ReadingOrder.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -61,6 +62,7 @@ void PassCheckWindow::openForCode(const QString& code) {
                        "ラボからお知らせしたカスタムモードのパスワードを入力してください。")
             .arg(code));
     passCheckPassField->clear();
+    keepReadingOrder(this);
     show();
     raise();
     activateWindow();

@@ -7,6 +7,7 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QCheckBox>
@@ -93,6 +94,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
         named(new QTableView(multi), "customersTableView", QStringLiteral("お客様コードの一覧"));
     customersTableView->setModel(model);
     customersTableView->setAlternatingRowColors(true);
+    // Tab leaves the list (arrows move inside it), so the fields below it can be reached.
+    customersTableView->setTabKeyNavigation(false);
     customersTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     customersTableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     customersTableView->setEditTriggers(QAbstractItemView::DoubleClicked |
@@ -234,16 +237,8 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     comfortableWidth = labelWidth + fontMetrics().horizontalAdvance(QString(28, QChar(0x3042))) +
                        fontMetrics().averageCharWidth() * 8;
 
-    setTabOrder(multiCustomerCb, photoStudioNameField);
-    setTabOrder(photoStudioNameField, customerCodeField);
-    setTabOrder(customerCodeField, customersTableView);
-    setTabOrder(customersTableView, customerAddBt);
-    setTabOrder(customerAddBt, customerRemoveBt);
-    setTabOrder(customerRemoveBt, customerEmailField);
-    setTabOrder(customerEmailField, thumbnailViewCb);
-    setTabOrder(thumbnailViewCb, albumSlectionSaveCb);
-    setTabOrder(albumSlectionSaveCb, keptOrderDaysField);
-    setTabOrder(keptOrderDaysField, keptOrderCapField);
+    // Tab goes as the eye reads, whichever customer view is shown.
+    keepReadingOrder(this);
 
     connect(multiCustomerCb, &QCheckBox::clicked, this,
             [this](bool on) { mutiCustomerCbAction(on); });

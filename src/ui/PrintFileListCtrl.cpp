@@ -2,6 +2,7 @@
 
 #include "app/PreflightBoard.h"
 #include "ui/PhotoPreviewWindow.h"
+#include "ui/FocusFrameTableView.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ThumbnailLoader.h"
 
@@ -26,7 +27,8 @@ PrintFileListCtrl::PrintFileListCtrl(std::unique_ptr<PrintFileListDataSource> da
     dataSource_ = dataSource.release();
     dataSource_->setParent(this);
 
-    tableView_ = new QTableView(this);
+    // The current row and cell are framed while the list has the focus.
+    tableView_ = new FocusFrameTableView(this);
     tableView_->setObjectName(lower + QStringLiteral("FileListView"));
     tableView_->setAccessibleName(QStringLiteral("ファイル一覧"));
     tableView_->setModel(dataSource_);

@@ -5,6 +5,7 @@
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
 #include "ui/KineloSheetParts.h"
+#include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
 #include <QDialog>
@@ -73,6 +74,7 @@ void PrintKineloSheet::printKineloAction() {
     // As tall as its two fields need: a fixed height left an empty band above the buttons.
     const QSize hint = sheet_->sizeHint();
     fitToAvailableScreen(sheet_, QSize(std::max(kWidth, hint.width()), hint.height()));
+    keepReadingOrder(sheet_);
     sheet_->open();
 }
 

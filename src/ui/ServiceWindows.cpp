@@ -98,12 +98,12 @@ void ServiceWindows::installMenuActions(QMenu* fileMenu, QMenu* helpMenu) {
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, slot);
     };
-    add(fileMenu, QStringLiteral("送信履歴"), "orderHistoryMenuItem",
+    add(fileMenu, QStringLiteral("送信履歴…"), "orderHistoryMenuItem",
         &ServiceWindows::orderHistoryAction);
     if (helpMenu && !helpMenu->actions().isEmpty())
         helpMenu->addSeparator();
-    add(helpMenu, QStringLiteral("接続テスト"), "connectionTestMenuItem",
+    add(helpMenu, QStringLiteral("接続テスト…"), "connectionTestMenuItem",
         &ServiceWindows::connectionTestAction);
-    add(helpMenu, QStringLiteral("サポート情報を保存"), "supportBundleMenuItem",
+    add(helpMenu, QStringLiteral("サポート情報を保存…"), "supportBundleMenuItem",
         &ServiceWindows::supportBundleAction);
 }

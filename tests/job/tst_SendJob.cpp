@@ -270,11 +270,17 @@ private Q_SLOTS:
         QVERIFY(!path.isEmpty());
         QVERIFY(lab.setFaults(faults));
         RecordingTarget target;
+        // What the tab says while the alert is up: no longer "…接続中…".
+        QStringList shownAtAlert;
+        alerts.watch([&](const AlertRequest&) {
+            shownAtAlert.append(target.messages.isEmpty() ? QString() : target.messages.last());
+        });
         JobInfo info({}, QString(), nullptr, &target);
         SendJob job(info);
 
         QVERIFY(!job.start(path));
         lab.clearFaults(); // the server delete has run; the check below lists freely
+        QCOMPARE(shownAtAlert, QStringList{QString()});
 
         JobTestHook::reset();
         QVERIFY(QFile::exists(path));
@@ -368,10 +374,15 @@ private Q_SLOTS:
         QVERIFY(!path.isEmpty());
         RecordingTarget target;
         target.cancelOnMessage = QStringLiteral("全1ファイル中の1つ目 :ファイル送信先へ接続中...");
+        QStringList shownAtAlert;
+        alerts.watch([&](const AlertRequest&) {
+            shownAtAlert.append(target.messages.isEmpty() ? QString() : target.messages.last());
+        });
         JobInfo info({}, QString(), nullptr, &target);
         SendJob job(info);
 
         QVERIFY(!job.start(path));
+        QCOMPARE(shownAtAlert, QStringList{QString()}); // the progress ended before the alert
 
         QVERIFY(job.isCancel());
         QVERIFY(QFile::exists(path));

@@ -8,23 +8,57 @@ AlertRecorder::~AlertRecorder() {
     Tool::setAlertResponder({});
 }
 
+namespace {
+
+bool isChooser(const AlertRequest& request) {
+    return request.kind == AlertRequest::Kind::FolderSelect ||
+           request.kind == AlertRequest::Kind::OpenFile ||
+           request.kind == AlertRequest::Kind::OpenFiles ||
+           request.kind == AlertRequest::Kind::SaveFile;
+}
+
+} // namespace
+
 AlertAnswer AlertRecorder::answer(const AlertRequest& request) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    // A beep asks nothing of the human and takes no queued answer.
-    if (request.kind == AlertRequest::Kind::Beep) {
-        beeps_.append(request.message);
-        return AlertAnswer{};
+    std::function<void(const AlertRequest&)> watcher;
+    AlertResponder chooser;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        // A beep asks nothing of the human and takes no queued answer.
+        if (request.kind == AlertRequest::Kind::Beep) {
+            beeps_.append(request.message);
+            return AlertAnswer{};
+        }
+        requests_.append(request);
+        watcher = watcher_;
+        if (isChooser(request)) {
+            chooser = choosers_;
+        }
     }
-    requests_.append(request);
+    // Outside the lock: both may turn the event loop, where the test asks the recorder again.
+    if (watcher) {
+        watcher(request);
+    }
+    if (chooser) {
+        return chooser(request);
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (queue_.isEmpty()) {
         AlertAnswer first;
-        first.ok = request.kind != AlertRequest::Kind::FolderSelect &&
-                   request.kind != AlertRequest::Kind::OpenFile &&
-                   request.kind != AlertRequest::Kind::OpenFiles &&
-                   request.kind != AlertRequest::Kind::SaveFile;
+        first.ok = !isChooser(request);
         return first;
     }
     return queue_.takeFirst();
+}
+
+void AlertRecorder::passChoosersTo(AlertResponder responder) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    choosers_ = std::move(responder);
+}
+
+void AlertRecorder::watch(std::function<void(const AlertRequest&)> watcher) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    watcher_ = std::move(watcher);
 }
 
 void AlertRecorder::enqueue(const AlertAnswer& answer) {

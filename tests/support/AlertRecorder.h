@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <mutex>
 
 // Stands in for the human at the alert gateway: while it lives it is the installed responder.
@@ -26,6 +27,13 @@ public:
     void enqueueFile(const QString& filePath);     // an open or save chooser's choice ("" cancels)
     void enqueueFiles(const QStringList& filePaths); // a several-files chooser's choice
 
+    // Chooser requests (folder, file, files, save) are recorded and then answered by this
+    // responder instead of the queue: the program's own chooser, which the test drives.
+    void passChoosersTo(AlertResponder responder);
+    // Called with every request (beeps aside) before it is answered, on the asking thread: what
+    // the program shows at the moment an alert comes.
+    void watch(std::function<void(const AlertRequest&)> watcher);
+
     QList<AlertRequest> requests() const; // every alert and chooser so far, in order
     qsizetype count() const;              // how many of them
     AlertRequest last() const;            // the latest request (a default one when none)
@@ -40,4 +48,6 @@ private:
     QList<AlertRequest> requests_;
     QStringList beeps_;
     QList<AlertAnswer> queue_;
+    AlertResponder choosers_;
+    std::function<void(const AlertRequest&)> watcher_;
 };

@@ -3,13 +3,20 @@
 // into the focused pop-up, Send with Ctrl+Enter and the sheets confirmed with Enter; the archive
 // must reach the lab substitute.
 #include "AppShellFixture.h"
+#include "ImageFiles.h"
 #include "ui/FileListTabPage.h"
+#include "ui/MessageBoxResponder.h"
 #include "ui/PrintFileListCtrl.h"
+#include "ui/PrintFileListDataSource.h"
 #include "ui/ProductPopUpComboBox.h"
+#include "ui/QtJapanese.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QJsonObject>
 #include <QLabel>
@@ -17,7 +24,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
+#include <QTimer>
+#include <QTreeView>
 
 using namespace shell;
 
@@ -154,6 +165,120 @@ struct Keyboard {
     }
 };
 
+// The hand on the program's own file chooser: once it is open, it types the folder and Enter,
+// looks at the list (the filter the chooser opens on, its size, the dates and columns of the
+// files), then types the names and Enter. What is wrong with the chooser goes into wrong.
+class ChooserHand {
+public:
+    ChooserHand(const QString& folder, const QString& names, QStringList& wrong)
+        : folder_(folder), names_(names), wrong_(wrong) {
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { look(); });
+        timer_.start();
+    }
+    bool done = false;
+
+private:
+    void look() {
+        QFileDialog* chooser = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+                chooser = dialog;
+            }
+        }
+        if (chooser == nullptr) {
+            // Whatever else opened instead is closed, so the test ends and says so.
+            if (++ticks_ > 200) {
+                timer_.stop();
+                QWidget* modal = QApplication::activeModalWidget();
+                wrong_.append(QStringLiteral("no chooser, but %1")
+                                  .arg(modal != nullptr
+                                           ? QString::fromLatin1(modal->metaObject()->className())
+                                           : QStringLiteral("nothing")));
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                    dialog->reject();
+                }
+            }
+            return;
+        }
+        timer_.stop();
+        done = true;
+        auto* field = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* view = chooser->findChild<QTreeView*>();
+        if (field == nullptr || view == nullptr) {
+            wrong_.append(QStringLiteral("not Qt's own chooser"));
+            chooser->reject();
+            return;
+        }
+        // The filter it opens on shows every kind the list takes.
+        const QString filter = chooser->selectedNameFilter();
+        const QString inside = filter.section(u'(', 1).section(u')', 0, 0);
+        for (const char* name : {"a.jpg", "c.png", "d.tif"}) {
+            if (!QDir::match(inside.split(u' ', Qt::SkipEmptyParts), QString::fromLatin1(name))) {
+                wrong_.append(QStringLiteral("「%1」 hides %2").arg(filter, QLatin1String(name)));
+            }
+        }
+        const QSize room = chooser->screen()->availableGeometry().size();
+        if (chooser->width() < std::min(800, room.width() - 16) ||
+            chooser->height() < std::min(480, room.height() - 48)) {
+            wrong_.append(
+                QStringLiteral("opens at %1x%2").arg(chooser->width()).arg(chooser->height()));
+        }
+        chooser->setDirectory(folder_); // the user goes to the photos' folder
+        // The photos' row: its date in Japanese, type and date whole in their columns.
+        QModelIndex row;
+        QTest::qWaitFor([&] {
+            const QAbstractItemModel* model = view->model();
+            for (int r = 0; r < model->rowCount(view->rootIndex()); ++r) {
+                const QModelIndex at = model->index(r, 0, view->rootIndex());
+                if (at.data().toString() == QStringLiteral("a.jpg")) {
+                    row = at;
+                }
+            }
+            return row.isValid();
+        });
+        if (!row.isValid()) {
+            wrong_.append(QStringLiteral("a.jpg never listed"));
+        } else {
+            const QString date = row.siblingAtColumn(3).data().toString();
+            static const QRegularExpression japanese(
+                QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$"));
+            if (!japanese.match(date).hasMatch()) {
+                wrong_.append(QStringLiteral("date 「%1」").arg(date));
+            }
+            const QFontMetrics metrics = view->fontMetrics();
+            for (int column : {0, 2, 3}) {
+                const QString text = row.siblingAtColumn(column).data().toString();
+                if (metrics.horizontalAdvance(text) > view->header()->sectionSize(column)) {
+                    wrong_.append(QStringLiteral("「%1」 cut in column %2").arg(text).arg(column));
+                }
+            }
+        }
+        // For looking at it: HALVIX_SHOT_DIR keeps a picture of the chooser in the photos' folder.
+        if (const QString dir = qEnvironmentVariable("HALVIX_SHOT_DIR"); !dir.isEmpty()) {
+            QTest::qWait(200);
+            chooser->grab().save(QStringLiteral("%1/chooser-%2x%3.png")
+                                     .arg(dir)
+                                     .arg(chooser->width())
+                                     .arg(chooser->height()));
+        }
+        // The names typed, then Open.
+        field->setFocus();
+        field->setText(names_);
+        QCoreApplication::processEvents();
+        static_cast<QDialog*>(chooser)->accept(); // Open
+        if (chooser->isVisible()) {
+            wrong_.append(QStringLiteral("Enter left the chooser open: 「%1」").arg(field->text()));
+            chooser->reject();
+        }
+    }
+    QString folder_;
+    QString names_;
+    QStringList& wrong_;
+    QTimer timer_;
+    int ticks_ = 0;
+};
+
 } // namespace
 
 class TestKeyboardOrders : public QObject {
@@ -166,6 +291,7 @@ private Q_SLOTS:
     void etcOrderByKeys();
     void firstStartExplainsAndTakesTheKeyboard();
     void outcomesSayWhereTheOrderIs();
+    void theChooserTakesWhatTheListTakes();
 
 private:
     void listOrder(OrderTab tab);
@@ -203,6 +329,7 @@ void TestKeyboardOrders::listOrder(OrderTab tab) {
     QVERIFY(tabTo(view));
     press(Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(view->selectionModel()->selectedRows().size(), 2);
+    shoot(app, p + QStringLiteral("-list-focus")); // the focus frame on the current row
     press(Qt::Key_Tab);
     QVERIFY(focused() != view);
     QCOMPARE(view->selectionModel()->selectedRows().size(), 2);
@@ -374,6 +501,52 @@ void TestKeyboardOrders::outcomesSayWhereTheOrderIs() {
              qPrintable(page->jobMsg()->text()));
     QVERIFY(page->jobMsg()->text().endsWith(how));
     QVERIFY(!page->jobIndicator()->isVisible());
+}
+
+// "ファイルを追加…" on the print tab is Qt's own chooser, driven by keys: it opens on every kind
+// the list takes, readable (whole columns, Japanese dates); a PNG and a TIFF typed into its name
+// field beside a JPEG all become rows, as a drop of them would; a name already listed is told as
+// for a drop.
+void TestKeyboardOrders::theChooserTakesWhatTheListTakes() {
+    Keyboard k;
+    QVERIFY(k.start());
+    App& app = *k.app;
+    installQtJapanese(*qApp); // as the program starts
+    QVERIFY(switchTo(app, OrderTab::Print));
+    auto* page = static_cast<FileListTabPage*>(app.window->page(OrderTab::Print));
+    const QString hint = page->dragDropMsg()->text();
+    QVERIFY2(hint.contains(QStringLiteral("ファイルを追加…")) &&
+                 hint.contains(QStringLiteral("Ctrl+O")),
+             qPrintable(hint));
+    const QString png = k.folder + QStringLiteral("/c.png");
+    const QString tiff = k.folder + QStringLiteral("/d.tif");
+    QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("64x48"),
+                                 QStringLiteral("gradient:red-blue"), png}));
+    QVERIFY(ImageFiles::convert({QStringLiteral("-size"), QStringLiteral("64x48"),
+                                 QStringLiteral("gradient:green-yellow"), tiff}));
+    k.alerts.passChoosersTo(&MessageBoxResponder::answer);
+
+    QStringList wrong;
+    const auto choose = [&](const QString& names) {
+        wrong.clear();
+        app.window->activateWindow(); // the keys go to the program again after a chooser
+        QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+        ChooserHand hand(k.folder, names, wrong);
+        press(Qt::Key_O, Qt::ControlModifier);
+        QVERIFY2(hand.done, qPrintable(wrong.join(u'\n')));
+    };
+    choose(QStringLiteral("\"a.jpg\" \"c.png\" \"d.tif\""));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    QCOMPARE(k.alerts.last().kind, AlertRequest::Kind::OpenFiles);
+    QCOMPARE(page->fileListCtrl()->dataSource().filePaths(),
+             (QStringList{k.files.first(), png, tiff}));
+
+    // A listed name typed once more: refused with the drop's own words, nothing added.
+    choose(QStringLiteral("c.png"));
+    QCOMPARE(page->fileListCtrl()->fileCount(), 3);
+    QVERIFY2(k.alerts.messages().contains(
+                 QStringLiteral("登録されているのと同じファイル名が含まれています。")),
+             qPrintable(k.alerts.messages().join(u'|')));
 }
 
 QTEST_MAIN(TestKeyboardOrders)

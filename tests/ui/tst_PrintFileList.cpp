@@ -9,8 +9,11 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
@@ -109,6 +112,7 @@ private Q_SLOTS:
     void cancelledRequestsNeverArrive();
     void onlyRowsInViewGetThumbnails();
     void rowOperations();
+    void theFocusIsFramed();
 };
 
 void TestPrintFileList::thumbnailsAreScaledUprightOrNotImage() {
@@ -272,6 +276,88 @@ void TestPrintFileList::rowOperations() {
     list.removeAllRecords();
     QVERIFY(list.isNoFile());
     QVERIFY(!list.isSendOk());
+}
+
+// The keyboard's place in the list is plain to see: while the list has the focus, the current row
+// is framed in a strong line and the current cell within it again, on a row that is not selected
+// and on one that is; without the focus, no frame.
+void TestPrintFileList::theFocusIsFramed() {
+    TestHome home;
+    UserDef::setObject(QStringLiteral("OFF"), QStringLiteral("ThumbnailView"));
+    QStringList paths;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        paths.append(home.filePath(QString::fromLatin1(name)));
+        QVERIFY(writeTwoColourJpeg(paths.last(), 40, 40));
+    }
+    auto* hint = new QLabel;
+    PrintFileListCtrl list(QStringLiteral("Print"), hint);
+    list.dataSource().appendFilePaths(paths);
+    list.resize(700, 300);
+    list.show();
+    list.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QTableView* view = list.tableView();
+    const QModelIndex cell = list.dataSource().index(1, PrintFileListDataSource::FileName);
+    view->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::NoUpdate);
+    QVERIFY(!list.isSelectedRow());
+    const QRect row(0, view->rowViewportPosition(1), view->horizontalHeader()->length(),
+                    view->rowHeight(1));
+    const QRect cellRect = view->visualRect(cell);
+    const QColor frame = view->palette().color(QPalette::Active, QPalette::Highlight).darker(170);
+
+    // Pixels of the row's frame: its top and bottom edges, away from the cell.
+    const auto rowFramed = [&](const QImage& image) {
+        int hits = 0;
+        const auto framedNear = [&](int x, int y0, int y1) {
+            for (int y = y0; y <= y1; ++y) {
+                if (image.pixel(x, y) == frame.rgb()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (int x = row.left() + 4; x < row.right() - 4; x += 7) {
+            hits += framedNear(x, row.top(), row.top() + 2) ? 1 : 0;
+            hits += framedNear(x, row.bottom() - 2, row.bottom()) ? 1 : 0;
+        }
+        return hits;
+    };
+    // Pixels of the text colour on the cell's own frame (the dashes), inside the row's frame.
+    const auto cellFramed = [&](const QImage& image) {
+        const QColor text = view->palette().color(QPalette::Text);
+        int hits = 0;
+        for (int x = cellRect.left() + 6; x < cellRect.right() - 6; ++x) {
+            for (int y = cellRect.top() + 2; y < cellRect.top() + 6; ++y) {
+                hits += image.pixel(x, y) == text.rgb() ? 1 : 0;
+            }
+        }
+        return hits;
+    };
+    const int samples = 2 * ((row.width() - 8) / 7);
+
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+    QImage shot = view->viewport()->grab().toImage();
+    QVERIFY2(rowFramed(shot) >= samples * 9 / 10,
+             qPrintable(QStringLiteral("%1 of %2").arg(rowFramed(shot)).arg(samples)));
+    QVERIFY(cellFramed(shot) > cellRect.width() / 4);
+
+    // Selected: the frame still stands out from the selection's colour.
+    list.selectRows({1});
+    view->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::NoUpdate);
+    shot = view->viewport()->grab().toImage();
+    QVERIFY(rowFramed(shot) >= samples * 9 / 10);
+    QVERIFY(cellFramed(shot) > cellRect.width() / 4);
+    const QColor selected = view->palette().color(QPalette::Active, QPalette::Highlight);
+    QVERIFY(std::abs(selected.lightness() - frame.lightness()) > 40);
+
+    // Without the focus there is nothing to show.
+    auto* elsewhere = new QLineEdit(&list);
+    elsewhere->show();
+    elsewhere->setFocus();
+    QTRY_VERIFY(!view->hasFocus());
+    shot = view->viewport()->grab().toImage();
+    QCOMPARE(rowFramed(shot), 0);
 }
 
 QTEST_MAIN(TestPrintFileList)

@@ -251,11 +251,12 @@ private Q_SLOTS:
         QCOMPARE(helpMenu.actions().size(), 4); // after the shell's own item and a separator
         QAction* bundle = helpMenu.findChild<QAction*>(QStringLiteral("supportBundleMenuItem"));
         QVERIFY(bundle);
-        QCOMPARE(bundle->text(), QStringLiteral("サポート情報を保存"));
+        // Each item opens a window or a chooser, and says so with "…".
+        QCOMPARE(bundle->text(), QStringLiteral("サポート情報を保存…"));
         QCOMPARE(fileMenu.findChild<QAction*>(QStringLiteral("orderHistoryMenuItem"))->text(),
-                 QStringLiteral("送信履歴"));
+                 QStringLiteral("送信履歴…"));
         QCOMPARE(helpMenu.findChild<QAction*>(QStringLiteral("connectionTestMenuItem"))->text(),
-                 QStringLiteral("接続テスト"));
+                 QStringLiteral("接続テスト…"));
 
         alerts.enqueueFile(QString()); // the save dialog cancelled: nothing written, nothing said
         bundle->trigger();

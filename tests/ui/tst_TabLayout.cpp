@@ -221,6 +221,23 @@ void TestTabLayout::everyTabUsesTheRoom() {
             }
         }
     }
+
+    // The three tabs that take one selection: 選択 and its field start at one x on each.
+    for (const QSize& size : kSizes) {
+        settle(app, size);
+        QStringList starts;
+        QSet<int> xs;
+        for (OrderTab tab : {OrderTab::Album, OrderTab::Resize, OrderTab::Etc}) {
+            QVERIFY(app.selectTab(tab));
+            QTest::qWait(50);
+            auto* field =
+                app.find<QLineEdit>(OrderTabPage::prefix(tab) + QStringLiteral("ImageFolderPath"));
+            const int x = field->mapTo(app.window.get(), QPoint(0, 0)).x();
+            starts.append(QStringLiteral("%1:%2").arg(OrderTabPage::prefix(tab)).arg(x));
+            xs.insert(x);
+        }
+        QVERIFY2(xs.size() == 1, qPrintable(starts.join(u' ')));
+    }
 }
 
 QTEST_MAIN(TestTabLayout)

@@ -19,7 +19,9 @@
 #include "ui/OrderSheets.h"
 #include "ui/PassCheckWindow.h"
 #include "ui/PreferencesCtrl.h"
+#include "ui/PrintFileListCtrl.h"
 #include "ui/PrintKineloSheet.h"
+#include "ui/ReadingOrder.h"
 #include "ui/ServiceWindows.h"
 #include "util/ProcessRunner.h"
 #include "util/ShiftJisCodec.h"
@@ -176,6 +178,85 @@ void screenshot(const QString& what) {
                                                              .arg(size.height())
                                                              .arg(++number, 2, 10, QLatin1Char('0'))
                                                              .arg(name));
+}
+
+void showTab(AppWindowFixture& app, OrderTab tab) {
+    app.window->selectTab(tab);
+    app.ctrl->setSelectedTab(tab);
+    app.ctrl->comViewRefresh();
+    QCoreApplication::processEvents();
+}
+
+// An item of a pop-up by its place, as a user picks it.
+bool chooseAt(AppWindowFixture& app, const QString& name, int index) {
+    auto* pop = app.find<QComboBox>(name);
+    if (pop == nullptr || !pop->isEnabled() || index >= pop->count()) {
+        return false;
+    }
+    pop->setCurrentIndex(index);
+    Q_EMIT pop->activated(index);
+    return true;
+}
+
+// Photos on every tab and the print and school rows ordered, so that Send can be reached on
+// them; the resize tab with a product.
+void fillTabs(AppWindowFixture& app) {
+    const QString folder = app.home.filePath(QStringLiteral("Order"));
+    const QStringList photos = writePhotos(folder, 3);
+    QCOMPARE(photos.size(), 3);
+    for (OrderTab tab : {OrderTab::Print, OrderTab::School}) {
+        showTab(app, tab);
+        auto* page = static_cast<FileListTabPage*>(app.window->page(tab));
+        Q_EMIT page->dragDropView()->filesDropped(photos);
+        QCoreApplication::processEvents();
+        page->fileListCtrl()->selectRows({0, 1, 2});
+        const QString p = OrderTabPage::prefix(tab);
+        QVERIFY(chooseAt(app, p + QStringLiteral("CategoryPop"), 1));
+        QVERIFY(app.click(p + QStringLiteral("OrderSetButton")));
+        app.ctrl->comViewRefresh();
+        QVERIFY2(page->sendButton()->isEnabled(), qPrintable(page->sendButton()->toolTip()));
+    }
+    for (OrderTab tab : {OrderTab::Album, OrderTab::Resize, OrderTab::Etc}) {
+        showTab(app, tab);
+        Q_EMIT app.window->page(tab)->dragDropView()->filesDropped({folder});
+        QCoreApplication::processEvents();
+    }
+    showTab(app, OrderTab::Resize);
+    QVERIFY(chooseAt(app, QStringLiteral("resizeCategoryPop"), 1));
+}
+
+// The album with its most rows: a box with its count and colour, a mini book, options.
+void showTheWholeAlbum(AppWindowFixture& app) {
+    showTab(app, OrderTab::Album);
+    QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("婚礼デザインアルバム")));
+    QVERIFY(app.choose(QStringLiteral("alSizePop"), QStringLiteral("30cmスクエア")));
+    QVERIFY(app.choose(QStringLiteral("alBoxPop"), QStringLiteral("布張りボックス")));
+    QVERIFY(app.choose(QStringLiteral("alMiniPop"), QStringLiteral("ミニブック（15cm）")));
+    QCoreApplication::processEvents();
+    for (const char* name : {"alOrderBoxNum", "alBoxColPop", "alOrderMiniNum", "alOptionCb1"}) {
+        QVERIFY2(app.find<QWidget>(QString::fromLatin1(name))->isVisible(), name);
+    }
+}
+
+// The album whose mini book has a colour: a case with its count, the mini book with its count
+// and colour.
+void showTheMiniColour(AppWindowFixture& app) {
+    showTab(app, OrderTab::Album);
+    QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("ソレイナ")));
+    QVERIFY(app.choose(QStringLiteral("alBoxPop"), QStringLiteral("ソレイナ専用ケース")));
+    QVERIFY(app.choose(QStringLiteral("alMiniPop"), QStringLiteral("ソレイナミニ")));
+    QCoreApplication::processEvents();
+    for (const char* name : {"alOrderBoxNum", "alOrderMiniNum", "alMiniColPop"}) {
+        QVERIFY2(app.find<QWidget>(QString::fromLatin1(name))->isVisible(), name);
+    }
+}
+
+// On a large screen the window takes it, as a studio's would.
+void useTheScreen(AppWindowFixture& app) {
+    if (QGuiApplication::primaryScreen()->geometry().width() >= 1920) {
+        app.window->setGeometry(screenArea());
+        QCoreApplication::processEvents();
+    }
 }
 
 void eachWindow(AppWindowFixture& app, const Check& userCheck) {
@@ -367,6 +448,124 @@ private Q_SLOTS:
                 problems.append(what + QStringLiteral(": ") + problem);
             }
         });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+
+    // Tab goes as the eye reads, on every tab (filled, so that Send can be reached) and in every
+    // window and sheet: from the studio above the tabs and the tab bar down the page, a block's
+    // column before the next, Send last, and the album's scrolling form no stop of its own.
+    void tabFollowsReadingOrder() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        useTheScreen(app);
+        fillTabs(app);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QStringList problems;
+        const auto walk = [&](const QString& what, QWidget* start, QWidget* last) {
+            const QList<QWidget*> chain = widgettree::tabChain(start);
+            for (const QString& problem : widgettree::readingOrderProblems(chain, last)) {
+                problems.append(what + QStringLiteral(": ") + problem);
+            }
+            return chain;
+        };
+        QTabBar* bar = app.window->mainTabView()->tabBar();
+        for (OrderTab tab : kAllOrderTabs) {
+            showTab(app, tab);
+            OrderTabPage* page = app.window->page(tab);
+            const QList<QWidget*> chain = walk(orderTabLabel(tab), bar, page->sendButton());
+            if (tab != OrderTab::Album) {
+                QVERIFY2(chain.contains(page->sendButton()), qPrintable(orderTabLabel(tab)));
+            }
+        }
+        // The album with every row of the form, then with a product that can be sent.
+        showTheWholeAlbum(app);
+        OrderTabPage* album = app.window->page(OrderTab::Album);
+        const QList<QWidget*> whole =
+            walk(QStringLiteral("アルバム（全項目）"), bar, album->sendButton());
+        for (const char* name : {"alOrderBoxNum", "alBoxColPop", "alOptionCb1"}) {
+            QVERIFY2(whole.contains(app.find<QWidget>(QString::fromLatin1(name))), name);
+        }
+        showTheMiniColour(app);
+        const QList<QWidget*> mini =
+            walk(QStringLiteral("アルバム（ミニカラー）"), bar, album->sendButton());
+        QVERIFY(mini.contains(app.find<QWidget>(QStringLiteral("alMiniColPop"))));
+        QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
+        auto* count = app.find<QLineEdit>(QStringLiteral("alOrderNum2"));
+        QVERIFY(count != nullptr && count->isVisible());
+        count->setText(QStringLiteral("2"));
+        Q_EMIT count->editingFinished();
+        app.ctrl->comViewRefresh();
+        QVERIFY2(album->sendButton()->isEnabled(), qPrintable(album->sendButton()->toolTip()));
+        QVERIFY(walk(QStringLiteral("アルバム（RAW）"), bar, album->sendButton())
+                    .contains(album->sendButton()));
+
+        // Every window and sheet, from the control that has the focus when it opens.
+        eachWindow(app, [&](const QString& what, QWidget* window) {
+            if (window == app.window.get()) {
+                return; // the tabs above
+            }
+            QWidget* start = window->focusWidget();
+            const QList<QWidget*> stops = readingOrder(window);
+            for (qsizetype i = 0; start == nullptr && i < stops.size(); ++i) {
+                if (stops[i]->isVisible() && stops[i]->isEnabled()) {
+                    start = stops[i];
+                }
+            }
+            QVERIFY2(start != nullptr, qPrintable(what));
+            // The chain from its first stop in reading order; the default button stands at the
+            // end of the bottom row and so comes last by position.
+            walk(what, start, nullptr);
+        });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    }
+
+    // Through QAccessible, as a screen reader asks: every pop-up and count shown on every tab
+    // (the album with its box, mini book and options) is labelled by the caption shown before
+    // it, the mini book's colour too.
+    void everyPopUpAndCountHasItsCaption() {
+        AppWindowFixture app;
+        QVERIFY(app.isReady());
+        app.start(OrderTab::Print);
+        useTheScreen(app);
+        fillTabs(app);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QStringList problems;
+        const auto check = [&](const QString& what) {
+            for (const QString& problem : widgettree::captionProblems(app.window.get())) {
+                problems.append(what + QStringLiteral(": ") + problem);
+            }
+        };
+        for (OrderTab tab : kAllOrderTabs) {
+            showTab(app, tab);
+            check(orderTabLabel(tab));
+        }
+        showTheWholeAlbum(app);
+        check(QStringLiteral("アルバム（全項目）"));
+        const auto caption = [&app](const char* name) {
+            QAccessibleInterface* face =
+                QAccessible::queryAccessibleInterface(app.find<QWidget>(QString::fromLatin1(name)));
+            const auto labels = face->relations(QAccessible::Label);
+            return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+        };
+        // The counts are read by their caption, not by their unit.
+        QCOMPARE(caption("alOrderNum"), QStringLiteral("数量"));
+        QCOMPARE(caption("alOrderBoxNum"), QStringLiteral("数量"));
+        QCOMPARE(caption("alOrderMiniNum"), QStringLiteral("数量"));
+        QCOMPARE(caption("alBoxColPop"), QStringLiteral("ボックスカラー"));
+        showTheMiniColour(app);
+        check(QStringLiteral("アルバム（ミニカラー）"));
+        QCOMPARE(caption("alBoxPop"), QStringLiteral("ケース"));
+        QCOMPARE(caption("alMiniColPop"), QStringLiteral("ミニカラー"));
+        QVERIFY(app.choose(QStringLiteral("alAlbumPop"), QStringLiteral("RAW現像")));
+        QCoreApplication::processEvents();
+        QCOMPARE(caption("alOrderNum2"),
+                 app.find<QLabel>(QStringLiteral("alOrderNumLabel"))->text());
+        check(QStringLiteral("アルバム（RAW）"));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
@@ -654,13 +853,33 @@ private Q_SLOTS:
         AppWindowFixture app;
         QVERIFY(app.isReady());
         app.start(OrderTab::Print);
-        app.window->setGeometry(large->availableGeometry());
-        QCoreApplication::processEvents();
-
         writeHistory();
         ServiceWindows& services = app.window->serviceWindows();
+
+        // The main window at the first run's size: the history is no larger than the window it
+        // belongs to and stands centred on it.
+        app.window->setGeometry(QRect(QPoint(120, 80), QSize(1200, 820)));
+        QCoreApplication::processEvents();
         services.orderHistoryAction();
         OrderHistoryWindow* history = services.orderHistoryWindow();
+        QCoreApplication::processEvents();
+        const QRect main = app.window->frameGeometry();
+        QVERIFY2(history->frameGeometry().width() <= main.width() &&
+                     history->frameGeometry().height() <= main.height(),
+                 qPrintable(QStringLiteral("%1x%2 over %3x%4")
+                                .arg(history->frameGeometry().width())
+                                .arg(history->frameGeometry().height())
+                                .arg(main.width())
+                                .arg(main.height())));
+        const QPoint off = history->frameGeometry().center() - main.center();
+        QVERIFY2(off.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2 off the centre").arg(off.x()).arg(off.y())));
+        history->close();
+
+        // The main window over the whole screen: the history uses the room.
+        app.window->setGeometry(large->availableGeometry());
+        QCoreApplication::processEvents();
+        services.orderHistoryAction();
         QCoreApplication::processEvents();
         QVERIFY(large->availableGeometry().contains(history->frameGeometry()));
         QVERIFY2(history->width() >= 1920 * 3 / 4, qPrintable(QString::number(history->width())));
