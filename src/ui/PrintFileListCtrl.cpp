@@ -1,8 +1,8 @@
 #include "ui/PrintFileListCtrl.h"
 
 #include "app/PreflightBoard.h"
-#include "ui/PhotoPreviewWindow.h"
 #include "ui/FocusFrameTableView.h"
+#include "ui/PhotoPreviewWindow.h"
 #include "ui/PrintFileListDataSource.h"
 #include "ui/ThumbnailLoader.h"
 

@@ -136,9 +136,8 @@ void TestTabOrders::printOrderOfThreeRowsReachesTheLab() {
     QVERIFY(confirmSheetsAndWait(app));
     // These 300 × 200 photos are too small for their prints: Send asked first (the recorder
     // answers "このまま送信"), and the order went all the same.
-    QCOMPARE(app.alerts.messages(),
-             (QStringList{QStringLiteral("印刷に向かない画像が3枚あります"),
-                          QStringLiteral("データを送信しました")}));
+    QCOMPARE(app.alerts.messages(), (QStringList{QStringLiteral("印刷に向かない画像が3枚あります"),
+                                                 QStringLiteral("データを送信しました")}));
 
     // On the server; the tab is emptied for the next order.
     QCOMPARE(app.lab.ftpFolderFiles(kRemote), QStringList{kArchive});

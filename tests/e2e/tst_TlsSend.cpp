@@ -7,12 +7,12 @@
 #include "TestHome.h"
 #include "VsftpdServer.h"
 #include "job/JobInfo.h"
-#include "service/LabFtpExchange.h"
 #include "job/ProgressTarget.h"
 #include "job/SendJob.h"
 #include "service/ConnectionTest.h"
 #include "service/FileDownLoader.h"
 #include "service/LabConfig.h"
+#include "service/LabFtpExchange.h"
 #include "util/Tool.h"
 #include "util/WorkFolder.h"
 

@@ -227,7 +227,7 @@ private:
         chooser->setDirectory(folder_); // the user goes to the photos' folder
         // The photos' row: its date in Japanese, type and date whole in their columns.
         QModelIndex row;
-        QTest::qWaitFor([&] {
+        (void)QTest::qWaitFor([&] {
             const QAbstractItemModel* model = view->model();
             for (int r = 0; r < model->rowCount(view->rootIndex()); ++r) {
                 const QModelIndex at = model->index(r, 0, view->rootIndex());
