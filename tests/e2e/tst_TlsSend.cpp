@@ -4,6 +4,7 @@
 // with a clear message and nothing in the clear; "off" stays what it always was.
 #include "AlertRecorder.h"
 #include "LabSim.h"
+#include "PoolArchives.h"
 #include "TestHome.h"
 #include "VsftpdServer.h"
 #include "job/JobInfo.h"
@@ -43,17 +44,13 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// An order archive in the pool with the record the zip stage writes beside it: without one the
+// send refuses bytes it cannot check.
 QString poolArchive(qsizetype size) {
     if (!WorkFolder::checkWorkFolder())
         return QString();
-    QByteArray data(size, Qt::Uninitialized);
-    for (char& c : data)
-        c = static_cast<char>(QRandomGenerator::global()->bounded(256));
-    const QString path = WorkFolder::orderZipPoolFolderPath() + u'/' + kArchiveName;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != size)
-        return QString();
-    return path;
+    return poolkit::poolWithRecord(kArchiveName,
+                                   poolkit::orderZip(size, QRandomGenerator::global()->generate()));
 }
 
 // The lab substitute's lab.conf (its HTTP servers for pages and reports) with the order server
