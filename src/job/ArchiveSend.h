@@ -35,6 +35,8 @@ struct ArchiveSend {
     QString zipSizeText;
     SendServerProfile profile;
     QString server;
+    // One login at the lab for everything this send asks it, from the first look to the rename.
+    std::unique_ptr<FtpSession> lab;
     StopWatch stopWatch;
     QVariantMap postDic;
 

@@ -137,6 +137,7 @@ void SendJob::beginSend(ArchiveSend& a) {
 
     a.profile = Ftp::serverProfile();
     a.server = Ftp::serverIdentity(a.profile);
+    a.lab = std::make_unique<FtpSession>(a.profile);
     if (a.profile.kind == SendServerProfile::Kind::Test)
         Log::outputLn(QStringLiteral("テストモードで送信"));
     if (a.profile.kind == SendServerProfile::Kind::Ftp2)
@@ -250,7 +251,7 @@ bool SendJob::concludeFailed(ArchiveSend& a) {
     // The lab's temporary file goes unless the next send may continue it, or it is known gone.
     const bool begunBefore = a.record && a.record->upload;
     if (!a.keepForResume && !a.tempGone && (a.uploadTried || (a.refused && begunBefore))) {
-        Ftp::deleteRemoteFile(a.profile, a.uploadName);
+        Ftp::deleteRemoteFile(*a.lab, a.uploadName);
         if (a.record && a.record->upload) {
             a.record->upload.reset();
             if (!a.record->write(a.zipPath))
@@ -308,7 +309,8 @@ void SendJob::removeLabLeftover(const QString& zipPath) {
                           .arg(record->upload->temporaryName, record->upload->server));
         return;
     }
-    if (Ftp::deleteRemoteFile(profile, record->upload->temporaryName))
+    FtpSession lab(profile);
+    if (Ftp::deleteRemoteFile(lab, record->upload->temporaryName))
         Log::outputLn(QStringLiteral("送信しない注文の一時ファイルを送信先から削除 -- %1")
                           .arg(record->upload->temporaryName));
     else

@@ -98,7 +98,12 @@ void SendJob::readLabState(ArchiveSend& a) {
         a.outcome = ArchiveSend::Outcome::Delivered;
         return;
     }
-    const RemoteNames names = Ftp::surveyRemoteNames(a.profile, {a.zipName, a.uploadName});
+    // The temporary name's size matters only to an earlier run's upload or rename; otherwise
+    // the listing alone says whether it is there.
+    QStringList sized{a.zipName};
+    if (a.record->upload || intent)
+        sized.append(a.uploadName);
+    const RemoteNames names = Ftp::surveyRemoteNames(*a.lab, sized);
     const Probe final = names.where(a.zipName);
     a.tempAtLab = names.where(a.uploadName);
     if (final.state == Probe::State::Unknown)
@@ -168,7 +173,7 @@ void SendJob::compareFinalName(ArchiveSend& a, const RemoteFileProbe& final) {
         progressViewInitWithMsg(
             QStringLiteral("%1 :送信先にある同じ名前のファイルを確認中...").arg(a.msg));
         const RemoteHashResult remote =
-            Ftp::remoteFileSha256(a.profile, a.zipName, [this] { return isCancel(); });
+            Ftp::remoteFileSha256(*a.lab, a.zipName, [this] { return isCancel(); });
         if (remote.cancelled || !proceed(a))
             return;
         if (!remote.sha256) {
@@ -222,10 +227,13 @@ void SendJob::renameAtLab(ArchiveSend& a) {
     // name is gone (or the folder cannot be listed: then the server's answer is the evidence).
     int code = 0;
     for (int attempt = 0; attempt < LabEndpoints::kRenameAttempts; ++attempt) {
-        const RenameReply reply = Ftp::renameAndList(a.profile, a.uploadName, a.zipName);
+        const RenameReply reply = Ftp::renameAndList(*a.lab, a.uploadName, a.zipName, a.localSize);
         if (killedAt(a, JobTestHook::Point::AfterRename))
             return;
-        const bool finalListed = reply.listing && reply.listing->contains(a.zipName);
+        // The final name holding the archive's size right after an accepted rename is proof
+        // enough; otherwise the listing decides.
+        const bool finalListed = (reply.listing && reply.listing->contains(a.zipName)) ||
+                                 (reply.renamed && reply.finalSize == a.localSize);
         const bool tempListed = reply.listing && reply.listing->contains(a.uploadName);
         if (finalListed || (reply.renamed && !tempListed)) {
             a.record->rename->confirmed = true;
@@ -254,7 +262,7 @@ void SendJob::settleUnconfirmedRename(ArchiveSend& a, int code) {
     // The intent goes only on proof that the rename did not happen: the temporary name still
     // listed, or its deletion accepted now. Otherwise the next send decides from the lab.
     bool notRenamed = code == Ftp::kCodeRenameFailed;
-    if (!notRenamed && Ftp::deleteRemoteFile(a.profile, a.uploadName)) {
+    if (!notRenamed && Ftp::deleteRemoteFile(*a.lab, a.uploadName)) {
         notRenamed = true;
         a.tempGone = true;
     }

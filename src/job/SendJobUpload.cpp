@@ -3,17 +3,14 @@
 // verified at the lab before anything is renamed.
 #include "job/ArchiveSend.h"
 #include "job/SendJob.h"
-#include "job/SendJobProgressReader.h"
 #include "service/LabEndpoints.h"
 #include "settings/Log.h"
-#include "util/CurlAccount.h"
-#include "util/ProcessRunner.h"
 #include "util/Tool.h"
-#include "util/ToolPaths.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -26,9 +23,8 @@ using Probe = RemoteFileProbe;
 constexpr int kUploadRetries = 3;
 constexpr std::array<int, kUploadRetries> kUploadRetryFactors{5, 15, 45};
 
-// What runUpload answers besides curl's own exit codes.
+// What runUpload answers besides the FTP exchange's own codes.
 constexpr int kUploadCancelled = -1; // stopped on request (cancel, a refused check, a kill point)
-constexpr int kUploadCrashed = -2;   // curl ended by a signal nobody here sent
 
 // The progress bar and its text move on after this many more bytes sent.
 constexpr double kProgressStepBytes = 200000;
@@ -85,15 +81,6 @@ void SendJob::uploadArchive(ArchiveSend& a) {
             proceed(a);
             return;
         }
-        if (code == kUploadCrashed) {
-            // Not a cancel: nobody here asked for it, and what reached the lab is unknown.
-            Log::outputLn(QStringLiteral("送信プログラムが異常終了した -- %1").arg(a.zipName));
-            a.keepForResume = true; // the next send checks the part before continuing it
-            a.fail(0, s("送信プログラムが異常終了した"),
-                   QStringLiteral("送信中に送信プログラム（curl）が異常終了しました。\n"
-                                  "注文はオーダープールに残しました。もう一度送信してください。"));
-            return;
-        }
         if (code == Ftp::kCodeUploadFailed && offset > 0) {
             // A server that does not allow continuing (APPE refused): from the start, at once.
             Log::outputLn(
@@ -126,7 +113,7 @@ void SendJob::uploadArchive(ArchiveSend& a) {
             a.keepForResume = true;
         ++retry;
         // From here on the lab's temporary file is this run's own.
-        offset = proceed(a) ? Ftp::resumeOffset(a.profile, a.uploadName, a.zipPath) : 0;
+        offset = proceed(a) ? Ftp::resumeOffset(*a.lab, a.uploadName, a.zipPath) : 0;
     }
 }
 
@@ -143,7 +130,7 @@ qint64 SendJob::firstResumeOffset(ArchiveSend& a) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (!proceed(a))
         return 0;
-    const Probe now = Ftp::surveyRemoteNames(a.profile, {a.uploadName}).where(a.uploadName);
+    const Probe now = Ftp::surveyRemoteNames(*a.lab, {a.uploadName}).where(a.uploadName);
     if (now.state != Probe::State::Present || now.size <= 0)
         return 0;
     if (now.size != first.size) {
@@ -162,24 +149,15 @@ qint64 SendJob::firstResumeOffset(ArchiveSend& a) {
                    .arg(a.uploadName));
         return 0;
     }
-    return Ftp::resumeOffsetAt(a.profile, a.uploadName, a.zipPath, now.size);
+    return Ftp::resumeOffsetAt(*a.lab, a.uploadName, a.zipPath, now.size);
 }
 
 int SendJob::runUpload(ArchiveSend& a, qint64 offset) {
     const double zipSize = static_cast<double>(a.localSize);
-    SendJobProgressReader meter(std::max(1.0, zipSize - static_cast<double>(offset)));
     bool transferring = false;
     bool barReady = false;
     double shownBytes = 0;
-    ProcessOptions options = Ftp::curlOptions(a.profile);
-    options.workingDirectory = QStringLiteral("~");
-    options.shouldCancel = [this, &a] {
-        return isCancel() || (a.check && a.check->failed()) ||
-               JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted);
-    };
-    options.onStderr = [&](const QByteArray& chunk) {
-        if (!meter.feed(chunk))
-            return;
+    const auto showProgress = [&](qint64 bytes) {
         if (!transferring) {
             transferring = true;
             progressViewInitWithMsg(QStringLiteral("%1 : 送信中(%2) しばらくお待ちください...")
@@ -188,9 +166,9 @@ int SendJob::runUpload(ArchiveSend& a, qint64 offset) {
                 JobTestHook::reach(JobTestHook::Point::UploadStarted);
             a.transferSeen = true;
         }
-        const double sent = static_cast<double>(offset) + meter.bytesSent();
+        const double sent = static_cast<double>(offset + bytes);
         shownBytes = std::min(shownBytes, sent);
-        const bool complete = meter.percent() >= 100.0 && sent > shownBytes;
+        const bool complete = sent >= zipSize && sent > shownBytes;
         if (sent - shownBytes <= kProgressStepBytes && !complete)
             return;
         if (!barReady) {
@@ -208,25 +186,46 @@ int SendJob::runUpload(ArchiveSend& a, qint64 offset) {
                 .arg(a.msg, Tool::autoDataByteStringWithByte(sent), a.zipSizeText));
         shownBytes = sent;
     };
-    QStringList args{QStringLiteral("--progress-bar"), QStringLiteral("-T"), a.zipPath};
-    // "-C": curl skips that much of the archive and appends the rest (APPE).
-    if (offset > 0)
-        args << QStringLiteral("-C") << QString::number(offset);
-    args += orbel::curlAccountArgs();
-    args << Ftp::remoteUrl(a.profile, a.uploadName) << QStringLiteral("-m")
-         << s(LabEndpoints::kCurlMaxSeconds);
-    const ProcessResult upload = runProcess(ToolPaths::curl(), args, options);
+
+    // The transfer runs on a thread of its own while this one shows its progress and watches
+    // for a cancel or a failed check: nothing here can hold the bytes on their way.
+    std::atomic<qint64> sentBytes{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
+    FtpRequest request;
+    request.url = Ftp::remoteUrl(a.profile, a.uploadName);
+    request.uploadPath = a.zipPath;
+    // From offset on, the lab's temporary file is continued (APPE).
+    request.uploadFrom = offset;
+    request.timeLimit = std::chrono::seconds(QByteArray(LabEndpoints::kCurlMaxSeconds).toLong());
+    request.shouldCancel = [&stop] { return stop.load(); };
+    request.onUploaded = [&sentBytes](qint64 bytes) { sentBytes.store(bytes); };
+    FtpResult upload;
+    {
+        const std::jthread transfer([&] {
+            upload = a.lab->run(request);
+            finished.store(true);
+        });
+        while (!finished.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (const qint64 bytes = sentBytes.load(); bytes > 0)
+                showProgress(bytes);
+            if (isCancel() || (a.check && a.check->failed()) ||
+                JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted))
+                stop.store(true);
+        }
+    }
+    if (const qint64 bytes = sentBytes.load(); bytes > 0)
+        showProgress(bytes);
     if (JobTestHook::isKilledAt(JobTestHook::Point::UploadStarted)) {
         a.outcome = ArchiveSend::Outcome::Killed;
         return kUploadCancelled;
     }
     if (!upload.started)
         return Ftp::kCodeNotStarted;
-    if (upload.crashed)
-        return kUploadCrashed;
     if (upload.cancelled)
         return kUploadCancelled;
-    return upload.exitStatus;
+    return upload.code;
 }
 
 void SendJob::verifyUpload(ArchiveSend& a) {
@@ -246,7 +245,10 @@ void SendJob::verifyUpload(ArchiveSend& a) {
     }
     // What arrived must be all of it: a server that stored less and said nothing is caught here,
     // to the byte. Without a size from the lab, its bytes are read back instead.
-    const Probe arrived = Ftp::surveyRemoteNames(a.profile, {a.uploadName}).where(a.uploadName);
+    // The SIZE alone says it in one round trip; without it the listing joins in.
+    Probe arrived = Ftp::sizeOnly(*a.lab, a.uploadName);
+    if (arrived.state != Probe::State::Present)
+        arrived = Ftp::surveyRemoteNames(*a.lab, {a.uploadName}).where(a.uploadName);
     if (arrived.state == Probe::State::Present && arrived.size >= 0) {
         if (arrived.size != a.localSize) {
             Log::outputLn(QStringLiteral("送信先のファイルサイズが違う（%1 / %2）")
@@ -261,7 +263,7 @@ void SendJob::verifyUpload(ArchiveSend& a) {
         return;
     } else {
         progressViewInitWithMsg(QStringLiteral("%1 :送信したファイルを確認中...").arg(a.msg));
-        const RemoteHashResult remote = Ftp::remoteFileSha256(a.profile, a.uploadName, shouldStop);
+        const RemoteHashResult remote = Ftp::remoteFileSha256(*a.lab, a.uploadName, shouldStop);
         if (!proceed(a))
             return;
         const bool same = remote.sha256 && *remote.sha256 == a.record->sha256;

@@ -6,7 +6,6 @@
 #include "settings/UserDef.h"
 #include "util/CurlAccount.h"
 #include "util/Sha256.h"
-#include "util/ToolPaths.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -24,25 +23,30 @@ QString s(const char* text) {
     return QString::fromUtf8(text);
 }
 
-ProcessResult runShortCurl(const SendServerProfile& profile, const QStringList& args) {
-    ProcessOptions options = LabFtpExchange::curlOptions(profile);
-    options.captureStderr = true;
-    options.shouldCancel = LabFtpExchange::shortCommandDeadline();
-    return runProcess(ToolPaths::curl(), args + orbel::curlAccountArgs(), options);
+FtpResult runShort(FtpSession& lab, FtpRequest request) {
+    request.timeLimit = kShortCommandLimit;
+    return lab.run(request);
 }
 
-// Server commands sent after login, with "-I" so that curl fetches no listing of "/" after them:
-// its exit status then speaks for the commands alone. verbose: the server's replies are in
-// stderrData (see serverReplies).
-ProcessResult runServerCommands(const SendServerProfile& profile, const QStringList& commands,
-                                bool verbose = false) {
-    QStringList args{QStringLiteral("-s"), QStringLiteral("-I"),
-                     QStringLiteral("ftp://") + profile.host + u'/'};
-    if (verbose)
-        args << QStringLiteral("-v");
-    for (const QString& command : commands)
-        args << QStringLiteral("-Q") << command;
-    return runShortCurl(profile, args);
+QString folderUrl(const SendServerProfile& profile, const QString& folder) {
+    return QStringLiteral("ftp://") + profile.host + folder;
+}
+
+// Server commands sent after the login, with nothing transferred after them: the exchange's code
+// then speaks for the commands alone. Their replies are in the dialogue (see serverReplies).
+FtpResult runServerCommands(FtpSession& lab, const QStringList& commands) {
+    FtpRequest request;
+    request.url = folderUrl(lab.profile(), QStringLiteral("/"));
+    request.noBody = true;
+    request.commands = commands;
+    return runShort(lab, request);
+}
+
+// The exchange's code as the send tells it apart: a stopped exchange took too long.
+int codeOf(const FtpResult& result) {
+    return !result.started    ? LabFtpExchange::kCodeNotStarted
+           : result.cancelled ? LabFtpExchange::kCodeTimedOut
+                              : result.code;
 }
 
 // The reply lines of the server in curl's verbose output ("< 213 ..."), without the marker.
@@ -114,23 +118,22 @@ RemoteFileProbe RemoteNames::where(const QString& name) const {
     return probe;
 }
 
-RemoteNames LabFtpExchange::surveyRemoteNames(const SendServerProfile& profile,
-                                              const QStringList& names) {
+RemoteNames LabFtpExchange::surveyRemoteNames(FtpSession& lab, const QStringList& names) {
+    const SendServerProfile& profile = lab.profile();
     // "*": a command that fails does not end the session; "TYPE I" first, as some servers
     // answer SIZE only in binary mode.
-    QStringList args{QStringLiteral("-s"), QStringLiteral("-v"),
-                     QStringLiteral("-l"), QStringLiteral("ftp://") + profile.host + profile.folder,
-                     QStringLiteral("-Q"), QStringLiteral("*TYPE I")};
+    FtpRequest request;
+    request.url = folderUrl(profile, profile.folder);
+    request.listOnly = true;
+    request.commands << QStringLiteral("*TYPE I");
     for (const QString& name : names)
-        args << QStringLiteral("-Q") << QStringLiteral("*SIZE ") + profile.folder + name;
-    const ProcessResult result = runShortCurl(profile, args);
+        request.commands << QStringLiteral("*SIZE ") + profile.folder + name;
+    const FtpResult result = runShort(lab, request);
     RemoteNames answer;
-    answer.code = !result.started                        ? kCodeNotStarted
-                  : (result.cancelled || result.crashed) ? kCodeTimedOut
-                                                         : result.exitStatus;
+    answer.code = codeOf(result);
     if (result.succeeded())
-        answer.listing = namesOf(result.stdoutData);
-    for (const ServerReply& reply : commandReplies(result.stderrData)) {
+        answer.listing = namesOf(result.body);
+    for (const ServerReply& reply : commandReplies(result.dialogue)) {
         if (!reply.command.startsWith(QStringLiteral("SIZE ")) || reply.code == 0)
             continue;
         answer.reached = true;
@@ -152,28 +155,55 @@ RemoteNames LabFtpExchange::surveyRemoteNames(const SendServerProfile& profile,
     return answer;
 }
 
-RenameReply LabFtpExchange::renameAndList(const SendServerProfile& profile, const QString& from,
-                                          const QString& to) {
-    // "*": a refused RNFR or RNTO does not end the session, so the listing that follows shows
-    // what the folder holds after it.
-    const ProcessResult result = runShortCurl(
-        profile, {QStringLiteral("-s"), QStringLiteral("-v"), QStringLiteral("-l"),
-                  QStringLiteral("ftp://") + profile.host + profile.folder, QStringLiteral("-Q"),
-                  QStringLiteral("*RNFR ") + profile.folder + from, QStringLiteral("-Q"),
-                  QStringLiteral("*RNTO ") + profile.folder + to});
+RenameReply LabFtpExchange::renameAndList(FtpSession& lab, const QString& from, const QString& to,
+                                          qint64 expectedSize) {
+    const SendServerProfile& profile = lab.profile();
+    // "*": a refused RNFR or RNTO does not end the session, so what follows shows what the
+    // folder holds after it: the final name's size, or else its listing.
+    FtpRequest request;
+    request.url = folderUrl(profile, profile.folder);
+    request.noBody = true;
+    request.commands << QStringLiteral("*RNFR ") + profile.folder + from
+                     << QStringLiteral("*RNTO ") + profile.folder + to
+                     << QStringLiteral("*SIZE ") + profile.folder + to;
+    const FtpResult result = runShort(lab, request);
     RenameReply reply;
-    reply.code = !result.started                        ? kCodeNotStarted
-                 : (result.cancelled || result.crashed) ? kCodeTimedOut
-                                                        : result.exitStatus;
-    for (const ServerReply& answer : commandReplies(result.stderrData)) {
-        if (!answer.command.startsWith(QStringLiteral("RNTO ")))
-            continue;
-        reply.replied = answer.code != 0;
-        reply.renamed = answer.code >= 200 && answer.code < 300;
+    reply.code = codeOf(result);
+    for (const ServerReply& answer : commandReplies(result.dialogue)) {
+        if (answer.command.startsWith(QStringLiteral("RNTO "))) {
+            reply.replied = answer.code != 0;
+            reply.renamed = answer.code >= 200 && answer.code < 300;
+        } else if (answer.command.startsWith(QStringLiteral("SIZE ")) && answer.code == 213) {
+            bool ok = false;
+            const qint64 size = answer.text.section(u' ', 0, 0).toLongLong(&ok);
+            if (ok)
+                reply.finalSize = size;
+        }
     }
-    if (result.succeeded())
-        reply.listing = namesOf(result.stdoutData);
+    if (!result.succeeded() || (reply.renamed && reply.finalSize == expectedSize))
+        return reply;
+    reply.listing = listRemoteFolder(lab);
     return reply;
+}
+
+RemoteFileProbe LabFtpExchange::sizeOnly(FtpSession& lab, const QString& name) {
+    const SendServerProfile& profile = lab.profile();
+    FtpRequest request;
+    request.url = folderUrl(profile, profile.folder);
+    request.noBody = true;
+    request.commands << QStringLiteral("*SIZE ") + profile.folder + name;
+    const FtpResult result = runShort(lab, request);
+    RemoteFileProbe probe;
+    probe.code = codeOf(result);
+    for (const ServerReply& answer : commandReplies(result.dialogue)) {
+        bool ok = false;
+        const qint64 size = answer.text.section(u' ', 0, 0).toLongLong(&ok);
+        if (answer.command.startsWith(QStringLiteral("SIZE ")) && answer.code == 213 && ok) {
+            probe.state = RemoteFileProbe::State::Present;
+            probe.size = size;
+        }
+    }
+    return probe;
 }
 
 ProcessOptions LabFtpExchange::curlOptions(const SendServerProfile& profile) {
@@ -181,6 +211,10 @@ ProcessOptions LabFtpExchange::curlOptions(const SendServerProfile& profile) {
     options.stdinData = orbel::curlAccountConfig(profile.user, profile.password) +
                         orbel::curlTlsConfig(profile.tls, profile.caFile);
     return options;
+}
+
+std::chrono::seconds LabFtpExchange::shortCommandLimit() {
+    return kShortCommandLimit;
 }
 
 std::function<bool()> LabFtpExchange::shortCommandDeadline() {
@@ -193,48 +227,34 @@ QString LabFtpExchange::remoteUrl(const SendServerProfile& profile, const QStrin
         .arg(profile.host, profile.folder, QString::fromLatin1(QUrl::toPercentEncoding(name)));
 }
 
-RemoteFileProbe LabFtpExchange::probeRemoteFile(const SendServerProfile& profile,
-                                                const QString& name) {
-    // "-I" on a file: curl asks SIZE (and MDTM) and prints "Content-Length: N".
-    const ProcessResult result = runShortCurl(
-        profile, {QStringLiteral("-s"), QStringLiteral("-I"), remoteUrl(profile, name)});
+RemoteFileProbe LabFtpExchange::probeRemoteFile(FtpSession& lab, const QString& name) {
+    // Nothing transferred from a file: its SIZE (and MDTM) alone.
+    FtpRequest request;
+    request.url = remoteUrl(lab.profile(), name);
+    request.noBody = true;
+    const FtpResult result = runShort(lab, request);
     RemoteFileProbe probe;
-    if (!result.started) {
-        probe.code = kCodeNotStarted;
-        return probe;
-    }
-    if (result.cancelled || result.crashed) {
-        probe.code = kCodeTimedOut;
-        return probe;
-    }
-    if (result.exitStatus == kCodeRemoteFileNotFound || result.exitStatus == kCodeRetrFailed) {
+    const int code = codeOf(result);
+    if (code == kCodeRemoteFileNotFound || code == kCodeRetrFailed) {
         probe.state = RemoteFileProbe::State::Absent;
-        return probe;
-    }
-    if (result.exitStatus != 0) {
-        probe.code = result.exitStatus;
-        return probe;
-    }
-    static const QRegularExpression length(QStringLiteral("(?im)^Content-Length:\\s*(\\d+)"));
-    const QRegularExpressionMatch match = length.match(QString::fromLatin1(result.stdoutData));
-    bool ok = false;
-    const qint64 size = match.hasMatch() ? match.captured(1).toLongLong(&ok) : -1;
-    if (ok) {
+    } else if (code != 0) {
+        probe.code = code;
+    } else if (result.fileSize >= 0) {
         probe.state = RemoteFileProbe::State::Present;
-        probe.size = size;
+        probe.size = result.fileSize;
     }
     return probe; // unknown with code 0: the server gave no size
 }
 
-qint64 LabFtpExchange::resumeOffset(const SendServerProfile& profile, const QString& name,
+qint64 LabFtpExchange::resumeOffset(FtpSession& lab, const QString& name,
                                     const QString& localPath) {
-    const RemoteFileProbe there = probeRemoteFile(profile, name);
+    const RemoteFileProbe there = probeRemoteFile(lab, name);
     if (there.state != RemoteFileProbe::State::Present || there.size <= 0)
         return 0;
-    return resumeOffsetAt(profile, name, localPath, there.size);
+    return resumeOffsetAt(lab, name, localPath, there.size);
 }
 
-qint64 LabFtpExchange::resumeOffsetAt(const SendServerProfile& profile, const QString& name,
+qint64 LabFtpExchange::resumeOffsetAt(FtpSession& lab, const QString& name,
                                       const QString& localPath, qint64 remoteSize) {
     RemoteFileProbe there;
     there.size = remoteSize;
@@ -256,12 +276,12 @@ qint64 LabFtpExchange::resumeOffsetAt(const SendServerProfile& profile, const QS
     if (!local.seek(checkFrom))
         return 0;
     const QByteArray mine = local.read(there.size - checkFrom);
-    // "-r": the server is asked for that part alone (REST, then RETR).
-    const ProcessResult theirs =
-        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-r"),
-                               QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1),
-                               remoteUrl(profile, name)});
-    if (!theirs.succeeded() || theirs.stdoutData != mine) {
+    // The server is asked for that part alone (REST, then RETR).
+    FtpRequest request;
+    request.url = remoteUrl(lab.profile(), name);
+    request.range = QStringLiteral("%1-%2").arg(checkFrom).arg(there.size - 1);
+    const FtpResult theirs = runShort(lab, request);
+    if (!theirs.succeeded() || theirs.body != mine) {
         Log::outputLn(QStringLiteral("送信先の一時ファイルの末尾が注文ファイルと違うため最初から"
                                      "送信 -- %1")
                           .arg(name));
@@ -270,21 +290,21 @@ qint64 LabFtpExchange::resumeOffsetAt(const SendServerProfile& profile, const QS
     return there.size;
 }
 
-RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profile,
-                                                  const QString& name,
+RemoteHashResult LabFtpExchange::remoteFileSha256(FtpSession& lab, const QString& name,
                                                   const std::function<bool()>& shouldCancel) {
     // A server that offers a SHA-256 command saves reading the whole file back.
-    if (const std::optional<QString> command = serverHashCommand(profile)) {
+    const SendServerProfile& profile = lab.profile();
+    if (const std::optional<QString> command = serverHashCommand(lab)) {
         QStringList commands;
         if (*command == QLatin1String("OPTS HASH SHA-256"))
             commands << *command << QStringLiteral("HASH ") + profile.folder + name;
         else
             commands << *command + u' ' + profile.folder + name;
-        const ProcessResult result = runServerCommands(profile, commands, true);
+        const FtpResult result = runServerCommands(lab, commands);
         if (result.succeeded()) {
             static const QRegularExpression hex(
                 QStringLiteral("(?:^|\\s)([0-9A-Fa-f]{64})(?:\\s|$)"));
-            const QStringList replies = serverReplies(result.stderrData);
+            const QStringList replies = serverReplies(result.dialogue);
             for (auto it = replies.crbegin(); it != replies.crend(); ++it) {
                 if (!it->startsWith(QStringLiteral("213 ")))
                     continue;
@@ -302,33 +322,25 @@ RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profi
     }
 
     orbel::Sha256 hash;
-    ProcessOptions options = curlOptions(profile);
-    options.keepStdout = false;
-    options.onStdout = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
-    options.shouldCancel = shouldCancel;
+    FtpRequest request;
+    request.url = remoteUrl(profile, name);
+    request.onData = [&hash](const QByteArray& chunk) { hash.addData(chunk); };
+    request.shouldCancel = shouldCancel;
     // A read that stalls for a minute is given up; the whole file may take as long as an upload.
-    // "--ignore-content-length": no SIZE first, which a server may refuse for every file.
-    const QStringList args = QStringList{QStringLiteral("-s"),
-                                         QStringLiteral("--ignore-content-length"),
-                                         QStringLiteral("--speed-limit"),
-                                         QStringLiteral("1024"),
-                                         QStringLiteral("--speed-time"),
-                                         QStringLiteral("60"),
-                                         QStringLiteral("-m"),
-                                         s(LabEndpoints::kCurlMaxSeconds),
-                                         remoteUrl(profile, name)} +
-                             orbel::curlAccountArgs();
-    const ProcessResult result = runProcess(ToolPaths::curl(), args, options);
+    // No SIZE first, which a server may refuse for every file.
+    request.ignoreSize = true;
+    request.slowBytesPerSecond = 1024;
+    request.slowFor = std::chrono::seconds(60);
+    request.timeLimit = std::chrono::seconds(QByteArray(LabEndpoints::kCurlMaxSeconds).toLong());
+    const FtpResult result = lab.run(request);
     RemoteHashResult answer;
     answer.method = QStringLiteral("RETR");
     if (!result.started)
         answer.code = kCodeNotStarted;
     else if (result.cancelled)
         answer.cancelled = true;
-    else if (result.crashed)
-        answer.code = kCodeTimedOut;
-    else if (result.exitStatus != 0)
-        answer.code = result.exitStatus;
+    else if (result.code != 0)
+        answer.code = result.code;
     else if (QString hex = hash.hexResult(); !hex.isEmpty())
         answer.sha256 = std::move(hex);
     else
@@ -336,14 +348,14 @@ RemoteHashResult LabFtpExchange::remoteFileSha256(const SendServerProfile& profi
     return answer;
 }
 
-std::optional<QString> LabFtpExchange::serverHashCommand(const SendServerProfile& profile) {
-    const ProcessResult feat = runServerCommands(profile, {QStringLiteral("FEAT")}, true);
+std::optional<QString> LabFtpExchange::serverHashCommand(FtpSession& lab) {
+    const FtpResult feat = runServerCommands(lab, {QStringLiteral("FEAT")});
     if (!feat.succeeded())
         return std::nullopt;
     bool inList = false;
     bool xsha256 = false;
     std::optional<QString> hash;
-    for (const QString& reply : serverReplies(feat.stderrData)) {
+    for (const QString& reply : serverReplies(feat.dialogue)) {
         if (reply.startsWith(QStringLiteral("211-"))) {
             inList = true;
             continue;
@@ -374,33 +386,26 @@ std::optional<QString> LabFtpExchange::serverHashCommand(const SendServerProfile
     return std::nullopt;
 }
 
-bool LabFtpExchange::renameRemoteFile(const SendServerProfile& profile, const QString& from,
-                                      const QString& to) {
-    return runServerCommands(profile, {QStringLiteral("RNFR ") + profile.folder + from,
-                                       QStringLiteral("RNTO ") + profile.folder + to})
+bool LabFtpExchange::renameRemoteFile(FtpSession& lab, const QString& from, const QString& to) {
+    const QString& folder = lab.profile().folder;
+    return runServerCommands(lab, {QStringLiteral("RNFR ") + folder + from,
+                                   QStringLiteral("RNTO ") + folder + to})
         .succeeded();
 }
 
-std::optional<QStringList> LabFtpExchange::listRemoteFolder(const SendServerProfile& profile) {
-    const ProcessResult result =
-        runShortCurl(profile, {QStringLiteral("-s"), QStringLiteral("-l"),
-                               QStringLiteral("ftp://") + profile.host + profile.folder});
-    // A listing curl could not fetch proves nothing, even when its output is empty.
+std::optional<QStringList> LabFtpExchange::listRemoteFolder(FtpSession& lab) {
+    FtpRequest request;
+    request.url = folderUrl(lab.profile(), lab.profile().folder);
+    request.listOnly = true;
+    const FtpResult result = runShort(lab, request);
+    // A listing that could not be fetched proves nothing, even when it came empty.
     if (!result.succeeded())
         return std::nullopt;
-    QStringList names;
-    const QStringList lines = QString::fromUtf8(result.stdoutData).split(u'\n');
-    for (QString line : lines) {
-        line.remove(u'\r');
-        if (line.isEmpty())
-            continue;
-        names.append(line.section(u'/', -1)); // some servers answer with the folder in front
-    }
-    return names;
+    return namesOf(result.body);
 }
 
-bool LabFtpExchange::deleteRemoteFile(const SendServerProfile& profile, const QString& name) {
-    return runServerCommands(profile, {QStringLiteral("DELE ") + profile.folder + name})
+bool LabFtpExchange::deleteRemoteFile(FtpSession& lab, const QString& name) {
+    return runServerCommands(lab, {QStringLiteral("DELE ") + lab.profile().folder + name})
         .succeeded();
 }
 

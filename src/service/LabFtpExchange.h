@@ -1,26 +1,15 @@
 #pragma once
 
+#include "service/FtpSession.h"
 #include "util/CurlAccount.h"
 #include "util/ProcessRunner.h"
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
-
-// One FTP server an archive can go to: host (with ":port" when not 21), account, password and the
-// remote folder, which begins and ends with "/".
-struct SendServerProfile {
-    enum class Kind { Production, Test, Ftp2 };
-    Kind kind = Kind::Production;
-    QString host;
-    QString user;
-    QString password;
-    QString folder;
-    orbel::FtpTlsMode tls = orbel::FtpTlsMode::Off; // TLS with this server (lab.conf)
-    QString caFile; // its certificate's CA file; "" = the system's store
-};
 
 // What one SIZE at the lab showed about a name.
 struct RemoteFileProbe {
@@ -54,15 +43,15 @@ struct RemoteNames {
 
 // What one rename session showed: the server's answer to RNTO and the listing read after it.
 struct RenameReply {
-    bool renamed = false; // RNTO answered 250
-    bool replied = false; // an answer to RNTO arrived at all (a lost one leaves this false)
-    std::optional<QStringList> listing;
-    int code = 0; // curl's exit status
+    bool renamed = false;  // RNTO answered 250
+    bool replied = false;  // an answer to RNTO arrived at all (a lost one leaves this false)
+    qint64 finalSize = -1; // the final name's SIZE right after the rename; -1 without one
+    std::optional<QStringList> listing; // read only when the final name's size did not prove it
+    int code = 0;                       // curl's exit status
 };
 
-// The send stage's exchanges with the lab's FTP server, each one curl run with its arguments as a
-// vector and the account on curl's standard input, never on its command line; and the codes an
-// upload can fail with, with their Japanese texts.
+// The send stage's exchanges with the lab's FTP server, each over the archive's session (one
+// login carries them all); and the codes an upload can fail with, with their Japanese texts.
 class LabFtpExchange {
 public:
     LabFtpExchange() = delete;
@@ -89,37 +78,38 @@ public:
     static constexpr int kCodeUploadFailed = 25; // the server refused STOR or APPE
 
     // The listing of the profile's folder and the SIZE of each name, in one session.
-    static RemoteNames surveyRemoteNames(const SendServerProfile& profile,
-                                         const QStringList& names);
-    // RNFR/RNTO and then the folder's listing, in one session.
-    static RenameReply renameAndList(const SendServerProfile& profile, const QString& from,
-                                     const QString& to);
+    static RemoteNames surveyRemoteNames(FtpSession& lab, const QStringList& names);
+    // RNFR/RNTO and the final name's SIZE; then the folder's listing, unless the rename was
+    // answered 250 and the final name holds expectedSize bytes.
+    static RenameReply renameAndList(FtpSession& lab, const QString& from, const QString& to,
+                                     qint64 expectedSize);
+    // The SIZE of one name alone: present with its size on a 213, unknown otherwise (a 550 may
+    // as well be a server that refuses SIZE).
+    static RemoteFileProbe sizeOnly(FtpSession& lab, const QString& name);
     // resumeOffset for a lab file already known to hold remoteSize bytes.
-    static qint64 resumeOffsetAt(const SendServerProfile& profile, const QString& name,
-                                 const QString& localPath, qint64 remoteSize);
+    static qint64 resumeOffsetAt(FtpSession& lab, const QString& name, const QString& localPath,
+                                 qint64 remoteSize);
 
     // Whether a file is in the profile's folder, and its size (FTP SIZE).
-    static RemoteFileProbe probeRemoteFile(const SendServerProfile& profile, const QString& name);
+    static RemoteFileProbe probeRemoteFile(FtpSession& lab, const QString& name);
     // Where an upload of the archive at localPath may continue the lab's temporary file name:
     // its size when that is at most the archive's and its last bytes (up to 1 MB) are the
     // archive's own at the same place; 0 (start again) otherwise, and when the size cannot be read.
-    static qint64 resumeOffset(const SendServerProfile& profile, const QString& name,
-                               const QString& localPath);
+    static qint64 resumeOffset(FtpSession& lab, const QString& name, const QString& localPath);
     // The SHA-256 of a file of the profile's folder: from the server's own hash command when its
     // FEAT lists one (HASH with SHA-256, or XSHA256), otherwise read back and hashed as it streams
     // in (never whole in memory); shouldCancel is polled while it reads.
-    static RemoteHashResult remoteFileSha256(const SendServerProfile& profile, const QString& name,
+    static RemoteHashResult remoteFileSha256(FtpSession& lab, const QString& name,
                                              const std::function<bool()>& shouldCancel);
     // The command that makes the server hash a file with SHA-256 ("HASH", "XSHA256", or
     // "OPTS HASH SHA-256" to be sent before "HASH"), when its FEAT lists one.
-    static std::optional<QString> serverHashCommand(const SendServerProfile& profile);
+    static std::optional<QString> serverHashCommand(FtpSession& lab);
     // RNFR/RNTO within the profile's folder; true when the server accepted both.
-    static bool renameRemoteFile(const SendServerProfile& profile, const QString& from,
-                                 const QString& to);
+    static bool renameRemoteFile(FtpSession& lab, const QString& from, const QString& to);
     // The names in the profile's folder (NLST); none when the listing could not be read.
-    static std::optional<QStringList> listRemoteFolder(const SendServerProfile& profile);
+    static std::optional<QStringList> listRemoteFolder(FtpSession& lab);
     // DELE of a file in the profile's folder; true when the server removed it.
-    static bool deleteRemoteFile(const SendServerProfile& profile, const QString& name);
+    static bool deleteRemoteFile(FtpSession& lab, const QString& name);
     // ftp://host/folder/name with the name percent-encoded, so "#", "?" or "%" cannot cut it.
     static QString remoteUrl(const SendServerProfile& profile, const QString& name);
 
@@ -129,6 +119,8 @@ public:
     // For the short exchanges (rename, listing, delete): true once they have run too long, so a
     // server that stops answering cannot hold the job thread, and with it the window, for ever.
     static std::function<bool()> shortCommandDeadline();
+    // How long a short exchange may take (the same bound).
+    static std::chrono::seconds shortCommandLimit();
 
     // The server for the current settings: FTP2 for the customers listed in Ftp2TargetCode (even
     // in test-send mode), the test server in test-send mode, otherwise production.

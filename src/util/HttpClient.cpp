@@ -6,15 +6,15 @@
 #include <memory>
 #include <mutex>
 
-namespace {
-
-// curl_global_init is not thread-safe itself: run it once for the whole program.
-bool curlReady() {
+bool curlLibraryReady() {
+    // curl_global_init is not thread-safe itself: run it once for the whole program.
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
     return ready;
 }
+
+namespace {
 
 struct EasyCleanup {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -65,7 +65,7 @@ HttpResponse httpPerform(const HttpRequest& request) {
     // Only whole addresses: curl would take anything else for a host name of its own guessing.
     if (!(request.url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
           request.url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) ||
-        !curlReady() || (t_abort != nullptr && t_abort->load())) {
+        !curlLibraryReady() || (t_abort != nullptr && t_abort->load())) {
         return response;
     }
     const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());

@@ -1,12 +1,12 @@
 #pragma once
 
 // The delivery model: the send stage driven through every crash point of the job hook, crossed
-// with what the lab does (a reply lost, APPE refused, SIZE answered 550, curl killed, listings
-// refused) and what it does between two sends (keeps, takes or sweeps the files), with or
-// without an earlier broken upload waiting to be continued. After the next send the order is at
-// the lab exactly once with identical bytes, or in the pool with the studio told; never reported
-// sent without the lab holding it, never two copies. Each tst_DeliveryModel* runs a part, so
-// that CTest can spread them.
+// with what the lab does (a reply lost, APPE refused, SIZE answered 550, the line cut in the
+// middle of the upload, listings refused) and what it does between two sends (keeps, takes or
+// sweeps the files), with or without an earlier broken upload waiting to be continued. After the
+// next send the order is at the lab exactly once with identical bytes, or in the pool with the
+// studio told; never reported sent without the lab holding it, never two copies. Each
+// tst_DeliveryModel* runs a part, so that CTest can spread them.
 #include "AlertRecorder.h"
 #include "LabSim.h"
 #include "PoolArchives.h"
@@ -21,7 +21,6 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <chrono>
-#include <csignal>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -35,7 +34,7 @@ const QString kName = QStringLiteral("1234_001122AABBCC_0000077.zip");
 const QString kTemp = QStringLiteral("upload_") + kName;
 constexpr qint64 kArchiveSize = 400'000;
 
-enum class LabFault { Healthy, ReplyLost, RefusesAppe, Size550, CurlKilled, ListingFails };
+enum class LabFault { Healthy, ReplyLost, RefusesAppe, Size550, LineCut, ListingFails };
 enum class Between { Keeps, Takes, Sweeps };
 
 inline QString faultName(LabFault fault) {
@@ -48,8 +47,8 @@ inline QString faultName(LabFault fault) {
         return QStringLiteral("APPE refused");
     case LabFault::Size550:
         return QStringLiteral("SIZE 550");
-    case LabFault::CurlKilled:
-        return QStringLiteral("curl killed");
+    case LabFault::LineCut:
+        return QStringLiteral("line cut mid-upload");
     case LabFault::ListingFails:
         return QStringLiteral("NLST refused");
     }
@@ -66,6 +65,9 @@ inline QJsonObject faultsOf(LabFault fault) {
         return {{QStringLiteral("size_550"), true}};
     case LabFault::ListingFails:
         return {{QStringLiteral("fail_nlst"), true}};
+    case LabFault::LineCut:
+        // Every try breaks half-way through what it sends: the upload goes on only by resuming.
+        return {{QStringLiteral("drop_upload_after"), kArchiveSize / 2}};
     default:
         return {};
     }
@@ -105,23 +107,6 @@ inline QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The pids of this process's children running curl.
-inline QList<pid_t> curlChildren() {
-    QList<pid_t> pids;
-    const QString self = QString::number(::getpid());
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& pid : entries) {
-        if (pid.isEmpty() || !pid.at(0).isDigit())
-            continue;
-        const QByteArray stat = fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && QString::fromLatin1(fields.at(1)) == self &&
-            stat.contains("(curl)"))
-            pids.append(pid.toInt());
-    }
-    return pids;
-}
-
 class Model {
 public:
     Model() : taken(lab.rootDir() + QStringLiteral("/taken")) {}
@@ -134,8 +119,8 @@ public:
     // Every case whose first send meets one of these lab faults.
     void runGroup(const QList<LabFault>& faults) {
         for (const LabFault fault : faults) {
-            // A fault that lasts is met by the next send too; a lost reply or a killed curl is
-            // a moment's.
+            // A fault that lasts is met by the next send too; a lost reply or a cut line is a
+            // moment's.
             QList<bool> persists{false};
             if (fault == LabFault::RefusesAppe || fault == LabFault::Size550 ||
                 fault == LabFault::ListingFails)
@@ -210,9 +195,6 @@ private:
         lab.setFaults(faultsOf(fault));
         bool reached = false;
         JobTestHook::set([&](Point at) {
-            if (fault == LabFault::CurlKilled && at == Point::UploadStarted)
-                for (const pid_t pid : curlChildren())
-                    ::kill(pid, SIGKILL);
             if (point && at == *point)
                 reached = true;
         });

@@ -1,4 +1,5 @@
-// The delivery model (DeliveryModel.h) for the lab healthy, a lost rename reply, a killed curl.
+// The delivery model (DeliveryModel.h) for the lab healthy, a lost rename reply, a line cut
+// mid-upload.
 #include "DeliveryModel.h"
 
 class TestDeliveryModelPlain : public QObject {
@@ -7,7 +8,7 @@ class TestDeliveryModelPlain : public QObject {
 private Q_SLOTS:
     void everyCrashPointAgainstTheLab() {
         model::runModelPart(
-            {model::LabFault::Healthy, model::LabFault::ReplyLost, model::LabFault::CurlKilled});
+            {model::LabFault::Healthy, model::LabFault::ReplyLost, model::LabFault::LineCut});
     }
 };
 

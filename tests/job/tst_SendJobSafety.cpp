@@ -288,7 +288,8 @@ private Q_SLOTS:
     }
 
     // The FTP account never appears on a command line, where every user of the machine can read
-    // it: not on the upload's curl, nor on any of the short exchanges around it.
+    // it: the send talks FTP in-process, so no program runs for the upload or the exchanges
+    // around it, and any other child (the zip check) never carries the account.
     void passwordNeverOnACommandLine() {
         TestHome home;
         LabSim lab;
@@ -302,7 +303,7 @@ private Q_SLOTS:
         const QByteArray heldData = randomBytes(300'000, 10);
         QVERIFY(!poolArchive(held, heldData).isEmpty());
         QVERIFY(lab.putFtpFile(kFolder, held, heldData));
-        // Slow enough that the upload's curl is caught running.
+        // Slow enough that a program running the upload would be caught running.
         QVERIFY(lab.setFaults({{QStringLiteral("upload_rate"), 100'000}}));
         QStringList atUpload;
         JobTestHook::set([&](JobTestHook::Point point) {
@@ -334,8 +335,8 @@ private Q_SLOTS:
         QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")).size(), 1);
         const QString password = QStringLiteral("47kdw9R5");
         QVERIFY2(
-            std::any_of(atUpload.cbegin(), atUpload.cend(),
-                        [](const QString& line) { return line.contains(QStringLiteral("-T")); }),
+            std::none_of(atUpload.cbegin(), atUpload.cend(),
+                         [](const QString& line) { return line.contains(QStringLiteral("curl")); }),
             qPrintable(atUpload.join(u'\n')));
         std::lock_guard lock(seenMutex);
         for (const QString& line : atUpload + seen)
@@ -398,14 +399,17 @@ private Q_SLOTS:
         QVERIFY(!job.start(path));
 
         QCOMPARE(fileBytes(path), data);
-        QCOMPARE(ftpCommands(lab, QStringLiteral("STOR")),
-                 QStringList{kFolder + QStringLiteral("upload_") + kName});
+        // The check may stop it even before its STOR: 24 MB hash in a few milliseconds.
+        const QStringList stored = ftpCommands(lab, QStringLiteral("STOR"));
+        QVERIFY2(stored.isEmpty() ||
+                     stored == QStringList{kFolder + QStringLiteral("upload_") + kName},
+                 qPrintable(stored.join(u' ')));
         qint64 received = -1;
         for (const QJsonObject& entry : lab.ftpLog()) {
             if (entry.value(QStringLiteral("cmd")).toString() == QStringLiteral("RECEIVED"))
                 received = entry.value(QStringLiteral("arg")).toString().toLongLong();
         }
-        QVERIFY2(received >= 0 && received < data.size() / 2,
+        QVERIFY2(received < data.size() / 2 && (received >= 0) == !stored.isEmpty(),
                  qPrintable(QString::number(received)));
         QVERIFY(ftpCommands(lab, QStringLiteral("RNFR")).isEmpty());
         QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList());
@@ -451,11 +455,11 @@ private Q_SLOTS:
         QCOMPARE(job.start(path), code == 0);
         lab.clearFaults();
 
-        // One listing per rename attempt, after two looks at the folder (before the upload and
-        // to verify it).
+        // The look before the upload lists the folder; then one listing per rename attempt that
+        // the final name's SIZE did not prove (the upload's check reads its SIZE alone).
         const int attempts = code == 0 ? 1 : 10;
         QCOMPARE(ftpCommands(lab, QStringLiteral("RNFR")).size(), attempts);
-        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), attempts + 2);
+        QCOMPARE(ftpCommands(lab, QStringLiteral("NLST")).size(), code == 0 ? 1 : attempts + 1);
         if (code == 0) {
             QVERIFY(!QFile::exists(path));
             QCOMPARE(lab.ftpFolderFiles(kFolder), QStringList{kName});

@@ -390,7 +390,8 @@ class FtpTest(LabsimCase):
         with open(self.lab.path("ftp_log.jsonl"), encoding="utf-8") as fh:
             log = [json.loads(line) for line in fh]
         self.assertEqual([(e["user"], e["cmd"], e["path"]) for e in log if e["cmd"] != "CWD"],
-                         [("mivel", "STOR", "/mivel/490_halvix2_test/upload_a.zip"),
+                         [("mivel", "LOGIN", ""),
+                          ("mivel", "STOR", "/mivel/490_halvix2_test/upload_a.zip"),
                           ("mivel", "RECEIVED", ""),
                           ("mivel", "DELE", "/mivel/490_halvix2_test/upload_a.zip")])
         # The data connection counts what came over it: one byte here.
@@ -398,6 +399,33 @@ class FtpTest(LabsimCase):
 
 
 class FaultTest(LabsimCase):
+    def test_command_delay_answers_late_and_every_command_can_be_logged(self):
+        f = self.lab.ftp(TEST)
+        self.addCleanup(f.close)
+        started = time.monotonic()
+        f.voidcmd("NOOP")
+        quick = time.monotonic() - started
+        self.lab.faults({"command_delay_ms": 300, "log_all_commands": True})
+        started = time.monotonic()
+        f.voidcmd("NOOP")
+        self.assertGreaterEqual(time.monotonic() - started, 0.3)
+        self.assertLess(quick, 0.3)
+        with open(self.lab.path("ftp_log.jsonl"), encoding="utf-8") as fh:
+            log = [json.loads(line) for line in fh]
+        self.assertEqual([e["cmd"] for e in log][-1:], ["NOOP"])
+
+    def test_close_after_upload_ends_the_session_after_its_226(self):
+        self.lab.faults({"close_after_upload": True})
+        f = self.lab.ftp(TEST)
+        self.addCleanup(f.close)
+        upload(f, "/mivel/490_halvix2_test/upload_b.zip", b"b")
+        with self.assertRaises((EOFError, OSError, ftplib.Error)):
+            f.voidcmd("NOOP")
+        g = self.lab.ftp(TEST)
+        self.addCleanup(g.close)
+        g.voidcmd("TYPE I")
+        self.assertEqual(g.size("/mivel/490_halvix2_test/upload_b.zip"), 1)
+
     def test_refuse_login_for_everyone_or_listed_users(self):
         self.lab.faults({"refuse_login": True})
         with self.assertRaises(ftplib.error_perm):
