@@ -213,10 +213,6 @@ ProcessOptions LabFtpExchange::curlOptions(const SendServerProfile& profile) {
     return options;
 }
 
-std::chrono::seconds LabFtpExchange::shortCommandLimit() {
-    return kShortCommandLimit;
-}
-
 std::function<bool()> LabFtpExchange::shortCommandDeadline() {
     const auto deadline = std::chrono::steady_clock::now() + kShortCommandLimit;
     return [deadline] { return std::chrono::steady_clock::now() >= deadline; };

@@ -7,7 +7,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -119,8 +118,6 @@ public:
     // For the short exchanges (rename, listing, delete): true once they have run too long, so a
     // server that stops answering cannot hold the job thread, and with it the window, for ever.
     static std::function<bool()> shortCommandDeadline();
-    // How long a short exchange may take (the same bound).
-    static std::chrono::seconds shortCommandLimit();
 
     // The server for the current settings: FTP2 for the customers listed in Ftp2TargetCode (even
     // in test-send mode), the test server in test-send mode, otherwise production.
