@@ -1,0 +1,67 @@
+#include "BandQueue.h"
+
+BandQueue::BandQueue(int bands, std::size_t bandBytes) : bands_(std::size_t(bands)) {
+    for (Band& band : bands_) {
+        band.samples.resize(bandBytes);
+        empty_.push_back(&band);
+    }
+}
+
+Band* BandQueue::emptyBand() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || !empty_.empty(); });
+    if (stopped_) {
+        return nullptr;
+    }
+    Band* band = empty_.front();
+    empty_.pop_front();
+    return band;
+}
+
+void BandQueue::filled(Band* band) {
+    {
+        const std::lock_guard lock(mutex_);
+        full_.push_back(band);
+    }
+    changed_.notify_all();
+}
+
+void BandQueue::close() {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    changed_.notify_all();
+}
+
+Band* BandQueue::nextBand() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || closed_ || !full_.empty(); });
+    if (stopped_ || full_.empty()) {
+        return nullptr;
+    }
+    Band* band = full_.front();
+    full_.pop_front();
+    return band;
+}
+
+void BandQueue::release(Band* band) {
+    {
+        const std::lock_guard lock(mutex_);
+        empty_.push_back(band);
+    }
+    changed_.notify_all();
+}
+
+void BandQueue::stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool BandQueue::stopped() const {
+    const std::lock_guard lock(mutex_);
+    return stopped_;
+}
