@@ -281,10 +281,11 @@ private:
     std::vector<const JSAMPLE*> rowPointers_;
 };
 
-// Decoded rows per band, and bands going round between the two threads: enough for either side
-// to run ahead by a little, a few hundred kilobytes at most.
+// Decoded rows per band, and bands going round between the two threads. On a busy machine the
+// encoding thread may wait for a core for a scheduler period or two; 512 rows (a quarter of the
+// usual photo, about 5 MB) let the decoder go on meanwhile instead of stalling.
 constexpr int kBandRows = 16;
-constexpr int kBands = 4;
+constexpr int kBands = 32;
 
 // A second thread pays only where a second core can run it.
 bool hasSecondCore() {
