@@ -1,9 +1,12 @@
 #include "BandQueue.h"
 
-BandQueue::BandQueue(int bands, std::size_t bandBytes) : bands_(std::size_t(bands)) {
-    for (Band& band : bands_) {
-        band.samples.resize(bandBytes);
-        empty_.push_back(&band);
+BandQueue::BandQueue(int bands, std::size_t bandBytes) {
+    bands_.reserve(std::size_t(bands));
+    for (int i = 0; i < bands; ++i) {
+        bands_.emplace_back(bandBytes);
+    }
+    for (auto band = bands_.rbegin(); band != bands_.rend(); ++band) {
+        empty_.push_back(&*band);
     }
 }
 
@@ -13,8 +16,8 @@ Band* BandQueue::emptyBand() {
     if (stopped_) {
         return nullptr;
     }
-    Band* band = empty_.front();
-    empty_.pop_front();
+    Band* band = empty_.back();
+    empty_.pop_back();
     return band;
 }
 

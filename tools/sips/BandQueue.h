@@ -3,17 +3,22 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 // A few rows of decoded samples, handed from the decoding thread to the encoding thread.
 struct Band {
-    std::vector<unsigned char> samples;
+    explicit Band(std::size_t bytes = 0) : samples(new unsigned char[bytes]) {}
+    // Left uninitialised: a band that is never needed is never touched.
+    std::unique_ptr<unsigned char[]> samples;
     int rows = 0;
 };
 
 // The bounded hand-over between one producer and one consumer: a fixed set of bands goes round,
 // so memory stays at a few bands however large the photo, and a producer that runs ahead waits.
+// Filled bands are handed on in order; the band filled next is the one freed last, so that while
+// the consumer keeps up only a few bands are ever touched.
 // Either side may stop the other at any moment; neither then waits any longer.
 class BandQueue {
 public:
@@ -39,7 +44,7 @@ public:
 
 private:
     std::vector<Band> bands_;
-    std::deque<Band*> empty_;
+    std::vector<Band*> empty_;
     std::deque<Band*> full_;
     bool closed_ = false;
     bool stopped_ = false;

@@ -212,7 +212,7 @@ public:
         channels_ = channels;
         height_ = size.height;
         width_ = size.width;
-        across_ = axisWeights(decodedWidth, size.width);
+        across_ = AcrossResampler(decodedWidth, size.width, channels);
         down_ = axisWeights(decodedHeight, size.height);
         decodedRowSamples_ = std::size_t(decodedWidth) * std::size_t(channels);
         const std::size_t rowSamples = std::size_t(size.width) * std::size_t(channels);
@@ -230,8 +230,8 @@ public:
         const int taps = down_.taps;
         for (int r = 0; r < rows && written_ < height_; ++r) {
             // Each decoded row is resampled across once, into the ring of the last taps rows.
-            resampleRow(samples + std::size_t(r) * decodedRowSamples_,
-                        ring_[std::size_t(taken_ % taps)].data(), channels_, across_, width_);
+            across_.resample(samples + std::size_t(r) * decodedRowSamples_,
+                             ring_[std::size_t(taken_ % taps)].data());
             ++taken_;
             // Every output row whose rows are all there now; a ring slot is reused only once
             // no output row still to come needs its row.
@@ -274,7 +274,7 @@ private:
     int taken_ = 0;   // decoded rows resampled across
     int written_ = 0; // output rows compressed
     std::size_t decodedRowSamples_ = 0;
-    AxisWeights across_;
+    AcrossResampler across_;
     AxisWeights down_;
     std::vector<std::vector<JSAMPLE>> ring_; // rows resampled across, by decoded row % taps
     std::vector<JSAMPLE> outRow_;
@@ -282,8 +282,9 @@ private:
 };
 
 // Decoded rows per band, and bands going round between the two threads. On a busy machine the
-// encoding thread may wait for a core for a scheduler period or two; 512 rows (a quarter of the
-// usual photo, about 5 MB) let the decoder go on meanwhile instead of stalling.
+// encoding thread may wait for a core for a scheduler period or two; up to 512 rows (a quarter of
+// the usual photo, about 5 MB, touched only when the encoder falls that far behind) let the
+// decoder go on meanwhile instead of stalling.
 constexpr int kBandRows = 16;
 constexpr int kBands = 32;
 
@@ -339,7 +340,7 @@ struct Work {
 void encodeBands(Work& work) {
     BandQueue& queue = *work.queue;
     while (Band* band = queue.nextBand()) {
-        const bool taken = work.encoder.take(band->samples.data(), band->rows);
+        const bool taken = work.encoder.take(band->samples.get(), band->rows);
         queue.release(band);
         if (!taken) {
             queue.stop(); // the decoder stops at its next band
@@ -402,7 +403,7 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
         work.queue = std::make_unique<BandQueue>(kBands, rowSamples * kBandRows);
         work.encoding = std::thread(encodeBands, std::ref(work));
     } else {
-        work.single.samples.resize(rowSamples * kBandRows);
+        work.single = Band(rowSamples * kBandRows);
     }
     // The whole photo is read, also the rows below the last one the resample needs: a damaged
     // end is found (a warning) before anything is kept.
@@ -413,7 +414,7 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
         }
         JSAMPROW rows[kBandRows];
         for (int r = 0; r < kBandRows; ++r) {
-            rows[r] = band->samples.data() + std::size_t(r) * rowSamples;
+            rows[r] = band->samples.get() + std::size_t(r) * rowSamples;
         }
         band->rows = 0;
         while (band->rows < kBandRows && in.output_scanline < in.output_height) {
@@ -422,7 +423,7 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
         }
         if (threaded) {
             work.queue->filled(band);
-        } else if (!work.encoder.take(band->samples.data(), band->rows)) {
+        } else if (!work.encoder.take(band->samples.get(), band->rows)) {
             return Step::EncodeFailed;
         }
     }

@@ -153,3 +153,69 @@ void resampleColumn(const unsigned char* const* rows, const int32_t* weights, in
         out[x] = toSample(v);
     }
 }
+
+AcrossResampler::AcrossResampler(int inWidth, int outWidth, int channels)
+    : axis_(axisWeights(inWidth, outWidth)), channels_(channels), outWidth_(outWidth) {
+    const std::size_t samples = std::size_t(outWidth) * std::size_t(channels);
+    std::vector<Stretch> stretches;
+    for (int o = 0; o < outWidth; ++o) {
+        const std::ptrdiff_t ahead =
+            std::ptrdiff_t(axis_.first[std::size_t(o)] - o) * std::ptrdiff_t(channels);
+        const std::size_t at = std::size_t(o) * std::size_t(channels);
+        if (stretches.empty() || stretches.back().ahead != ahead) {
+            stretches.push_back({at, at, ahead});
+        }
+        stretches.back().end = at + std::size_t(channels);
+    }
+    // Vectors pay only over stretches of several blocks (not when enlarging, say).
+    if (samples < stretches.size() * 256) {
+        return;
+    }
+    stretches_ = std::move(stretches);
+    sampleWeights_.resize(std::size_t(axis_.taps) * samples);
+    for (int k = 0; k < axis_.taps; ++k) {
+        for (std::size_t x = 0; x < samples; ++x) {
+            const std::size_t o = x / std::size_t(channels);
+            sampleWeights_[std::size_t(k) * samples + x] =
+                int16_t(axis_.weights[o * std::size_t(axis_.taps) + std::size_t(k)]);
+        }
+    }
+}
+
+void AcrossResampler::resample(const unsigned char* in, unsigned char* out) const {
+    if (stretches_.empty()) {
+        resampleRow(in, out, channels_, axis_, outWidth_);
+        return;
+    }
+    const std::size_t plane = std::size_t(outWidth_) * std::size_t(channels_);
+    const int taps = axis_.taps;
+    constexpr std::size_t kBlock = 32;
+    for (const Stretch& stretch : stretches_) {
+        std::size_t x = stretch.begin;
+        for (; x + kBlock <= stretch.end; x += kBlock) {
+            int32_t sum[kBlock];
+            for (std::size_t i = 0; i < kBlock; ++i) {
+                sum[i] = kRounding;
+            }
+            for (int k = 0; k < taps; ++k) {
+                const int16_t* w = &sampleWeights_[std::size_t(k) * plane + x];
+                const unsigned char* src =
+                    in + (std::ptrdiff_t(x) + stretch.ahead + std::ptrdiff_t(k * channels_));
+                for (std::size_t i = 0; i < kBlock; ++i) {
+                    sum[i] += int32_t(w[i]) * int32_t(src[i]);
+                }
+            }
+            for (std::size_t i = 0; i < kBlock; ++i) {
+                out[x + i] = toSample(sum[i]);
+            }
+        }
+        for (; x < stretch.end; ++x) {
+            int32_t v = kRounding;
+            for (int k = 0; k < taps; ++k) {
+                v += int32_t(sampleWeights_[std::size_t(k) * plane + x]) *
+                     int32_t(in[std::ptrdiff_t(x) + stretch.ahead + std::ptrdiff_t(k * channels_)]);
+            }
+            out[x] = toSample(v);
+        }
+    }
+}

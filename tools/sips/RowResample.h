@@ -27,3 +27,26 @@ void resampleRow(const unsigned char* in, unsigned char* out, int channels, cons
 // One output row down: out[x] from the taps rows given and their weights, x below samples.
 void resampleColumn(const unsigned char* const* rows, const int32_t* weights, int taps,
                     unsigned char* out, std::size_t samples);
+
+// Rows across, prepared once per photo: the same result as resampleRow, faster. Where the first
+// input pixel of each output pixel stays the same distance ahead of it for a long stretch (the
+// usual small reduction: 3000 to 2998 moves it on twice per row), a stretch is weighed sample by
+// sample as vectors, with each sample's weights laid out beforehand.
+class AcrossResampler {
+public:
+    AcrossResampler() = default;
+    AcrossResampler(int inWidth, int outWidth, int channels);
+    void resample(const unsigned char* in, unsigned char* out) const;
+
+private:
+    struct Stretch {
+        std::size_t begin = 0; // output samples [begin, end)
+        std::size_t end = 0;
+        std::ptrdiff_t ahead = 0; // output sample x weighs input samples x + ahead on
+    };
+    AxisWeights axis_;
+    int channels_ = 0;
+    int outWidth_ = 0;
+    std::vector<Stretch> stretches_;     // empty: too short to pay, resampleRow does it
+    std::vector<int16_t> sampleWeights_; // per tap, one weight per output sample
+};
