@@ -30,6 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <map>
@@ -438,28 +439,33 @@ int main(int argc, char** argv) {
          {}},
     };
 
+    double loadBefore[3] = {};
+    getloadavg(loadBefore, 3);
     std::vector<Result> results(contenders.size());
-    // Passes interleave the contenders so that a burst of load elsewhere hits them alike.
+    // Passes interleave the contenders photo by photo, so that a burst of load elsewhere (a
+    // compile, a link) hits them alike; each contender's best pass counts.
     for (int run = 0; run < runs; ++run) {
-        for (std::size_t c = 0; c < contenders.size(); ++c) {
-            double wall = 0;
-            double cpu = 0;
-            qint64 bytes = 0;
-            for (qsizetype i = 0; i < photos.size(); ++i) {
+        std::vector<double> wall(contenders.size(), 0.0);
+        std::vector<double> cpu(contenders.size(), 0.0);
+        std::vector<qint64> bytes(contenders.size(), 0);
+        for (qsizetype i = 0; i < photos.size(); ++i) {
+            for (std::size_t c = 0; c < contenders.size(); ++c) {
                 const QString out = workFolder + QStringLiteral("/out/c%1-%2.jpg").arg(c).arg(i);
                 QFile::remove(out);
                 const Measure m =
                     runMeasured(contenders[c].command(photos[i], out), contenders[c].env);
                 results[c].ok = results[c].ok && m.ok;
                 results[c].peakKilobytes = std::max(results[c].peakKilobytes, m.peakKilobytes);
-                wall += m.wallSeconds;
-                cpu += m.cpuSeconds;
-                bytes += QFileInfo(out).size();
+                wall[c] += m.wallSeconds;
+                cpu[c] += m.cpuSeconds;
+                bytes[c] += QFileInfo(out).size();
             }
-            const double n = double(photos.size());
-            results[c].bestWall = std::min(results[c].bestWall, wall / n);
-            results[c].bestCpu = std::min(results[c].bestCpu, cpu / n);
-            results[c].outputBytes = bytes;
+        }
+        const double n = double(photos.size());
+        for (std::size_t c = 0; c < contenders.size(); ++c) {
+            results[c].bestWall = std::min(results[c].bestWall, wall[c] / n);
+            results[c].bestCpu = std::min(results[c].bestCpu, cpu[c] / n);
+            results[c].outputBytes = bytes[c];
         }
     }
 
@@ -492,8 +498,12 @@ int main(int argc, char** argv) {
     std::printf("goal: halvix-sips <= 0.85x vipsthumbnail (faster line, %.0f ms): %.2fx  %s\n",
                 thumbnail * 1000, thumbnailRatio, verdict(thumbnailMet));
     std::printf("goal: halvix-sips peak < 100 MB: %.1f MB  %s\n", peakMb, verdict(peakMet));
-    std::printf("cores: %ld, runs: %d (best pass counts), images: %lld\n",
-                sysconf(_SC_NPROCESSORS_ONLN), runs, static_cast<long long>(photos.size()));
+    double loadAfter[3] = {};
+    getloadavg(loadAfter, 3);
+    std::printf("cores: %ld, runs: %d (best pass counts), images: %lld, load average (1 min) "
+                "%.2f before, %.2f after: other work on the machine shifts the wall figures\n",
+                sysconf(_SC_NPROCESSORS_ONLN), runs, static_cast<long long>(photos.size()),
+                loadBefore[0], loadAfter[0]);
     if (!ours.ok || !floorSame.ok) {
         return 1;
     }
