@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <sched.h>
+#include <system_error>
 #include <thread>
 #include <vector>
 // libjpeg's header needs FILE and size_t declared before it.
@@ -398,11 +399,16 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
                             int(in.output_height), target, quality)) {
         return Step::EncodeFailed;
     }
-    const bool threaded = hasSecondCore();
+    bool threaded = hasSecondCore();
     if (threaded) {
         work.queue = std::make_unique<BandQueue>(kBands, rowSamples * kBandRows);
-        work.encoding = std::thread(encodeBands, std::ref(work));
-    } else {
+        try {
+            work.encoding = std::thread(encodeBands, std::ref(work));
+        } catch (const std::system_error&) {
+            threaded = false; // no thread to be had: the same work on this one
+        }
+    }
+    if (!threaded) {
         work.single = Band(rowSamples * kBandRows);
     }
     // The whole photo is read, also the rows below the last one the resample needs: a damaged
