@@ -1,6 +1,9 @@
 #include "BandQueue.h"
 
-BandQueue::BandQueue(int bands, std::size_t bandBytes) {
+#include <algorithm>
+
+BandQueue::BandQueue(int bands, std::size_t bandBytes, int wakeAfter)
+    : wakeAfter_(std::size_t(std::clamp(wakeAfter, 1, bands))) {
     bands_.reserve(std::size_t(bands));
     for (int i = 0; i < bands; ++i) {
         bands_.emplace_back(bandBytes);
@@ -22,11 +25,15 @@ Band* BandQueue::emptyBand() {
 }
 
 void BandQueue::filled(Band* band) {
+    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         full_.push_back(band);
+        wake = full_.size() >= wakeAfter_;
     }
-    changed_.notify_all();
+    if (wake) {
+        changed_.notify_all();
+    }
 }
 
 void BandQueue::close() {
@@ -39,7 +46,9 @@ void BandQueue::close() {
 
 Band* BandQueue::nextBand() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stopped_ || closed_ || !full_.empty(); });
+    if (full_.empty()) {
+        changed_.wait(lock, [this] { return stopped_ || closed_ || full_.size() >= wakeAfter_; });
+    }
     if (stopped_ || full_.empty()) {
         return nullptr;
     }

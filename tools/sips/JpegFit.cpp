@@ -288,6 +288,8 @@ private:
 // decoder go on meanwhile instead of stalling.
 constexpr int kBandRows = 16;
 constexpr int kBands = 32;
+// The encoding thread, once idle, is woken for four bands at a time rather than for each.
+constexpr int kWakeBands = 4;
 
 // A second thread pays only where a second core can run it.
 bool hasSecondCore() {
@@ -401,7 +403,7 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
     }
     bool threaded = hasSecondCore();
     if (threaded) {
-        work.queue = std::make_unique<BandQueue>(kBands, rowSamples * kBandRows);
+        work.queue = std::make_unique<BandQueue>(kBands, rowSamples * kBandRows, kWakeBands);
         try {
             work.encoding = std::thread(encodeBands, std::ref(work));
         } catch (const std::system_error&) {
