@@ -6,9 +6,11 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sched.h>
 #include <unistd.h>
 
 using namespace testimages;
@@ -35,6 +37,42 @@ ProcessResult fit(const QString& quality, int size, const QString& source, const
 
 QByteArray sha(const QString& path) {
     return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha256);
+}
+
+// One core this test may run on, to hold the image tool to it: it then decodes and compresses on
+// one thread. Empty when there is no second core, where it never uses two.
+QString oneOfTwoCores() {
+    cpu_set_t usable;
+    CPU_ZERO(&usable);
+    if (sched_getaffinity(0, sizeof usable, &usable) != 0 || CPU_COUNT(&usable) < 2) {
+        return {};
+    }
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &usable)) {
+            return QString::number(cpu);
+        }
+    }
+    return {};
+}
+
+// halvix-sips -s formatOptions high -Z size source --out out, started by a shell that runs
+// shellSetup first (limits), held to core when one is given. Given up after two minutes: a
+// hand-over between threads that waits on itself would otherwise hang the test.
+ProcessResult fitHeld(const QString& core, const QString& shellSetup, int size,
+                      const QString& source, const QString& out) {
+    QStringList argv{QStringLiteral("-c"), shellSetup + QStringLiteral("; exec \"$@\""),
+                     QStringLiteral("sh")};
+    if (!core.isEmpty()) {
+        argv << QStringLiteral("taskset") << QStringLiteral("-c") << core;
+    }
+    argv << sipsProgram() << QStringLiteral("-s") << QStringLiteral("formatOptions")
+         << QStringLiteral("high") << QStringLiteral("-Z") << QString::number(size) << source
+         << QStringLiteral("--out") << out;
+    QElapsedTimer clock;
+    clock.start();
+    ProcessOptions options;
+    options.shouldCancel = [clock] { return clock.elapsed() > 120'000; };
+    return runProcess(QStringLiteral("/bin/sh"), argv, options);
 }
 
 } // namespace
@@ -380,6 +418,72 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(folder + QStringLiteral("/写真 [1]"), plain));
         QCOMPARE(imageFacts(plain).value_or(ImageFacts{}).size, QSize(150, 100));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // --- The usual photo on two cores: the next rows decode while the last ones are compressed ---
+
+    // Byte for byte what one thread gives, for an intact photo and for one damaged in the middle
+    // of its picture data, which the second thread is then compressing when the damage is found
+    // (the photo then goes to the libvips road, as on one thread).
+    void twoThreadsGiveWhatOneGives() {
+        const QString core = oneOfTwoCores();
+        if (core.isEmpty()) {
+            QSKIP("one core only: the image tool never uses a second thread here");
+        }
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString intact = work.filePath(QStringLiteral("intact.jpg"));
+        QVERIFY(makePhoto(intact, 2400, 1610, 28)); // decoded at 1200 × 805: fifty bands and a bit
+        QByteArray bytes = readAll(intact);
+        bytes.replace(bytes.size() / 2, 4, QByteArray("\xFF\xD9\x00\x00", 4));
+        const QString damaged = work.filePath(QStringLiteral("damaged.jpg"));
+        QVERIFY(writeAll(damaged, bytes));
+        for (const QString& source : {intact, damaged}) {
+            const QString free = work.filePath(QStringLiteral("two-threads.jpg"));
+            const QString held = work.filePath(QStringLiteral("one-thread.jpg"));
+            const ProcessResult onTwo = fitHeld({}, QStringLiteral(":"), 1000, source, free);
+            const ProcessResult onOne = fitHeld(core, QStringLiteral(":"), 1000, source, held);
+            QVERIFY2(!onTwo.cancelled && !onTwo.crashed, qPrintable(source));
+            QVERIFY2(onTwo.succeeded(), onTwo.stderrData.constData());
+            QVERIFY2(onOne.succeeded(), onOne.stderrData.constData());
+            QCOMPARE(imageFacts(free).value_or(ImageFacts{}).size, QSize(1000, 671));
+            QVERIFY2(readAll(free) == readAll(held), qPrintable(source));
+            QVERIFY(QFile::remove(free) && QFile::remove(held));
+        }
+        // No scratch file left behind by either road.
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{QStringLiteral("damaged.jpg"), QStringLiteral("intact.jpg")}));
+    }
+
+    // The output cannot be written (a file size limit): the compressing thread fails part-way,
+    // the decoding one stops, and the run fails as on one thread, the old output untouched.
+    void writeErrorEndsTheRun() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString source = work.filePath(QStringLiteral("photo.jpg"));
+        QVERIFY(makePhoto(source, 2400, 1600, 29));
+        const QString out = work.filePath(QStringLiteral("result.jpg"));
+        QVERIFY(writeAll(out, QByteArrayLiteral("the previous result")));
+        QList<QByteArray> messages;
+        for (const QString& core : {QString(), oneOfTwoCores()}) {
+            if (!messages.isEmpty() && core.isEmpty()) {
+                break; // one core only: no second way to compare with
+            }
+            // 32 KB: the header and the first rows fit, the rest does not.
+            const ProcessResult result =
+                fitHeld(core, QStringLiteral("trap '' XFSZ; ulimit -f 64"), 1000, source, out);
+            QVERIFY2(!result.cancelled && !result.crashed, qPrintable(core));
+            QCOMPARE(result.exitStatus, 1);
+            QVERIFY2(result.stderrData.contains("画像の変換に失敗しました"),
+                     result.stderrData.constData());
+            QCOMPARE(readAll(out), QByteArrayLiteral("the previous result"));
+            QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     (QStringList{QStringLiteral("photo.jpg"), QStringLiteral("result.jpg")}));
+            messages.append(result.stderrData);
+        }
+        if (messages.size() == 2) {
+            QCOMPARE(messages[0], messages[1]);
+        }
     }
 
     // --- Damaged input: a clear failure, the old output untouched, no leftovers ---

@@ -1,23 +1,24 @@
 #include "JpegFit.h"
 
+#include "BandQueue.h"
 #include "FitGeometry.h"
+#include "RowResample.h"
 #include "ScratchFile.h"
 
-#include <algorithm>
-#include <cmath>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <sched.h>
+#include <system_error>
+#include <thread>
 #include <vector>
 // libjpeg's header needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 namespace {
-
-constexpr int kWeightBits = 14;
-constexpr int kWeightOne = 1 << kWeightBits;
 
 // --- Errors: libjpeg reports through callbacks; a jump back to the one place that called it ---
 
@@ -156,122 +157,145 @@ void updateExifDimensions(const jpeg_saved_marker_ptr exif, int width, int heigh
     });
 }
 
-// --- Resampling: a triangle (linear) filter, separable, on 8-bit samples ---
-//
-// After the DCT-domain shrink what is left is a small step (6000 -> 3000 -> 2998 for the usual
-// photo): a triangle widened to the reduction touches two or three input pixels per output and
-// costs a quarter of a Lanczos-3, which would take as long as decoding the photo again.
+// --- The encoding half: resampled to the exact size and compressed, band by band ---
 
-double triangle(double x) {
-    x = std::fabs(x);
-    return x < 1.0 ? 1.0 - x : 0.0;
-}
+// Fed the decoded rows in order, a band at a time. On a machine with a second core it runs on
+// its own thread, so that compressing one band overlaps decoding the next, as a decoder and an
+// encoder joined by a pipe would; otherwise the decoding thread calls it itself. Every libjpeg
+// error inside it jumps back to the method that called libjpeg, on whichever thread that is.
+class Encoder {
+public:
+    Encoder() = default;
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+    ~Encoder() {
+        if (created_) {
+            jpeg_destroy_compress(&out_);
+        }
+    }
 
-// For each output position along one axis: the first input position and integer weights (summing
-// to kWeightOne) of the input positions from there on, taps of them per output.
-struct AxisWeights {
-    int taps = 0;
-    std::vector<int> first;
-    std::vector<int32_t> weights; // taps per output position
+    // Writes the header and the kept markers of in (read, not yet started) to target.
+    bool begin(jpeg_decompress_struct& in, std::FILE* target, J_COLOR_SPACE space, int channels,
+               int decodedWidth, int decodedHeight, FittedSize size, int quality) {
+        if (setjmp(errors_.jump) != 0) {
+            return false;
+        }
+        out_.err = jpeg_std_error(&errors_.base);
+        errors_.base.error_exit = jumpOnError;
+        jpeg_create_compress(&out_);
+        created_ = true;
+        jpeg_stdio_dest(&out_, target);
+        out_.image_width = JDIMENSION(size.width);
+        out_.image_height = JDIMENSION(size.height);
+        out_.input_components = channels;
+        out_.in_color_space = space;
+        jpeg_set_defaults(&out_);
+        jpeg_set_quality(&out_, quality, TRUE);
+        if (space != JCS_GRAYSCALE && quality >= 90) {
+            // Full-resolution colour from 90 up, as the libvips road writes it.
+            for (int c = 0; c < out_.num_components; ++c) {
+                out_.comp_info[c].h_samp_factor = 1;
+                out_.comp_info[c].v_samp_factor = 1;
+            }
+        }
+        if (in.saw_JFIF_marker) {
+            out_.density_unit = in.density_unit;
+            out_.X_density = in.X_density;
+            out_.Y_density = in.Y_density;
+        }
+        jpeg_start_compress(&out_, TRUE);
+        for (jpeg_saved_marker_ptr m = in.marker_list; m != nullptr; m = m->next) {
+            if (isExif(m)) {
+                updateExifDimensions(m, size.width, size.height);
+            }
+            jpeg_write_marker(&out_, m->marker, m->data, m->data_length);
+        }
+        channels_ = channels;
+        height_ = size.height;
+        width_ = size.width;
+        across_ = AcrossResampler(decodedWidth, size.width, channels);
+        down_ = axisWeights(decodedHeight, size.height);
+        decodedRowSamples_ = std::size_t(decodedWidth) * std::size_t(channels);
+        const std::size_t rowSamples = std::size_t(size.width) * std::size_t(channels);
+        ring_.assign(std::size_t(down_.taps), std::vector<JSAMPLE>(rowSamples));
+        outRow_.resize(rowSamples);
+        rowPointers_.resize(std::size_t(down_.taps));
+        return true;
+    }
+
+    // The next rows decoded, rows of them one after another in samples.
+    bool take(const JSAMPLE* samples, int rows) {
+        if (setjmp(errors_.jump) != 0) {
+            return false;
+        }
+        const int taps = down_.taps;
+        for (int r = 0; r < rows && written_ < height_; ++r) {
+            // Each decoded row is resampled across once, into the ring of the last taps rows.
+            across_.resample(samples + std::size_t(r) * decodedRowSamples_,
+                             ring_[std::size_t(taken_ % taps)].data());
+            ++taken_;
+            // Every output row whose rows are all there now; a ring slot is reused only once
+            // no output row still to come needs its row.
+            while (written_ < height_ && down_.first[std::size_t(written_)] + taps <= taken_) {
+                const int first = down_.first[std::size_t(written_)];
+                for (int k = 0; k < taps; ++k) {
+                    rowPointers_[std::size_t(k)] = ring_[std::size_t((first + k) % taps)].data();
+                }
+                resampleColumn(rowPointers_.data(),
+                               &down_.weights[std::size_t(written_) * std::size_t(taps)], taps,
+                               outRow_.data(), outRow_.size());
+                JSAMPROW row = outRow_.data();
+                jpeg_write_scanlines(&out_, &row, 1);
+                ++written_;
+            }
+        }
+        return true;
+    }
+
+    bool end() {
+        if (setjmp(errors_.jump) != 0) {
+            return false;
+        }
+        if (written_ < height_) {
+            return false; // fewer rows came than the photo promised
+        }
+        jpeg_finish_compress(&out_);
+        return true;
+    }
+
+    const char* message() const { return errors_.message; }
+
+private:
+    jpeg_compress_struct out_{};
+    JumpingErrors errors_;
+    bool created_ = false;
+    int channels_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    int taken_ = 0;   // decoded rows resampled across
+    int written_ = 0; // output rows compressed
+    std::size_t decodedRowSamples_ = 0;
+    AcrossResampler across_;
+    AxisWeights down_;
+    std::vector<std::vector<JSAMPLE>> ring_; // rows resampled across, by decoded row % taps
+    std::vector<JSAMPLE> outRow_;
+    std::vector<const JSAMPLE*> rowPointers_;
 };
 
-AxisWeights axisWeights(int in, int out) {
-    AxisWeights axis;
-    const double step = double(in) / double(out);
-    const double stretch = std::max(1.0, step); // the filter widens when reducing
-    std::vector<int> lows(static_cast<size_t>(out));
-    std::vector<int> highs(static_cast<size_t>(out));
-    for (int o = 0; o < out; ++o) {
-        const double center = (o + 0.5) * step - 0.5;
-        // Only the inputs with a weight above zero.
-        lows[size_t(o)] = std::max(0, int(std::floor(center - stretch)) + 1);
-        highs[size_t(o)] = std::min(in - 1, int(std::ceil(center + stretch)) - 1);
-        if (highs[size_t(o)] < lows[size_t(o)]) {
-            lows[size_t(o)] = highs[size_t(o)] = std::clamp(int(std::lround(center)), 0, in - 1);
-        }
-        axis.taps = std::max(axis.taps, highs[size_t(o)] - lows[size_t(o)] + 1);
-    }
-    axis.taps = std::min(axis.taps, in);
-    axis.first.resize(size_t(out));
-    axis.weights.assign(size_t(out) * size_t(axis.taps), 0);
-    std::vector<double> w(size_t(axis.taps));
-    for (int o = 0; o < out; ++o) {
-        const double center = (o + 0.5) * step - 0.5;
-        const int first = std::min(lows[size_t(o)], in - axis.taps);
-        double sum = 0;
-        for (int k = 0; k < axis.taps; ++k) {
-            const int at = first + k;
-            w[size_t(k)] = at <= highs[size_t(o)] ? triangle((at - center) / stretch) : 0.0;
-            sum += w[size_t(k)];
-        }
-        int32_t* dst = &axis.weights[size_t(o) * size_t(axis.taps)];
-        if (sum <= 0) {
-            dst[std::clamp(int(std::lround(center)) - first, 0, axis.taps - 1)] = kWeightOne;
-            axis.first[size_t(o)] = first;
-            continue;
-        }
-        int32_t total = 0;
-        int biggest = 0;
-        for (int k = 0; k < axis.taps; ++k) {
-            dst[k] = int32_t(std::lround(w[size_t(k)] / sum * kWeightOne));
-            total += dst[k];
-            if (dst[k] > dst[biggest]) {
-                biggest = k;
-            }
-        }
-        dst[biggest] += kWeightOne - total; // exact unity: flat areas stay exactly flat
-        axis.first[size_t(o)] = first;
-    }
-    return axis;
-}
+// Decoded rows per band, and bands going round between the two threads. On a busy machine the
+// encoding thread may wait for a core for a scheduler period or two; up to 512 rows (a quarter of
+// the usual photo, about 5 MB, touched only when the encoder falls that far behind) let the
+// decoder go on meanwhile instead of stalling.
+constexpr int kBandRows = 16;
+constexpr int kBands = 32;
+// The encoding thread, once idle, is woken for four bands at a time rather than for each.
+constexpr int kWakeBands = 4;
 
-inline JSAMPLE clampSample(int32_t value) {
-    value = (value + (kWeightOne >> 1)) >> kWeightBits;
-    return JSAMPLE(std::clamp(value, 0, 255));
-}
-
-// One row across: in (inWidth pixels of channels samples) to out (outWidth pixels).
-void resampleRow(const JSAMPLE* in, JSAMPLE* out, int channels, const AxisWeights& axis,
-                 int outWidth) {
-    for (int o = 0; o < outWidth; ++o) {
-        const int32_t* w = &axis.weights[size_t(o) * size_t(axis.taps)];
-        const JSAMPLE* src = in + size_t(axis.first[size_t(o)]) * size_t(channels);
-        if (channels == 3) {
-            int32_t r = 0;
-            int32_t g = 0;
-            int32_t b = 0;
-            for (int k = 0; k < axis.taps; ++k) {
-                r += w[k] * src[3 * k];
-                g += w[k] * src[3 * k + 1];
-                b += w[k] * src[3 * k + 2];
-            }
-            out[3 * o] = clampSample(r);
-            out[3 * o + 1] = clampSample(g);
-            out[3 * o + 2] = clampSample(b);
-        } else {
-            int32_t v = 0;
-            for (int k = 0; k < axis.taps; ++k) {
-                v += w[k] * src[k];
-            }
-            out[o] = clampSample(v);
-        }
-    }
-}
-
-// Rows down: out[x] from the taps rows given, for samples values of x.
-void resampleColumn(const JSAMPLE* const* rows, const int32_t* w, int taps, JSAMPLE* out,
-                    size_t samples, std::vector<int32_t>& sum) {
-    std::fill(sum.begin(), sum.end(), 0);
-    for (int k = 0; k < taps; ++k) {
-        const JSAMPLE* row = rows[k];
-        const int32_t weight = w[k];
-        for (size_t x = 0; x < samples; ++x) {
-            sum[x] += weight * row[x];
-        }
-    }
-    for (size_t x = 0; x < samples; ++x) {
-        out[x] = clampSample(sum[x]);
-    }
+// A second thread pays only where a second core can run it.
+bool hasSecondCore() {
+    cpu_set_t usable;
+    CPU_ZERO(&usable);
+    return sched_getaffinity(0, sizeof usable, &usable) == 0 && CPU_COUNT(&usable) > 1;
 }
 
 // --- The road ---
@@ -288,40 +312,54 @@ struct FileCloser {
 // destructor.
 struct Work {
     jpeg_decompress_struct in{};
-    jpeg_compress_struct out{};
     JumpingErrors inErrors;
-    JumpingErrors outErrors;
     bool inCreated = false;
-    bool outCreated = false;
     std::unique_ptr<std::FILE, FileCloser> source;
     std::unique_ptr<std::FILE, FileCloser> target;
-    std::vector<JSAMPLE> scanline;
-    std::vector<std::vector<JSAMPLE>> ring; // horizontally resampled rows, by row % size
-    std::vector<JSAMPLE> outRow;
-    std::vector<int32_t> sum;
-    std::vector<const JSAMPLE*> rowPointers;
-    AxisWeights across;
-    AxisWeights down;
+    Encoder encoder;
+    Band single; // the one band when there is no second thread
+    std::unique_ptr<BandQueue> queue;
+    std::thread encoding;
+    bool encoded = false; // written by the encoding thread, read after joining it
+
+    // Ends the encoding thread, if one runs: stopped first unless it is to finish the photo.
+    void joinEncoder(bool stopFirst) {
+        if (encoding.joinable()) {
+            if (stopFirst) {
+                queue->stop();
+            }
+            encoding.join();
+        }
+    }
 
     ~Work() {
-        if (outCreated) {
-            jpeg_destroy_compress(&out);
-        }
+        joinEncoder(true); // before the encoder and the files go
         if (inCreated) {
             jpeg_destroy_decompress(&in);
         }
     }
 };
 
+void encodeBands(Work& work) {
+    BandQueue& queue = *work.queue;
+    while (Band* band = queue.nextBand()) {
+        const bool taken = work.encoder.take(band->samples.get(), band->rows);
+        queue.release(band);
+        if (!taken) {
+            queue.stop(); // the decoder stops at its next band
+            return;
+        }
+    }
+    work.encoded = !queue.stopped() && work.encoder.end();
+}
+
 enum class Step { Done, NotMine, DecodeFailed, EncodeFailed };
 
-// The libjpeg part; its errors jump back here. Only the Work's members live across the calls.
+// The decoding part; libjpeg's errors in it jump back here. Only the Work's members live across
+// the calls.
 Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
     if (setjmp(work.inErrors.jump) != 0) {
         return work.inErrors.warned ? Step::NotMine : Step::DecodeFailed;
-    }
-    if (setjmp(work.outErrors.jump) != 0) {
-        return Step::EncodeFailed;
     }
     jpeg_decompress_struct& in = work.in;
     in.err = jpeg_std_error(&work.inErrors.base);
@@ -349,86 +387,62 @@ Step run(Work& work, const std::string& scratchPath, int fitSize, int quality) {
     const int width = int(in.image_width);
     const int height = int(in.image_height);
     const FittedSize target = fittedSize(width, height, fitSize);
-    in.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    const J_COLOR_SPACE space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    in.out_color_space = space;
     in.scale_num = 1;
     in.scale_denom = unsigned(jpegShrinkOnLoad(width, height, target));
     jpeg_start_decompress(&in);
-    const int decodedWidth = int(in.output_width);
-    const int decodedHeight = int(in.output_height);
     const int channels = in.output_components;
+    const std::size_t rowSamples = std::size_t(in.output_width) * std::size_t(channels);
 
-    jpeg_compress_struct& out = work.out;
-    out.err = jpeg_std_error(&work.outErrors.base);
-    work.outErrors.base.error_exit = jumpOnError;
-    jpeg_create_compress(&out);
-    work.outCreated = true;
     work.target.reset(std::fopen(scratchPath.c_str(), "wb"));
-    if (!work.target) {
+    if (!work.target ||
+        !work.encoder.begin(in, work.target.get(), space, channels, int(in.output_width),
+                            int(in.output_height), target, quality)) {
         return Step::EncodeFailed;
     }
-    jpeg_stdio_dest(&out, work.target.get());
-    out.image_width = JDIMENSION(target.width);
-    out.image_height = JDIMENSION(target.height);
-    out.input_components = channels;
-    out.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&out);
-    jpeg_set_quality(&out, quality, TRUE);
-    if (!grey && quality >= 90) {
-        // Full-resolution colour from 90 up, as the libvips road writes it.
-        for (int c = 0; c < out.num_components; ++c) {
-            out.comp_info[c].h_samp_factor = 1;
-            out.comp_info[c].v_samp_factor = 1;
+    bool threaded = hasSecondCore();
+    if (threaded) {
+        work.queue = std::make_unique<BandQueue>(kBands, rowSamples * kBandRows, kWakeBands);
+        try {
+            work.encoding = std::thread(encodeBands, std::ref(work));
+        } catch (const std::system_error&) {
+            threaded = false; // no thread to be had: the same work on this one
         }
     }
-    if (in.saw_JFIF_marker) {
-        out.density_unit = in.density_unit;
-        out.X_density = in.X_density;
-        out.Y_density = in.Y_density;
+    if (!threaded) {
+        work.single = Band(rowSamples * kBandRows);
     }
-    jpeg_start_compress(&out, TRUE);
-    for (jpeg_saved_marker_ptr m = in.marker_list; m != nullptr; m = m->next) {
-        if (isExif(m)) {
-            updateExifDimensions(m, target.width, target.height);
-        }
-        jpeg_write_marker(&out, m->marker, m->data, m->data_length);
-    }
-
-    work.across = axisWeights(decodedWidth, target.width);
-    work.down = axisWeights(decodedHeight, target.height);
-    const int taps = work.down.taps;
-    const size_t rowSamples = size_t(target.width) * size_t(channels);
-    work.scanline.resize(size_t(decodedWidth) * size_t(channels));
-    work.ring.assign(size_t(taps), std::vector<JSAMPLE>(rowSamples));
-    work.outRow.resize(rowSamples);
-    work.sum.resize(rowSamples);
-    work.rowPointers.resize(size_t(taps));
-    int rowsRead = 0; // decoded rows, each resampled across into the ring
-    for (int y = 0; y < target.height; ++y) {
-        const int first = work.down.first[size_t(y)];
-        while (rowsRead < first + taps) {
-            JSAMPROW row = work.scanline.data();
-            jpeg_read_scanlines(&in, &row, 1);
-            resampleRow(work.scanline.data(), work.ring[size_t(rowsRead % taps)].data(), channels,
-                        work.across, target.width);
-            ++rowsRead;
-        }
-        for (int k = 0; k < taps; ++k) {
-            work.rowPointers[size_t(k)] = work.ring[size_t((first + k) % taps)].data();
-        }
-        resampleColumn(work.rowPointers.data(), &work.down.weights[size_t(y) * size_t(taps)], taps,
-                       work.outRow.data(), rowSamples, work.sum);
-        JSAMPROW row = work.outRow.data();
-        jpeg_write_scanlines(&out, &row, 1);
-    }
-    // The rest of the photo is read too: a damaged end is found (a warning) before anything is
-    // kept.
+    // The whole photo is read, also the rows below the last one the resample needs: a damaged
+    // end is found (a warning) before anything is kept.
     while (in.output_scanline < in.output_height) {
-        JSAMPROW row = work.scanline.data();
-        jpeg_read_scanlines(&in, &row, 1);
+        Band* band = threaded ? work.queue->emptyBand() : &work.single;
+        if (band == nullptr) {
+            return Step::EncodeFailed; // the encoding thread stopped
+        }
+        JSAMPROW rows[kBandRows];
+        for (int r = 0; r < kBandRows; ++r) {
+            rows[r] = band->samples.get() + std::size_t(r) * rowSamples;
+        }
+        band->rows = 0;
+        while (band->rows < kBandRows && in.output_scanline < in.output_height) {
+            band->rows += int(
+                jpeg_read_scanlines(&in, rows + band->rows, JDIMENSION(kBandRows - band->rows)));
+        }
+        if (threaded) {
+            work.queue->filled(band);
+        } else if (!work.encoder.take(band->samples.get(), band->rows)) {
+            return Step::EncodeFailed;
+        }
     }
     jpeg_finish_decompress(&in);
-    jpeg_finish_compress(&out);
-    return Step::Done;
+    if (threaded) {
+        work.queue->close();
+        work.joinEncoder(false);
+    } else {
+        work.encoded = work.encoder.end();
+    }
+    return work.encoded ? Step::Done : Step::EncodeFailed;
 }
 
 } // namespace
@@ -452,6 +466,7 @@ JpegFitOutcome fitPlainJpeg(const std::string& sourcePath, const std::string& de
         return JpegFitOutcome::Failed;
     }
     const Step step = run(work, scratch.path(), fitSize, quality);
+    work.joinEncoder(true); // done with the photo whatever happened, before its files close
     if (step == Step::NotMine || step == Step::DecodeFailed) {
         // The scratch file goes with its object; the libvips road decides on this photo.
         return JpegFitOutcome::NotMine;
@@ -461,8 +476,8 @@ JpegFitOutcome fitPlainJpeg(const std::string& sourcePath, const std::string& de
     work.target.reset();
     if (!written) {
         error = "画像の変換に失敗しました: " + sourcePath;
-        if (work.outErrors.message[0] != '\0') {
-            error += std::string(" (") + work.outErrors.message + ")";
+        if (work.encoder.message()[0] != '\0') {
+            error += std::string(" (") + work.encoder.message() + ")";
         }
         return JpegFitOutcome::Failed;
     }
