@@ -3,24 +3,64 @@
 #include <QUrl>
 #include <algorithm>
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <memory>
 #include <mutex>
 
 namespace {
 
-// curl_global_init is not thread-safe itself: run it once for the whole program.
-bool curlReady() {
+// libcurl is loaded on the first request, not with the program: it and the libraries it brings
+// would otherwise be mapped and bound before the window can come up, while the first request is
+// made by a worker beside the window's set-up.
+struct CurlLibrary {
+    decltype(&::curl_global_init) globalInit = nullptr;
+    decltype(&::curl_easy_init) easyInit = nullptr;
+    CURLcode (*easySetopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
+    decltype(&::curl_easy_perform) easyPerform = nullptr;
+    decltype(&::curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&::curl_slist_append) slistAppend = nullptr;
+    decltype(&::curl_slist_free_all) slistFreeAll = nullptr;
+};
+
+template <typename F>
+bool resolve(void* library, const char* name, F& target) {
+    target = reinterpret_cast<F>(::dlsym(library, name));
+    return target != nullptr;
+}
+
+// The library, ready for use (curl_global_init is not thread-safe itself: run once for the
+// whole program); none when it cannot be loaded.
+const CurlLibrary* curlLibrary() {
     static std::once_flag once;
+    static CurlLibrary api;
     static bool ready = false;
-    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return ready;
+    std::call_once(once, [] {
+        // Bound at once, as the program itself is; kept loaded until the program ends.
+        void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            return;
+        }
+        ready = resolve(library, "curl_global_init", api.globalInit) &&
+                resolve(library, "curl_easy_init", api.easyInit) &&
+                resolve(library, "curl_easy_setopt", api.easySetopt) &&
+                resolve(library, "curl_easy_getinfo", api.easyGetinfo) &&
+                resolve(library, "curl_easy_perform", api.easyPerform) &&
+                resolve(library, "curl_easy_cleanup", api.easyCleanup) &&
+                resolve(library, "curl_slist_append", api.slistAppend) &&
+                resolve(library, "curl_slist_free_all", api.slistFreeAll) &&
+                api.globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    });
+    return ready ? &api : nullptr;
 }
 
 struct EasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    const CurlLibrary* curl;
+    void operator()(CURL* handle) const { curl->easyCleanup(handle); }
 };
 struct ListCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    const CurlLibrary* curl;
+    void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
 };
 
 struct BodySink {
@@ -65,10 +105,14 @@ HttpResponse httpPerform(const HttpRequest& request) {
     // Only whole addresses: curl would take anything else for a host name of its own guessing.
     if (!(request.url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
           request.url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) ||
-        !curlReady() || (t_abort != nullptr && t_abort->load())) {
+        (t_abort != nullptr && t_abort->load())) {
         return response;
     }
-    const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());
+    const CurlLibrary* curl = curlLibrary();
+    if (curl == nullptr) {
+        return response;
+    }
+    const std::unique_ptr<CURL, EasyCleanup> handle(curl->easyInit(), EasyCleanup{curl});
     if (!handle) {
         return response;
     }
@@ -80,9 +124,9 @@ HttpResponse httpPerform(const HttpRequest& request) {
 
     // Nothing cached anywhere on the way: every read sees what the lab serves now.
     std::unique_ptr<curl_slist, ListCleanup> headers(
-        curl_slist_append(nullptr, "Cache-Control: no-cache"));
+        curl->slistAppend(nullptr, "Cache-Control: no-cache"), ListCleanup{curl});
     if (headers) {
-        curl_slist* extended = curl_slist_append(headers.get(), "Pragma: no-cache");
+        curl_slist* extended = curl->slistAppend(headers.get(), "Pragma: no-cache");
         if (extended != nullptr) {
             headers.release();
             headers.reset(extended);
@@ -92,40 +136,40 @@ HttpResponse httpPerform(const HttpRequest& request) {
     BodySink sink;
     sink.limit = std::max<qint64>(0, request.maxBodyBytes);
     CURL* h = handle.get();
-    curl_easy_setopt(h, CURLOPT_URL, address.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L); // called from worker threads
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // any encoding curl can decode
+    curl->easySetopt(h, CURLOPT_URL, address.constData());
+    curl->easySetopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl->easySetopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl->easySetopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl->easySetopt(h, CURLOPT_NOSIGNAL, 1L); // called from worker threads
+    curl->easySetopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    curl->easySetopt(h, CURLOPT_ACCEPT_ENCODING, ""); // any encoding curl can decode
     // Some servers turn away requests that name no client.
-    curl_easy_setopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl->easySetopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
+    curl->easySetopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl->easySetopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
+    curl->easySetopt(h, CURLOPT_WRITEDATA, &sink);
     if (sink.limit > 0) {
         // A declared length above the limit is refused before any of the body arrives.
-        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
+        curl->easySetopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
     }
     if (request.post) {
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+        curl->easySetopt(h, CURLOPT_POST, 1L);
+        curl->easySetopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.postBody.size()));
-        curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
+        curl->easySetopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
     }
 
     if (t_abort != nullptr) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abort));
+        curl->easySetopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl->easySetopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+        curl->easySetopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abort));
     }
 
-    const CURLcode result = curl_easy_perform(h);
+    const CURLcode result = curl->easyPerform(h);
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
     response.status = status;
     response.tooLarge = sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
     response.ok = result == CURLE_OK && status >= 200 && status < 300;
