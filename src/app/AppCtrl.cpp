@@ -78,6 +78,9 @@ QVariantMap systemFields() {
 
 AppCtrl::AppCtrl(const QStringList& arguments, QObject* parent) : QObject(parent), _runner(*this) {
     breadcrumb("AppCtrl init");
+    // Written through above: a crash from here on is reported by the next start. The set-up's
+    // further breadcrumbs are written behind until the window is up.
+    UserDef::beginAppStatusWriteBehind();
     for (auto& board : _preflightBoards) {
         board = std::make_unique<PreflightBoard>(_preflight);
     }
@@ -131,6 +134,7 @@ AppCtrl::AppCtrl(const QStringList& arguments, QObject* parent) : QObject(parent
 }
 
 AppCtrl::~AppCtrl() {
+    UserDef::endAppStatusWriteBehind();
     if (isJobExecuting()) {
         NotificationCenter::defaultCenter().postNotification(kJobCancelNotification);
     }

@@ -61,6 +61,7 @@ void AppCtrl::applicationShouldTerminate() {
     UserDef::setAppStatus(QString());
     UserDef::setObject(orderTabLabel(_selectedTab), SettingsKey::MainTabLabel);
     SettingsStore::flush();
+    UserDef::endAppStatusWriteBehind(); // ended during the set-up: nothing is left behind
     Analyzer::analyzerPost(QStringLiteral("Quit"),
                            QVariantMap{{QStringLiteral("AppRunTime"),
                                         QString::asprintf("%.0f", _appStopWatch.lap())}});

@@ -188,6 +188,8 @@ void AppCtrl::awakeFromNib(AppWindowHooks& hooks) {
     // 15
     hooks.enableKineloPathDrops();
     breadcrumb("AppCtrl awakeFromNib end");
+    // The window is up: this breadcrumb and everything before it reach the disk now.
+    UserDef::endAppStatusWriteBehind();
 
     // 16
     if (_fotoFusionMode) {

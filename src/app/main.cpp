@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QSessionManager>
 #include <QStyleFactory>
+#include <QTimer>
 #include <optional>
 
 int main(int argc, char* argv[]) {
@@ -42,10 +43,6 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("jp.miravell.halvix2"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     installQtJapanese(app);
-    if (const QString icon = Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));
-        !icon.isEmpty()) {
-        QApplication::setWindowIcon(QIcon(icon));
-    }
     // Alerts from every thread are answered by message boxes on this thread. Unattended runs
     // (scripts) write them to standard error and take the default button instead.
     if (qEnvironmentVariableIsEmpty("HALVIX_UNATTENDED")) {
@@ -69,6 +66,14 @@ int main(int argc, char* argv[]) {
                      [&ctrl] { ctrl.applicationShouldTerminate(); });
     window.show();
     ctrl.awakeFromNib(window);
+    // Reading the icon loads the image plug-ins: done once the window is up, by the main loop.
+    QTimer::singleShot(0, &app, [] {
+        if (const QString icon =
+                Tool::resourcePath(QStringLiteral("halvix2"), QStringLiteral("png"));
+            !icon.isEmpty()) {
+            QApplication::setWindowIcon(QIcon(icon));
+        }
+    });
     // Asked to end before the main loop ran (while an alert of the start-up was open): the
     // termination path has run, and Qt would not end a main loop started now.
     if (ctrl.isTerminated()) {

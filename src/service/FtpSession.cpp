@@ -1,6 +1,6 @@
 #include "service/FtpSession.h"
 
-#include "util/HttpClient.h"
+#include "util/CurlLibrary.h"
 
 #include <QFile>
 #include <curl/curl.h>
@@ -10,7 +10,8 @@
 namespace {
 
 struct ListCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    const CurlLibrary* curl;
+    void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
 };
 
 // What one exchange's callbacks share.
@@ -78,11 +79,6 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     return 0;
 }
 
-template <typename T>
-void set(CURL* handle, CURLoption option, T value) {
-    curl_easy_setopt(handle, option, value);
-}
-
 // Only the replies that came back: a dead connection that was reused answers nothing.
 bool anyReply(const QByteArray& dialogue) {
     return dialogue.startsWith("< ") || dialogue.contains("\n< ");
@@ -91,7 +87,8 @@ bool anyReply(const QByteArray& dialogue) {
 } // namespace
 
 void FtpSession::EasyCleanup::operator()(void* handle) const {
-    curl_easy_cleanup(handle);
+    // Only a handle the loaded library made ever gets here.
+    curlLibrary()->easyCleanup(handle);
 }
 
 FtpSession::FtpSession(SendServerProfile profile) : profile_(std::move(profile)) {}
@@ -112,15 +109,19 @@ FtpResult FtpSession::run(const FtpRequest& request) {
 
 FtpResult FtpSession::perform(const FtpRequest& request, bool fresh) {
     FtpResult result;
-    if (!curlLibraryReady())
+    const CurlLibrary* curl = curlLibrary();
+    if (curl == nullptr)
         return result;
     if (!handle_)
-        handle_.reset(curl_easy_init());
+        handle_.reset(curl->easyInit());
     CURL* handle = handle_.get();
     if (handle == nullptr)
         return result;
     // Every option of the last exchange goes; its connection stays for this one.
-    curl_easy_reset(handle);
+    curl->easyReset(handle);
+    const auto set = [curl, handle](CURLoption option, auto value) {
+        curl->easySetopt(handle, option, value);
+    };
 
     Exchange exchange;
     exchange.request = &request;
@@ -140,44 +141,44 @@ FtpResult FtpSession::perform(const FtpRequest& request, bool fresh) {
     const QByteArray password = profile_.password.toUtf8();
     const QByteArray caFile = QFile::encodeName(profile_.caFile);
     const QByteArray range = request.range.toLatin1();
-    set(handle, CURLOPT_URL, url.constData());
-    set(handle, CURLOPT_USERNAME, user.constData());
-    set(handle, CURLOPT_PASSWORD, password.constData());
-    set(handle, CURLOPT_NOSIGNAL, 1L);
-    set(handle, CURLOPT_TCP_KEEPALIVE, 1L);
-    set(handle, CURLOPT_TCP_KEEPIDLE, 60L);
-    set(handle, CURLOPT_TCP_KEEPINTVL, 60L);
-    set(handle, CURLOPT_MAXAGE_CONN, 600L);
+    set(CURLOPT_URL, url.constData());
+    set(CURLOPT_USERNAME, user.constData());
+    set(CURLOPT_PASSWORD, password.constData());
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_TCP_KEEPALIVE, 1L);
+    set(CURLOPT_TCP_KEEPIDLE, 60L);
+    set(CURLOPT_TCP_KEEPINTVL, 60L);
+    set(CURLOPT_MAXAGE_CONN, 600L);
     if (fresh)
-        set(handle, CURLOPT_FRESH_CONNECT, 1L);
+        set(CURLOPT_FRESH_CONNECT, 1L);
     // TLS as lab.conf asks, on the control and the data connections; a TLS that is offered but
     // fails is an error in both modes, never a send in the clear.
     if (profile_.tls != orbel::FtpTlsMode::Off) {
-        set(handle, CURLOPT_USE_SSL,
-            profile_.tls == orbel::FtpTlsMode::Require ? static_cast<long>(CURLUSESSL_ALL)
-                                                       : static_cast<long>(CURLUSESSL_TRY));
+        set(CURLOPT_USE_SSL, profile_.tls == orbel::FtpTlsMode::Require
+                                 ? static_cast<long>(CURLUSESSL_ALL)
+                                 : static_cast<long>(CURLUSESSL_TRY));
         if (!caFile.isEmpty())
-            set(handle, CURLOPT_CAINFO, caFile.constData());
+            set(CURLOPT_CAINFO, caFile.constData());
     }
-    set(handle, CURLOPT_VERBOSE, 1L);
-    set(handle, CURLOPT_DEBUGFUNCTION, onDebug);
-    set(handle, CURLOPT_DEBUGDATA, &exchange);
-    set(handle, CURLOPT_WRITEFUNCTION, takeData);
-    set(handle, CURLOPT_WRITEDATA, &exchange);
-    set(handle, CURLOPT_NOPROGRESS, 0L);
-    set(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
-    set(handle, CURLOPT_XFERINFODATA, &exchange);
+    set(CURLOPT_VERBOSE, 1L);
+    set(CURLOPT_DEBUGFUNCTION, onDebug);
+    set(CURLOPT_DEBUGDATA, &exchange);
+    set(CURLOPT_WRITEFUNCTION, takeData);
+    set(CURLOPT_WRITEDATA, &exchange);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, onProgress);
+    set(CURLOPT_XFERINFODATA, &exchange);
     if (request.noBody)
-        set(handle, CURLOPT_NOBODY, 1L);
+        set(CURLOPT_NOBODY, 1L);
     if (request.listOnly)
-        set(handle, CURLOPT_DIRLISTONLY, 1L);
+        set(CURLOPT_DIRLISTONLY, 1L);
     if (request.ignoreSize)
-        set(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+        set(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     if (!range.isEmpty())
-        set(handle, CURLOPT_RANGE, range.constData());
-    std::unique_ptr<curl_slist, ListCleanup> commands;
+        set(CURLOPT_RANGE, range.constData());
+    std::unique_ptr<curl_slist, ListCleanup> commands(nullptr, ListCleanup{curl});
     for (const QString& command : request.commands) {
-        curl_slist* longer = curl_slist_append(commands.get(), command.toUtf8().constData());
+        curl_slist* longer = curl->slistAppend(commands.get(), command.toUtf8().constData());
         if (longer == nullptr) {
             result.started = true;
             result.code = CURLE_OUT_OF_MEMORY;
@@ -187,32 +188,32 @@ FtpResult FtpSession::perform(const FtpRequest& request, bool fresh) {
         commands.reset(longer);
     }
     if (commands)
-        set(handle, CURLOPT_QUOTE, commands.get());
+        set(CURLOPT_QUOTE, commands.get());
     if (exchange.upload != nullptr) {
-        set(handle, CURLOPT_UPLOAD, 1L);
-        set(handle, CURLOPT_READFUNCTION, giveUpload);
-        set(handle, CURLOPT_READDATA, &exchange);
-        set(handle, CURLOPT_SEEKFUNCTION, seekUpload);
-        set(handle, CURLOPT_SEEKDATA, &exchange);
-        set(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.size()));
+        set(CURLOPT_UPLOAD, 1L);
+        set(CURLOPT_READFUNCTION, giveUpload);
+        set(CURLOPT_READDATA, &exchange);
+        set(CURLOPT_SEEKFUNCTION, seekUpload);
+        set(CURLOPT_SEEKDATA, &exchange);
+        set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.size()));
         if (request.uploadFrom > 0)
-            set(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(request.uploadFrom));
+            set(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(request.uploadFrom));
     }
     if (request.timeLimit.count() > 0)
-        set(handle, CURLOPT_TIMEOUT, static_cast<long>(request.timeLimit.count()));
+        set(CURLOPT_TIMEOUT, static_cast<long>(request.timeLimit.count()));
     if (request.slowBytesPerSecond > 0 && request.slowFor.count() > 0) {
-        set(handle, CURLOPT_LOW_SPEED_LIMIT, request.slowBytesPerSecond);
-        set(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.slowFor.count()));
+        set(CURLOPT_LOW_SPEED_LIMIT, request.slowBytesPerSecond);
+        set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.slowFor.count()));
     }
 
     result.started = true;
-    result.code = curl_easy_perform(handle);
+    result.code = curl->easyPerform(handle);
     result.cancelled = exchange.cancelAsked;
     curl_off_t length = -1;
-    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+    if (curl->easyGetinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
         result.fileSize = length;
     long connects = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK)
+    if (curl->easyGetinfo(handle, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK)
         connections_ += static_cast<int>(connects);
     return result;
 }

@@ -394,7 +394,12 @@ public:
                 dirty = false;
                 deadline.reset();
             } else {
-                deadline = Clock::now() + (ok ? kFlushDelay : kRetryDelay);
+                // A change made meanwhile keeps the time it asked for (at once, for flushSoon).
+                if (!ok) {
+                    deadline = Clock::now() + kRetryDelay;
+                } else if (!deadline) {
+                    deadline = Clock::now() + kFlushDelay;
+                }
                 wake.notify_all();
             }
         }
@@ -415,6 +420,19 @@ public:
         return ok;
     }
 
+    void writeSoon() {
+        std::lock_guard lock(mutex);
+        if (!dirty) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        if (!deadline || *deadline > now) {
+            deadline = now;
+        }
+        startFlusherLocked();
+        wake.notify_all();
+    }
+
     const QString path;
     QStringList pendingLogLines;
     bool discard = false;
@@ -425,11 +443,15 @@ private:
         if (!deadline) {
             deadline = Clock::now() + kFlushDelay;
         }
+        startFlusherLocked();
+        wake.notify_all();
+    }
+
+    void startFlusherLocked() {
         if (!flusher.joinable() && !stopping) {
             // Started on the first change only: a process that just reads spawns no thread.
             flusher = std::thread([this] { flushLoop(); });
         }
-        wake.notify_all();
     }
 
     void flushLoop() {
@@ -540,6 +562,17 @@ bool SettingsStore::flush() {
         return true;
     }
     return store->d->writeNow(); // a failure is logged and told there
+}
+
+void SettingsStore::flushSoon() {
+    SettingsStore* store = nullptr;
+    {
+        std::lock_guard lock(gSharedMutex);
+        store = gShared.get();
+    }
+    if (store != nullptr) {
+        store->d->writeSoon();
+    }
 }
 
 QString SettingsStore::settingsFilePath() {

@@ -27,6 +27,9 @@ public:
 
     // Writes unsaved changes of the shared store to disk now; true when the file is current.
     static bool flush();
+    // Has the background writer write unsaved changes of the shared store now (atomically and
+    // durably, as flush() does); returns at once, the caller not waiting for the disk.
+    static void flushSoon();
     // Where the shared store lives (resolved on first use).
     static QString settingsFilePath();
     // The lock file of the settings folder (resolved from the environment now, reading nothing):

@@ -6,6 +6,8 @@
 #include "util/PathUtil.h"
 #include "util/Tool.h"
 
+#include <atomic>
+
 namespace {
 
 bool isIntegerType(const QVariant& v) {
@@ -250,8 +252,29 @@ QString UserDef::charInputDate() {
 
 // --- Run status ---
 
+namespace {
+
+std::atomic<bool> gAppStatusWriteBehind{false};
+
+} // namespace
+
 void UserDef::setAppStatus(const QString& status) {
-    setObject(status, SettingsKey::AppStatus, true);
+    // The end of a run (an empty status) is always written through.
+    const bool behind = gAppStatusWriteBehind.load() && !status.isEmpty();
+    setObject(status, SettingsKey::AppStatus, !behind);
+    if (behind) {
+        SettingsStore::flushSoon();
+    }
+}
+
+void UserDef::beginAppStatusWriteBehind() {
+    gAppStatusWriteBehind.store(true);
+}
+
+void UserDef::endAppStatusWriteBehind() {
+    if (gAppStatusWriteBehind.exchange(false)) {
+        SettingsStore::flush();
+    }
 }
 
 QString UserDef::appStatus() {

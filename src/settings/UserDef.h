@@ -78,6 +78,12 @@ public:
 
     // --- Run status (written through to disk) ---
     static void setAppStatus(const QString& status);
+    // The window's set-up leaves many breadcrumbs and must not wait for the disk at each: from
+    // begin to end a breadcrumb is handed to the background writer, which writes it at once while
+    // the caller goes on (a crash leaves the last one written, never a torn file); end writes the
+    // last one through. Only the run's first breadcrumb should come before begin.
+    static void beginAppStatusWriteBehind();
+    static void endAppStatusWriteBehind();
     static QString appStatus();
     static void backupPreviousAppStatus();
     static QString previousAppStatus();

@@ -13,15 +13,9 @@
 
 PreferencesCtrl::PreferencesCtrl(QWidget* mainWindow, PreferencesHost& host_)
     : QObject(mainWindow), window(mainWindow), host(host_) {
-    prefWindow = new PreferencesWindow(host, mainWindow);
     passWindow = new PassCheckWindow(mainWindow);
     studioPop = new PhotoStudioNamePop(mainWindow);
 
-    connect(prefWindow, &PreferencesWindow::customerChanged, this, [this] { customerChanged(); });
-    connect(prefWindow, &PreferencesWindow::customerListChanged, this, [this] {
-        makePhotoStudioNamePop();
-        selectPhotoStudioNamePop();
-    });
     connect(studioPop, &PhotoStudioNamePop::photoStudioChosen, this,
             [this](const QString& title) { photoStudioNamePopAction(title); });
     connect(passWindow, &PassCheckWindow::passCheckRequested, this,
@@ -35,8 +29,23 @@ PreferencesCtrl::PreferencesCtrl(QWidget* mainWindow, PreferencesHost& host_)
 
 PreferencesCtrl::~PreferencesCtrl() = default;
 
+PreferencesWindow* PreferencesCtrl::preferencesWindow() {
+    // Built when first opened: a studio whose customer is set never opens it at start, and it is
+    // the costliest window to build.
+    if (!prefWindow) {
+        prefWindow = new PreferencesWindow(host, window);
+        connect(prefWindow, &PreferencesWindow::customerChanged, this,
+                [this] { customerChanged(); });
+        connect(prefWindow, &PreferencesWindow::customerListChanged, this, [this] {
+            makePhotoStudioNamePop();
+            selectPhotoStudioNamePop();
+        });
+    }
+    return prefWindow;
+}
+
 void PreferencesCtrl::preferencesAction() {
-    prefWindow->preferencesAction();
+    preferencesWindow()->preferencesAction();
 }
 
 bool PreferencesCtrl::prefWindowVisible() const {

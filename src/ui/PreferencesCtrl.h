@@ -11,7 +11,8 @@ class PreferencesHost;
 class QWidget;
 
 // The controller's preferences, password-check and version-up operations for the widget half of
-// the application. It owns the preferences window, the password window and the studio pop-up
+// the application. It owns the preferences window (built when first opened), the password window
+// and the studio pop-up
 // (parented to the main window; the main window places the pop-up in its layout) and reaches the
 // rest of the application through PreferencesHost.
 class PreferencesCtrl : public QObject {
@@ -24,7 +25,8 @@ public:
     void preferencesAction();
     bool prefWindowVisible() const;
 
-    PreferencesWindow* preferencesWindow() const { return prefWindow; }
+    // Built on first use.
+    PreferencesWindow* preferencesWindow();
     PassCheckWindow* passCheckWindow() const { return passWindow; }
     PhotoStudioNamePop* photoStudioNamePop() const { return studioPop; }
 

@@ -1,26 +1,21 @@
 #include "util/HttpClient.h"
 
+#include "util/CurlLibrary.h"
+
 #include <QUrl>
 #include <algorithm>
 #include <curl/curl.h>
 #include <memory>
-#include <mutex>
-
-bool curlLibraryReady() {
-    // curl_global_init is not thread-safe itself: run it once for the whole program.
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return ready;
-}
 
 namespace {
 
 struct EasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    const CurlLibrary* curl;
+    void operator()(CURL* handle) const { curl->easyCleanup(handle); }
 };
 struct ListCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    const CurlLibrary* curl;
+    void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
 };
 
 struct BodySink {
@@ -65,10 +60,14 @@ HttpResponse httpPerform(const HttpRequest& request) {
     // Only whole addresses: curl would take anything else for a host name of its own guessing.
     if (!(request.url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
           request.url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) ||
-        !curlLibraryReady() || (t_abort != nullptr && t_abort->load())) {
+        (t_abort != nullptr && t_abort->load())) {
         return response;
     }
-    const std::unique_ptr<CURL, EasyCleanup> handle(curl_easy_init());
+    const CurlLibrary* curl = curlLibrary();
+    if (curl == nullptr) {
+        return response;
+    }
+    const std::unique_ptr<CURL, EasyCleanup> handle(curl->easyInit(), EasyCleanup{curl});
     if (!handle) {
         return response;
     }
@@ -80,9 +79,9 @@ HttpResponse httpPerform(const HttpRequest& request) {
 
     // Nothing cached anywhere on the way: every read sees what the lab serves now.
     std::unique_ptr<curl_slist, ListCleanup> headers(
-        curl_slist_append(nullptr, "Cache-Control: no-cache"));
+        curl->slistAppend(nullptr, "Cache-Control: no-cache"), ListCleanup{curl});
     if (headers) {
-        curl_slist* extended = curl_slist_append(headers.get(), "Pragma: no-cache");
+        curl_slist* extended = curl->slistAppend(headers.get(), "Pragma: no-cache");
         if (extended != nullptr) {
             headers.release();
             headers.reset(extended);
@@ -92,40 +91,40 @@ HttpResponse httpPerform(const HttpRequest& request) {
     BodySink sink;
     sink.limit = std::max<qint64>(0, request.maxBodyBytes);
     CURL* h = handle.get();
-    curl_easy_setopt(h, CURLOPT_URL, address.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L); // called from worker threads
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // any encoding curl can decode
+    curl->easySetopt(h, CURLOPT_URL, address.constData());
+    curl->easySetopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl->easySetopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl->easySetopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl->easySetopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl->easySetopt(h, CURLOPT_NOSIGNAL, 1L); // called from worker threads
+    curl->easySetopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    curl->easySetopt(h, CURLOPT_ACCEPT_ENCODING, ""); // any encoding curl can decode
     // Some servers turn away requests that name no client.
-    curl_easy_setopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl->easySetopt(h, CURLOPT_USERAGENT, "HALVIX2/" HALVIX_VERSION);
+    curl->easySetopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl->easySetopt(h, CURLOPT_WRITEFUNCTION, &appendBody);
+    curl->easySetopt(h, CURLOPT_WRITEDATA, &sink);
     if (sink.limit > 0) {
         // A declared length above the limit is refused before any of the body arrives.
-        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
+        curl->easySetopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.limit));
     }
     if (request.post) {
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+        curl->easySetopt(h, CURLOPT_POST, 1L);
+        curl->easySetopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.postBody.size()));
-        curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
+        curl->easySetopt(h, CURLOPT_COPYPOSTFIELDS, request.postBody.constData());
     }
 
     if (t_abort != nullptr) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abort));
+        curl->easySetopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl->easySetopt(h, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+        curl->easySetopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(t_abort));
     }
 
-    const CURLcode result = curl_easy_perform(h);
+    const CURLcode result = curl->easyPerform(h);
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status);
     response.status = status;
     response.tooLarge = sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
     response.ok = result == CURLE_OK && status >= 200 && status < 300;

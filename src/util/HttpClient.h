@@ -25,9 +25,6 @@ struct HttpResponse {
 
 HttpResponse httpPerform(const HttpRequest& request);
 
-// libcurl initialised for the whole program (once, from any thread); false when it cannot be.
-bool curlLibraryReady();
-
 // While one lives, requests made on its thread end at once, as failed, when the flag is set: work
 // in the background (the start-up checks) gives way when the program ends instead of holding it
 // up for a time-out. Scopes nest; the innermost counts.

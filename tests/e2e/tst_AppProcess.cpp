@@ -188,6 +188,7 @@ private Q_SLOTS:
     void aJobOfAProcessWithoutTheLocksNeverRuns();
     void killDuringAJobLeavesTheStageReached();
     void killedInstanceIsTakenOverAndItsLeftoversCleared();
+    void killAtStartOrRightAfterTheWindowIsUpIsReported();
     void installedCopyFindsItsResources();
     void withoutADisplayNothingIsWritten();
 };
@@ -453,6 +454,54 @@ void TestAppProcess::killedInstanceIsTakenOverAndItsLeftoversCleared() {
     next->stop();
     QCOMPARE(next->exitStatus(), QProcess::NormalExit);
     QCOMPARE(readAll(workAreaLockPath(home.path())), QByteArray());
+}
+
+// The start-up's breadcrumbs are written behind until the window is up: a run killed during the
+// start still leaves a readable settings file naming a stage of its own, and one killed the moment
+// the window is up leaves exactly that stage; the next start reports either.
+void TestAppProcess::killAtStartOrRightAfterTheWindowIsUpIsReported() {
+    TestHome home;
+    LabSim lab;
+    QVERIFY2(lab.isRunning(), qPrintable(lab.errorText()));
+    storeSettings();
+    SettingsStore::resetForTesting(); // the program writes the settings from here on
+    const QString windowUp = QStringLiteral("AppCtrl awakeFromNib end");
+
+    // Killed as soon as the file names a stage of this run.
+    std::unique_ptr<TestProcess> run = startHalvix(home.path(), lab);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return settingOnDisk(home.path(), QStringLiteral("AppStatus"))
+                .startsWith(QStringLiteral("AppCtrl"));
+        },
+        90000));
+    run->kill(); // SIGKILL: no handler, no clean-up
+    QVERIFY(run->waitForFinished(30000));
+    QVERIFY(plistFromData(readAll(settingsPath(home.path()))).has_value());
+    const QString stage = settingOnDisk(home.path(), QStringLiteral("AppStatus"));
+    QVERIFY2(stage.startsWith(QStringLiteral("AppCtrl")), qPrintable(stage));
+
+    // Killed the moment the window is up; this start reports the first kill.
+    run = startHalvix(home.path(), lab);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return settingOnDisk(home.path(), QStringLiteral("AppStatus")) == windowUp; },
+        90000));
+    run->kill();
+    QVERIFY(run->waitForFinished(30000));
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), windowUp);
+    QVERIFY(logOnDisk(home.path())
+                .contains(QStringLiteral("前回使用時に正常終了していません。　状態：") + stage));
+
+    // The next start reports the second; its normal end leaves the run status on disk clean.
+    run = startHalvix(home.path(), lab);
+    QVERIFY2(waitRunning(home.path(), *run), qPrintable(run->errorText()));
+    QVERIFY(logOnDisk(home.path())
+                .contains(QStringLiteral("前回使用時に正常終了していません。　状態：") + windowUp));
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppPreviousStatus")), windowUp);
+    run->stop();
+    QCOMPARE(run->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("AppStatus")), QString());
+    QCOMPARE(settingOnDisk(home.path(), QStringLiteral("BagNo")), QStringLiteral("41"));
 }
 
 void TestAppProcess::installedCopyFindsItsResources() {

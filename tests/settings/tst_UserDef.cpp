@@ -1,6 +1,7 @@
 #include "TestHome.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserDef.h"
+#include "util/PlistVariant.h"
 
 #include <QFile>
 #include <QTest>
@@ -107,6 +108,39 @@ private Q_SLOTS:
         UserDef::backupPreviousAppStatus();
         SettingsStore::resetForTesting();
         QCOMPARE(UserDef::previousAppStatus(), QStringLiteral("AppCtrl init"));
+    }
+
+    // The window's set-up writes its breadcrumbs behind; the run's end and the breadcrumb that
+    // closes the set-up are on disk when their call returns, and so is every one after it.
+    void appStatusWrittenBehindDuringTheSetUp() {
+        TestHome home;
+        const auto onDisk = [] {
+            QFile file(SettingsStore::settingsFilePath());
+            const std::optional<QVariant> plist =
+                file.open(QIODevice::ReadOnly) ? plistFromData(file.readAll()) : std::nullopt;
+            return plist ? plist->toMap().value(QStringLiteral("AppStatus")).toString()
+                         : QStringLiteral("(unreadable)");
+        };
+        UserDef::setAppStatus(QStringLiteral("AppCtrl init"));
+        UserDef::beginAppStatusWriteBehind();
+        UserDef::setAppStatus(QStringLiteral("AppCtrl awakeFromNib3"));
+        // Nobody flushes: the writer thread takes it to the disk by itself.
+        QTRY_COMPARE_WITH_TIMEOUT(onDisk(), QStringLiteral("AppCtrl awakeFromNib3"), 30000);
+        UserDef::setAppStatus(QStringLiteral("AppCtrl awakeFromNib end"));
+        UserDef::endAppStatusWriteBehind();
+        QCOMPARE(onDisk(), QStringLiteral("AppCtrl awakeFromNib end"));
+
+        // A run ended during the set-up: the clean end is written through at once.
+        UserDef::beginAppStatusWriteBehind();
+        UserDef::setAppStatus(QStringLiteral("AppCtrl awakeFromNib5"));
+        UserDef::setAppStatus(QString());
+        QCOMPARE(onDisk(), QString());
+        UserDef::endAppStatusWriteBehind();
+
+        // After the set-up every breadcrumb is written through again.
+        UserDef::setAppStatus(QStringLiteral("JOB Thread Zip"));
+        SettingsStore::resetForTesting();
+        QCOMPARE(UserDef::appStatus(), QStringLiteral("JOB Thread Zip"));
     }
 
     void customerCodeCutsBranch() {
