@@ -6,8 +6,14 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -32,8 +38,18 @@ constexpr qsizetype kFlushSize = 1024 * 1024;
 constexpr qsizetype kHoldSize = 32 * 1024 * 1024;
 // The level zip uses by default.
 constexpr int kDeflateLevel = 6;
+// An announced file up to this size is prepared whole in memory; a larger one is read as it is
+// added, so memory stays bounded whatever the order holds.
+constexpr qint64 kPrepareLimit = 8 * 1024 * 1024;
+// How many announced files each worker may prepare ahead of the one being written.
+constexpr size_t kAheadPerWorker = 3;
+// Written bytes are handed to the disk in steps of this size while the packing goes on, so that
+// the closing fsync waits for the tail only, not for the whole archive.
+constexpr quint64 kWriteBackStep = 8 * 1024 * 1024;
 
 quint64 g_zip64Limit = kMax32;
+// Set by tests only; used from the packer's own thread (drawSalt), never from a worker.
+std::optional<QRandomGenerator> g_seededSalt;
 
 // The CRC-32 table of the traditional zip encryption (the same polynomial as the data CRC).
 constexpr std::array<quint32, 256> makeCrcTable() {
@@ -119,9 +135,32 @@ DosTime dosTime(time_t seconds) {
     return out;
 }
 
-} // namespace
+// Opens an order file for reading; only a regular file is packed.
+bool openSource(QFile& in, const QString& path, struct stat& info, QString& error) {
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || ::fstat(in.handle(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        error = QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString());
+        return false;
+    }
+    return true;
+}
 
-struct ZipPacker::Deflater {
+QByteArray sizesField(quint32 crc, quint64 compSize, quint64 size, bool zip64) {
+    QByteArray sizes;
+    put32(sizes, crc);
+    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(compSize));
+    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(size));
+    return sizes;
+}
+
+QByteArray zip64SizesField(quint64 compSize, quint64 size) {
+    QByteArray large;
+    put64(large, size);
+    put64(large, compSize);
+    return large;
+}
+
+struct Deflater {
     z_stream stream{};
     bool ready = false;
     Deflater() {
@@ -137,6 +176,115 @@ struct ZipPacker::Deflater {
     Deflater& operator=(const Deflater&) = delete;
 };
 
+} // namespace
+
+// What one thread needs to turn files into entry data; each thread has its own.
+struct ZipPacker::Coder {
+    std::unique_ptr<Deflater> deflater;
+    QByteArray readBlock = QByteArray(kBlockSize, Qt::Uninitialized);
+    QByteArray deflated;
+};
+
+struct ZipPacker::CodedData {
+    quint32 crc = 0;
+    quint64 size = 0;     // of the file
+    quint64 compSize = 0; // of the entry's data, the encryption header included
+    bool text = false;
+};
+
+// A file announced by expect(), and what a worker made of it.
+struct ZipPacker::Expected {
+    QString path;
+    QString entryName;
+    Salt salt{};
+    // Filled in by a worker; read by the packer's thread once done is set under Ahead's lock.
+    bool done = false;
+    bool opened = false; // opened as a regular file; info holds its stat
+    bool held = false;   // data and coded are complete
+    QString error;       // why it cannot be packed
+    struct stat info {};
+    QByteArray data; // the entry's data as it goes into the archive
+    CodedData coded;
+};
+
+// The worker threads and the announced files, in order. A worker takes the first file no one
+// has taken while fewer than limit wait ahead of the writer.
+struct ZipPacker::Ahead {
+    const std::optional<QByteArray> password;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::shared_ptr<Expected>> queue; // announced and not yet added
+    size_t taken = 0;                            // of the queue's front, by workers
+    size_t limit = 0;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> workers;
+
+    explicit Ahead(std::optional<QByteArray> key) : password(std::move(key)) {
+        const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
+        limit = count * kAheadPerWorker;
+        for (unsigned i = 0; i < count; ++i) {
+            workers.emplace_back([this] { work(); });
+        }
+    }
+    ~Ahead() {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+    }
+    Ahead(const Ahead&) = delete;
+    Ahead& operator=(const Ahead&) = delete;
+
+    void work() {
+        Coder coder;
+        for (;;) {
+            std::shared_ptr<Expected> entry;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock,
+                             [this] { return stop || (taken < queue.size() && taken < limit); });
+                if (stop) {
+                    return;
+                }
+                entry = queue[taken++];
+            }
+            prepare(*entry, coder);
+            {
+                const std::lock_guard lock(mutex);
+                entry->done = true;
+            }
+            changed.notify_all();
+        }
+    }
+
+    void prepare(Expected& entry, Coder& coder) {
+        QFile in(entry.path);
+        if (!openSource(in, entry.path, entry.info, entry.error)) {
+            return;
+        }
+        entry.opened = true;
+        if (entry.info.st_size > kPrepareLimit) {
+            return; // read when it is added
+        }
+        const auto fileSize = static_cast<quint64>(entry.info.st_size);
+        const bool deflate = fileSize > 0 && !isStoredName(entry.entryName);
+        entry.data.reserve(static_cast<qsizetype>(fileSize) + 64);
+        bool cancelled = false;
+        entry.held = codeData(
+            in, entry.path, fileSize, deflate, password, entry.salt,
+            dosTime(entry.info.st_mtime).time, coder, [this] { return stop.load(); },
+            [&entry](char* data, qint64 count) {
+                entry.data.append(data, count);
+                return true;
+            },
+            entry.coded, entry.error, cancelled);
+    }
+};
+
 ZipPacker::ZipPacker(QString archivePath, std::optional<QString> password)
     : _archivePath(std::move(archivePath)) {
     if (password) {
@@ -145,6 +293,23 @@ ZipPacker::ZipPacker(QString archivePath, std::optional<QString> password)
 }
 
 ZipPacker::~ZipPacker() = default;
+
+void ZipPacker::setHeaderSeed(std::optional<quint32> seed) {
+    if (seed) {
+        g_seededSalt.emplace(*seed);
+    } else {
+        g_seededSalt.reset();
+    }
+}
+
+ZipPacker::Salt ZipPacker::drawSalt() {
+    QRandomGenerator* random = g_seededSalt ? &*g_seededSalt : QRandomGenerator::global();
+    Salt salt{};
+    for (char& c : salt) {
+        c = static_cast<char>(random->bounded(256));
+    }
+    return salt;
+}
 
 bool ZipPacker::createEmpty(const QString& path) {
     QFile file(path);
@@ -218,7 +383,7 @@ bool ZipPacker::open() {
 
 bool ZipPacker::readDirectory() {
     _file = std::make_unique<QFile>(_archivePath);
-    if (!_file->open(QIODevice::ReadWrite)) {
+    if (!_file->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         const QString reason = _file->errorString();
         return fail(QStringLiteral("書庫を開けません: %1 (%2)").arg(_archivePath, reason));
     }
@@ -264,8 +429,9 @@ bool ZipPacker::readDirectory() {
     }
     // New entries go where the old directory was; the new one is written after them.
     _bufferStart = directoryOffset;
+    _writeBackFrom = directoryOffset;
     _buffer.reserve(kFlushSize + kBlockSize);
-    _readBlock.resize(kBlockSize);
+    _coder = std::make_unique<Coder>();
     // The entries already there (the order report) are part of what the hash covers.
     return hashFileRange(0, directoryOffset);
 }
@@ -333,6 +499,13 @@ bool ZipPacker::flush() {
     }
     _bufferStart += static_cast<quint64>(_buffer.size());
     _buffer.resize(0); // keeps the capacity
+    if (_bufferStart - _writeBackFrom >= kWriteBackStep) {
+        // Only a hint to start writing; finish() still waits for every byte with fsync.
+        ::sync_file_range(_file->handle(), static_cast<off64_t>(_writeBackFrom),
+                          static_cast<off64_t>(_bufferStart - _writeBackFrom),
+                          SYNC_FILE_RANGE_WRITE);
+        _writeBackFrom = _bufferStart;
+    }
     return true;
 }
 
@@ -364,12 +537,59 @@ void ZipPacker::addCentral(CentralRecord record) {
     _central.push_back(std::move(record));
 }
 
+void ZipPacker::expect(const QString& path, const QString& entryName) {
+    if (!isOpen()) {
+        return;
+    }
+    if (!_ahead) {
+        _ahead = std::make_unique<Ahead>(_password);
+    }
+    auto entry = std::make_shared<Expected>();
+    entry->path = path;
+    entry->entryName = entryName;
+    // Drawn in the order of the entries, as addFile() alone would draw them.
+    if (_password) {
+        entry->salt = drawSalt();
+    }
+    {
+        const std::lock_guard lock(_ahead->mutex);
+        _ahead->queue.push_back(std::move(entry));
+    }
+    _ahead->changed.notify_all();
+}
+
+std::shared_ptr<ZipPacker::Expected> ZipPacker::takeExpected(const QString& path,
+                                                             const QString& entryName) {
+    if (!_ahead) {
+        return nullptr;
+    }
+    std::unique_lock lock(_ahead->mutex);
+    if (_ahead->queue.empty()) {
+        return nullptr;
+    }
+    std::shared_ptr<Expected> entry = _ahead->queue.front();
+    if (entry->path != path || entry->entryName != entryName) {
+        // The caller went another way: nothing prepared is used (a worker still busy with one
+        // finishes it for no one).
+        _ahead->queue.clear();
+        _ahead->taken = 0;
+        return nullptr;
+    }
+    _ahead->changed.wait(lock, [&entry] { return entry->done; });
+    _ahead->queue.pop_front();
+    --_ahead->taken;
+    lock.unlock();
+    _ahead->changed.notify_all();
+    return entry;
+}
+
 bool ZipPacker::addFile(const QString& path, const QString& entryName) {
     if (!isOpen()) {
         return fail(QStringLiteral("書庫が開かれていません: %1").arg(_archivePath));
     }
+    const std::shared_ptr<Expected> prepared = takeExpected(path, entryName);
     _entryStart = _bufferStart + static_cast<quint64>(_buffer.size());
-    if (!addEntry(path, entryName)) {
+    if (!addEntry(path, entryName, prepared.get())) {
         // An archive with a failed entry is never finished: its hash no longer matters.
         _entryStart.reset();
         _hashFailed = true;
@@ -378,13 +598,113 @@ bool ZipPacker::addFile(const QString& path, const QString& entryName) {
     return endEntry();
 }
 
-bool ZipPacker::addEntry(const QString& path, const QString& entryName) {
+bool ZipPacker::codeData(QFile& in, const QString& path, quint64 fileSize, bool deflate,
+                         const std::optional<QByteArray>& password, const Salt& salt,
+                         quint16 checkTime, Coder& coder, const std::function<bool()>& isCancelled,
+                         const std::function<bool(char*, qint64)>& sink, CodedData& out,
+                         QString& error, bool& cancelled) {
+    out = {};
+    std::optional<PkwareKeys> keys;
+    auto output = [&](char* data, qint64 count) {
+        if (keys) {
+            keys->encrypt(data, count);
+        }
+        out.compSize += static_cast<quint64>(count);
+        return sink(data, count);
+    };
+    if (password) {
+        keys.emplace(*password);
+        // Eleven random bytes and a check byte; with a data descriptor the check byte is the
+        // high byte of the file time.
+        std::array<char, 12> header{};
+        std::copy(salt.cbegin(), salt.cend(), header.begin());
+        header[11] = static_cast<char>((checkTime >> 8) & 0xFFU);
+        if (!output(header.data(), 12)) {
+            return false;
+        }
+    }
+
+    if (deflate && !coder.deflater) {
+        coder.deflater = std::make_unique<Deflater>();
+    }
+    if (deflate && (!coder.deflater->ready || deflateReset(&coder.deflater->stream) != Z_OK)) {
+        error = QStringLiteral("圧縮処理を始められません: %1").arg(path);
+        return false;
+    }
+
+    QByteArray& block = coder.readBlock;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    quint64 size = 0;
+    bool atEnd = false;
+    while (!atEnd) {
+        if (isCancelled && isCancelled()) {
+            cancelled = true;
+            error = QStringLiteral("キャンセルされました");
+            return false;
+        }
+        const qint64 got = in.read(block.data(), kBlockSize);
+        if (got < 0) {
+            error = QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString());
+            return false;
+        }
+        atEnd = got == 0;
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(block.constData()), static_cast<uInt>(got));
+        size += static_cast<quint64>(got);
+        if (!deflate) {
+            if (got > 0 && !output(block.data(), got)) {
+                return false;
+            }
+            continue;
+        }
+        z_stream& z = coder.deflater->stream;
+        z.next_in = reinterpret_cast<Bytef*>(block.data());
+        z.avail_in = static_cast<uInt>(got);
+        int status = Z_OK;
+        do {
+            coder.deflated.resize(kBlockSize);
+            z.next_out = reinterpret_cast<Bytef*>(coder.deflated.data());
+            z.avail_out = static_cast<uInt>(kBlockSize);
+            status = ::deflate(&z, atEnd ? Z_FINISH : Z_NO_FLUSH);
+            if (status == Z_STREAM_ERROR) {
+                error = QStringLiteral("圧縮処理に失敗しました: %1").arg(path);
+                return false;
+            }
+            const qint64 produced = kBlockSize - static_cast<qint64>(z.avail_out);
+            if (produced > 0 && !output(coder.deflated.data(), produced)) {
+                return false;
+            }
+        } while (z.avail_out == 0 || (atEnd && status != Z_STREAM_END));
+    }
+    if (size != fileSize) {
+        // The file grew or shrank while it was read (still being written by another program):
+        // the lab would get a cut photo whose checksum matches.
+        error = QStringLiteral("読み込み中にファイルが変更されました: %1").arg(path);
+        return false;
+    }
+    out.crc = static_cast<quint32>(crc);
+    out.size = size;
+    // Marked as text as zip marks it, for readers that convert line ends on request.
+    out.text = deflate && coder.deflater->stream.data_type == Z_TEXT;
+    return true;
+}
+
+bool ZipPacker::addEntry(const QString& path, const QString& entryName, const Expected* prepared) {
+    // A file prepared ahead comes with its stat and data; one that was too large to hold is
+    // read now, as one that was not announced.
+    const bool held = prepared != nullptr && prepared->held;
+    const bool readHere =
+        prepared == nullptr || (prepared->opened && !prepared->held && prepared->error.isEmpty());
     QFile in(path);
     struct stat info {};
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || ::fstat(in.handle(), &info) != 0 ||
-        !S_ISREG(info.st_mode)) {
-        return fail(
-            QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString()));
+    if (readHere) {
+        QString error;
+        if (!openSource(in, path, info, error)) {
+            return fail(error);
+        }
+    } else if (!prepared->opened) {
+        return fail(prepared->error);
+    } else {
+        info = prepared->info;
     }
     // The report writes names composed ("ガ" as one character, however the file system keeps
     // it); the entry carries the same form, or the lab cannot pair the two.
@@ -395,6 +715,9 @@ bool ZipPacker::addEntry(const QString& path, const QString& entryName) {
         return fail(QStringLiteral("同じ名前の項目が2つあります: %1").arg(entryName));
     }
     _givenNames.insert(name, given);
+    if (!readHere && !held) {
+        return fail(prepared->error); // it could not be read whole
+    }
     const quint64 fileSize = static_cast<quint64>(info.st_size);
     const bool deflate = fileSize > 0 && !isStoredName(entryName);
     const bool encrypted = _password.has_value();
@@ -441,93 +764,41 @@ bool ZipPacker::addEntry(const QString& path, const QString& entryName) {
     owner.append(char(0x04));
     put32(owner, static_cast<quint32>(info.st_gid));
     local += owner;
-    if (!write(local)) {
-        return false;
-    }
 
-    std::optional<PkwareKeys> keys;
-    quint64 compSize = 0;
-    if (encrypted) {
-        keys.emplace(*_password);
-        // Eleven random bytes and a check byte; with a data descriptor the check byte is the
-        // high byte of the file time.
-        std::array<char, 12> header{};
-        QRandomGenerator* random = QRandomGenerator::global();
-        for (int i = 0; i < 11; ++i) {
-            header[static_cast<size_t>(i)] = static_cast<char>(random->bounded(256));
-        }
-        header[11] = static_cast<char>((stamp.time >> 8) & 0xFFU);
-        keys->encrypt(header.data(), 12);
-        if (!write(header.data(), 12)) {
-            return false;
-        }
-        compSize = 12;
-    }
-
-    if (deflate && !_deflater) {
-        _deflater = std::make_unique<Deflater>();
-    }
-    if (deflate && (!_deflater->ready || deflateReset(&_deflater->stream) != Z_OK)) {
-        return fail(QStringLiteral("圧縮処理を始められません: %1").arg(path));
-    }
-    auto output = [&](char* data, qint64 count) {
-        if (keys) {
-            keys->encrypt(data, count);
-        }
-        compSize += static_cast<quint64>(count);
-        return write(data, count);
-    };
-
-    uLong crc = crc32(0L, Z_NULL, 0);
-    quint64 size = 0;
-    bool atEnd = false;
-    while (!atEnd) {
+    CodedData coded;
+    if (held) {
         if (_isCancelled && _isCancelled()) {
             _cancelled = true;
             return fail(QStringLiteral("キャンセルされました"));
         }
-        const qint64 got = in.read(_readBlock.data(), kBlockSize);
-        if (got < 0) {
-            return fail(
-                QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, in.errorString()));
+        // Sizes known already: the header goes out complete.
+        coded = prepared->coded;
+        local.replace(14, 12, sizesField(coded.crc, coded.compSize, coded.size, zip64));
+        if (zip64) {
+            local.replace(zip64Field + 4, 16, zip64SizesField(coded.compSize, coded.size));
         }
-        atEnd = got == 0;
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(_readBlock.constData()),
-                    static_cast<uInt>(got));
-        size += static_cast<quint64>(got);
-        if (!deflate) {
-            if (got > 0 && !output(_readBlock.data(), got)) {
-                return false;
-            }
-            continue;
+        if (!write(local) || !write(prepared->data)) {
+            return false;
         }
-        z_stream& z = _deflater->stream;
-        z.next_in = reinterpret_cast<Bytef*>(_readBlock.data());
-        z.avail_in = static_cast<uInt>(got);
-        int status = Z_OK;
-        do {
-            _deflated.resize(kBlockSize);
-            z.next_out = reinterpret_cast<Bytef*>(_deflated.data());
-            z.avail_out = static_cast<uInt>(kBlockSize);
-            status = ::deflate(&z, atEnd ? Z_FINISH : Z_NO_FLUSH);
-            if (status == Z_STREAM_ERROR) {
-                return fail(QStringLiteral("圧縮処理に失敗しました: %1").arg(path));
-            }
-            const qint64 produced = kBlockSize - static_cast<qint64>(z.avail_out);
-            if (produced > 0 && !output(_deflated.data(), produced)) {
-                return false;
-            }
-        } while (z.avail_out == 0 || (atEnd && status != Z_STREAM_END));
+    } else {
+        if (!write(local)) {
+            return false;
+        }
+        const Salt salt = prepared != nullptr ? prepared->salt : (encrypted ? drawSalt() : Salt{});
+        QString error;
+        bool cancelled = false;
+        if (!codeData(
+                in, path, fileSize, deflate, _password, salt, stamp.time, *_coder, _isCancelled,
+                [this](char* data, qint64 count) { return write(data, count); }, coded, error,
+                cancelled)) {
+            _cancelled = cancelled;
+            return error.isEmpty() ? false : fail(error);
+        }
     }
-    if (size != fileSize) {
-        // The file grew or shrank while it was read (still being written by another program):
-        // the lab would get a cut photo whose checksum matches.
-        return fail(QStringLiteral("読み込み中にファイルが変更されました: %1").arg(path));
-    }
-
-    const auto crcValue = static_cast<quint32>(crc);
-    // Marked as text as zip marks it, for readers that convert line ends on request.
-    const bool text = deflate && _deflater->stream.data_type == Z_TEXT;
+    const quint64 compSize = coded.compSize;
+    const quint64 size = coded.size;
+    const quint32 crcValue = coded.crc;
+    const bool text = coded.text;
     if (encrypted) {
         QByteArray descriptor;
         put32(descriptor, kDescriptorSignature);
@@ -543,18 +814,12 @@ bool ZipPacker::addEntry(const QString& path, const QString& entryName) {
             return false;
         }
     }
-    QByteArray sizes;
-    put32(sizes, crcValue);
-    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(compSize));
-    put32(sizes, zip64 ? kMax32 : static_cast<quint32>(size));
-    if (!patch(headerOffset + 14, sizes)) {
-        return false;
-    }
-    if (zip64) {
-        QByteArray large;
-        put64(large, size);
-        put64(large, compSize);
-        if (!patch(headerOffset + static_cast<quint64>(zip64Field) + 4, large)) {
+    if (!held) {
+        if (!patch(headerOffset + 14, sizesField(crcValue, compSize, size, zip64))) {
+            return false;
+        }
+        if (zip64 && !patch(headerOffset + static_cast<quint64>(zip64Field) + 4,
+                            zip64SizesField(compSize, size))) {
             return false;
         }
     }
@@ -609,6 +874,7 @@ bool ZipPacker::finish() {
     if (!isOpen()) {
         return fail(QStringLiteral("書庫が開かれていません: %1").arg(_archivePath));
     }
+    _ahead.reset(); // nothing more comes
     const quint64 directoryOffset = _bufferStart + static_cast<quint64>(_buffer.size());
     for (const CentralRecord& entry : _central) {
         if (!write(entry.record)) {
