@@ -98,6 +98,7 @@ private:
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
     bool flush();
+    bool settle();
     bool patch(quint64 offset, const QByteArray& data);
     void addCentral(CentralRecord record);
     bool hashFileRange(quint64 from, quint64 to);
@@ -113,6 +114,8 @@ private:
     quint64 _bufferStart = 0;
     quint64 _writeBackFrom = 0; // bytes before it were handed to the disk already
     std::unique_ptr<Coder> _coder;
+    class DirectOut;
+    std::unique_ptr<DirectOut> _direct; // none: written through the page cache
     std::unique_ptr<Ahead> _ahead;
     std::function<bool()> _isCancelled;
     bool _cancelled = false;
