@@ -52,6 +52,7 @@ constexpr size_t kAheadFiles = 512;
 constexpr qsizetype kSpareCapacity = 1024 * 1024;
 // How many announced files a worker takes at once, to encrypt them side by side.
 constexpr size_t kBatch = 32;
+constexpr qint64 kBatchBytes = 8 * 1024 * 1024;
 // Written bytes are handed to the disk in steps of this size while the packing goes on, so that
 // the closing fsync waits for the tail only, not for the whole archive.
 constexpr quint64 kWriteBackStep = 8 * 1024 * 1024;
@@ -668,40 +669,46 @@ struct ZipPacker::Ahead {
         std::vector<std::shared_ptr<Expected>> batch;
         for (;;) {
             batch.clear();
-            quint64 takenIn = 0;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [this] {
-                    return stop ||
-                           (taken < queue.size() && taken < kAheadFiles && heldBytes < kAheadBytes);
-                });
-                if (stop) {
-                    return;
-                }
-                while (taken < queue.size() && batch.size() < kBatch) {
-                    batch.push_back(queue[taken++]);
-                }
-                takenIn = generation;
-            }
             SideBySide encryption;
-            for (const std::shared_ptr<Expected>& entry : batch) {
+            qint64 batchBytes = 0;
+            quint64 takenIn = 0;
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [this] { return stop || hasRoom(0); });
+            if (stop) {
+                return;
+            }
+            takenIn = generation;
+            // Files are taken one by one while the batch stays small: a batch of large files
+            // would keep the writer waiting for its first.
+            do {
+                const std::shared_ptr<Expected> entry = queue[taken++];
+                batch.push_back(entry);
+                lock.unlock();
                 prepare(*entry, coder);
                 if (entry->held && password) {
                     encryption.add(*password, entry->data);
                 }
-            }
+                batchBytes += entry->data.size();
+                lock.lock();
+            } while (!stop && takenIn == generation && batch.size() < kBatch &&
+                     batchBytes < kBatchBytes && hasRoom(batchBytes));
+            lock.unlock();
             encryption.run();
-            {
-                const std::lock_guard lock(mutex);
-                for (const std::shared_ptr<Expected>& entry : batch) {
-                    entry->done = true;
-                    if (takenIn == generation) {
-                        heldBytes += entry->data.size();
-                    }
+            lock.lock();
+            for (const std::shared_ptr<Expected>& entry : batch) {
+                entry->done = true;
+                if (takenIn == generation) {
+                    heldBytes += entry->data.size();
                 }
             }
+            lock.unlock();
             changed.notify_all();
         }
+    }
+
+    // Under the lock: another file may be taken, with pending bytes prepared but not counted yet.
+    bool hasRoom(qint64 pending) const {
+        return taken < queue.size() && taken < kAheadFiles && heldBytes + pending < kAheadBytes;
     }
 
     void prepare(Expected& entry, Coder& coder) {
