@@ -189,9 +189,11 @@ __attribute__((target("avx512f"))) void encryptWide(std::array<quint32, kLanes>&
 }
 #pragma GCC diagnostic pop
 
+std::atomic<bool> g_wideAllowed{true};
+
 bool hasWideLanes() {
     static const bool has = __builtin_cpu_supports("avx512f") != 0;
-    return has;
+    return has && g_wideAllowed;
 }
 
 // Encrypts several entries' data at once. Each byte's step waits for the one before, so a core
@@ -767,6 +769,10 @@ void ZipPacker::setHeaderSeed(std::optional<quint32> seed) {
     } else {
         g_seededSalt.reset();
     }
+}
+
+void ZipPacker::setWideEncryption(bool allowed) {
+    g_wideAllowed = allowed;
 }
 
 ZipPacker::Salt ZipPacker::drawSalt() {

@@ -74,6 +74,8 @@ public:
     // Tests fix the random bytes of the encryption headers to compare two archives byte for
     // byte; none (the program's case) draws them from the system's generator.
     static void setHeaderSeed(std::optional<quint32> seed);
+    // Tests turn the AVX-512 encryption off to check the scalar one on a CPU that has it.
+    static void setWideEncryption(bool allowed);
 
 private:
     using Salt = std::array<char, 11>; // the random part of an encryption header
