@@ -205,23 +205,31 @@ bool ZipJob::createZipWorkFolders(const QString& relativeFolder) {
     return true;
 }
 
-bool ZipJob::oneZipWithPath(const QString& path, const QString& zipFilePath) {
-    Log::outputLn(path);
+ZipJob::PackedName ZipJob::packedNameForFile(const QString& path) const {
     const EntryPlan plan = planForFile(path);
-    QString entry = plan.entry;
+    PackedName packed{plan.entry, {}};
     if (!_directZipFlg) {
         // Copy-convert: the file goes in under the Windows-safe name its copy in the staging
         // folder has; the entry no longer depends on where the bytes are read, so they are read
         // from the order file itself.
-        if (orbel::isInNGCharForWindowsPath(entry)) {
-            entry = orbel::convertToWindowsPath(entry);
+        if (orbel::isInNGCharForWindowsPath(packed.entry)) {
+            packed.entry = orbel::convertToWindowsPath(packed.entry);
         }
-        entry = QDir::cleanPath(entry).remove(QRegularExpression(QStringLiteral("^/+")));
-        addSelectWorkFile(zipWorkFolderPath() + u'/' + entry);
+        static const QRegularExpression leadingSlashes(QStringLiteral("^/+"));
+        packed.entry = QDir::cleanPath(packed.entry).remove(leadingSlashes);
     }
-    const QString name = plan.option == QStringLiteral("-gj") ? fileNameOf(entry)
-                                                              : ZipPacker::entryNameForPath(entry);
-    return packFile(path, name, zipFilePath);
+    packed.name = plan.option == QStringLiteral("-gj") ? fileNameOf(packed.entry)
+                                                       : ZipPacker::entryNameForPath(packed.entry);
+    return packed;
+}
+
+bool ZipJob::oneZipWithPath(const QString& path, const QString& zipFilePath) {
+    Log::outputLn(path);
+    const PackedName packed = packedNameForFile(path);
+    if (!_directZipFlg) {
+        addSelectWorkFile(zipWorkFolderPath() + u'/' + packed.entry);
+    }
+    return packFile(path, packed.name, zipFilePath);
 }
 
 bool ZipJob::packFile(const QString& path, const QString& entry, const QString& zipFilePath) {
@@ -265,6 +273,12 @@ void ZipJob::packOrderFiles(const QStringList& files, const QString& zipFilePath
         Log::outputLn(QStringLiteral("ZIP書き込みエラー %1").arg(_packer->errorText()));
         _errorFile = zipFilePath;
         setErr(true);
+    } else {
+        // Read and encrypted ahead on other cores while the archive is written; each file is
+        // still checked, logged and added in turn below.
+        for (const QString& file : files) {
+            _packer->expect(file, packedNameForFile(file).name);
+        }
     }
     for (const QString& file : files) {
         if (isErr() || isCancel()) {

@@ -63,6 +63,11 @@ private:
         QString base;   // working folder, "" for "~"
     };
     EntryPlan planForFile(const QString& path) const;
+    struct PackedName {
+        QString entry; // the path below the base (Windows-safe in copy-convert mode)
+        QString name;  // the entry name in the archive
+    };
+    PackedName packedNameForFile(const QString& path) const;
     // Copies source to destination (replacing a leftover), success when the file is there.
     static bool copyFile(const QString& source, const QString& destination);
     // Creates every missing folder of relativeFolder below the staging folder.

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,11 @@ public:
     // as the order report writes names. Two different names that compose alike would replace one
     // another: the second is refused.
     bool addFile(const QString& path, const QString& entryName);
+    // Announces the file the caller will add next (after those announced before), so that worker
+    // threads read, check, compress and encrypt it while earlier entries are written; the bytes
+    // of the archive are the same as without. addFile() takes that work when it is handed the
+    // same path and name; handed another one, it drops every announced file and works alone.
+    void expect(const QString& path, const QString& entryName);
     // Writes the central directory; the archive is complete after it.
     bool finish();
     // SHA-256 (lower-case hex) of the whole finished archive, taken from the bytes as they were
@@ -65,18 +71,36 @@ public:
     // Sizes and offsets from this value on get zip64 fields; tests lower it to reach them.
     static void setZip64Limit(quint64 limit);
     static quint64 zip64Limit();
+    // Tests fix the random bytes of the encryption headers to compare two archives byte for
+    // byte; none (the program's case) draws them from the system's generator.
+    static void setHeaderSeed(std::optional<quint32> seed);
+    // Tests turn the AVX-512 encryption off to check the scalar one on a CPU that has it.
+    static void setWideEncryption(bool allowed);
 
 private:
+    using Salt = std::array<char, 11>; // the random part of an encryption header
     struct CentralRecord {
         QByteArray name;
         QByteArray record; // the whole central directory record
     };
     bool readDirectory();
-    bool addEntry(const QString& path, const QString& entryName);
+    struct Expected;
+    struct Coder;
+    struct Ahead;
+    struct CodedData;
+    bool addEntry(const QString& path, const QString& entryName, const Expected* prepared);
+    std::shared_ptr<Expected> takeExpected(const QString& path, const QString& entryName);
+    static Salt drawSalt();
+    static bool codeData(QFile& in, const QString& path, quint64 fileSize, bool deflate,
+                         const std::optional<QByteArray>& password, const Salt& salt,
+                         quint16 checkTime, Coder& coder, const std::function<bool()>& isCancelled,
+                         const std::function<bool(char*, qint64)>& sink, CodedData& out,
+                         QString& error, bool& cancelled);
     bool fail(const QString& text);
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
     bool flush();
+    bool settle();
     bool patch(quint64 offset, const QByteArray& data);
     void addCentral(CentralRecord record);
     bool hashFileRange(quint64 from, quint64 to);
@@ -90,10 +114,11 @@ private:
     QHash<QByteArray, QByteArray> _givenNames;  // stored entry name to the name it was added as
     QByteArray _buffer;                         // bytes not yet written, starting at _bufferStart
     quint64 _bufferStart = 0;
-    QByteArray _readBlock;
-    QByteArray _deflated;
-    struct Deflater;
-    std::unique_ptr<Deflater> _deflater;
+    quint64 _writeBackFrom = 0; // bytes before it were handed to the disk already
+    std::unique_ptr<Coder> _coder;
+    class DirectOut;
+    std::unique_ptr<DirectOut> _direct; // none: written through the page cache
+    std::unique_ptr<Ahead> _ahead;
     std::function<bool()> _isCancelled;
     bool _cancelled = false;
     bool _finished = false;

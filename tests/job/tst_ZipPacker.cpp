@@ -12,6 +12,9 @@
 
 #include <QCryptographicHash>
 #include <QtTest>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -65,6 +68,44 @@ bool makeReportArchive(const TestHome& home, const QString& archive) {
                                  folder + QStringLiteral("/PrintReport4.txt"), folder);
 }
 
+// Gives the file fixed times, the access time ahead of the others so that reading the file does
+// not move it: two packings of it then write the same header bytes.
+bool fixTimes(const QString& path) {
+    const std::time_t now = std::time(nullptr);
+    const struct timespec times[2] = {{now + 3600, 0}, {now - 86400, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+// The archive's bytes, with the report archive made once and copied, so that two packings start
+// from the same bytes.
+struct PackRun {
+    QByteArray bytes;
+    std::optional<QString> sha256;
+};
+
+// Restores the drawn encryption headers whatever the test's outcome.
+struct SeedGuard {
+    explicit SeedGuard(quint32 seed) { ZipPacker::setHeaderSeed(seed); }
+    ~SeedGuard() { ZipPacker::setHeaderSeed(std::nullopt); }
+    SeedGuard(const SeedGuard&) = delete;
+    SeedGuard& operator=(const SeedGuard&) = delete;
+};
+
+struct WideGuard {
+    WideGuard() = default;
+    ~WideGuard() { ZipPacker::setWideEncryption(true); }
+    WideGuard(const WideGuard&) = delete;
+    WideGuard& operator=(const WideGuard&) = delete;
+};
+
+struct Zip64LimitGuard {
+    const quint64 saved = ZipPacker::zip64Limit();
+    Zip64LimitGuard() = default;
+    ~Zip64LimitGuard() { ZipPacker::setZip64Limit(saved); }
+    Zip64LimitGuard(const Zip64LimitGuard&) = delete;
+    Zip64LimitGuard& operator=(const Zip64LimitGuard&) = delete;
+};
+
 } // namespace
 
 class TestZipPacker : public QObject {
@@ -80,6 +121,7 @@ private Q_SLOTS:
     void cancelStopsInsideAFile();
     void storedSuffixesIgnoreCase();
     void decomposedNameIsPackedAsTheReportWritesIt();
+    void announcedFilesPackAsFilesAddedInTurn();
 };
 
 void TestZipPacker::stagePacksTwoThousandFilesInOrder() {
@@ -305,6 +347,115 @@ void TestZipPacker::storedSuffixesIgnoreCase() {
     QCOMPARE(ZipPacker::entryNameForPath(QStringLiteral("/home/u/Docs/a b.pdf")),
              QStringLiteral("home/u/Docs/a b.pdf"));
     QCOMPARE(ZipPacker::entryNameForPath(QStringLiteral("./W/1.jpg")), QStringLiteral("W/1.jpg"));
+}
+
+// Files announced ahead are prepared by worker threads; the archive must come out byte for byte
+// as when each file is read as it is added: photos, text, an empty file, one too large to be
+// held, a name added twice, with and without the password; a caller that adds another file than
+// announced, or an announced file that is gone, is served as without announcing.
+void TestZipPacker::announcedFilesPackAsFilesAddedInTurn() {
+    TestHome home;
+    const QString report = home.filePath(QStringLiteral("report.zip"));
+    QVERIFY(makeReportArchive(home, report));
+    QList<QPair<QString, QString>> files; // path, entry
+    for (int i = 0; i < 40; ++i) {
+        const QString path = home.filePath(QStringLiteral("in/IMG_%1.jpg").arg(i));
+        QVERIFY(kit::writeFile(path, 1000 + i * 7919, static_cast<quint32>(i + 1)));
+        files.append({path, QStringLiteral("写真/IMG_%1.jpg").arg(i)});
+    }
+    const QString text = home.filePath(QStringLiteral("in/notes.txt"));
+    QVERIFY(kit::writeText(text, QByteArray("行 0123456789\n").repeated(30000)));
+    const QString empty = home.filePath(QStringLiteral("in/empty.txt"));
+    QVERIFY(kit::writeText(empty, QByteArray()));
+    const QString large = home.filePath(QStringLiteral("in/clip.mov"));
+    QVERIFY(kit::writeFile(large, 9 * 1024 * 1024, 99));
+    files.insert(3, {text, QStringLiteral("notes.txt")});
+    files.insert(10, {empty, QStringLiteral("empty.txt")});
+    files.insert(20, {large, QStringLiteral("kinelo/clip.mov")});
+    files.append({files[5].first, QStringLiteral("写真/IMG_0.jpg")}); // replaces the first photo
+    for (const auto& file : std::as_const(files)) {
+        QVERIFY(fixTimes(file.first));
+    }
+
+    const auto pack = [&](const QString& name, const std::optional<QString>& password,
+                          bool announce, std::optional<quint32> seed) -> PackRun {
+        const QString archive = home.filePath(name);
+        if (!QFile::copy(report, archive)) {
+            return {};
+        }
+        std::optional<SeedGuard> guard;
+        if (seed) {
+            guard.emplace(*seed);
+        }
+        ZipPacker packer(archive, password);
+        if (!packer.open()) {
+            return {};
+        }
+        if (announce) {
+            for (const auto& file : std::as_const(files)) {
+                packer.expect(file.first, file.second);
+            }
+        }
+        for (const auto& file : std::as_const(files)) {
+            if (!packer.addFile(file.first, file.second)) {
+                qWarning("%s", qPrintable(packer.errorText()));
+                return {};
+            }
+        }
+        if (!packer.finish()) {
+            return {};
+        }
+        return {kit::readAll(archive), packer.sha256()};
+    };
+
+    // The third round gives most entries zip64 fields (sizes and offsets from 60,000 on); the
+    // fourth encrypts without the CPU's wide registers, as on a CPU without them.
+    const Zip64LimitGuard limit;
+    const WideGuard wide;
+    for (const int round : {0, 1, 2, 3}) {
+        ZipPacker::setWideEncryption(round != 3);
+        const bool encrypted = round != 1;
+        const std::optional<QString> password =
+            encrypted ? std::optional<QString>(kPassword) : std::nullopt;
+        const QString suffix = QString::number(round);
+        ZipPacker::setZip64Limit(round == 2 ? 60000 : limit.saved);
+        const PackRun alone =
+            pack(QStringLiteral("alone-") + suffix + QStringLiteral(".zip"), password, false, 4242);
+        const PackRun ahead =
+            pack(QStringLiteral("ahead-") + suffix + QStringLiteral(".zip"), password, true, 4242);
+        QVERIFY(alone.bytes.size() > 9 * 1024 * 1024);
+        QVERIFY(alone.bytes == ahead.bytes);
+        QVERIFY(ahead.sha256.has_value());
+        QCOMPARE(ahead.sha256, alone.sha256);
+        QCOMPARE(*ahead.sha256,
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(ahead.bytes, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(unzipTests(
+            home.filePath(QStringLiteral("ahead-") + suffix + QStringLiteral(".zip")), kPassword));
+    }
+    ZipPacker::setZip64Limit(limit.saved);
+    // Without fixed headers two encrypted packings differ (the headers are random), and both
+    // are sound.
+    const PackRun first = pack(QStringLiteral("r1.zip"), kPassword, true, std::nullopt);
+    const PackRun second = pack(QStringLiteral("r2.zip"), kPassword, false, std::nullopt);
+    QCOMPARE(first.bytes.size(), second.bytes.size());
+    QVERIFY(first.bytes != second.bytes);
+    QVERIFY(unzipTests(home.filePath(QStringLiteral("r1.zip")), kPassword));
+
+    // Announced in one order, added in another: what was prepared is dropped, nothing is lost.
+    const QString archive = home.filePath(QStringLiteral("other-order.zip"));
+    QVERIFY(QFile::copy(report, archive));
+    ZipPacker packer(archive, kPassword);
+    QVERIFY(packer.open());
+    packer.expect(files[0].first, files[0].second);
+    packer.expect(files[1].first, files[1].second);
+    QVERIFY(packer.addFile(files[1].first, files[1].second));
+    QVERIFY(packer.addFile(files[0].first, files[0].second));
+    const QString gone = home.filePath(QStringLiteral("in/gone.jpg"));
+    packer.expect(gone, QStringLiteral("gone.jpg"));
+    QVERIFY(!packer.addFile(gone, QStringLiteral("gone.jpg")));
+    QVERIFY(packer.errorText().contains(gone));
+    QVERIFY(!packer.finish() || !packer.sha256().has_value());
 }
 
 QTEST_GUILESS_MAIN(TestZipPacker)
