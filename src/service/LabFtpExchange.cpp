@@ -49,7 +49,7 @@ int codeOf(const FtpResult& result) {
                               : result.code;
 }
 
-// The reply lines of the server in curl's verbose output ("< 213 ..."), without the marker.
+// The reply lines of the server in a session's dialogue ("< 213 ..."), without the marker.
 QStringList serverReplies(const QByteArray& verboseOutput) {
     QStringList replies;
     for (const QByteArray& raw : verboseOutput.split('\n')) {
@@ -68,7 +68,7 @@ struct ServerReply {
     QString text;    // the answer after its code
 };
 
-// Each command curl sent and the server's final answer to it, from curl's verbose output.
+// Each command sent and the server's final answer to it, from a session's dialogue.
 QList<ServerReply> commandReplies(const QByteArray& verboseOutput) {
     QList<ServerReply> replies;
     for (const QByteArray& raw : verboseOutput.split('\n')) {
@@ -87,6 +87,15 @@ QList<ServerReply> commandReplies(const QByteArray& verboseOutput) {
         }
     }
     return replies;
+}
+
+// The size a SIZE command was answered with (213); none for any other answer.
+std::optional<qint64> sizeAnswered(const ServerReply& reply) {
+    if (!reply.command.startsWith(QStringLiteral("SIZE ")) || reply.code != 213)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 size = reply.text.section(u' ', 0, 0).toLongLong(&ok);
+    return ok ? std::optional<qint64>(size) : std::nullopt;
 }
 
 std::optional<QStringList> namesOf(const QByteArray& listing) {
@@ -141,13 +150,9 @@ RemoteNames LabFtpExchange::surveyRemoteNames(FtpSession& lab, const QStringList
         RemoteFileProbe probe;
         if (reply.code == 550) {
             probe.state = RemoteFileProbe::State::Absent;
-        } else if (reply.code == 213) {
-            bool ok = false;
-            const qint64 size = reply.text.section(u' ', 0, 0).toLongLong(&ok);
-            if (ok) {
-                probe.state = RemoteFileProbe::State::Present;
-                probe.size = size;
-            }
+        } else if (const std::optional<qint64> size = sizeAnswered(reply)) {
+            probe.state = RemoteFileProbe::State::Present;
+            probe.size = *size;
         }
         answer.sizes.insert(name, probe);
     }
@@ -173,11 +178,8 @@ RenameReply LabFtpExchange::renameAndList(FtpSession& lab, const QString& from, 
         if (answer.command.startsWith(QStringLiteral("RNTO "))) {
             reply.replied = answer.code != 0;
             reply.renamed = answer.code >= 200 && answer.code < 300;
-        } else if (answer.command.startsWith(QStringLiteral("SIZE ")) && answer.code == 213) {
-            bool ok = false;
-            const qint64 size = answer.text.section(u' ', 0, 0).toLongLong(&ok);
-            if (ok)
-                reply.finalSize = size;
+        } else if (const std::optional<qint64> size = sizeAnswered(answer)) {
+            reply.finalSize = *size;
         }
     }
     if (!result.succeeded() || (reply.renamed && reply.finalSize == expectedSize))
@@ -196,11 +198,9 @@ RemoteFileProbe LabFtpExchange::sizeOnly(FtpSession& lab, const QString& name) {
     RemoteFileProbe probe;
     probe.code = codeOf(result);
     for (const ServerReply& answer : commandReplies(result.dialogue)) {
-        bool ok = false;
-        const qint64 size = answer.text.section(u' ', 0, 0).toLongLong(&ok);
-        if (answer.command.startsWith(QStringLiteral("SIZE ")) && answer.code == 213 && ok) {
+        if (const std::optional<qint64> size = sizeAnswered(answer)) {
             probe.state = RemoteFileProbe::State::Present;
-            probe.size = size;
+            probe.size = *size;
         }
     }
     return probe;

@@ -15,14 +15,14 @@ struct RemoteFileProbe {
     enum class State { Present, Absent, Unknown };
     State state = State::Unknown;
     qint64 size = -1; // when present
-    int code = 0;     // curl's exit status when unknown
+    int code = 0;     // the exchange's code when unknown
 };
 
 // A file at the lab read back into a SHA-256.
 struct RemoteHashResult {
     std::optional<QString> sha256; // lower-case hex; none when it could not be read whole
     bool cancelled = false;
-    int code = 0;   // curl's exit status when it failed
+    int code = 0;   // the exchange's code when it failed
     QString method; // how it was learnt: "HASH", "XSHA256" (the server's command) or "RETR"
 };
 
@@ -31,7 +31,7 @@ struct RemoteHashResult {
 // server may answer SIZE with 550 for every file); where() weighs them together.
 struct RemoteNames {
     bool reached = false; // the server answered after the login
-    int code = 0;         // curl's exit status (the listing's, when it failed)
+    int code = 0;         // the exchange's code (the listing's, when it failed)
     std::optional<QStringList> listing;
     QMap<QString, RemoteFileProbe> sizes; // SIZE's answer per name asked
 
@@ -46,7 +46,7 @@ struct RenameReply {
     bool replied = false;  // an answer to RNTO arrived at all (a lost one leaves this false)
     qint64 finalSize = -1; // the final name's SIZE right after the rename; -1 without one
     std::optional<QStringList> listing; // read only when the final name's size did not prove it
-    int code = 0;                       // curl's exit status
+    int code = 0;                       // the exchange's code
 };
 
 // The send stage's exchanges with the lab's FTP server, each over the archive's session (one
@@ -55,7 +55,8 @@ class LabFtpExchange {
 public:
     LabFtpExchange() = delete;
 
-    // curl's exit codes that the send stage tells apart, and the three codes of the rename check.
+    // The codes the send stage tells apart (libcurl's, the numbers of curl's exit status), and the
+    // three codes of the rename check.
     static constexpr int kCodeNotStarted = 2; // curl could not be started ("failed to initialize")
     static constexpr int kCodeCouldNotConnect = 7;
     static constexpr int kCodePartialFile = 18;
