@@ -3,6 +3,7 @@
 
 #include "app/FileListRows.h"
 #include "job/NotificationCenter.h"
+#include "job/ProgressTarget.h"
 #include "product/ProductData.h"
 #include "product/ProductPopUpButton.h"
 #include "service/Analyzer.h"
@@ -284,6 +285,10 @@ void AppCtrl::setSelectedTab(OrderTab tab) {
 
 void AppCtrl::setProgressTarget(OrderTab tab, ProgressTarget* target) {
     _progress[index(tab)] = target;
+    // A tab that comes after the set-up says what the others say while the lab is awaited.
+    if (target != nullptr && !_tabsText.isEmpty()) {
+        target->setJobMsg(_tabsText);
+    }
 }
 
 // --- Selection ---

@@ -272,6 +272,7 @@ private:
     std::array<QString, 5> _fileCountText;
     std::array<QString, 5> _fileInfoText;
     std::array<ProgressTarget*, 5> _progress{};
+    QString _tabsText; // what showOnTabs put on every tab, until cleared
     QList<QVariantMap> _printRows;
     QList<QVariantMap> _schoolRows;
     QList<QVariantMap> _kineloRows;

@@ -286,6 +286,7 @@ void AppCtrl::startUpCheckFinished() {
 }
 
 void AppCtrl::showOnTabs(const QString& text) {
+    _tabsText = text;
     for (ProgressTarget* target : _progress) {
         if (target == nullptr) {
             continue;

@@ -7,6 +7,7 @@
 #include "product/ProductData.h"
 #include "service/LabConfig.h"
 #include "settings/Log.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDef.h"
 #include "ui/AlbumKineloSheet.h"
 #include "ui/AlbumTabPage.h"
@@ -157,35 +158,32 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
 
     auto* tabs = new QTabWidget(central);
     tabCtrl_ = new MainTabViewCtrl(tabs, this);
+    // Each tab holds an empty page until its order page is built into it.
     for (OrderTab tab : kAllOrderTabs) {
-        OrderTabPage* page = nullptr;
-        if (tab == OrderTab::Etc) {
-            etcPage_ = new EtcTabPage(ctrl_, tabs);
-            page = etcPage_;
-        } else if (tab == OrderTab::Print) {
-            printPage_ = new PrintTabPage(ctrl_, tabs);
-            page = printPage_;
-        } else if (tab == OrderTab::School) {
-            schoolPage_ = new SchoolTabPage(ctrl_, tabs);
-            page = schoolPage_;
-        } else if (tab == OrderTab::Resize) {
-            resizePage_ = new ResizeTabPage(ctrl_, tabs);
-            page = resizePage_;
-        } else if (tab == OrderTab::Album) {
-            albumPage_ = new AlbumTabPage(ctrl_, tabs);
-            page = albumPage_;
-        } else {
-            const QString sendName = tab == OrderTab::Resize
-                                         ? QStringLiteral("resizeResizeAndSendButton")
-                                         : OrderTabPage::prefix(tab) + QStringLiteral("SendButton");
-            page = new OrderTabPage(tab, ctrl_, sendName, tabs);
-        }
-        pages_[static_cast<std::size_t>(tab)] = page;
-        tabCtrl_->addTab(page, tab);
+        auto* holder = new QWidget(tabs);
+        holder->setObjectName(OrderTabPage::prefix(tab) + QStringLiteral("TabHolder"));
+        auto* holderLayout = new QVBoxLayout(holder);
+        holderLayout->setContentsMargins(0, 0, 0, 0);
+        holders_[static_cast<std::size_t>(tab)] = holder;
+        tabCtrl_->addTab(holder, tab);
     }
     layout->addWidget(tabs, 1);
     setCentralWidget(central);
-    OrderTabPage::shareCaptionColumn({albumPage_, resizePage_, etcPage_});
+    // The tab of the last run is the one shown first: only its page is built before the window
+    // is up.
+    if (const std::optional<OrderTab> last = orderTabFromLabel(
+            UserDef::stringForKey(SettingsKey::MainTabLabel).value_or(QString()))) {
+        tabCtrl_->selectTabForLabel(orderTabLabel(*last));
+    }
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int) {
+        if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
+            page(*tab);
+        }
+    });
+    if (const std::optional<OrderTab> shown = tabCtrl_->selectedTab()) {
+        buildPage(*shown);
+    }
+    QTimer::singleShot(0, this, &MainWindow::buildNextPage);
 
     sheets_ = new OrderSheets(this, *sheetHost_, this);
     serviceHost_ = std::make_unique<ServiceHost>(ctrl_, *this);
@@ -196,17 +194,21 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     };
     buildMenus();
 
-    // The album tab's parts of the shell.
-    ctrl_.isCharInputProductHook = [this] { return albumPage_->form().isCharInputProduct(); };
-    ctrl_.albumDirectOrderNumClearHook = [this] { albumPage_->form().albumDirectOrderNumClear(); };
-    kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
-    albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
-    printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
-    printPage_->kineloOpener = [this] { printKineloSheet_->printKineloAction(); };
+    // The album tab's parts of the shell. A form not built yet has nothing typed in it.
+    ctrl_.isCharInputProductHook = [this] {
+        return albumPage_ != nullptr && albumPage_->form().isCharInputProduct();
+    };
+    ctrl_.albumDirectOrderNumClearHook = [this] {
+        if (albumPage_ != nullptr) {
+            albumPage_->form().albumDirectOrderNumClear();
+        }
+    };
     ctrl_.kineloPathFieldsClearHook = [this](OrderTab tab) {
         if (tab == OrderTab::Album) {
-            kineloSheet_->clearPathFields();
-        } else {
+            if (kineloSheet_ != nullptr) {
+                kineloSheet_->clearPathFields();
+            }
+        } else if (printKineloSheet_ != nullptr) {
             printKineloSheet_->clearPathFields();
         }
     };
@@ -216,7 +218,7 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
     };
     albumSetImporter = [this] {
         AlbumSet::importAlbumSet();
-        albumPage_->loadAlbumSetPop();
+        albumPage()->loadAlbumSetPop();
         return true;
     };
 
@@ -242,34 +244,43 @@ MainWindow::MainWindow(AppCtrl& ctrl, QWidget* parent)
             tabCtrl_->mainTabItemUnLock();
         }
     });
+    // Pages not built yet take the drop state when they are, and have no memo or message yet.
     connect(&ctrl_, &AppCtrl::dragDropChanged, this, [this](bool on) {
         for (OrderTab tab : kAllOrderTabs) {
             if (!ctrl_.tabFlg(tab) && on) {
                 continue;
             }
-            if (on) {
-                page(tab)->dragDropView()->dragDropOn();
-            } else {
-                page(tab)->dragDropView()->dragDropOff();
+            dragDropState_[static_cast<std::size_t>(tab)] = on;
+            if (OrderTabPage* built = builtPage(tab)) {
+                if (on) {
+                    built->dragDropView()->dragDropOn();
+                } else {
+                    built->dragDropView()->dragDropOff();
+                }
             }
         }
     });
-    connect(&ctrl_, &AppCtrl::selectionChanged, this,
-            [this](OrderTab tab) { page(tab)->viewRefresh(); });
+    connect(&ctrl_, &AppCtrl::selectionChanged, this, [this](OrderTab tab) {
+        if (OrderTabPage* built = builtPage(tab)) {
+            built->viewRefresh();
+        }
+    });
     connect(&ctrl_, &AppCtrl::orderMemoClearRequested, this, [this](OrderTab tab) {
-        if (tab == OrderTab::Etc) {
+        if (tab == OrderTab::Etc && etcPage_ != nullptr) {
             etcPage_->orderMemoClear();
-        } else if (tab == OrderTab::Print) {
+        } else if (tab == OrderTab::Print && printPage_ != nullptr) {
             printPage_->orderMemoClear();
-        } else if (tab == OrderTab::School) {
+        } else if (tab == OrderTab::School && schoolPage_ != nullptr) {
             schoolPage_->orderMemoClear();
-        } else if (tab == OrderTab::Resize) {
+        } else if (tab == OrderTab::Resize && resizePage_ != nullptr) {
             resizePage_->orderMemoClear();
         }
     });
     connect(&ctrl_, &AppCtrl::jobMsgClearRequested, this, [this] {
         for (OrderTabPage* p : pages_) {
-            p->jobMsg()->clear();
+            if (p != nullptr) {
+                p->jobMsg()->clear();
+            }
         }
     });
     connect(&ctrl_, &AppCtrl::orderChainRequested, sheets_, &OrderSheets::startOrderChain);
@@ -337,8 +348,12 @@ void MainWindow::comViewRefresh() {
     prefs_->selectPhotoStudioNamePop();
     // While the Kinelo sheet is open its view is the one to refresh.
     if (ctrl_.kineloWindowOpen()) {
-        kineloSheet_->albumKineloViewRefresh();
-        printKineloSheet_->printKineloViewRefresh();
+        if (kineloSheet_ != nullptr) {
+            kineloSheet_->albumKineloViewRefresh();
+        }
+        if (printKineloSheet_ != nullptr) {
+            printKineloSheet_->printKineloViewRefresh();
+        }
     } else if (const std::optional<OrderTab> tab = tabCtrl_->selectedTab()) {
         page(*tab)->viewRefresh();
     }
@@ -350,13 +365,13 @@ void MainWindow::comViewRefresh() {
 QWidget* MainWindow::selectedTabImageFolderPath() const {
     const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
     if (tab == OrderTab::Etc) {
-        return etcPage_->etcImageFolderPath();
+        return etcPage()->etcImageFolderPath();
     }
     if (tab == OrderTab::Resize) {
-        return resizePage_->resizeImageFolderPath();
+        return resizePage()->resizeImageFolderPath();
     }
     if (tab == OrderTab::Album) {
-        return albumPage_->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
+        return albumPage()->findChild<QWidget*>(QStringLiteral("albumImageFolderPath"));
     }
     return nullptr;
 }
@@ -369,12 +384,12 @@ QWidget* MainWindow::selectedTabImageFileNum() const {
 QWidget* MainWindow::selectedTabFileInfoTextView() const {
     const std::optional<OrderTab> tab = tabCtrl_->selectedTab();
     if (tab == OrderTab::Resize) {
-        return resizePage_->resizeFileInfoTextView();
+        return resizePage()->resizeFileInfoTextView();
     }
     if (tab == OrderTab::Album) {
-        return albumPage_->findChild<QWidget*>(QStringLiteral("albumFileInfoTextView"));
+        return albumPage()->findChild<QWidget*>(QStringLiteral("albumFileInfoTextView"));
     }
-    return tab == OrderTab::Etc ? etcPage_->etcFileInfoTextView() : nullptr;
+    return tab == OrderTab::Etc ? etcPage()->etcFileInfoTextView() : nullptr;
 }
 
 QWidget* MainWindow::selectedTabJobIndicator() const {
@@ -567,12 +582,20 @@ void MainWindow::closeWaitPanel() {
 void MainWindow::setupKineloButtons(bool kineloOff) {
     // The school and etc buttons stay hidden; the print button waits for a postcard order set;
     // the lab's "KINELO-OFF" keeps both the print and the album button away.
-    albumPage_->setKineloButtonAllowed(!kineloOff);
-    printPage_->setKineloButtonAllowed(!kineloOff);
+    kineloAllowed_ = !kineloOff;
+    if (albumPage_ != nullptr) {
+        albumPage_->setKineloButtonAllowed(!kineloOff);
+    }
+    if (printPage_ != nullptr) {
+        printPage_->setKineloButtonAllowed(!kineloOff);
+    }
 }
 
 void MainWindow::tabUIInit(OrderTab tab) {
-    page(tab)->uiInit();
+    uiInitAsked_[static_cast<std::size_t>(tab)] = true;
+    if (OrderTabPage* built = builtPage(tab)) {
+        built->uiInit();
+    }
 }
 
 bool MainWindow::openCustomAuthWindow() {
@@ -620,15 +643,161 @@ void MainWindow::hideAlbumDropMessage() {
 }
 
 void MainWindow::enableKineloPathDrops() {
-    kineloSheet_->pathFieldsDragDropOn();
-    printKineloSheet_->pathFieldsDragDropOn();
+    kineloPathDropsOn_ = true;
+    if (kineloSheet_ != nullptr) {
+        kineloSheet_->pathFieldsDragDropOn();
+    }
+    if (printKineloSheet_ != nullptr) {
+        printKineloSheet_->pathFieldsDragDropOn();
+    }
 }
 
 void MainWindow::albumSetStartUp() {
     AlbumSet::albumSetDicCheck();
     AlbumSet::albumSetAutoReset();
     AlbumSet::albumSetAutoConvert();
-    albumPage_->loadAlbumSetPop();
+    albumSetsLoaded_ = true;
+    if (albumPage_ != nullptr) {
+        albumPage_->loadAlbumSetPop();
+    }
+}
+
+// --- Pages ---
+
+// Building a page changes no state the caller sees: the accessors stay const.
+OrderTabPage* MainWindow::page(OrderTab tab) const {
+    OrderTabPage* built = builtPage(tab);
+    return built != nullptr ? built : const_cast<MainWindow*>(this)->buildPage(tab);
+}
+
+EtcTabPage* MainWindow::etcPage() const {
+    page(OrderTab::Etc);
+    return etcPage_;
+}
+
+PrintTabPage* MainWindow::printPage() const {
+    page(OrderTab::Print);
+    return printPage_;
+}
+
+SchoolTabPage* MainWindow::schoolPage() const {
+    page(OrderTab::School);
+    return schoolPage_;
+}
+
+ResizeTabPage* MainWindow::resizePage() const {
+    page(OrderTab::Resize);
+    return resizePage_;
+}
+
+AlbumTabPage* MainWindow::albumPage() const {
+    page(OrderTab::Album);
+    return albumPage_;
+}
+
+AlbumKineloSheet* MainWindow::albumKineloSheet() const {
+    page(OrderTab::Album);
+    return kineloSheet_;
+}
+
+PrintKineloSheet* MainWindow::printKineloSheet() const {
+    page(OrderTab::Print);
+    return printKineloSheet_;
+}
+
+OrderTabPage* MainWindow::buildPage(OrderTab tab) {
+    const auto i = static_cast<std::size_t>(tab);
+    if (pages_[i] != nullptr) {
+        return pages_[i];
+    }
+    QWidget* holder = holders_[i];
+    OrderTabPage* built = nullptr;
+    switch (tab) {
+    case OrderTab::Print:
+        built = printPage_ = new PrintTabPage(ctrl_, holder);
+        printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
+        printPage_->kineloOpener = [this] { printKineloSheet_->printKineloAction(); };
+        break;
+    case OrderTab::School:
+        built = schoolPage_ = new SchoolTabPage(ctrl_, holder);
+        break;
+    case OrderTab::Album:
+        built = albumPage_ = new AlbumTabPage(ctrl_, holder);
+        kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
+        albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
+        break;
+    case OrderTab::Resize:
+        built = resizePage_ = new ResizeTabPage(ctrl_, holder);
+        break;
+    case OrderTab::Etc:
+        built = etcPage_ = new EtcTabPage(ctrl_, holder);
+        break;
+    }
+    pages_[i] = built;
+    holder->layout()->addWidget(built);
+    // On a tab already on screen the layout would show the page only on the next turn of the
+    // event loop: shown now, its controls take the focus and the keys at once.
+    built->show();
+
+    // The album, resize and etc pages share one caption column.
+    if (tab == OrderTab::Album || tab == OrderTab::Resize || tab == OrderTab::Etc) {
+        QList<OrderTabPage*> sharing;
+        for (OrderTabPage* p :
+             {static_cast<OrderTabPage*>(albumPage_), static_cast<OrderTabPage*>(resizePage_),
+              static_cast<OrderTabPage*>(etcPage_)}) {
+            if (p != nullptr) {
+                sharing.append(p);
+            }
+        }
+        OrderTabPage::shareCaptionColumn(sharing);
+    }
+    // What the set-up has done to the pages built before.
+    if (kineloAllowed_ && (tab == OrderTab::Album || tab == OrderTab::Print)) {
+        if (tab == OrderTab::Album) {
+            albumPage_->setKineloButtonAllowed(*kineloAllowed_);
+        } else {
+            printPage_->setKineloButtonAllowed(*kineloAllowed_);
+        }
+    }
+    if (kineloPathDropsOn_) {
+        if (tab == OrderTab::Album) {
+            kineloSheet_->pathFieldsDragDropOn();
+        } else if (tab == OrderTab::Print) {
+            printKineloSheet_->pathFieldsDragDropOn();
+        }
+    }
+    if (uiInitAsked_[i]) {
+        built->uiInit();
+    }
+    if (tab == OrderTab::Album && albumSetsLoaded_) {
+        albumPage_->loadAlbumSetPop();
+    }
+    if (const std::optional<bool> on = dragDropState_[i]) {
+        if (*on) {
+            built->dragDropView()->dragDropOn();
+        } else {
+            built->dragDropView()->dragDropOff();
+        }
+    }
+    if (uiInitAsked_[i]) {
+        built->viewRefresh();
+    }
+    if (QWidget* central = centralWidget()) {
+        keepReadingOrder(central);
+    }
+    return built;
+}
+
+void MainWindow::buildNextPage() {
+    for (OrderTab tab : kAllOrderTabs) {
+        const auto i = static_cast<std::size_t>(tab);
+        // A tab the lab took away is not built.
+        if (pages_[i] == nullptr && tabCtrl_->mainTab()->indexOf(holders_[i]) >= 0) {
+            buildPage(tab);
+            QTimer::singleShot(0, this, &MainWindow::buildNextPage);
+            return;
+        }
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AlbumKineloSheet;
 class PrintKineloSheet;
@@ -43,14 +44,16 @@ public:
 
     QTabWidget* mainTabView() const;
     MainTabViewCtrl& tabViewCtrl() const { return *tabCtrl_; }
-    OrderTabPage* page(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
-    EtcTabPage* etcPage() const { return etcPage_; }
-    PrintTabPage* printPage() const { return printPage_; }
-    SchoolTabPage* schoolPage() const { return schoolPage_; }
-    ResizeTabPage* resizePage() const { return resizePage_; }
-    AlbumTabPage* albumPage() const { return albumPage_; }
-    AlbumKineloSheet* albumKineloSheet() const { return kineloSheet_; }
-    PrintKineloSheet* printKineloSheet() const { return printKineloSheet_; }
+    // A tab's page is built when it is first shown or asked for (the tab shown at start at once,
+    // the others right after the window is up): each accessor builds what it returns.
+    OrderTabPage* page(OrderTab tab) const;
+    EtcTabPage* etcPage() const;
+    PrintTabPage* printPage() const;
+    SchoolTabPage* schoolPage() const;
+    ResizeTabPage* resizePage() const;
+    AlbumTabPage* albumPage() const;
+    AlbumKineloSheet* albumKineloSheet() const;
+    PrintKineloSheet* printKineloSheet() const;
     OrderSheets& orderSheets() const { return *sheets_; }
     // The preferences and custom-mode password windows, the studio pop-up and the version-up.
     PreferencesCtrl& preferences() const { return *prefs_; }
@@ -110,6 +113,11 @@ private:
     class ServiceHost;
     void buildMenus();
     void comViewRefresh();
+    // The page of tab, built and brought to the state the window's set-up gave the others.
+    OrderTabPage* buildPage(OrderTab tab);
+    // The next page not yet built, one per turn of the event loop so input is not held up.
+    void buildNextPage();
+    OrderTabPage* builtPage(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     QAction* addMenuAction(class QMenu* menu, const QString& objectName, const QString& text,
                            int tag, std::function<void()> slot);
 
@@ -119,14 +127,22 @@ private:
     std::unique_ptr<ServiceHost> serviceHost_;
     ServiceWindows* services_ = nullptr; // child of the window
     MainTabViewCtrl* tabCtrl_ = nullptr;
+    // The tab view's page of each tab; the order page is built into it (null until then).
+    std::array<QWidget*, 5> holders_{};
     std::array<OrderTabPage*, 5> pages_{};
     EtcTabPage* etcPage_ = nullptr;
     PrintTabPage* printPage_ = nullptr;
     SchoolTabPage* schoolPage_ = nullptr;
     ResizeTabPage* resizePage_ = nullptr;
     AlbumTabPage* albumPage_ = nullptr;
-    AlbumKineloSheet* kineloSheet_ = nullptr;
-    PrintKineloSheet* printKineloSheet_ = nullptr;
+    AlbumKineloSheet* kineloSheet_ = nullptr;      // built with the album page
+    PrintKineloSheet* printKineloSheet_ = nullptr; // built with the print page
+    // What the set-up asked of pages not built yet, done when they are.
+    std::array<bool, 5> uiInitAsked_{};
+    std::array<std::optional<bool>, 5> dragDropState_{};
+    std::optional<bool> kineloAllowed_;
+    bool albumSetsLoaded_ = false;
+    bool kineloPathDropsOn_ = false;
     OrderSheets* sheets_ = nullptr;
     PreferencesCtrl* prefs_ = nullptr;
     QLabel* versionField_ = nullptr;

@@ -1,7 +1,9 @@
 // The application as a user meets it: start-up, an etc order from drop to lab, the pool, quit,
 // the tab lock and a FotoFusion launch.
 #include "AppShellFixture.h"
+#include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
+#include "ui/OrderTabPage.h"
 #include "util/Tool.h"
 
 #include <QJsonObject>
@@ -99,16 +101,26 @@ void TestAppShell::startUpFillsTheWindow() {
     QCOMPARE(app.window->mainTabView()->count(), 5);
     QVERIFY(!app.window->tabViewCtrl().itemLockFlg());
     QVERIFY(app.ctrl->isDragDropOn());
-    // Every tab has its drop area, message field, bar and Send under the names the tabs use.
+    // The remembered tab's page is there with the window; every other tab's page follows as
+    // soon as the event loop turns, without being shown: each has its drop area, message field,
+    // bar and Send under the names the tabs use.
+    QVERIFY(app.find<QWidget>(QStringLiteral("etcSendButton")));
     for (const QString& name :
          {QStringLiteral("printDragDropView"), QStringLiteral("schoolJobMsg"),
           QStringLiteral("albumJobIndicator"), QStringLiteral("resizeResizeAndSendButton"),
           QStringLiteral("printSendButton"), QStringLiteral("etcCancelButton"),
           QStringLiteral("etcImageFolderSelectButton"), QStringLiteral("etcJobIndicator")}) {
-        QWidget* widget = app.find<QWidget>(name);
-        QVERIFY2(widget, qPrintable(name));
-        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+        QTRY_VERIFY2(app.find<QWidget>(name), qPrintable(name));
+        QVERIFY2(!app.find<QWidget>(name)->accessibleName().isEmpty(), qPrintable(name));
     }
+    QCOMPARE(app.window->tabViewCtrl().selectedMainTabLabel(), QStringLiteral("その他"));
+    // The pages built after the set-up come up as it left the others: drops on, the album's
+    // Kinelo button offered.
+    for (OrderTab tab : kAllOrderTabs) {
+        QVERIFY2(app.window->page(tab)->dragDropView()->isDragDropOn(),
+                 qPrintable(orderTabLabel(tab)));
+    }
+    QVERIFY(!app.find<QWidget>(QStringLiteral("albumKineloButton"))->isHidden());
     // A tab whose order form has not come yet cannot send, and says why.
     auto* printSend = app.find<QPushButton>(QStringLiteral("printSendButton"));
     app.selectTab(OrderTab::Print);
@@ -143,6 +155,8 @@ void TestAppShell::silentLabLeavesTheWindowUsableAndSendWaits() {
     QCOMPARE(app.window->mainTabView()->count(), 5);
     QVERIFY(app.ctrl->isDragDropOn());
     QVERIFY(app.ctrl->productData()->printData() != nullptr);
+    // Also on a tab whose page came after the set-up.
+    QTRY_VERIFY(app.find<QLineEdit>(QStringLiteral("etcJobMsg")));
     QCOMPARE(app.find<QLineEdit>(QStringLiteral("etcJobMsg"))->text(),
              QStringLiteral("更新情報を確認しています"));
 
