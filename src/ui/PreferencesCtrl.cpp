@@ -13,21 +13,27 @@
 
 PreferencesCtrl::PreferencesCtrl(QWidget* mainWindow, PreferencesHost& host_)
     : QObject(mainWindow), window(mainWindow), host(host_) {
-    passWindow = new PassCheckWindow(mainWindow);
     studioPop = new PhotoStudioNamePop(mainWindow);
-
     connect(studioPop, &PhotoStudioNamePop::photoStudioChosen, this,
             [this](const QString& title) { photoStudioNamePopAction(title); });
-    connect(passWindow, &PassCheckWindow::passCheckRequested, this,
-            [this] { passCheckWindowClose(); });
-    // Without the password the customer works with the standard catalogues.
-    connect(passWindow, &PassCheckWindow::cancelled, this, [this] {
-        host.reloadDataAndUIInit();
-        host.comViewRefresh();
-    });
 }
 
 PreferencesCtrl::~PreferencesCtrl() = default;
+
+PassCheckWindow* PreferencesCtrl::passCheckWindow() {
+    // Built when first needed: only a custom-catalogue customer ever sees it.
+    if (!passWindow) {
+        passWindow = new PassCheckWindow(window);
+        connect(passWindow, &PassCheckWindow::passCheckRequested, this,
+                [this] { passCheckWindowClose(); });
+        // Without the password the customer works with the standard catalogues.
+        connect(passWindow, &PassCheckWindow::cancelled, this, [this] {
+            host.reloadDataAndUIInit();
+            host.comViewRefresh();
+        });
+    }
+    return passWindow;
+}
 
 PreferencesWindow* PreferencesCtrl::preferencesWindow() {
     // Built when first opened: a studio whose customer is set never opens it at start, and it is
@@ -77,23 +83,23 @@ void PreferencesCtrl::customerChanged() {
 }
 
 void PreferencesCtrl::passCheckWindowOpen() {
-    passWindow->openForCode(UserDef::customerCode().value_or(QString()));
+    passCheckWindow()->openForCode(UserDef::customerCode().value_or(QString()));
 }
 
 void PreferencesCtrl::passCheckWindowClose() {
     const QString code = UserDef::customerCode().value_or(QString());
-    if (PassCheck::checkPassword(passWindow->password(), code)) {
-        Tool::alertWithMsg(PassCheck::successMessage(), PassCheck::successInformation(code),
-                           passWindow.data());
+    PassCheckWindow* pass = passCheckWindow();
+    if (PassCheck::checkPassword(pass->password(), code)) {
+        Tool::alertWithMsg(PassCheck::successMessage(), PassCheck::successInformation(code), pass);
         CustomAuth::customDataLoadForCode(code);
         host.reloadDataAndUIInit();
         host.comViewRefresh();
-        passWindow->closeWindow();
+        pass->closeWindow();
         return;
     }
     Tool::beep(QStringLiteral("Beep"));
     if (!Tool::alertOkNgWithMsg(PassCheck::failureMessage(), PassCheck::failureInformation(code))) {
-        passWindow->reject();
+        pass->reject();
     }
 }
 

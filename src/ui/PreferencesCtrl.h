@@ -27,7 +27,7 @@ public:
 
     // Built on first use.
     PreferencesWindow* preferencesWindow();
-    PassCheckWindow* passCheckWindow() const { return passWindow; }
+    PassCheckWindow* passCheckWindow();
     PhotoStudioNamePop* photoStudioNamePop() const { return studioPop; }
 
     // The studio pop-up: rebuild, select the stored studio, and the user's choice.
