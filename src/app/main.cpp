@@ -10,11 +10,13 @@
 #include "util/Tool.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QSessionManager>
 #include <QStyleFactory>
 #include <QTimer>
 #include <optional>
+#include <thread>
 
 int main(int argc, char* argv[]) {
     // --help, --version and a mistaken option are answered before any window, setting or lock.
@@ -42,6 +44,10 @@ int main(int argc, char* argv[]) {
     // The desktop entry jp.miravell.halvix2.desktop: the window is matched to its launcher.
     QApplication::setDesktopFileName(QStringLiteral("jp.miravell.halvix2"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The font list (fontconfig's configuration and caches) is read beside the settings and the
+    // controller's set-up instead of at the window's first text; joined before the application
+    // goes.
+    const std::jthread fontList([] { QFontDatabase::families(); });
     installQtJapanese(app);
     // Alerts from every thread are answered by message boxes on this thread. Unattended runs
     // (scripts) write them to standard error and take the default button instead.

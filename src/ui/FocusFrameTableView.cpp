@@ -1,9 +1,57 @@
 #include "ui/FocusFrameTableView.h"
 
 #include <QHeaderView>
+#include <QIcon>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
+#include <QStyleOptionHeader>
 #include <algorithm>
+
+namespace {
+
+class PlainHeaderView : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        QAbstractItemModel* source = model();
+        if (source == nullptr) {
+            return QHeaderView::sectionSizeFromContents(logicalIndex);
+        }
+        const QVariant hint = source->headerData(logicalIndex, orientation(), Qt::SizeHintRole);
+        if (hint.isValid()) {
+            return hint.toSize();
+        }
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.section = logicalIndex;
+        const QVariant font = source->headerData(logicalIndex, orientation(), Qt::FontRole);
+        option.fontMetrics =
+            QFontMetrics(font.canConvert<QFont>() ? qvariant_cast<QFont>(font) : this->font());
+        option.text = source->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        const QVariant decoration =
+            source->headerData(logicalIndex, orientation(), Qt::DecorationRole);
+        option.icon = qvariant_cast<QIcon>(decoration);
+        if (option.icon.isNull()) {
+            option.icon = QIcon(qvariant_cast<QPixmap>(decoration));
+        }
+        if (isSortIndicatorShown()) {
+            option.sortIndicator = QStyleOptionHeader::SortDown;
+        }
+        return style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
+    }
+};
+
+} // namespace
+
+FocusFrameTableView::FocusFrameTableView(QWidget* parent) : QTableView(parent) {
+    auto* header = new PlainHeaderView(Qt::Horizontal, this);
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    setHorizontalHeader(header);
+}
 
 QRect FocusFrameTableView::rowFrame(int row) const {
     if (row < 0 || model() == nullptr || row >= model()->rowCount(rootIndex())) {
