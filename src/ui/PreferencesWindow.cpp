@@ -7,6 +7,7 @@
 #include "settings/Log.h"
 #include "settings/UserDef.h"
 #include "ui/DialogConvention.h"
+#include "ui/FocusFrameTableView.h"
 #include "ui/ReadingOrder.h"
 #include "util/Tool.h"
 
@@ -90,8 +91,9 @@ PreferencesWindow::PreferencesWindow(PreferencesHost& host_, QWidget* parent)
     multi->setObjectName(QStringLiteral("multiCustomerView"));
     auto* multiLayout = new QVBoxLayout(multi);
     multiLayout->setContentsMargins(0, 0, 0, 0);
-    customersTableView =
-        named(new QTableView(multi), "customersTableView", QStringLiteral("お客様コードの一覧"));
+    // The same list as the photo lists: its focus framed, its headers measured as drawn.
+    customersTableView = named(new FocusFrameTableView(multi), "customersTableView",
+                               QStringLiteral("お客様コードの一覧"));
     customersTableView->setModel(model);
     customersTableView->setAlternatingRowColors(true);
     // Tab leaves the list (arrows move inside it), so the fields below it can be reached.
