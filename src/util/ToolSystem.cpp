@@ -39,8 +39,10 @@ QString macOSVersionText() {
     return {};
 }
 
-// What the system's host description would print: one "key: value" line each.
-QString hostDescription() {
+// What the system's host description would print: one "key: value" line each. Read once: the
+// processor and the installed memory do not change while the program runs, and the start asks
+// for them several times (reading /proc/cpuinfo is slow on a virtual machine).
+QString readHostDescription() {
     QString processor =
         systeminfo::processorFromCpuinfo(readTextFile(QStringLiteral("/proc/cpuinfo")));
     if (processor.isEmpty()) {
@@ -50,6 +52,11 @@ QString hostDescription() {
         systeminfo::memoryFromMeminfo(readTextFile(QStringLiteral("/proc/meminfo")));
     return QStringLiteral("Processor type: ") + processor +
            QStringLiteral("\nPrimary memory available: ") + memory + QStringLiteral("\n");
+}
+
+const QString& hostDescription() {
+    static const QString description = readHostDescription();
+    return description;
 }
 
 } // namespace
