@@ -267,6 +267,7 @@ void AppCtrl::startUpCheckFinished() {
             _tabFlg[index(tab)] = false;
         }
     }
+    hooks.completeWindow();
     _startUpCheckTaken = true;
     if (!isJobExecuting()) {
         showOnTabs(QString());

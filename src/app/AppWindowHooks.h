@@ -40,4 +40,7 @@ public:
     virtual void enableKineloPathDrops() = 0;
     // The album sets' start-up checks and their pop-up, right after the album tab's set-up.
     virtual void albumSetStartUp() {}
+    // The window parts left for after the window came up, built now: the set-up is about to end
+    // and nothing of it may come after.
+    virtual void completeWindow() {}
 };

@@ -717,6 +717,13 @@ OrderTabPage* MainWindow::buildPage(OrderTab tab) {
         built = printPage_ = new PrintTabPage(ctrl_, holder);
         printKineloSheet_ = new PrintKineloSheet(this, ctrl_, this);
         printPage_->kineloOpener = [this] { printKineloSheet_->printKineloAction(); };
+        // What the set-up has done to the Kinelo parts built before.
+        if (kineloAllowed_) {
+            printPage_->setKineloButtonAllowed(*kineloAllowed_);
+        }
+        if (kineloPathDropsOn_) {
+            printKineloSheet_->pathFieldsDragDropOn();
+        }
         break;
     case OrderTab::School:
         built = schoolPage_ = new SchoolTabPage(ctrl_, holder);
@@ -725,6 +732,12 @@ OrderTabPage* MainWindow::buildPage(OrderTab tab) {
         built = albumPage_ = new AlbumTabPage(ctrl_, holder);
         kineloSheet_ = new AlbumKineloSheet(this, ctrl_, *albumPage_, this);
         albumPage_->albumKineloAction = [this] { kineloSheet_->albumKineloAction(); };
+        if (kineloAllowed_) {
+            albumPage_->setKineloButtonAllowed(*kineloAllowed_);
+        }
+        if (kineloPathDropsOn_) {
+            kineloSheet_->pathFieldsDragDropOn();
+        }
         break;
     case OrderTab::Resize:
         built = resizePage_ = new ResizeTabPage(ctrl_, holder);
@@ -752,20 +765,6 @@ OrderTabPage* MainWindow::buildPage(OrderTab tab) {
         OrderTabPage::shareCaptionColumn(sharing);
     }
     // What the set-up has done to the pages built before.
-    if (kineloAllowed_ && (tab == OrderTab::Album || tab == OrderTab::Print)) {
-        if (tab == OrderTab::Album) {
-            albumPage_->setKineloButtonAllowed(*kineloAllowed_);
-        } else {
-            printPage_->setKineloButtonAllowed(*kineloAllowed_);
-        }
-    }
-    if (kineloPathDropsOn_) {
-        if (tab == OrderTab::Album) {
-            kineloSheet_->pathFieldsDragDropOn();
-        } else if (tab == OrderTab::Print) {
-            printKineloSheet_->pathFieldsDragDropOn();
-        }
-    }
     if (uiInitAsked_[i]) {
         built->uiInit();
     }
@@ -788,15 +787,22 @@ OrderTabPage* MainWindow::buildPage(OrderTab tab) {
     return built;
 }
 
-void MainWindow::buildNextPage() {
+bool MainWindow::buildNextPage() {
     for (OrderTab tab : kAllOrderTabs) {
         const auto i = static_cast<std::size_t>(tab);
         // A tab the lab took away is not built.
         if (pages_[i] == nullptr && tabCtrl_->mainTab()->indexOf(holders_[i]) >= 0) {
             buildPage(tab);
             QTimer::singleShot(0, this, &MainWindow::buildNextPage);
-            return;
+            return true;
         }
+    }
+    return false;
+}
+
+void MainWindow::completeWindow() {
+    // A page's set-up leaves breadcrumbs: they come before the set-up's last one.
+    while (buildNextPage()) {
     }
 }
 

@@ -103,6 +103,7 @@ public:
     void hideAlbumDropMessage() override;
     void enableKineloPathDrops() override;
     void albumSetStartUp() override;
+    void completeWindow() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,8 +116,9 @@ private:
     void comViewRefresh();
     // The page of tab, built and brought to the state the window's set-up gave the others.
     OrderTabPage* buildPage(OrderTab tab);
-    // The next page not yet built, one per turn of the event loop so input is not held up.
-    void buildNextPage();
+    // The next page not yet built, one per turn of the event loop so input is not held up; false
+    // when none was left.
+    bool buildNextPage();
     OrderTabPage* builtPage(OrderTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
     QAction* addMenuAction(class QMenu* menu, const QString& objectName, const QString& text,
                            int tag, std::function<void()> slot);

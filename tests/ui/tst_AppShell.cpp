@@ -1,9 +1,11 @@
 // The application as a user meets it: start-up, an etc order from drop to lab, the pool, quit,
 // the tab lock and a FotoFusion launch.
 #include "AppShellFixture.h"
+#include "settings/SettingsStore.h"
 #include "ui/DragDropScrollView.h"
 #include "ui/EtcTabPage.h"
 #include "ui/OrderTabPage.h"
+#include "util/PlistVariant.h"
 #include "util/Tool.h"
 
 #include <QJsonObject>
@@ -114,6 +116,14 @@ void TestAppShell::startUpFillsTheWindow() {
         QVERIFY2(!app.find<QWidget>(name)->accessibleName().isEmpty(), qPrintable(name));
     }
     QCOMPARE(app.window->tabViewCtrl().selectedMainTabLabel(), QStringLiteral("その他"));
+    // Their set-up leaves the run's status where it rests, on disk too.
+    QCOMPARE(UserDef::appStatus(), QStringLiteral("AppCtrl awakeFromNib end"));
+    QFile onDisk(SettingsStore::settingsFilePath());
+    QVERIFY(onDisk.open(QIODevice::ReadOnly));
+    const std::optional<QVariant> stored = plistFromData(onDisk.readAll());
+    QVERIFY(stored);
+    QCOMPARE(stored->toMap().value(QStringLiteral("AppStatus")).toString(),
+             QStringLiteral("AppCtrl awakeFromNib end"));
     // The pages built after the set-up come up as it left the others: drops on, the album's
     // Kinelo button offered.
     for (OrderTab tab : kAllOrderTabs) {
